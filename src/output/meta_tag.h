@@ -1,0 +1,70 @@
+// Composing the keywords meta tag and the word-list report from the ranked words, and
+// the rules of the output box and the two limit boxes.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "text/chars.h"
+#include "words/word_table.h"
+
+namespace lumora::output {
+
+struct MetaTagOptions {
+    Text maxKeywordsText = "50";  // read as a number; 0 or less: no limit
+    Text maxBytesText = "500";    // likewise
+    Text beginWith;               // "Begin meta tag with"
+    bool preserveCase = true;
+    bool spaceAfterComma = true;
+    int shortWordSizeIndex = 1;   // for the no-words sentence
+    int thresholdIndex = 1;
+};
+
+struct MetaTagResult {
+    Text output;           // the new text of the output box
+    Text beginWith;        // the "Begin meta tag with" text after trimming
+};
+
+// The tag and its two summary lines; with no words, the no-words sentence (and the
+// "Begin meta tag with" text untouched).
+MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked, const MetaTagOptions& options);
+
+// The numbered word list, or the no-words sentence.
+Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,
+               int thresholdIndex);
+
+// "No words with more than N letters occur at least twice." and the like.
+Text NoWordsMessage(int shortWordSizeIndex, int thresholdIndex);
+
+// The tag taken back out of the output box, without the summary lines.
+Text GetMetaTag(TextView box);
+
+// Strips characters with codes up to 32 from both ends.
+void TrimControlChars(Text& text);
+
+// Keeps one leading "+" (and "-" when allowed) and the digits; drops everything else.
+void CleanNumericInput(Text& text, bool allowMinus);
+
+// The leading decimal number of a text (blanks before and inside it are passed over;
+// nothing numeric gives 0).
+double LeadingNumber(TextView text);
+
+// Rounds halves to the even neighbour, clamped to the 32-bit range.
+std::int64_t RoundHalfEven(double value);
+
+inline constexpr int kDefaultMaxKeywords = 50;
+inline constexpr int kMinKeywords = 5;
+inline constexpr int kMaxKeywords = 100;
+inline constexpr int kDefaultMaxBytes = 500;
+inline constexpr int kMaxBytes = 1000;
+
+// Result of the check that runs when a limit box loses the focus.
+struct LimitCheck {
+    Text text;        // the cleaned text, or the default when refused
+    bool refused = false;
+    Text message;     // the refusal's message (shown with no title and no icon)
+};
+LimitCheck CheckMaxKeywords(TextView text);
+LimitCheck CheckMaxBytes(TextView text);
+
+}  // namespace lumora::output

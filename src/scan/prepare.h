@@ -1,0 +1,36 @@
+// Preparing a line of the page for the scanner.
+//
+// The bare context tags (<b>, <strong>, <i>, <em>, <title>, <h1>..<h6> and their end
+// tags) become one-character markers, five common references become plain characters,
+// and the named references of the Latin-1 letters become the letters. Each routine makes
+// one pass over the line, so a page that arrives as one huge line costs linear time.
+#pragma once
+
+#include "text/chars.h"
+
+namespace lumora::scan {
+
+// Context markers written in place of the bare tags. A page holding any control
+// character other than tab, CR and LF is refused before it is read, so these can never
+// come from the page itself.
+namespace marker {
+inline constexpr Char kHeadingEnd = 7;  // </h1> .. </h6>; <hN> becomes 7 - N
+inline constexpr Char kBoldStart = 11;
+inline constexpr Char kBoldEnd = 12;
+inline constexpr Char kTitleStart = 14;
+inline constexpr Char kTitleEnd = 15;
+inline constexpr Char kItalicStart = 16;
+inline constexpr Char kItalicEnd = 17;
+inline constexpr Char HeadingStart(int level) { return static_cast<Char>(7 - level); }
+}  // namespace marker
+
+// `lowerCaseOnly`: the line has already been lower-cased, so only the lower-case forms of
+// the tags need handling. Otherwise every case form of the tags is recognised, while the
+// five references are still matched in lower case only.
+void PrepareLine(Text& line, bool lowerCaseOnly);
+
+// Replaces &Name; by its Latin-1 letter for the 62 letter references (case exact). A
+// candidate always runs from an ampersand to the next semicolon.
+void DecodeEntities(Text& line);
+
+}  // namespace lumora::scan

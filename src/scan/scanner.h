@@ -1,0 +1,77 @@
+// The context scanner: walks prepared lines of a page, keeping the mark-up context
+// (title, headings, bold, italic, font size, tables, divs, spans, meta contents, skipped
+// script/style/comment blocks) from line to line, and hands every word to a sink.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "text/chars.h"
+
+namespace lumora::scan {
+
+// The eight context weights as the user chose them.
+struct WeightSettings {
+    int title = 90;
+    int description = 50;
+    int existingKeywords = 0;
+    int bold = 4;
+    int italic = 4;
+    int table = 2;
+    int div = 2;
+    int span = 4;
+};
+
+// Receives the words the scanner cuts.
+class WordSink {
+public:
+    virtual ~WordSink() = default;
+    // One word (a run of letters, at most 65000 characters). Contractions such as don't
+    // are not handed over.
+    virtual void OnWord(TextView word) = 0;
+    // Asked after every word: the sink may handle pending user input here; returning true
+    // ends the scan of the line at once.
+    virtual bool ShouldStop() = 0;
+};
+
+class Scanner {
+public:
+    Scanner();
+
+    // Ready for a new pass. Also clears the comment, title, description, keywords,
+    // font-tag and heading state, so that a page left open inside one of them does not
+    // colour the next pass.
+    void Reset();
+
+    // Scans one prepared line that ends with the one space the driver appended. The
+    // weights are read at every call of ContextWeight, so a change during a pass applies to
+    // the words that follow it.
+    void ScanLine(TextView line, const WeightSettings& weights, WordSink& sink);
+
+    // Weight of the context the scanner stands in now.
+    float ContextWeight(const WeightSettings& weights) const;
+
+    // The word entered while in the title, the description or the existing keywords.
+    bool InTitleOrMetaContent() const { return inTitle_ || inDescription_ || inKeywords_; }
+
+    bool InTitle() const { return inTitle_; }
+    bool InDescription() const { return inDescription_; }
+    bool InKeywords() const { return inKeywords_; }
+    int FontSize() const { return fontSize_; }
+    int HeadingWeight() const { return headingWeight_; }
+
+private:
+    struct LineCursor;  // per-line caches that keep every look-ahead linear
+
+    bool inTag_ = false, inScript_ = false, inStyle_ = false, inComment_ = false;
+    bool inBold_ = false, inItalic_ = false, inTitle_ = false;
+    bool inDescription_ = false, inKeywords_ = false, inFontTag_ = false;
+    // Wider than the page format needs: a page with more than 32767 nested tags must not
+    // wrap around.
+    std::int64_t tagDepth_ = 0, tableDepth_ = 0, divDepth_ = 0, spanDepth_ = 0;
+    int headingWeight_ = 0;
+    int fontSize_ = 3;
+    std::vector<int> fontSizeStack_;
+};
+
+}  // namespace lumora::scan

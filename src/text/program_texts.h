@@ -1,0 +1,66 @@
+// The numbered program texts (messages, captions, addresses) read from lmr_text.dat.
+//
+// File format (Windows-1252, one text per line):
+//   - a line starting with "#" is a comment, an empty line is skipped;
+//   - "@language <name>" starts the texts of the next language (at most six; texts
+//     before the first such line belong to the first language);
+//   - "<number>=<text>" defines a text; the text runs to the end of the line.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "text/chars.h"
+
+namespace lumora::text {
+
+inline constexpr int kMaxTextLanguages = 6;
+inline constexpr std::size_t kMaxProgramTextLength = 1024;
+
+class ProgramTexts {
+public:
+    // Loads the file. Returns the number of texts read (> 0) on success, otherwise:
+    //   0 nothing read, -1 cannot open, -3 too much text (more than six languages),
+    //   -6 empty file, -7 read error, -(500 + n) missing string at line n,
+    //   -(1000 + n) string too long at line n, -(1500 + n) duplicate at line n.
+    std::int32_t Load(const Text& path);
+
+    // Parses the file's content (for tests); same results as Load.
+    std::int32_t LoadFromContent(TextView content);
+
+    // Text n of language `language` (0..5), empty when missing; at most 1024 characters.
+    Text Get(int n, int language = 0) const;
+
+    // The message shown when Load returns `result` (the path is used by -1).
+    static Text LoadErrorMessage(std::int32_t result, TextView path);
+
+private:
+    std::vector<std::map<int, Text>> languages_;
+};
+
+// Numbers of the texts the program uses.
+namespace tx {
+inline constexpr int kProductName = 1;
+inline constexpr int kWrongExtensionPrompt = 3;
+inline constexpr int kWrongExtensionTitle = 4;
+inline constexpr int kFileMissingPrompt = 5;
+inline constexpr int kFileNotFoundTitle = 6;
+inline constexpr int kNoInputFilePrompt = 7;
+inline constexpr int kErrorTitle = 8;
+inline constexpr int kFileNotFoundPrompt = 9;
+inline constexpr int kManualAddress = 15;
+inline constexpr int kZeroLengthTitle = 21;
+inline constexpr int kZeroLengthPrompt = 22;
+inline constexpr int kUnreadablePrompt = 23;
+inline constexpr int kControlCharPrompt = 24;
+inline constexpr int kControlCharSecondLine = 25;
+inline constexpr int kControlCharTitle = 26;
+inline constexpr int kDataFolderName = 310;
+inline constexpr int kMakerAddress = 315;
+}  // namespace tx
+
+// The version text of the caption: major "." minor "7" (1.0 gives "1.07").
+Text VersionText(int major, int minor);
+
+}  // namespace lumora::text

@@ -1,0 +1,63 @@
+// The common-word lists of the seven page languages, and the lookup used by word
+// extraction.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "text/chars.h"
+
+namespace lumora::words {
+
+inline constexpr int kNumLanguages = 7;
+inline constexpr int kGermanIndex = 2;
+inline constexpr int kFrenchIndex = 1;
+inline constexpr int kMaxCommonWords = 500;
+inline constexpr std::int32_t kCommonWordCheckChars = 16384;
+
+// Page languages in the order of the language drop-down.
+inline constexpr std::array<const char*, kNumLanguages> kLanguageNames = {
+    "English", "French", "German", "Italian", "Portuguese", "Spanish", "Another"};
+inline constexpr std::array<const char*, kNumLanguages> kLanguageCodes = {"en", "fr", "de", "it",
+                                                                          "pt", "es", "xx"};
+
+// "<folder>/cmwds_<code>.txt"
+Text CommonWordFilePath(TextView folder, int language);
+
+class CommonWordLists {
+public:
+    // Result of loading one file: the line-ending type found by the text-file check
+    // (1 ordinary, 2 LF only, 3 CR only; below 1 the file was missing, empty, unreadable
+    // or held a control character, and the list is unavailable).
+    struct LoadResult {
+        int fileType = 0;
+        bool available = false;
+    };
+
+    // Reads one file into the list of `language` (0..6). The French list lets digits
+    // continue a word.
+    LoadResult Load(int language, const Text& path);
+
+    // Parses the lines of a list the way a file's lines are parsed (for tests and for
+    // lists that do not come from a file).
+    void SetFromLines(int language, const std::vector<Text>& lines);
+
+    bool Available(int language) const;
+    bool IsCommonWord(TextView word, int language) const;
+    // The sorted words of a list (at most 500).
+    const std::vector<Text>& Words(int language) const;
+
+private:
+    std::array<std::vector<Text>, kNumLanguages> lists_;
+};
+
+// "Common words in <name> could not be read from file" CR LF <path>
+Text CommonWordsUnavailablePrompt(int language, TextView path);
+inline constexpr const char* kCommonWordsUnavailableTitle = "Common words not available";
+
+// Normalises the text of the "Ignore these words:" box when it loses the focus: returns
+// the text to put back into the box; the ignore list is that text followed by ",".
+Text NormaliseWordsToIgnore(TextView boxText);
+
+}  // namespace lumora::words

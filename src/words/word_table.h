@@ -1,0 +1,58 @@
+// The table of distinct words with their frequency and key value, kept ranked by key
+// value while it fills.
+//
+// Observable behaviour (what the meta tag and the word list show) follows these rules:
+// - a plural folds into its singular against the first matching entry in rank order
+//   ("cats" is counted for "cat", and "cats" in the table becomes "cat" when "cat" comes);
+// - a known word only adds to its counts; a new word is appended and then one ordering
+//   step runs (the first entry that stands above a smaller one is moved up behind every
+//   entry with a greater or equal key value), so equal values keep their order of arrival;
+// - no full sort is ever run.
+// A hash index beside the ranked sequence and a balanced tree over it keep every
+// operation logarithmic, so a page with hundreds of thousands of distinct words stays fast.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "text/chars.h"
+
+namespace lumora::words {
+
+struct WordEntry {
+    Text word;
+    std::int32_t frequency = 0;  // wider than the page format needs: counts never wrap
+    float keyValue = 0.0f;       // sum of context weights; 0..100 after NormaliseKeyValues
+    bool titleFlag = false;      // entered while in the title, description or existing keywords
+};
+
+class WordTable {
+public:
+    WordTable();
+    ~WordTable();
+    WordTable(WordTable&&) noexcept;
+    WordTable& operator=(WordTable&&) noexcept;
+
+    void Clear();
+
+    // Counts one occurrence of `word` with `weight`. `word` may lose a final "s" (plural
+    // folding). `titleContext` is recorded only when the word makes a new entry. Returns
+    // true when the word made a new entry.
+    bool AddWordOccurrence(Text& word, float weight, bool titleContext);
+
+    // Finishing steps after a complete pass, in this order.
+    void ApplyMinimumFrequency(int minimum);  // 1..9; words met in the title etc. are exempt
+    void MergeCaseVariants();                 // Apple + apple -> apple
+    void NormaliseKeyValues();                // largest key value becomes 100
+
+    std::int32_t WordCount() const;
+    // The entries in rank order (entry 1 first).
+    std::vector<WordEntry> Ranked() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace lumora::words
