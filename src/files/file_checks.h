@@ -9,7 +9,7 @@ namespace lumora::files {
 
 inline constexpr Char kPathSeparator = '/';
 
-bool FileExists(const Text& path);    // a regular file (or a link to one) exists
+bool FileExists(const Text& path);  // a regular file (or a link to one) exists
 bool FolderExists(const Text& path);
 
 // Classification of an input page:

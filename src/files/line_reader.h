@@ -11,7 +11,7 @@
 namespace lumora::files {
 
 class LineReader {
-public:
+  public:
     LineReader() = default;
     ~LineReader();
     LineReader(const LineReader&) = delete;
@@ -29,7 +29,7 @@ public:
     std::int64_t BytesRead() const { return bytesRead_; }
     std::int64_t FileSize() const { return fileSize_; }
 
-private:
+  private:
     bool Fill();
 
     std::FILE* file_ = nullptr;
@@ -37,8 +37,10 @@ private:
     bool eof_ = false;
     std::int64_t bytesRead_ = 0;
     std::int64_t fileSize_ = 0;
+    bool skipLf_ = false;  // the last line ended with a CR at the end of the buffer
     Text buffer_;
-    std::size_t start_ = 0;
+    std::size_t start_ = 0;    // first byte not yet handed out
+    std::size_t scanned_ = 0;  // bytes before this have been searched for a CR
 };
 
 }  // namespace lumora::files

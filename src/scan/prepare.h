@@ -21,7 +21,9 @@ inline constexpr Char kTitleStart = 14;
 inline constexpr Char kTitleEnd = 15;
 inline constexpr Char kItalicStart = 16;
 inline constexpr Char kItalicEnd = 17;
-inline constexpr Char HeadingStart(int level) { return static_cast<Char>(7 - level); }
+inline constexpr Char HeadingStart(int level) {
+    return static_cast<Char>(7 - level);
+}
 }  // namespace marker
 
 // `lowerCaseOnly`: the line has already been lower-cased, so only the lower-case forms of

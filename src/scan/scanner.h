@@ -24,7 +24,7 @@ struct WeightSettings {
 
 // Receives the words the scanner cuts.
 class WordSink {
-public:
+  public:
     virtual ~WordSink() = default;
     // One word (a run of letters, at most 65000 characters). Contractions such as don't
     // are not handed over.
@@ -35,7 +35,7 @@ public:
 };
 
 class Scanner {
-public:
+  public:
     Scanner();
 
     // Ready for a new pass. Also clears the comment, title, description, keywords,
@@ -60,8 +60,15 @@ public:
     int FontSize() const { return fontSize_; }
     int HeadingWeight() const { return headingWeight_; }
 
-private:
+  private:
     struct LineCursor;  // per-line caches that keep every look-ahead linear
+
+    bool SkipBlock(LineCursor& cur, TextView opening, TextView closing, std::int64_t& depth);
+    void HandleTag(LineCursor& cur, const WeightSettings& weights);
+    void HandleMetaTag(LineCursor& cur, const WeightSettings& weights);
+    void HandleFontTag(LineCursor& cur);
+    void HandleFontEndTag(LineCursor& cur);
+    void ReadWord(LineCursor& cur, WordSink& sink);
 
     bool inTag_ = false, inScript_ = false, inStyle_ = false, inComment_ = false;
     bool inBold_ = false, inItalic_ = false, inTitle_ = false;

@@ -16,17 +16,22 @@ using Text = std::string;
 using TextView = std::string_view;
 
 // The character's code, 0 to 255.
-inline constexpr unsigned Code(Char c) { return static_cast<unsigned char>(c); }
+inline constexpr unsigned Code(Char c) {
+    return static_cast<unsigned char>(c);
+}
 
 // Letters that can make up a word: A-Z, a-z and the Latin-1 letters 192-255 except the
 // multiplication (215) and division (247) signs.
 inline constexpr bool IsLetter(Char c) {
     const unsigned b = Code(c);
-    if (b < 128) return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+    if (b < 128)
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
     return b >= 192 && b != 215 && b != 247;
 }
 
-inline constexpr bool IsDigit(Char c) { return c >= '0' && c <= '9'; }
+inline constexpr bool IsDigit(Char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Lower-casing maps A-Z and the accented Latin-1 capitals (192-222 except 215).
 inline constexpr Char ToLower(Char c) {
@@ -54,6 +59,15 @@ inline Text Lower(TextView text) {
     Text result(text);
     LowerInPlace(result);
     return result;
+}
+
+// The text without blanks (code 32 only; tabs stay) at either end.
+inline TextView TrimBlanks(TextView text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == TextView::npos)
+        return {};
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
 }
 
 }  // namespace lumora

@@ -1,10 +1,14 @@
 // The numbered program texts (messages, captions, addresses) read from lmr_text.dat.
 //
-// File format (Windows-1252, one text per line):
+// File format (Windows-1252, one text per line, CR LF or LF line ends):
 //   - a line starting with "#" is a comment, an empty line is skipped;
 //   - "@language <name>" starts the texts of the next language (at most six; texts
-//     before the first such line belong to the first language);
-//   - "<number>=<text>" defines a text; the text runs to the end of the line.
+//     before the first such line make up the first language on their own);
+//   - "<number>=<text>" defines a text (number 1 or more, no blanks before the "=");
+//     the text runs to the end of the line, blanks included;
+//   - any other line counts as a missing text at that line.
+// Line numbers in the results count every line from 1. A UTF-8 byte-order mark at the
+// very start is passed over, so that a file saved by a modern editor still loads.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +23,7 @@ inline constexpr int kMaxTextLanguages = 6;
 inline constexpr std::size_t kMaxProgramTextLength = 1024;
 
 class ProgramTexts {
-public:
+  public:
     // Loads the file. Returns the number of texts read (> 0) on success, otherwise:
     //   0 nothing read, -1 cannot open, -3 too much text (more than six languages),
     //   -6 empty file, -7 read error, -(500 + n) missing string at line n,
@@ -35,7 +39,7 @@ public:
     // The message shown when Load returns `result` (the path is used by -1).
     static Text LoadErrorMessage(std::int32_t result, TextView path);
 
-private:
+  private:
     std::vector<std::map<int, Text>> languages_;
 };
 

@@ -26,7 +26,7 @@ inline constexpr std::array<const char*, kNumLanguages> kLanguageCodes = {"en", 
 Text CommonWordFilePath(TextView folder, int language);
 
 class CommonWordLists {
-public:
+  public:
     // Result of loading one file: the line-ending type found by the text-file check
     // (1 ordinary, 2 LF only, 3 CR only; below 1 the file was missing, empty, unreadable
     // or held a control character, and the list is unavailable).
@@ -48,7 +48,7 @@ public:
     // The sorted words of a list (at most 500).
     const std::vector<Text>& Words(int language) const;
 
-private:
+  private:
     std::array<std::vector<Text>, kNumLanguages> lists_;
 };
 

@@ -13,11 +13,12 @@ struct FilterOptions {
     bool ignoreShortWords = true;
     int shortWordSize = 2;  // words of this many letters or fewer are short
     bool ignoreCommonWords = true;
-    int language = 0;       // index in the language drop-down; 0 is English
+    int language = 0;  // index in the language drop-down; 0 is English
 };
 
 // True when the word survives every test and should be counted. `ignoreList` is the
-// user's words, lower case, each followed by a comma.
+// user's words, lower case, each followed by a comma; a word is dropped only when it is
+// one of those words as a whole.
 bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreList,
                   const CommonWordLists& commonWords);
 

@@ -1,0 +1,182 @@
+#include "words/common_words.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "files/file_checks.h"
+
+namespace lumora::words {
+
+namespace {
+
+bool ValidLanguage(int language) {
+    return language >= 0 && language < kNumLanguages;
+}
+
+// French lists keep words such as "h2o" whole.
+bool DigitsContinueWords(int language) {
+    return language == kFrenchIndex;
+}
+
+// Cuts list text into lower-case words: a word starts with a letter and runs while letters
+// (and, in the French list, digits) follow; every other character separates words, line
+// ends included, so the text may arrive in pieces of any size.
+class WordCutter {
+  public:
+    WordCutter(std::vector<Text>& words, bool digitsContinue)
+        : words_(words), digitsContinue_(digitsContinue) {}
+
+    bool Full() const { return words_.size() >= static_cast<std::size_t>(kMaxCommonWords); }
+
+    void Feed(TextView text) {
+        for (Char c : text) {
+            if (Full())
+                return;
+            if (inWord_ && (IsLetter(c) || (digitsContinue_ && IsDigit(c)))) {
+                current_.push_back(ToLower(c));
+            } else if (inWord_) {
+                EndWord();
+            } else if (IsLetter(c)) {
+                inWord_ = true;
+                current_.assign(1, ToLower(c));
+            }
+        }
+    }
+
+    void EndWord() {
+        if (inWord_ && !Full())
+            words_.push_back(current_);
+        inWord_ = false;
+        current_.clear();
+    }
+
+  private:
+    std::vector<Text>& words_;
+    bool digitsContinue_;
+    bool inWord_ = false;
+    Text current_;
+};
+
+// Plain code-by-code order: std::string compares its characters as unsigned, so accented
+// letters sort after z and a prefix comes before the longer word.
+void SortList(std::vector<Text>& words) {
+    std::stable_sort(words.begin(), words.end());
+}
+
+}  // namespace
+
+Text CommonWordFilePath(TextView folder, int language) {
+    Text path(folder);
+    if (!path.empty() && path.back() != files::kPathSeparator)
+        path += files::kPathSeparator;
+    path += "cmwds_";
+    if (ValidLanguage(language))
+        path += kLanguageCodes[static_cast<std::size_t>(language)];
+    path += ".txt";
+    return path;
+}
+
+CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path) {
+    LoadResult result;
+    if (!ValidLanguage(language))
+        return result;
+    std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
+    list.clear();
+
+    result.fileType = files::CheckTextFile(path, kCommonWordCheckChars);
+    if (result.fileType < 1)
+        return result;
+
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return result;
+    WordCutter cutter(list, DigitsContinueWords(language));
+    std::array<Char, 16384> piece{};
+    bool failed = false;
+    while (!cutter.Full()) {
+        const std::size_t got = std::fread(piece.data(), 1, piece.size(), file);
+        cutter.Feed(TextView(piece.data(), got));
+        if (got < piece.size()) {
+            failed = std::ferror(file) != 0;
+            break;
+        }
+    }
+    std::fclose(file);
+    if (failed) {
+        // A list that could only be read in part is not used at all.
+        list.clear();
+        return result;
+    }
+    cutter.EndWord();
+    SortList(list);
+    result.available = !list.empty();
+    return result;
+}
+
+void CommonWordLists::SetFromLines(int language, const std::vector<Text>& lines) {
+    if (!ValidLanguage(language))
+        return;
+    std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
+    list.clear();
+    WordCutter cutter(list, DigitsContinueWords(language));
+    for (const Text& line : lines) {
+        cutter.Feed(line);
+        cutter.EndWord();
+    }
+    SortList(list);
+}
+
+bool CommonWordLists::Available(int language) const {
+    return ValidLanguage(language) && !lists_[static_cast<std::size_t>(language)].empty();
+}
+
+bool CommonWordLists::IsCommonWord(TextView word, int language) const {
+    if (!ValidLanguage(language))
+        return false;
+    const std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
+    if (list.empty())
+        return false;
+    // Runs for every word of a page: lower-case into a reused buffer, then a binary search
+    // of the sorted list.
+    thread_local Text lower;
+    lower.assign(word);
+    LowerInPlace(lower);
+    return std::binary_search(list.begin(), list.end(), lower);
+}
+
+const std::vector<Text>& CommonWordLists::Words(int language) const {
+    static const std::vector<Text> kNone;
+    if (!ValidLanguage(language))
+        return kNone;
+    return lists_[static_cast<std::size_t>(language)];
+}
+
+Text CommonWordsUnavailablePrompt(int language, TextView path) {
+    Text name;
+    if (language == kNumLanguages - 1) {
+        name = "another language";
+    } else if (ValidLanguage(language)) {
+        name = kLanguageNames[static_cast<std::size_t>(language)];
+    }
+    Text prompt = "Common words in " + name + " could not be read from file\r\n";
+    prompt += path;
+    return prompt;
+}
+
+Text NormaliseWordsToIgnore(TextView boxText) {
+    const TextView trimmed = TrimBlanks(boxText);
+    // Blanks become commas and a run of commas becomes one.
+    Text result;
+    result.reserve(trimmed.size());
+    for (Char c : trimmed) {
+        const Char out = c == ' ' ? ',' : ToLower(c);
+        if (out == ',' && !result.empty() && result.back() == ',')
+            continue;
+        result.push_back(out);
+    }
+    if (!result.empty() && result.back() == ',')
+        result.pop_back();
+    return result;
+}
+
+}  // namespace lumora::words

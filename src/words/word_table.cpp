@@ -1,0 +1,628 @@
+// The word table: entries live in an array indexed by an entry id; their rank order is an
+// implicit treap over those ids, also threaded as a doubly linked list. Each entry carries
+// an "ascent" flag (its key value is greater than that of the entry before it) and every
+// treap node counts the flags of its subtree, so the ordering step finds the first
+// out-of-order entry by one descent. The entries before that one are in descending order,
+// so the place it moves to is found by a search-tree descent over them. A known word's
+// update therefore touches only the entry and its two neighbours.
+// A hash index maps each word to the ids that hold it, ordered by rank: plural folding can
+// leave two entries with the same word, and "the entry holding a word" always means the
+// one ranked highest. Index records link a word to the records of its singular and plural
+// spellings, so an occurrence costs one hash lookup. The index is a flat open-addressing
+// table because it is probed for every word of the page.
+#include "words/word_table.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace lumora::words {
+
+namespace {
+
+using Id = std::uint32_t;
+constexpr Id kNil = 0;  // id 0 is never an entry
+
+using RecordId = std::uint32_t;
+constexpr RecordId kNoRecord = 0;  // record 0 is never used
+
+// A position in the ranking, 1 = first; used to search an index group by rank.
+struct AtRank {
+    std::int32_t rank;
+};
+
+// Only a word of three or more letters whose letters after the first are all lower case
+// looks for case variants of itself further down the table.
+bool CanLeadMerge(const Text& word) {
+    if (word.size() <= 2)
+        return false;
+    for (std::size_t k = 1; k < word.size(); ++k) {
+        if (ToLower(word[k]) != word[k])
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+struct WordTable::Impl {
+    // Orders the ids of one index group by their current rank.
+    struct ByRank {
+        using is_transparent = void;
+        const Impl* table;
+        bool operator()(Id a, Id b) const { return a != b && table->Rank(a) < table->Rank(b); }
+        bool operator()(Id a, AtRank r) const { return table->Rank(a) < r.rank; }
+        bool operator()(AtRank r, Id b) const { return r.rank < table->Rank(b); }
+    };
+
+    using Group = std::set<Id, ByRank>;
+
+    struct Record {
+        Id first = kNil;                 // the highest-ranked entry holding the word
+        RecordId singular = kNoRecord;   // the record of the word without its final "s"
+        RecordId plural = kNoRecord;     // the record of the word plus "s"
+        std::unique_ptr<Group> several;  // all entries holding the word, once there are two
+        Text word;
+    };
+
+    struct Slot {
+        std::uint32_t hash = 0;
+        RecordId record = kNoRecord;
+    };
+
+    struct Node {
+        // the treap
+        Id left = kNil;
+        Id right = kNil;
+        Id parent = kNil;
+        std::uint32_t priority = 0;
+        std::int32_t size = 0;
+        std::int32_t ascents = 0;  // ascent flags in the subtree
+        // the ranked list
+        Id prev = kNil;
+        Id next = kNil;
+        // the entry
+        float value = 0.0f;
+        std::int32_t frequency = 0;
+        RecordId record = kNoRecord;
+        bool ascent = false;
+        bool title = false;
+    };
+
+    std::vector<Node> nodes;  // by id; nodes[kNil] stays empty
+    std::vector<Id> freeIds;
+    Id root = kNil;
+    Id last = kNil;
+    std::vector<Record> records;  // by record id
+    std::vector<Slot> slots;      // a power of two, at most half full
+    std::uint32_t seed = 0x2545F491u;
+    Text probe;
+
+    Impl() { Clear(); }
+
+    void Clear() {
+        nodes.assign(1, Node{});
+        freeIds.clear();
+        root = last = kNil;
+        records.clear();
+        records.emplace_back();
+        slots.assign(1024, Slot{});
+    }
+
+    std::int32_t Count() const { return nodes[root].size; }
+    const Text& Word(Id n) const { return records[nodes[n].record].word; }
+
+    std::uint32_t NextPriority() {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        return seed;
+    }
+
+    // ---- the treap ----
+
+    void Pull(Id n) {
+        Node& x = nodes[n];
+        x.size = 1 + nodes[x.left].size + nodes[x.right].size;
+        x.ascents = (x.ascent ? 1 : 0) + nodes[x.left].ascents + nodes[x.right].ascents;
+    }
+
+    void PullUp(Id n) {
+        for (Id x = n; x != kNil; x = nodes[x].parent) Pull(x);
+    }
+
+    void SetParent(Id child, Id parent) {
+        if (child != kNil)
+            nodes[child].parent = parent;
+    }
+
+    void SetRoot(Id r) {
+        root = r;
+        SetParent(r, kNil);
+    }
+
+    Id Merge(Id a, Id b) {
+        if (a == kNil)
+            return b;
+        if (b == kNil)
+            return a;
+        if (nodes[a].priority > nodes[b].priority) {
+            const Id m = Merge(nodes[a].right, b);
+            nodes[a].right = m;
+            SetParent(m, a);
+            Pull(a);
+            return a;
+        }
+        const Id m = Merge(a, nodes[b].left);
+        nodes[b].left = m;
+        SetParent(m, b);
+        Pull(b);
+        return b;
+    }
+
+    // Splits t into its first k entries and the rest.
+    void Split(Id t, std::int32_t k, Id& first, Id& rest) {
+        if (t == kNil) {
+            first = rest = kNil;
+            return;
+        }
+        const std::int32_t leftSize = nodes[nodes[t].left].size;
+        Id a = kNil;
+        Id b = kNil;
+        if (k <= leftSize) {
+            Split(nodes[t].left, k, a, b);
+            nodes[t].left = b;
+            SetParent(b, t);
+            Pull(t);
+            first = a;
+            rest = t;
+        } else {
+            Split(nodes[t].right, k - leftSize - 1, a, b);
+            nodes[t].right = a;
+            SetParent(a, t);
+            Pull(t);
+            first = t;
+            rest = b;
+        }
+    }
+
+    std::int32_t Rank(Id n) const {
+        std::int32_t rank = nodes[nodes[n].left].size + 1;
+        for (Id x = n; nodes[x].parent != kNil; x = nodes[x].parent) {
+            const Id p = nodes[x].parent;
+            if (nodes[p].right == x)
+                rank += nodes[nodes[p].left].size + 1;
+        }
+        return rank;
+    }
+
+    Id NodeAt(std::int32_t rank) const {
+        Id t = root;
+        while (t != kNil) {
+            const std::int32_t leftSize = nodes[nodes[t].left].size;
+            if (rank <= leftSize) {
+                t = nodes[t].left;
+            } else if (rank == leftSize + 1) {
+                return t;
+            } else {
+                rank -= leftSize + 1;
+                t = nodes[t].right;
+            }
+        }
+        return kNil;
+    }
+
+    // ---- the ranked list and the ascent flags ----
+
+    bool IsAscent(Id n) const {
+        const Id p = nodes[n].prev;
+        return p != kNil && nodes[n].value > nodes[p].value;
+    }
+
+    // Re-evaluates the flag of n, which is in the treap, after its value or its
+    // predecessor changed.
+    void Refresh(Id n) {
+        if (n == kNil)
+            return;
+        const bool flag = IsAscent(n);
+        if (flag == nodes[n].ascent)
+            return;
+        nodes[n].ascent = flag;
+        for (Id x = n; x != kNil; x = nodes[x].parent) nodes[x].ascents += flag ? 1 : -1;
+    }
+
+    // Puts the detached node n before `before`, or last when `before` is kNil.
+    void Insert(Id n, Id before) {
+        const std::int32_t rank = before == kNil ? Count() + 1 : Rank(before);
+        const Id p = before == kNil ? last : nodes[before].prev;
+        nodes[n].prev = p;
+        nodes[n].next = before;
+        if (p != kNil)
+            nodes[p].next = n;
+        (before == kNil ? last : nodes[before].prev) = n;
+        nodes[n].ascent = IsAscent(n);
+        Pull(n);
+        Id head = kNil;
+        Id tail = kNil;
+        Split(root, rank - 1, head, tail);
+        SetParent(head, kNil);
+        SetParent(tail, kNil);
+        SetRoot(Merge(Merge(head, n), tail));
+        Refresh(before);
+    }
+
+    // Takes n out of the ranking; the others keep their order.
+    void Detach(Id n) {
+        Node& x = nodes[n];
+        const Id joined = Merge(x.left, x.right);
+        const Id p = x.parent;
+        SetParent(joined, p);
+        if (p == kNil) {
+            root = joined;
+        } else {
+            (nodes[p].left == n ? nodes[p].left : nodes[p].right) = joined;
+            PullUp(p);
+        }
+        const Id before = x.prev;
+        const Id after = x.next;
+        if (before != kNil)
+            nodes[before].next = after;
+        (after == kNil ? last : nodes[after].prev) = before;
+        x.left = x.right = x.parent = x.prev = x.next = kNil;
+        x.ascent = false;
+        Pull(n);
+        Refresh(after);
+    }
+
+    // The first entry whose key value is greater than that of the entry before it.
+    Id FirstAscent() const {
+        if (nodes[root].ascents == 0)
+            return kNil;
+        Id t = root;
+        while (true) {
+            const Id l = nodes[t].left;
+            if (nodes[l].ascents > 0) {
+                t = l;
+            } else if (nodes[t].ascent) {
+                return t;
+            } else {
+                t = nodes[t].right;
+            }
+        }
+    }
+
+    // The first entry with a key value below `value` among the entries ranked before
+    // `limit`, which must be in descending order.
+    Id FirstBelow(float value, std::int32_t limit) const {
+        Id t = root;
+        Id found = kNil;
+        std::int32_t skipped = 0;
+        while (t != kNil) {
+            const std::int32_t rank = skipped + nodes[nodes[t].left].size + 1;
+            if (rank < limit && !(nodes[t].value < value)) {
+                skipped = rank;
+                t = nodes[t].right;
+            } else {
+                if (rank < limit)
+                    found = t;
+                t = nodes[t].left;
+            }
+        }
+        return found;
+    }
+
+    void CollectInOrder(std::vector<Id>& out) const {
+        for (Id n = NodeAt(1); n != kNil; n = nodes[n].next) out.push_back(n);
+    }
+
+    void PullAll(Id t) {
+        if (t == kNil)
+            return;
+        PullAll(nodes[t].left);
+        PullAll(nodes[t].right);
+        Pull(t);
+    }
+
+    // ---- the word index ----
+
+    static std::uint32_t Hash(TextView word) {
+        return static_cast<std::uint32_t>(std::hash<TextView>{}(word));
+    }
+
+    // The slot that holds `word`, or the empty slot where it would go.
+    std::size_t SlotOf(TextView word, std::uint32_t hash) const {
+        const std::size_t mask = slots.size() - 1;
+        std::size_t k = hash & mask;
+        while (slots[k].record != kNoRecord &&
+               (slots[k].hash != hash || records[slots[k].record].word != word)) {
+            k = (k + 1) & mask;
+        }
+        return k;
+    }
+
+    RecordId Find(TextView word) const { return slots[SlotOf(word, Hash(word))].record; }
+
+    // The record of `word`, made and linked to its singular and plural records if new.
+    RecordId RecordFor(const Text& word) {
+        const std::uint32_t hash = Hash(word);
+        std::size_t k = SlotOf(word, hash);
+        if (slots[k].record != kNoRecord)
+            return slots[k].record;
+        if (2 * records.size() >= slots.size()) {
+            const std::vector<Slot> old = std::move(slots);
+            slots.assign(2 * old.size(), Slot{});
+            for (const Slot& slot : old) {
+                if (slot.record == kNoRecord)
+                    continue;
+                std::size_t free = slot.hash & (slots.size() - 1);
+                while (slots[free].record != kNoRecord) free = (free + 1) & (slots.size() - 1);
+                slots[free] = slot;
+            }
+            k = SlotOf(word, hash);
+        }
+        const auto id = static_cast<RecordId>(records.size());
+        records.emplace_back();
+        records[id].word = word;
+        slots[k] = Slot{hash, id};
+        if (word.size() >= 2 && word.back() == 's') {
+            const RecordId singular = Find(TextView(word).substr(0, word.size() - 1));
+            if (singular != kNoRecord) {
+                records[id].singular = singular;
+                records[singular].plural = id;
+            }
+        }
+        probe.assign(word);
+        probe.push_back('s');
+        if (const RecordId plural = Find(probe); plural != kNoRecord) {
+            records[id].plural = plural;
+            records[plural].singular = id;
+        }
+        return id;
+    }
+
+    void IndexAdd(Id n) {
+        Record& r = records[nodes[n].record];
+        if (r.first == kNil) {
+            r.first = n;
+            return;
+        }
+        if (!r.several)
+            r.several = std::make_unique<Group>(std::initializer_list<Id>{r.first}, ByRank{this});
+        r.several->insert(n);
+        r.first = *r.several->begin();
+    }
+
+    // Must run while n still stands where its group saw it last.
+    void IndexRemove(Id n) {
+        Record& r = records[nodes[n].record];
+        if (!r.several) {
+            r.first = kNil;
+            return;
+        }
+        r.several->erase(n);
+        r.first = *r.several->begin();
+        if (r.several->size() == 1)
+            r.several.reset();
+    }
+
+    void Rename(Id n, RecordId to) {
+        IndexRemove(n);
+        nodes[n].record = to;
+        IndexAdd(n);
+    }
+
+    // The highest-ranked entry holding the word of record r at a rank from `from` on.
+    Id FirstFrom(const Record& r, std::int32_t from) const {
+        if (!r.several)
+            return r.first != kNil && Rank(r.first) >= from ? r.first : kNil;
+        const auto it = r.several->lower_bound(AtRank{from});
+        return it == r.several->end() ? kNil : *it;
+    }
+
+    // ---- entries ----
+
+    Id NewEntry(RecordId record, float weight, bool title) {
+        Id n;
+        if (freeIds.empty()) {
+            n = static_cast<Id>(nodes.size());
+            nodes.emplace_back();
+        } else {
+            n = freeIds.back();
+            freeIds.pop_back();
+        }
+        Node& x = nodes[n];
+        x = Node{};
+        x.priority = NextPriority();
+        x.record = record;
+        x.frequency = 1;
+        x.value = weight;
+        x.title = title;
+        return n;
+    }
+
+    void Remove(Id n) {
+        IndexRemove(n);
+        Detach(n);
+        nodes[n].record = kNoRecord;
+        freeIds.push_back(n);
+    }
+
+    void AddValue(Id n, float weight) {
+        nodes[n].value += weight;
+        Refresh(n);
+        Refresh(nodes[n].next);
+    }
+
+    // One step of an insertion sort on descending key value: the first entry that stands
+    // above a smaller one moves up behind every entry with a greater or equal value.
+    void PromoteEntry() {
+        const Id moving = FirstAscent();
+        if (moving == kNil)
+            return;
+        const Id target = FirstBelow(nodes[moving].value, Rank(moving));
+        if (target == kNil)
+            return;  // only possible with a value that is not a number
+        // Only a word held by several entries has an order among them to keep up.
+        const bool reorder = records[nodes[moving].record].several != nullptr;
+        if (reorder)
+            IndexRemove(moving);
+        Detach(moving);
+        Insert(moving, target);
+        if (reorder)
+            IndexAdd(moving);
+    }
+
+    // The highest-ranked entry at a rank from `from` to `to` whose word differs from
+    // that of entry n at most in the case of its first letter.
+    Id NextCaseVariant(Id n, std::int32_t from, std::int32_t to) {
+        Text spelling = Word(n);
+        const Char lower = ToLower(spelling[0]);
+        const Char upper = ToUpper(lower);
+        const int spellings = upper != lower && ToLower(upper) == lower ? 2 : 1;
+        Id best = kNil;
+        std::int32_t bestRank = to + 1;
+        for (int k = 0; k < spellings; ++k) {
+            spelling[0] = k == 0 ? lower : upper;
+            const RecordId r = Find(spelling);
+            if (r == kNoRecord)
+                continue;
+            const Id candidate = FirstFrom(records[r], from);
+            if (candidate == kNil)
+                continue;
+            const std::int32_t rank = Rank(candidate);
+            if (rank < bestRank) {
+                best = candidate;
+                bestRank = rank;
+            }
+        }
+        return best;
+    }
+};
+
+WordTable::WordTable() : impl_(std::make_unique<Impl>()) {}
+WordTable::~WordTable() = default;
+WordTable::WordTable(WordTable&&) noexcept = default;
+WordTable& WordTable::operator=(WordTable&&) noexcept = default;
+
+void WordTable::Clear() {
+    impl_->Clear();
+}
+
+bool WordTable::AddWordOccurrence(Text& word, float weight, bool titleContext) {
+    Impl& t = *impl_;
+    // An empty word would fold "s" into an empty entry; it is never a keyword.
+    if (word.empty())
+        return false;
+
+    // Plural folding against whichever candidate ranks first: an entry holding the word
+    // without its final "s" takes the occurrence, an entry holding the word plus "s" is
+    // renamed to the word.
+    RecordId record = t.RecordFor(word);
+    const Impl::Record& r = t.records[record];
+    Id singular = r.singular != kNoRecord ? t.records[r.singular].first : kNil;
+    Id plural = r.plural != kNoRecord ? t.records[r.plural].first : kNil;
+    if (singular != kNil && plural != kNil) {
+        (t.Rank(singular) < t.Rank(plural) ? plural : singular) = kNil;
+    }
+    if (singular != kNil) {
+        word.pop_back();
+        record = r.singular;
+    } else if (plural != kNil) {
+        t.Rename(plural, record);
+    }
+
+    // A known word only adds to its counts; its rank is left for later ordering steps.
+    if (const Id known = t.records[record].first; known != kNil) {
+        t.nodes[known].frequency += 1;
+        t.AddValue(known, weight);
+        return false;
+    }
+
+    const Id n = t.NewEntry(record, weight, titleContext);
+    t.Insert(n, kNil);
+    t.IndexAdd(n);
+    if (t.Count() > 1)
+        t.PromoteEntry();
+    return true;
+}
+
+void WordTable::ApplyMinimumFrequency(int minimum) {
+    Impl& t = *impl_;
+    if (minimum <= 1)
+        return;
+    std::vector<Id> order;
+    t.CollectInOrder(order);
+    for (const Id n : order) {
+        if (t.nodes[n].frequency < minimum && !t.nodes[n].title)
+            t.Remove(n);
+    }
+}
+
+void WordTable::MergeCaseVariants() {
+    Impl& t = *impl_;
+    const std::int32_t outerBound = t.Count() - 1;
+    for (std::int32_t i = 1; i <= outerBound && i <= t.Count(); ++i) {
+        if (!CanLeadMerge(t.Word(t.NodeAt(i))))
+            continue;
+
+        // The scan goes on past each merge with whatever entry then stands at position i
+        // (the ordering step may have moved the merged one), up to the count taken here.
+        const std::int32_t innerBound = t.Count();
+        std::int32_t j = i + 1;
+        while (j <= innerBound) {
+            const Id keep = t.NodeAt(i);
+            const Id other = t.NextCaseVariant(keep, j, innerBound);
+            if (other == kNil)
+                break;
+            const std::int32_t otherRank = t.Rank(other);
+
+            t.nodes[keep].frequency += t.nodes[other].frequency;
+            t.AddValue(keep, t.nodes[other].value);
+            t.Remove(other);
+            const Text lowered = Lower(t.Word(keep));
+            if (lowered != t.Word(keep))
+                t.Rename(keep, t.RecordFor(lowered));
+            t.PromoteEntry();
+            j = otherRank + 1;
+        }
+    }
+}
+
+void WordTable::NormaliseKeyValues() {
+    Impl& t = *impl_;
+    std::vector<Id> order;
+    t.CollectInOrder(order);
+    float maxValue = 0.0f;
+    for (const Id n : order) maxValue = std::max(maxValue, t.nodes[n].value);
+    if (!(maxValue > 0.0f))
+        return;
+    for (const Id n : order) {
+        float& v = t.nodes[n].value;
+        v = static_cast<float>(static_cast<double>(v) * 100.0 / static_cast<double>(maxValue));
+    }
+    for (const Id n : order) t.nodes[n].ascent = t.IsAscent(n);
+    t.PullAll(t.root);
+}
+
+std::int32_t WordTable::WordCount() const {
+    return impl_->Count();
+}
+
+std::vector<WordEntry> WordTable::Ranked() const {
+    const Impl& t = *impl_;
+    std::vector<Id> order;
+    t.CollectInOrder(order);
+    std::vector<WordEntry> result;
+    result.reserve(order.size());
+    for (const Id n : order) {
+        const Impl::Node& x = t.nodes[n];
+        result.push_back(WordEntry{t.Word(n), x.frequency, x.value, x.title});
+    }
+    return result;
+}
+
+}  // namespace lumora::words

@@ -1,0 +1,119 @@
+#include "scan/prepare.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "scan/strproc.h"
+
+namespace lumora::scan {
+namespace {
+
+std::string Prepared(std::string line, bool lowerCaseOnly) {
+    PrepareLine(line, lowerCaseOnly);
+    return line;
+}
+
+std::string Decoded(std::string line) {
+    DecodeEntities(line);
+    return line;
+}
+
+TEST(PrepareLineTest, MarkersAndReferences) {
+    EXPECT_EQ(Prepared("<Strong>x</STRONG><Em><h1><H1></h3>", false), "\x0Bx\x0C\x10\x06\x06\x07");
+    EXPECT_EQ(Prepared("<H1><B>", true), "<H1><B>");  // a lower-cased line: lower forms only
+    EXPECT_EQ(Prepared("<b class=x>< b><b ><bb>", false), "<b class=x>< b><b ><bb>");
+    EXPECT_EQ(Prepared("&nbsp;&nbsp;&#160;&quot;&laquo;&raquo;", true), "   \"\"\"");
+    EXPECT_EQ(Prepared("&NBSP;&Quot;&nbsp", false), "&NBSP;&Quot;&nbsp");
+}
+
+// Replaces each pattern over the whole line in turn; the one-pass preparation must give
+// exactly the same.
+std::string PreparedStepByStep(std::string line, bool lowerCaseOnly) {
+    const auto replaceAll = [&](const std::string& sought, char by, bool ignoreCase) {
+        if (ignoreCase) {
+            line = ReplaceNoCase(line, sought, std::string(1, by));
+            return;
+        }
+        for (auto at = line.find(sought); at != std::string::npos; at = line.find(sought, at)) {
+            line.replace(at, sought.size(), 1, by);
+        }
+    };
+    for (const char* r : {"&nbsp;", "&#160;"}) replaceAll(r, ' ', false);
+    for (const char* r : {"&quot;", "&laquo;", "&raquo;"}) replaceAll(r, '"', false);
+    const std::vector<std::pair<std::string, std::string>> tags = {
+        {"b", "\x0B\x0C"},     {"strong", "\x0B\x0C"}, {"i", "\x10\x11"},  {"em", "\x10\x11"},
+        {"title", "\x0E\x0F"}, {"h1", "\x06\x07"},     {"h2", "\x05\x07"}, {"h3", "\x04\x07"},
+        {"h4", "\x03\x07"},    {"h5", "\x02\x07"},     {"h6", "\x01\x07"}};
+    const std::vector<std::vector<int>> orders = {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+                                                  {0, 2, 1, 3, 4, 5, 6, 7, 8, 9, 10}};
+    for (int upper = 0; upper <= (lowerCaseOnly ? 0 : 1); ++upper) {
+        for (int k : orders[upper]) {
+            const auto& [name, markers] = tags[k];
+            std::string n = name;
+            if (upper) {
+                for (char& c : n) c = ToUpper(c);
+            }
+            const bool ignoreCase = upper && n.size() > 1 && n[0] != 'H';
+            replaceAll("<" + n + ">", markers[0], ignoreCase);
+            replaceAll("</" + n + ">", markers[1], ignoreCase);
+        }
+    }
+    return line;
+}
+
+TEST(PrepareLineTest, OnePassEqualsReplacingEachPatternInTurn) {
+    const std::vector<std::string> pieces = {
+        "<b>",      "</B>",    "<STRONG>", "</Strong>", "<i>",    "</I>",   "<eM>",   "<title>",
+        "</TiTlE>", "<h1>",    "</H2>",    "<h6>",      "&nbsp;", "&NBSP;", "&#160;", "&quot;",
+        "&laquo;",  "&raquo;", "<",        ">",         "/",      "&",      ";",      "b",
+        "H",        "x",       " ",        "\xE9",      "nbsp",   "strong"};
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 3000; ++round) {
+        std::string line;
+        for (auto k = random() % 12; k > 0; --k) line += pieces[random() % pieces.size()];
+        for (bool lowerCaseOnly : {true, false}) {
+            ASSERT_EQ(Prepared(line, lowerCaseOnly), PreparedStepByStep(line, lowerCaseOnly))
+                << line << " lowerCaseOnly=" << lowerCaseOnly;
+        }
+    }
+}
+
+TEST(DecodeEntitiesTest, CandidateRunsToTheNextSemicolon) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"caf&eacute;", "caf\xE9"},
+        {"&Eacute;&auml;&szlig;&THORN;&yuml;", "\xC9\xE4\xDF\xDE\xFF"},
+        {"&EACUTE;&amp;&copy;&eacute", "&EACUTE;&amp;&copy;&eacute"},
+        {"A & B &eacute;", "A & B &eacute;"},  // the lone & swallows the reference
+        {"&eacute; & x", "\xE9 & x"},
+        {"&&eacute;;&ouml;", "&&eacute;;\xF6"},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(Decoded(line), expected) << line;
+}
+
+TEST(DecodeEntitiesTest, EveryLatinLetterHasItsReference) {
+    std::set<unsigned> codes = {Code(Decoded("&szlig;")[0]), Code(Decoded("&yuml;")[0])};
+    for (const char* name :
+         {"AElig", "Aacute", "Acirc",  "Agrave", "Aring",  "Atilde", "Auml",   "Ccedil",
+          "ETH",   "Eacute", "Ecirc",  "Egrave", "Euml",   "Iacute", "Icirc",  "Igrave",
+          "Iuml",  "Ntilde", "Oacute", "Ocirc",  "Ograve", "Oslash", "Otilde", "Ouml",
+          "THORN", "Uacute", "Ucirc",  "Ugrave", "Uuml",   "Yacute"}) {
+        const std::string capital = Decoded("&" + std::string(name) + ";");
+        const std::string small = Decoded("&" + Lower(name) + ";");
+        ASSERT_EQ(capital.size() + small.size(), 2u) << name;
+        EXPECT_EQ(ToLower(capital[0]), small[0]) << name;
+        codes.insert({Code(capital[0]), Code(small[0])});
+    }
+    std::set<unsigned> letters;
+    for (unsigned b = 192; b < 256; ++b) {
+        if (b != 215 && b != 247)
+            letters.insert(b);
+    }
+    EXPECT_EQ(codes, letters);
+}
+
+}  // namespace
+}  // namespace lumora::scan

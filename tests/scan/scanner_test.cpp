@@ -1,0 +1,196 @@
+#include "scan/scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "scan/prepare.h"
+
+namespace lumora::scan {
+namespace {
+
+// Records every word with the weight and the title/meta flag it has when handed over.
+class RecordingSink : public WordSink {
+  public:
+    RecordingSink(const Scanner& scanner, const WeightSettings& weights, std::size_t stopAfter)
+        : scanner_(scanner), weights_(weights), stopAfter_(stopAfter) {}
+
+    void OnWord(TextView word) override {
+        std::ostringstream entry;
+        entry << (count_++ > 0 ? " " : "") << word << ':' << scanner_.ContextWeight(weights_)
+              << (scanner_.InTitleOrMetaContent() ? "*" : "");
+        words += entry.str();
+    }
+    bool ShouldStop() override { return count_ >= stopAfter_; }
+
+    std::string words;  // "word:weight" joined by spaces, a * marking title and meta words
+
+  private:
+    const Scanner& scanner_;
+    const WeightSettings& weights_;
+    std::size_t stopAfter_;
+    std::size_t count_ = 0;
+};
+
+// Scans the lines of a page (separated by '\n') as a pass does: each is trimmed,
+// lower-cased unless the case is kept, prepared, decoded and given one trailing space.
+std::string Scan(Scanner& scanner, const std::string& page, const WeightSettings& weights,
+                 bool keepCase = false, std::size_t stopAfter = SIZE_MAX) {
+    RecordingSink sink(scanner, weights, stopAfter);
+    std::istringstream lines(page);
+    for (std::string line; std::getline(lines, line) && !sink.ShouldStop();) {
+        const auto first = line.find_first_not_of(' ');
+        if (first == std::string::npos)
+            continue;
+        line = line.substr(first, line.find_last_not_of(' ') + 1 - first);
+        if (!keepCase)
+            LowerInPlace(line);
+        PrepareLine(line, !keepCase);
+        DecodeEntities(line);
+        scanner.ScanLine(line + ' ', weights, sink);
+    }
+    return sink.words;
+}
+
+std::string ScanPage(const std::string& page, const WeightSettings& weights = {},
+                     bool keepCase = false) {
+    Scanner scanner;
+    return Scan(scanner, page, weights, keepCase);
+}
+
+TEST(ScannerTest, ContextWeightsWithDefaults) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"<h4>head</h4> after", "head:18 after:3"},
+        {"<h2><b>bold</b> heading</h2>", "bold:32 heading:28"},
+        {"<h2>Contact us:</h2> more", "contact:28 us:28 more:3"},
+        {"<div><table><tr><td>cell</td></tr></table></div> out", "cell:7 out:3"},
+        {"<table><table><table>deep</table>in</table></table>x", "deep:5 in:5 x:3"},
+        {"<title>Site <b>name</b>\n<h1>still</title> head</h1>",
+         "site:90* name:90* still:90* head:33"},
+        {"<b class=x>no</b> <strong>yes</strong> <i>it</i><em>em</em>", "no:3 yes:7 it:7 em:7"},
+        {"<b>across\nlines</b> end", "across:7 lines:7 end:3"},
+        {"<span>s</span> <div>d</div>", "s:7 d:5"},
+        {"don't I'm John's they're", "john:3 s:3 they:3 re:3"},
+        {"AT&T &copy; 2006 &x & y;z", "at:3 t:3 x:3 y:3 z:3"},
+        {"& a;b &c;d", "a:3 b:3 d:3"},
+        {"mp3 caf&eacute; na&iuml;ve", "mp:3 caf\xE9:3 na\xEFve:3"},
+        {"a <!-- b\nc <b>\nd --> e", "a:3 e:3"},
+        {"<!-->x <script>var v</SCRIPT>y <Style>p{}</style>z", "x:3 y:3 z:3"},
+        {"> x <a href=y>z</a> 1 > w", "x:3 z:3 w:3"},
+        {"<a\nhref=x>y", "y:3"},
+        {"a < b <c> d\ne > f", "a:3 f:3"},  // a lone < silences up to a lone >
+    };
+    for (const auto& [page, expected] : cases) EXPECT_EQ(ScanPage(page), expected) << page;
+}
+
+TEST(ScannerTest, MetaTags) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"<meta name=\"description\" content=\"Good food\"> x", "good:50* food:50* x:3"},
+        {"<meta content=\"good\" name=\"description\">x", "good:50* name:50* description:50* x:3"},
+        {"<meta name='description' content='no'>x", "x:3"},
+        {"<meta name=\"keywords\" content=\"alpha beta\"> gamma", "gamma:3"},
+        // The name of a later meta tag on the line decides the first one too.
+        {"<meta name=\"keywords\" content=\"k\"><meta name=\"description\" content=\"d\">",
+         "k:50* d:50*"},
+        // A meta tag left open at the end of its line: the rest is read as text.
+        {"<META CONTENT=\"good\"\nNAME = \"Description\">x", "name:3 description:3 x:3"},
+        {"<meta name=\"description\"\ncontent=\"late\">x", "content:3 late:3 x:3"},
+    };
+    for (const auto& [page, expected] : cases) EXPECT_EQ(ScanPage(page), expected) << page;
+    WeightSettings keywords;
+    keywords.existingKeywords = 30;
+    EXPECT_EQ(ScanPage("<meta name=\"keywords\" content=\"alpha beta\"> gamma", keywords),
+              "alpha:30* beta:30* gamma:3");
+}
+
+TEST(ScannerTest, FontSizes) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"<font size=+2>big</font> after", "big:5 after:3"},
+        {"<font size=\"6\">a</font><font size='9'>b</font><FONT SIZE=-5>c</FONT>d",
+         "a:6 b:7 c:1 d:3"},
+        {"<font size=+1><font size=+1>a</font>b</font>c", "a:5 b:4 c:3"},
+        {"<font size=2.5>a</font><font size=3.5>b</font><font size=+ 1.51>c</font>", "a:2 b:4 c:5"},
+        {"<font size=5>x\n</font> y", "x:3 y:3"},  // no end tag on its line: no size
+        {"</font>x", "x:3"},
+        // "size" with a space inside: nothing to read, and the scan must not go back.
+        {"<font si ze=5>a</font> b", "a:3 b:3"},
+    };
+    for (const auto& [page, expected] : cases) EXPECT_EQ(ScanPage(page), expected) << page;
+}
+
+TEST(ScannerTest, ZeroWeightBlocksAreSkippedToTheirMatchingEnd) {
+    WeightSettings none;
+    none.table = none.div = none.span = 0;
+    const std::pair<const char*, const char*> cases[] = {
+        {"a<table>b\n<TABLE>c</table>d\ne</table></table>f g", "a:3 f:3 g:3"},
+        {"a<table>b</table></table>c", "a:3 c:3"},
+        {"<div class=x>x\ny\n</div>z <span>s</span>t", "z:3 t:3"},
+        {"<div><!-- </div> -->x</div>y", "x:3 y:3"},  // nothing but delimiters counts inside
+    };
+    for (const auto& [page, expected] : cases) EXPECT_EQ(ScanPage(page, none), expected) << page;
+}
+
+TEST(ScannerTest, KeptCaseLongWordsAndStop) {
+    EXPECT_EQ(ScanPage("<Strong>Big</STRONG> <H1>Caf&eacute;</h1> &NBSP;", {}, true),
+              "Big:7 Caf\xE9:33");
+    EXPECT_EQ(ScanPage(std::string(70000, 'w')),
+              std::string(65000, 'w') + ":3 " + std::string(5000, 'w') + ":3");
+    Scanner scanner;
+    EXPECT_EQ(Scan(scanner, "one two three\nfour", {}, false, 2), "one:3 two:3");
+}
+
+TEST(ScannerTest, ResetLeavesNoContextOfTheLastPage) {
+    WeightSettings weights;
+    weights.table = 0;
+    for (const char* ending :
+         {"<!-- open", "<title>t", "<h1>h", "<b><i>x", "<font size=7", "<script>", "<style x",
+          "<table><div><span>a", "<a", "<meta name=\"description\" content=\"d"}) {
+        Scanner scanner;
+        Scan(scanner, ending, weights);
+        scanner.Reset();
+        EXPECT_EQ(Scan(scanner, "word", weights), "word:3") << ending;
+        EXPECT_EQ(scanner.FontSize(), 3);
+        EXPECT_EQ(scanner.HeadingWeight(), 0);
+    }
+}
+
+TEST(ScannerTest, DeepNestingDoesNotWrapAround) {
+    const int depth = 100000;
+    std::string page;
+    for (int k = 0; k < depth; ++k) page += "<table>";
+    page += "x";
+    for (int k = 0; k < depth; ++k) page += "</table>";
+    page += " y\n";
+    for (int k = 0; k < depth; ++k) page += "<a";
+    page += std::string(depth, '>') + " z";
+    EXPECT_EQ(ScanPage(page), "x:5 y:3 z:3");
+}
+
+std::string Times(const std::string& piece, std::size_t count) {
+    std::string all;
+    all.reserve(piece.size() * count);
+    for (std::size_t k = 0; k < count; ++k) all += piece;
+    return all;
+}
+
+TEST(ScannerTest, PathologicalLinesFinishAndKeepTheirMeaning) {
+    const std::size_t size = 1'000'000;
+    EXPECT_EQ(ScanPage(std::string(size, '<') + " word"), "");
+    EXPECT_EQ(ScanPage(std::string(size, '&') + " word"), "word:3");
+    EXPECT_EQ(ScanPage(Times("<meta ", size / 6) + "> word"), "word:3");
+    EXPECT_EQ(ScanPage(Times("<font size=", size / 11) + "> word\n</font>more"), "more:3");
+    EXPECT_EQ(ScanPage(Times("<div>", size / 5) + "x"), "x:5");
+
+    // Many tags on one line that each look ahead in the rest of it.
+    const std::size_t count = 20000;
+    std::string expected = Times("d:50* a:7 ", count);
+    expected.pop_back();
+    EXPECT_EQ(
+        ScanPage(Times("<meta name=\"description\" content=\"d\"><font size=+4>a</font>", count)),
+        expected);
+}
+
+}  // namespace
+}  // namespace lumora::scan

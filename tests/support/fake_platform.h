@@ -1,0 +1,64 @@
+// A scripted stand-in for the desktop: records every message box, focus move and
+// clipboard text, answers questions from a queue, and lets a test act during a pass.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/platform.h"
+
+namespace lumora::testing {
+
+struct ShownMessage {
+    Text prompt;
+    Text title;
+    app::Icon icon;
+    app::Buttons buttons;
+};
+
+class FakePlatform : public app::Platform {
+  public:
+    std::vector<ShownMessage> messages;
+    std::deque<app::Answer> answers;  // taken in order; Yes/OK when empty
+    std::vector<app::Control> focus;
+    std::vector<Text> clipboard;
+    std::vector<Text> webAddresses;
+    bool webSucceeds = true;
+    std::optional<Text> chosenFile;
+    int pendingInputCalls = 0;
+    int helpShown = 0;
+    int programEnded = 0;
+    std::function<void()> onPendingInput;
+
+    app::Answer ShowMessage(const Text& prompt, const Text& title, app::Icon icon,
+                            app::Buttons buttons) override {
+        messages.push_back({prompt, title, icon, buttons});
+        if (!answers.empty()) {
+            const app::Answer a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return buttons == app::Buttons::kOk ? app::Answer::kOk : app::Answer::kYes;
+    }
+    std::optional<Text> ChooseFileToOpen(const app::OpenFileRequest&) override {
+        return chosenFile;
+    }
+    void SetClipboardText(const Text& text) override { clipboard.push_back(text); }
+    bool OpenWebAddress(const Text& address) override {
+        webAddresses.push_back(address);
+        return webSucceeds;
+    }
+    void SetFocus(app::Control control) override { focus.push_back(control); }
+    void Repaint(app::Control) override {}
+    void ShowHelpWindow() override { ++helpShown; }
+    void EndProgram() override { ++programEnded; }
+    void HandlePendingInput() override {
+        ++pendingInputCalls;
+        if (onPendingInput)
+            onPendingInput();
+    }
+};
+
+}  // namespace lumora::testing

@@ -1,0 +1,45 @@
+// A temporary folder removed with everything in it when the test ends.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace lumora::testing {
+
+class TempDir {
+  public:
+    TempDir() {
+        std::random_device rd;
+        path_ = std::filesystem::temp_directory_path() /
+                ("lumora_test_" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string Path() const { return path_.string(); }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+    // Writes bytes exactly as given.
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::string path = File(name);
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace lumora::testing

@@ -1,0 +1,94 @@
+#include "text/program_texts.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace lumora::text {
+namespace {
+
+TEST(ProgramTexts, LoadResults) {
+    Text sixLanguages;
+    for (int i = 0; i < 6; ++i) sixLanguages += "@language L\r\n1=t\r\n";
+    const std::pair<Text, std::int32_t> cases[] = {
+        {"", -6},
+        {"# only a comment\r\n\r\n", 0},
+        {"1=a\r\n2=\r\n", -502},
+        {"1=a\r\n# c\r\n2\r\n", -503},
+        {"1=a\r\n2=" + Text(kMaxProgramTextLength + 1, 'x') + "\r\n", -1002},
+        {"1=" + Text(kMaxProgramTextLength, 'x'), 1},
+        {"1=a\r\n\r\n1=b\r\n", -1503},
+        {"1=a\r\n@language Other\r\n1=b\n2=c", 3},
+        {sixLanguages, 6},
+        {"1=t\r\n" + sixLanguages, -3},
+    };
+    for (const auto& [content, result] : cases) {
+        ProgramTexts texts;
+        EXPECT_EQ(texts.LoadFromContent(content), result) << content.substr(0, 40);
+        EXPECT_EQ(texts.Get(1).empty(), result <= 0);
+    }
+}
+
+TEST(ProgramTexts, GetByNumberAndLanguage) {
+    ProgramTexts texts;
+    ASSERT_EQ(texts.LoadFromContent("\xEF\xBB\xBF# texts\r\n@language English\r\n1=One \xE9 \r\n"
+                                    "2=Two\r\n@language French\r\n1=Un\n"),
+              3);
+    EXPECT_EQ(texts.Get(1), "One \xE9 ");
+    EXPECT_EQ(texts.Get(2, 0), "Two");
+    EXPECT_EQ(texts.Get(1, 1), "Un");
+    for (auto [n, language] : {std::pair{2, 1}, {3, 0}, {1, 2}, {1, -1}}) {
+        EXPECT_EQ(texts.Get(n, language), "");
+    }
+
+    const auto dir = std::filesystem::temp_directory_path() / "lumora_program_texts_test";
+    std::filesystem::create_directories(dir);
+    std::ofstream((dir / "empty.dat").string(), std::ios::binary).close();
+    EXPECT_EQ(texts.Load((dir / "empty.dat").string()), -6);
+    EXPECT_EQ(texts.Get(1), "");
+    EXPECT_EQ(texts.Load((dir / "absent.dat").string()), -1);
+    EXPECT_EQ(texts.Load(dir.string()), -1);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ProgramTexts, LoadErrorMessagesAndVersion) {
+    const std::pair<std::int32_t, Text> cases[] = {
+        {0, "No program text was read."},
+        {-1, "Cannot open file containing program text.\r\nC:\\Lumora\\lmr_text.dat"},
+        {-3, "Too much program text."},
+        {-5, "Error -5"},
+        {-500, "Error -500"},
+        {-1000, "Missing string at line 500."},
+        {-1250, "String too long at line 250."},
+        {-1501, "Duplicate in program text at line 1."},
+    };
+    for (const auto& [result, message] : cases) {
+        EXPECT_EQ(ProgramTexts::LoadErrorMessage(result, "C:\\Lumora\\lmr_text.dat"), message);
+    }
+    EXPECT_EQ(VersionText(1, 0), "1.07");
+    EXPECT_EQ(VersionText(5, 5), "5.57");
+}
+
+TEST(ProgramTexts, ShippedFileHoldsEveryText) {
+    const Text path = Text(LUMORA_SOURCE_DIR) + "/data/lmr_text.dat";
+    ProgramTexts texts;
+    ASSERT_GT(texts.Load(path), 0);
+    for (int n : {1, 3, 4, 5, 6, 7, 8, 9, 15, 21, 22, 23, 24, 25, 26, 310, 315}) {
+        EXPECT_FALSE(texts.Get(n).empty()) << n;
+    }
+    EXPECT_EQ(texts.Get(tx::kProductName), "Lumora");
+    EXPECT_EQ(texts.Get(tx::kDataFolderName), "lumora");
+    EXPECT_TRUE(texts.Get(tx::kManualAddress).starts_with("https://www.quarvel.example/"));
+    EXPECT_TRUE(texts.Get(tx::kMakerAddress).starts_with("https://www.quarvel.example/"));
+    EXPECT_NE(texts.Get(tx::kControlCharPrompt).back(), ' ');  // a blank and the position follow
+
+    std::ifstream file(path, std::ios::binary);
+    const Text content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (std::size_t i = content.find('\n'); i != Text::npos; i = content.find('\n', i + 1)) {
+        ASSERT_TRUE(i > 0 && content[i - 1] == '\r') << "line end at " << i;
+    }
+}
+
+}  // namespace
+}  // namespace lumora::text

@@ -1,0 +1,145 @@
+#include "words/common_words.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "support/temp_dir.h"
+
+namespace lumora::words {
+namespace {
+
+using testing::TempDir;
+using Words = std::vector<Text>;
+
+constexpr int kEnglish = 0;
+constexpr int kFrench = 1;
+constexpr int kGerman = 2;
+
+Words Parsed(int language, const Words& lines) {
+    CommonWordLists lists;
+    lists.SetFromLines(language, lines);
+    return lists.Words(language);
+}
+
+TEST(CommonWordsTest, ParsesAndSortsWords) {
+    EXPECT_EQ(Parsed(kEnglish, {"The, And  OF"}), (Words{"and", "of", "the"}));
+    EXPECT_EQ(Parsed(kEnglish, {"l'homme", "\tx-y;z", "ab", "cd"}),
+              (Words{"ab", "cd", "homme", "l", "x", "y", "z"}));
+    EXPECT_EQ(Parsed(kGerman, {"h2o 1er"}), (Words{"er", "h", "o"}));
+    // By character code: accented letters after z, a prefix before the longer word.
+    EXPECT_EQ(Parsed(kEnglish, {"zeta \xC9T\xC9 abc ab"}),
+              (Words{"ab", "abc", "zeta", "\xE9t\xE9"}));
+}
+
+TEST(CommonWordsTest, LookupFindsExactlyTheListedWords) {
+    CommonWordLists lists;
+    lists.SetFromLines(kEnglish, {"with into over \xE9t\xE9 b bb", "abc aa"});
+    EXPECT_FALSE(lists.Available(kFrench));
+    for (const char* word : {"with", "WITH", "into", "over", "\xC9T\xC9", "b", "bb", "abc", "aa"}) {
+        EXPECT_TRUE(lists.IsCommonWord(word, kEnglish)) << word;
+    }
+    for (const char* word : {"a", "ab", "abcd", "bbb", "withi", "zzz", "\xE9t", "\xFF", ""}) {
+        EXPECT_FALSE(lists.IsCommonWord(word, kEnglish)) << word;
+    }
+    EXPECT_FALSE(lists.IsCommonWord("with", kFrench));
+}
+
+TEST(CommonWordsTest, LoadsFirstFiveHundredWordsOfAFile) {
+    Words words;
+    Text content;
+    for (int n = 599; n >= 0; --n) {  // distinct words, written in descending order
+        words.push_back({static_cast<Char>('a' + n / 26 / 26), static_cast<Char>('a' + n / 26 % 26),
+                         static_cast<Char>('a' + n % 26), 'x'});
+        content += words.back() + (n % 3 == 0 ? "\n" : ", ");
+    }
+    TempDir dir;
+    CommonWordLists lists;
+    const auto result = lists.Load(kEnglish, dir.Write("cmwds_en.txt", content));
+    EXPECT_EQ(result.fileType, 2);
+    EXPECT_TRUE(result.available);
+    Words first(words.begin(), words.begin() + 500);
+    std::sort(first.begin(), first.end());
+    EXPECT_EQ(lists.Words(kEnglish), first);
+}
+
+TEST(CommonWordsTest, LoadResults) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        int fileType;
+        bool available;
+    } cases[] = {
+        {"crlf", "with\r\ninto\r\n", 1, true}, {"cr", "with\rinto", 3, true},
+        {"control", "with\x01into", 0, false}, {"empty", "", -2, false},
+        {"no words", " ,;\r\n", 1, false},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        CommonWordLists lists;
+        lists.SetFromLines(kEnglish, {"old"});
+        const auto result = lists.Load(kEnglish, dir.Write(c.name, c.bytes));
+        EXPECT_EQ(result.fileType, c.fileType) << c.name;
+        EXPECT_EQ(lists.Available(kEnglish), c.available) << c.name;
+        EXPECT_FALSE(lists.IsCommonWord("old", kEnglish)) << c.name;
+    }
+    CommonWordLists lists;
+    EXPECT_EQ(lists.Load(kEnglish, dir.File("missing.txt")).fileType, -1);
+    EXPECT_TRUE(lists.Load(kFrench, dir.Write("fr", "H2O 1er\r\n")).available);
+    EXPECT_EQ(lists.Words(kFrench), (Words{"er", "h2o"}));
+}
+
+TEST(CommonWordsTest, PathsPromptsAndWordsToIgnore) {
+    EXPECT_EQ(CommonWordFilePath("/opt/lumora", 6), "/opt/lumora/cmwds_xx.txt");
+    EXPECT_EQ(CommonWordsUnavailablePrompt(6, "/d/cmwds_xx.txt"),
+              "Common words in another language could not be read from file\r\n/d/cmwds_xx.txt");
+    EXPECT_EQ(CommonWordsUnavailablePrompt(1, "p"),
+              "Common words in French could not be read from file\r\np");
+    const std::pair<Text, Text> cases[] = {
+        {"Foo  Bar, baz", "foo,bar,baz"},
+        {"a, b,,c ", "a,b,c"},
+        {"   ", ""},
+        {",lead", ",lead"},
+        {",", ""},
+        {" tab\there ", "tab\there"},
+    };
+    for (const auto& [box, expected] : cases)
+        EXPECT_EQ(NormaliseWordsToIgnore(box), expected) << box;
+}
+
+// Each shipped list must load, stay within 500 distinct words and hold only lower-case
+// letters, so that every listed word can match a word of a page.
+TEST(CommonWordsTest, ShippedListsAreUsable) {
+    for (int language = 0; language < kNumLanguages; ++language) {
+        const Text path = CommonWordFilePath(LUMORA_SOURCE_DIR "/data", language);
+        CommonWordLists lists;
+        const auto result = lists.Load(language, path);
+        EXPECT_EQ(result.fileType, 1) << path;
+        EXPECT_TRUE(result.available) << path;
+
+        const Text bytes = testing::ReadFile(path);
+        std::set<Text> distinct;
+        Text word;
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const Char c = bytes[i];
+            if (IsLetter(c) && ToLower(c) == c) {
+                word.push_back(c);
+                continue;
+            }
+            const bool crlf = (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ||
+                              (c == '\n' && i > 0 && bytes[i - 1] == '\r');
+            EXPECT_TRUE(c == ' ' || crlf) << path << ": code " << Code(c) << " at " << i;
+            if (!word.empty()) {
+                EXPECT_TRUE(distinct.insert(word).second) << path << ": " << word;
+            }
+            word.clear();
+        }
+        EXPECT_TRUE(word.empty()) << path << ": no line end after the last word";
+        EXPECT_LE(distinct.size(), static_cast<std::size_t>(kMaxCommonWords)) << path;
+        EXPECT_EQ(lists.Words(language).size(), distinct.size()) << path;
+    }
+}
+
+}  // namespace
+}  // namespace lumora::words

@@ -1,0 +1,93 @@
+#include "words/consider.h"
+
+#include <gtest/gtest.h>
+
+namespace lumora::words {
+namespace {
+
+constexpr int kFrench = 1;
+
+// Short and common words are let through unless a case asks for them.
+FilterOptions Options(int language = 0, int shortSize = 0, bool common = false) {
+    FilterOptions options;
+    options.ignoreShortWords = shortSize > 0;
+    options.shortWordSize = shortSize;
+    options.ignoreCommonWords = common;
+    options.language = language;
+    return options;
+}
+
+TEST(ConsiderWordTest, ChainOfTests) {
+    const CommonWordLists none;
+    const Text sixty = "b" + Text(59, 'a');
+    for (const Text& word : {Text("a"), Text("Mississippi"), sixty, Text("mid"), Text("did"),
+                             Text("rhythm"), Text("caf\xE9"), Text("fly"), Text("only"),
+                             Text("seed"), Text("folly"), Text("Alfred"), Text("monopoly")}) {
+        EXPECT_TRUE(ConsiderWord(word, Options(), ",", none)) << word;
+    }
+    for (const Text& word :
+         {sixty + "a", Text("aaa"), Text("Aa"), Text("\xC9\xE9"), Text("mix"), Text("civil"),
+          Text("XI"), Text("hmm"), Text("pfft"), Text("doesn"), Text("en"), Text("family"),
+          Text("REPLY"), Text("speed"), Text("indeed")}) {
+        EXPECT_FALSE(ConsiderWord(word, Options(), ",", none)) << word;
+    }
+
+    CommonWordLists lists;
+    lists.SetFromLines(0, {"with Into"});
+    lists.SetFromLines(kFrench, {"avec"});
+    const struct {
+        Text word;
+        bool counted;
+        FilterOptions options;
+    } cases[] = {
+        {"the", false, Options(0, 3)},
+        {"that", true, Options(0, 3)},
+        {"doesn", true, Options(kFrench)},
+        {"en", true, Options(kFrench)},
+        {"indeed", false, Options(kFrench)},
+        {"With", false, Options(0, 0, true)},
+        {"into", false, Options(0, 0, true)},
+        {"within", true, Options(0, 0, true)},
+        {"with", true, Options()},
+        {"with", true, Options(kFrench, 0, true)},
+        {"avec", false, Options(kFrench, 0, true)},
+        {"avec", true, Options(2, 0, true)},  // a list never loaded finds nothing
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ConsiderWord(c.word, c.options, ",", lists), c.counted) << c.word;
+    }
+}
+
+TEST(ConsiderWordTest, IgnoreListMatchesWholeEntriesOnly) {
+    const CommonWordLists none;
+    const struct {
+        const char* list;
+        const char* word;
+        bool counted;
+    } cases[] = {
+        {"foobar,", "FooBar", false},    {"foobar,", "foo", true},
+        {"foobar,", "bar", true},        {"foobar,", "obar", true},
+        {"x,foobar,bar,", "bar", false}, {",lead,", "lead", false},
+        {"bars,", "bar", true},          {"", "foo", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ConsiderWord(c.word, Options(), c.list, none), c.counted)
+            << c.word << " in " << c.list;
+    }
+}
+
+TEST(ConsiderWordTest, Helpers) {
+    Text text = "Mississippi";
+    StripCharSet(text, "s");
+    EXPECT_EQ(text, "Miiippi");
+    StripCharSet(text, "ip");
+    EXPECT_EQ(text, "M");
+    EXPECT_TRUE(HasNoVowel("rhythm", false));
+    EXPECT_FALSE(HasNoVowel("\xE6\xD8", false));        // ae ligature, O with stroke
+    EXPECT_TRUE(HasNoVowel("\xC7\xD1\xFD\xFF", true));  // C cedilla, N tilde, accented y
+    EXPECT_TRUE(IsContractionStem("uldn"));
+    EXPECT_FALSE(IsContractionStem("aren couldn"));
+}
+
+}  // namespace
+}  // namespace lumora::words
