@@ -1,0 +1,39 @@
+// Writing the keywords meta tag into the page itself, with an optional backup of the page
+// as it was. The page on disk is only ever replaced whole, so that at any moment its path
+// holds either the old or the new content.
+#pragma once
+
+#include <optional>
+
+#include "files/file_system.h"
+#include "text/chars.h"
+
+namespace lumora::output {
+
+// "page.htm" -> "page.bak.htm"; "index.html" -> "index.bak.html". "bak" goes after the
+// last "." of the whole path, even one in a folder name ("/my.site/page" ->
+// "/my.bak.site/page"); nullopt when the path has no ".".
+std::optional<Text> BackupPathFor(TextView path);
+
+struct InsertOutcome {
+    enum class Kind { kInserted, kTagNotClosed, kNowhereToInsert, kFailed };
+    Kind kind;
+    Text error;  // the failure's description for kFailed
+};
+
+// Writes `tag` into the page: every keywords meta tag closed on its line before </head>
+// is replaced by it, otherwise it goes, followed by an empty line, before </head>. The
+// page is rewritten with CR LF line ends, empty lines before </head> dropped and every
+// byte otherwise unchanged. Nothing on disk changes unless the new page is complete. With
+// `backupPath`, that file ends up holding exactly the page as it was.
+InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
+                            const std::optional<Text>& backupPath, files::FileSystem& fs);
+
+// The message box that reports an outcome.
+struct InsertMessage {
+    Text prompt;
+    Text title;
+};
+InsertMessage MessageFor(const InsertOutcome& outcome);
+
+}  // namespace lumora::output
