@@ -1,0 +1,20 @@
+// The command-line tool: one page, one command, the options of the main window.
+#pragma once
+
+#include <ostream>
+
+#include "text/chars.h"
+
+namespace lumora::cli {
+
+struct CliEnvironment {
+    Text executableFolder;            // where the data files are looked for first
+    bool progressOnTerminal = false;  // standard error is a terminal
+};
+
+// Runs the tool as `lumora-cli` would, writing to `out` and `err`. Returns the exit status:
+// 0 output produced, 1 page or option refused, 2 usage error, 130 stopped by Ctrl-C.
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           const CliEnvironment& environment);
+
+}  // namespace lumora::cli

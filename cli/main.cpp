@@ -1,0 +1,27 @@
+// lumora-cli: the keywords meta tag of an HTML page, from the command line.
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+
+#include "app/data_dir.h"
+#include "cli_app.h"
+#include "console_platform.h"
+
+namespace {
+
+extern "C" void OnInterrupt(int) {
+    lumora::cli::ConsolePlatform::interrupted = true;
+    // A second Ctrl-C ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGINT, OnInterrupt);
+    lumora::cli::CliEnvironment environment;
+    environment.executableFolder = lumora::app::ExecutableFolder();
+    environment.progressOnTerminal = isatty(STDERR_FILENO) != 0;
+    return lumora::cli::RunCli(argc, argv, std::cout, std::cerr, environment);
+}

@@ -1,0 +1,385 @@
+// The window's event handlers that are not part of a pass: options, input file, output
+// box, help and links, quitting.
+#include <filesystem>
+#include <system_error>
+
+#include "app/session.h"
+#include "files/file_checks.h"
+#include "files/file_system.h"
+#include "output/insert.h"
+#include "output/meta_tag.h"
+#include "scan/show_existing.h"
+
+namespace lumora::app {
+
+namespace {
+
+int* DropDownField(Options& o, Control control) {
+    switch (control) {
+        case Control::kShortWordSize:
+            return &o.shortWordSizeIndex;
+        case Control::kThresholdFrequency:
+            return &o.thresholdIndex;
+        case Control::kTableWeight:
+            return &o.tableWeightIndex;
+        case Control::kExistingKeywordsWeight:
+            return &o.existingKeywordsWeightIndex;
+        case Control::kBoldWeight:
+            return &o.boldWeightIndex;
+        case Control::kTitleWeight:
+            return &o.titleWeightIndex;
+        case Control::kDescriptionWeight:
+            return &o.descriptionWeightIndex;
+        case Control::kItalicWeight:
+            return &o.italicWeightIndex;
+        case Control::kDivWeight:
+            return &o.divWeightIndex;
+        case Control::kSpanWeight:
+            return &o.spanWeightIndex;
+        case Control::kLanguage:
+            return &o.languageIndex;
+        default:
+            return nullptr;
+    }
+}
+
+bool* CheckField(Options& o, Control control) {
+    switch (control) {
+        case Control::kIgnoreShortWords:
+            return &o.ignoreShortWords;
+        case Control::kIgnoreCommonWords:
+            return &o.ignoreCommonWords;
+        case Control::kPreserveCase:
+            return &o.preserveCase;
+        case Control::kSpaceAfterComma:
+            return &o.spaceAfterComma;
+        default:
+            return nullptr;
+    }
+}
+
+constexpr const char* kGermanConfirmation =
+    "For German text it is better to keep upper/lower case.\r\n\r\n"
+    "Are you sure you want all keywords in lower case?";
+
+constexpr const char* kBrowserFailure =
+    "Error launching web browser.\r\n\r\n"
+    "Please make sure that your web browser is correctly installed,\r\n"
+    "that '.htm' files are associated with it, and that there is\r\n"
+    "sufficient memory available.";
+
+// Rounds a non-negative twips value, halves to the even neighbour.
+int RoundTwips(double value) {
+    return static_cast<int>(output::RoundHalfEven(value));
+}
+
+}  // namespace
+
+std::vector<Text> Session::ListItems(Control control) {
+    std::vector<Text> items;
+    switch (control) {
+        case Control::kTitleWeight:
+        case Control::kDescriptionWeight:
+        case Control::kExistingKeywordsWeight:
+            for (int i = 0; i <= 9; ++i) items.push_back(std::to_string(10 * i));
+            break;
+        case Control::kBoldWeight:
+        case Control::kItalicWeight:
+        case Control::kTableWeight:
+        case Control::kDivWeight:
+        case Control::kSpanWeight:
+            for (int i = 0; i <= 9; ++i) items.push_back(std::to_string(i));
+            break;
+        case Control::kShortWordSize:
+        case Control::kThresholdFrequency:
+            for (int i = 1; i <= 9; ++i) items.push_back(std::to_string(i));
+            break;
+        case Control::kLanguage:
+            for (const char* name : words::kLanguageNames) items.emplace_back(name);
+            break;
+        default:
+            break;
+    }
+    return items;
+}
+
+bool Session::Checked(Control control) const {
+    if (control == Control::kLargeWindow)
+        return largeWindow_;
+    bool* field = CheckField(const_cast<Options&>(options_), control);
+    return field != nullptr && *field;
+}
+
+int Session::ListIndex(Control control) const {
+    int* field = DropDownField(const_cast<Options&>(options_), control);
+    return field != nullptr ? *field : -1;
+}
+
+void Session::SetCheck(Control control, bool checked) {
+    if (control == Control::kLargeWindow) {
+        largeWindow_ = checked;
+        Changed(control);
+        ApplyWindowSize();
+        return;
+    }
+    bool* field = CheckField(options_, control);
+    if (field == nullptr || *field == checked)
+        return;
+    *field = checked;
+    Changed(control);
+    switch (control) {
+        case Control::kIgnoreCommonWords:
+            OnIgnoreCommonWordsChanged();
+            break;
+        case Control::kPreserveCase:
+            OnPreserveCaseChanged();
+            break;
+        case Control::kSpaceAfterComma:
+            // Applied when the tag is composed; the word table stays valid.
+            FocusNextAction();
+            break;
+        default:
+            wordTableValid_ = false;
+            FocusNextAction();
+            break;
+    }
+}
+
+void Session::SetListIndex(Control control, int index) {
+    int* field = DropDownField(options_, control);
+    if (field == nullptr)
+        return;
+    const int count = static_cast<int>(ListItems(control).size());
+    if (index < 0 || index >= count)
+        return;
+    *field = index;
+    Changed(control);
+    if (control == Control::kLanguage) {
+        OnLanguageChanged();
+        return;
+    }
+    wordTableValid_ = false;
+    FocusNextAction();
+}
+
+void Session::OnIgnoreCommonWordsChanged() {
+    if (!windowLoaded_ || uncheckingCommonWords_)
+        return;
+    if (options_.ignoreCommonWords && !commonWords_.Available(options_.languageIndex)) {
+        uncheckingCommonWords_ = true;
+        ReportCommonWordsUnavailable(options_.languageIndex);
+        uncheckingCommonWords_ = false;
+    }
+    wordTableValid_ = false;
+    FocusNextAction();
+}
+
+void Session::OnLanguageChanged() {
+    const int language = options_.languageIndex;
+    // Before start-up has finished the lists are not loaded yet: only the table goes stale.
+    if (windowLoaded_ && !commonWords_.Available(language)) {
+        ReportCommonWordsUnavailable(language);
+    } else {
+        wordTableValid_ = false;
+    }
+    FocusNextAction();
+}
+
+void Session::OnPreserveCaseChanged() {
+    if (!options_.preserveCase && options_.languageIndex == words::kGermanIndex) {
+        if (Message(kGermanConfirmation, "Confirmation", Icon::kNone, Buttons::kYesNoCancel) !=
+            Answer::kYes) {
+            options_.preserveCase = true;
+            Changed(Control::kPreserveCase);
+        }
+    }
+    wordTableValid_ = false;
+    FocusNextAction();
+}
+
+void Session::SetWindowMetrics(int designHeight, int windowTop, int screenHeight) {
+    designHeight_ = designHeight;
+    screenHeight_ = screenHeight;
+    layout_.windowTop = windowTop;
+    layout_.windowHeight = designHeight;
+}
+
+void Session::ApplyWindowSize() {
+    if (largeWindow_) {
+        layout_.windowTop = 300;
+        layout_.windowHeight = RoundTwips(0.9 * screenHeight_);
+    } else {
+        layout_.windowHeight = designHeight_;
+        layout_.windowTop = RoundTwips((screenHeight_ - layout_.windowHeight) / 2.0);
+    }
+    // The output box takes all the extra room and the bottom row follows it.
+    layout_.outputHeight = layout_.windowHeight - layout_.outputTop - layout_.frameHeight - 550;
+    layout_.frameTop = layout_.outputTop + layout_.outputHeight + 100;
+    Changed(Control::kWindow);
+    FocusNextAction();
+}
+
+void Session::ClickInputFileButton() {
+    wordTableValid_ = false;
+    OpenFileRequest request;
+    request.title = "Specify input file";
+    request.filterDescription = "HTML files (*.htm, *.html, *.shtml)";
+    request.patterns = "*.htm;*.html;*.shtml";
+    const std::optional<Text> chosen = platform_.ChooseFileToOpen(request);
+    if (!chosen || chosen->empty())
+        return;
+    SetInputFileText(*chosen);
+    SetOutput("");
+    SetNumberOfWords("");
+    CheckInputFile(*chosen);
+    FocusNextAction();
+}
+
+void Session::ClickClearInputFile() {
+    SetInputFileText("");
+    platform_.SetFocus(Control::kInputFileButton);
+}
+
+void Session::InputFileLostFocus() {
+    // Only in the window's normal interactive state.
+    if (!windowLoaded_ || !windowVisible_ || passRunning_)
+        return;
+    SetInputFileText(Text(TrimBlanks(options_.inputFile)));
+    if (!options_.inputFile.empty())
+        CheckInputFile(options_.inputFile);
+    wordTableValid_ = false;
+    FocusNextAction();
+}
+
+void Session::ClickClearWordsToIgnore() {
+    SetWordsToIgnoreText("");
+    FocusNextAction();
+}
+
+void Session::ClickClearBeginMetaTagWith() {
+    SetBeginMetaTagWithText("");
+    FocusNextAction();
+}
+
+void Session::ClickCopyToClipboard() {
+    platform_.SetClipboardText(GetMetaTag());
+    FocusNextAction();
+}
+
+void Session::ClickShowExisting() {
+    const Text path(TrimBlanks(options_.inputFile));
+    SetInputFileText(path);
+    if (path.empty()) {
+        Message("Input file not specified.", "Error", Icon::kExclamation);
+        return;
+    }
+    if (!files::FileExists(path)) {
+        Message("Input file not found.", "File not found", Icon::kExclamation);
+        return;
+    }
+    SetOutput(scan::ShowExistingReport(path));
+}
+
+void Session::ClickInsert() {
+    SetInputFileText(Text(TrimBlanks(options_.inputFile)));
+    if (options_.inputFile.empty()) {
+        Message(GetProgramText(text::tx::kNoInputFilePrompt), GetProgramText(text::tx::kErrorTitle),
+                Icon::kExclamation);
+        FocusNextAction();
+        return;
+    }
+    InsertMetaTag();
+    FocusNextAction();
+}
+
+void Session::InsertMetaTag() {
+    lastInsertSucceeded_ = false;
+    const Text box = Lower(output_);
+    const Text tag = GetMetaTag();
+    // Only a single keywords meta tag may go into the page: a word list or the report of
+    // the page's existing tags would damage it.
+    const Text lowerTag = Lower(tag);
+    const bool isTag = lowerTag.rfind("<meta ", 0) == 0 && !lowerTag.empty() &&
+                       lowerTag.back() == '>' && lowerTag.find_first_of("\r\n") == Text::npos;
+    if (box.find("<meta ") == Text::npos || box.find("\"keywords\"") == Text::npos ||
+        box.find("existing keywords") != Text::npos || !isTag) {
+        Message("No meta tag to insert.", "Error", Icon::kExclamation);
+        return;
+    }
+    const Text path = options_.inputFile;
+    if (path.empty()) {
+        Message("Input file not specified.", "Error", Icon::kExclamation);
+        return;
+    }
+    if (!files::FileExists(path)) {
+        Message("Input file not found.", "File not found", Icon::kExclamation);
+        return;
+    }
+    const std::optional<Text> backupPath = output::BackupPathFor(path);
+    const Text question =
+        backupPath ? "Back up " + path + " to " + *backupPath + "?" : "Back up " + path + "?";
+    const Answer answer = Message(question, "Backup?", Icon::kNone, Buttons::kYesNoCancel);
+    if (answer == Answer::kCancel)
+        return;
+    if (answer == Answer::kYes && !backupPath) {
+        Message("No backup can be made of " + path +
+                    ": its name has no \".\" before which \"bak\" could go.\r\n"
+                    "Choose No to insert the meta tag without a backup.",
+                "Not inserted", Icon::kExclamation);
+        return;
+    }
+    const auto outcome = output::InsertMetaTag(
+        path, tag, answer == Answer::kYes ? backupPath : std::nullopt, files::RealFileSystem());
+    using Kind = output::InsertOutcome::Kind;
+    switch (outcome.kind) {
+        case Kind::kInserted:
+            lastInsertSucceeded_ = true;
+            Message("Meta tag inserted successfully into document.", "Done", Icon::kExclamation);
+            break;
+        case Kind::kTagNotClosed:
+            Message(
+                "Meta tag not inserted because existing meta tag\r\n"
+                "extends over more than one line or is invalid.\r\n"
+                "Suggestion: Delete the existing meta tag.",
+                "Not inserted", Icon::kExclamation);
+            break;
+        case Kind::kNowhereToInsert:
+            Message(
+                "Meta tag not inserted because the page has neither a keywords meta tag\r\n"
+                "nor a </head> tag before which it could go.",
+                "Not inserted", Icon::kExclamation);
+            break;
+        case Kind::kFailed:
+            Message(outcome.error, "Error", Icon::kExclamation);
+            break;
+    }
+}
+
+void Session::ClickHelp() {
+    platform_.ShowHelpWindow();
+}
+
+void Session::DoubleClickCopyrightNotice() {
+    Message("61217", "", Icon::kNone);
+}
+
+void Session::OpenWebLink(const Text& address) {
+    if (!platform_.OpenWebAddress(address)) {
+        Message(kBrowserFailure, "Cannot launch web browser", Icon::kExclamation);
+    }
+}
+
+void Session::ClickManualLink() {
+    OpenWebLink(GetProgramText(text::tx::kManualAddress));
+}
+
+void Session::ClickMakerLink() {
+    OpenWebLink(GetProgramText(text::tx::kMakerAddress));
+}
+
+void Session::Quit() {
+    SaveState();
+    platform_.EndProgram();
+}
+
+}  // namespace lumora::app
