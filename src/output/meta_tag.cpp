@@ -18,7 +18,9 @@ constexpr TextView kZeroValueNote = "Words with key value 0 not shown.";
 
 // A non-negative number with one blank before it, a negative one with just its sign.
 Text NumberWithBlank(std::int64_t value) {
-    return (value >= 0 ? " " : "") + std::to_string(value);
+    Text text = value >= 0 ? " " : "";
+    text += std::to_string(value);
+    return text;
 }
 
 // Right-aligns `text` in a field of `width` characters; a longer text is shown whole
@@ -60,7 +62,8 @@ bool CoveredByPhrases(TextView phrases, TextView word) {
         const std::size_t end = at + word.size();
         const bool startsWord = at == 0 || !IsLetter(phrases[at - 1]);
         const bool endsWord = end == phrases.size() || !IsLetter(phrases[end]);
-        if (startsWord && endsWord) return true;
+        if (startsWord && endsWord)
+            return true;
     }
     return false;
 }

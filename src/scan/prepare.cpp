@@ -119,37 +119,44 @@ Char LetterOf(TextView name) {
 // gives what replacing each pattern in turn over the whole line would give.
 void PrepareLine(Text& line, bool lowerCaseOnly) {
     const TextView in = line;
-    if (in.find_first_of("<&") == TextView::npos)
+    // Only '<' and '&' can start a replacement; the text between them is copied in spans.
+    auto nextSpecial = [&in](std::size_t from) {
+        while (from < in.size() && in[from] != '<' && in[from] != '&') ++from;
+        return from;
+    };
+    std::size_t i = nextSpecial(0);
+    if (i == in.size())
         return;
     Text out;
     out.reserve(in.size());
-    std::size_t i = 0;
+    std::size_t copied = 0;  // everything before this has been written to `out`
     while (i < in.size()) {
-        const Char c = in[i];
-        if (c == '<') {
-            std::size_t length = 0;
-            const Char m = ContextTagAt(in, i, !lowerCaseOnly, length);
-            if (m != 0) {
-                out.push_back(m);
-                i += length;
-                continue;
-            }
-        } else if (c == '&') {
-            bool replaced = false;
+        Char replacement = 0;
+        std::size_t length = 0;
+        if (in[i] == '<') {
+            replacement = ContextTagAt(in, i, !lowerCaseOnly, length);
+        } else {
             for (const Replacement& r : kPlainReferences) {
                 if (in.substr(i, r.name.size()) == r.name) {
-                    out.push_back(r.value);
-                    i += r.name.size();
-                    replaced = true;
+                    replacement = r.value;
+                    length = r.name.size();
                     break;
                 }
             }
-            if (replaced)
-                continue;
         }
-        out.push_back(c);
-        ++i;
+        if (replacement != 0) {
+            out.append(in.substr(copied, i - copied));
+            out.push_back(replacement);
+            i += length;
+            copied = i;
+        } else {
+            ++i;
+        }
+        i = nextSpecial(i);
     }
+    if (copied == 0)
+        return;
+    out.append(in.substr(copied));
     line = std::move(out);
 }
 

@@ -82,6 +82,7 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
         return result;
     std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
     list.clear();
+    sets_[static_cast<std::size_t>(language)].clear();
 
     result.fileType = files::CheckTextFile(path, kCommonWordCheckChars);
     if (result.fileType < 1)
@@ -109,6 +110,7 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
     }
     cutter.EndWord();
     SortList(list);
+    Index(language);
     result.available = !list.empty();
     return result;
 }
@@ -124,24 +126,33 @@ void CommonWordLists::SetFromLines(int language, const std::vector<Text>& lines)
         cutter.EndWord();
     }
     SortList(list);
+    Index(language);
+}
+
+void CommonWordLists::Index(int language) {
+    const auto& list = lists_[static_cast<std::size_t>(language)];
+    sets_[static_cast<std::size_t>(language)] = WordSet(list.begin(), list.end());
 }
 
 bool CommonWordLists::Available(int language) const {
     return ValidLanguage(language) && !lists_[static_cast<std::size_t>(language)].empty();
 }
 
+// Words up to this length are lower-cased without allocating.
+constexpr std::size_t kShortWord = 64;
+
 bool CommonWordLists::IsCommonWord(TextView word, int language) const {
     if (!ValidLanguage(language))
         return false;
-    const std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
-    if (list.empty())
+    const WordSet& set = sets_[static_cast<std::size_t>(language)];
+    if (set.empty())
         return false;
-    // Runs for every word of a page: lower-case into a reused buffer, then a binary search
-    // of the sorted list.
-    thread_local Text lower;
-    lower.assign(word);
-    LowerInPlace(lower);
-    return std::binary_search(list.begin(), list.end(), lower);
+    if (word.size() > kShortWord)
+        return set.find(Lower(word)) != set.end();
+    // Runs for every word of a page: lower-case on the stack, then one hash look-up.
+    std::array<Char, kShortWord> lower{};
+    for (std::size_t i = 0; i < word.size(); ++i) lower[i] = ToLower(word[i]);
+    return set.find(TextView(lower.data(), word.size())) != set.end();
 }
 
 const std::vector<Text>& CommonWordLists::Words(int language) const {
