@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 mb=${1:-16}
 vocabulary=${2:-5000}
 mode=${3:-}
-bash scripts/build.sh build-bench -DLUMORA_BUILD_BENCH=ON -DLUMORA_BUILD_TESTS=OFF \
+bash scripts/build.sh build-bench -DLUMORA_BUILD_BENCH=ON -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_GUI=OFF \
   -DCMAKE_BUILD_TYPE=Release
 page=$(mktemp --suffix=.htm)
 trap 'rm -f "$page"' EXIT

@@ -1,7 +1,7 @@
 // Times a whole Generate pass in the window (on Qt's offscreen platform) against the same
 // pass through lumora-cli on the same generated page, and prints the ratio. The window
 // shows every new word while it reads; this shows what that costs.
-//   lumora_gui_bench [MEGABYTES]      (default 4)
+//   lumora_gui_bench [MEGABYTES [DISTINCT_WORDS]]      (default 4 and 5000)
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
     const std::string page = dir.filePath(QStringLiteral("page.htm")).toStdString();
     lumora::bench::PageShape shape;
     shape.bytes = static_cast<std::size_t>(megabytes) << 20;
+    if (argc > 2)
+        shape.vocabulary = static_cast<std::size_t>(std::max(1, std::atoi(argv[2])));
     std::ofstream(page, std::ios::binary) << lumora::bench::MakePage(shape);
 
     lumora::gui::QtPlatform platform;
@@ -86,7 +88,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("page: %d MB, best of %d runs\n", megabytes, kRuns);
+    std::printf("page: %d MB, %zu distinct words, best of %d runs\n", megabytes, shape.vocabulary,
+                kRuns);
     std::printf("window pass:     %8.1f ms\n", windowMs);
     std::printf("lumora-cli run:  %8.1f ms\n", cliMs);
     std::printf("ratio window/cli: %.2f (target <= 1.5)\n", windowMs / cliMs);

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 bash scripts/setup.sh
 bash scripts/build.sh build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DLUMORA_BUILD_FUZZ=ON \
-  -DLUMORA_BUILD_TESTS=OFF -DLUMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+  -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_GUI=OFF -DLUMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 corpus=build-fuzz/corpus
 mkdir -p "$corpus"
 for f in examples/*.htm; do

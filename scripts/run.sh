@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Sets everything up, builds, and runs Lumora on the example page.
+# Sets everything up, builds, and opens the Lumora window. Without a display the window
+# says so and points to lumora-cli.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
-page=${1:-examples/bakery.htm}
-echo "lumora-cli generate $page"
-build/bin/lumora-cli generate "$page"
+exec build/bin/lumora "$@"

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang libclang-rt-14-dev
+  qt6-base-dev fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,70 @@
+// The desktop services of the session, done with Qt: message boxes, the open-file dialog,
+// the clipboard, the browser, focus, painting, and the handling of pending input during a
+// pass at a pace that keeps the pass fast.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <functional>
+#include <optional>
+
+#include "app/platform.h"
+#include "app/session.h"
+
+namespace lumora::gui {
+
+class HelpWindow;
+class MainWindow;
+
+class QtPlatform : public app::Platform {
+  public:
+    QtPlatform();
+    ~QtPlatform() override;
+
+    void SetSession(app::Session* session) { session_ = session; }
+    void SetWindow(MainWindow* window) { window_ = window; }
+
+    // Stand-ins for the modal dialogs, for scripted runs: when set, they answer instead of
+    // a dialog being shown.
+    using MessageResponder =
+        std::function<app::Answer(const Text& prompt, const Text& title, app::Icon, app::Buttons)>;
+    using FileChooser = std::function<std::optional<Text>(const app::OpenFileRequest&)>;
+    void SetMessageResponder(MessageResponder responder) { responder_ = std::move(responder); }
+    void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+
+    // The help window once it has been shown, else null.
+    HelpWindow* Help() const;
+    // The program is ending: no more input is handled.
+    bool Ending() const { return ending_; }
+
+    app::Answer ShowMessage(const Text& prompt, const Text& title, app::Icon icon,
+                            app::Buttons buttons) override;
+    std::optional<Text> ChooseFileToOpen(const app::OpenFileRequest& request) override;
+    void SetClipboardText(const Text& text) override;
+    bool OpenWebAddress(const Text& address) override;
+    void SetFocus(app::Control control) override;
+    void Repaint(app::Control control) override;
+    void HandlePendingInput() override;
+    void ShowHelpWindow() override;
+    void EndProgram() override;
+
+  private:
+    app::Session* session_ = nullptr;
+    MainWindow* window_ = nullptr;
+    QPointer<HelpWindow> help_;
+    MessageResponder responder_;
+    FileChooser chooser_;
+    bool ending_ = false;
+
+    // Pending input is looked at only every kCallsPerLook calls, and then only when the
+    // interval has passed since the last look; the interval grows when showing the words
+    // found so far becomes slow, so that the display never dominates the pass.
+    static constexpr unsigned kCallsPerLook = 256;
+    static constexpr qint64 kMinIntervalMs = 30;
+    static constexpr qint64 kMaxIntervalMs = 250;
+    unsigned calls_ = 0;
+    qint64 intervalMs_ = kMinIntervalMs;
+    QElapsedTimer sinceLook_;
+};
+
+}  // namespace lumora::gui

@@ -1,0 +1,305 @@
+// The window's bindings: widgets found by their control names, driven as a user would,
+// checked against the session and against the other widgets.
+#include "main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "app/session.h"
+#include "help_window.h"
+#include "look.h"
+#include "qt_platform.h"
+#include "text_convert.h"
+
+using lumora::Text;
+using lumora::app::Answer;
+using lumora::app::Control;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    struct Shown {
+        Text prompt, title;
+    };
+
+    template <typename W>
+    W* Find(const char* name) {
+        auto* w = window_->findChild<W*>(QString::fromLatin1(name));
+        if (w == nullptr)
+            qFatal("no widget %s", name);
+        return w;
+    }
+
+    Text WritePage(const char* name, const Text& content) {
+        const Text path = dir_->filePath(QString::fromLatin1(name)).toStdString();
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    // Types characters the way a keyboard layout that has them would deliver them.
+    static void Type(QWidget* w, const QString& text) {
+        for (const QChar ch : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(w, &press);
+        }
+    }
+
+    Text BoxText(QPlainTextEdit* box) {
+        return lumora::gui::FromDisplay(box->document()->toRawText());
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<lumora::gui::QtPlatform> platform_;
+    std::unique_ptr<lumora::app::Session> session_;
+    std::unique_ptr<lumora::gui::MainWindow> window_;
+    std::vector<Shown> messages_;
+    std::vector<Answer> answers_;
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        messages_.clear();
+        answers_.clear();
+        platform_ = std::make_unique<lumora::gui::QtPlatform>();
+        platform_->SetMessageResponder([this](const Text& prompt, const Text& title,
+                                              lumora::app::Icon, lumora::app::Buttons buttons) {
+            messages_.push_back({prompt, title});
+            if (!answers_.empty()) {
+                const Answer a = answers_.front();
+                answers_.erase(answers_.begin());
+                return a;
+            }
+            return buttons == lumora::app::Buttons::kOk ? Answer::kOk : Answer::kYes;
+        });
+        session_ = std::make_unique<lumora::app::Session>(*platform_, LUMORA_BIN_DIR);
+        platform_->SetSession(session_.get());
+        session_->SetStateFilePath(dir_->filePath(QStringLiteral("lmr.usr")).toStdString());
+        QVERIFY(session_->LoadProgramTexts());
+        session_->InitialiseSession();
+        window_ = std::make_unique<lumora::gui::MainWindow>(*session_, *platform_);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        session_->SetWindowVisible(true);
+        window_->ReportMetrics();
+        session_->CompleteStartup();
+        QVERIFY(messages_.empty());
+    }
+
+    void cleanup() {
+        window_.reset();
+        platform_.reset();  // owns the help window
+        session_.reset();
+        dir_.reset();
+    }
+
+    void optionWidgetsReachTheModelAndComeBack() {
+        auto* title = Find<QComboBox>("cboTitleWeight");
+        auto* span = Find<QComboBox>("cboSpanWeight");
+        QCOMPARE(title->currentIndex(), 9);
+        QTest::keyClick(title, Qt::Key_Up);
+        QTest::keyClick(span, Qt::Key_Down);
+        QCOMPARE(session_->ListIndex(Control::kTitleWeight), 8);
+        QCOMPARE(session_->ListIndex(Control::kSpanWeight), 5);
+
+        auto* shortWords = Find<QCheckBox>("chkIgnoreShortWords");
+        QTest::mouseClick(shortWords, Qt::LeftButton);
+        QVERIFY(!session_->Checked(Control::kIgnoreShortWords));
+
+        // Restore defaults puts every drop-down and box back on screen as well.
+        Find<QPushButton>("cmdReset")->click();
+        QCOMPARE(title->currentIndex(), 9);
+        QCOMPARE(span->currentIndex(), 4);
+        QVERIFY(shortWords->isChecked());
+
+        // A change the session refuses does not stay on the screen: German text keeps its
+        // case unless the user says Yes.
+        auto* language = Find<QComboBox>("cboLanguage");
+        QTest::keyClick(language, Qt::Key_Down);
+        QTest::keyClick(language, Qt::Key_Down);
+        QCOMPARE(session_->ListIndex(Control::kLanguage), 2);
+        auto* preserveCase = Find<QCheckBox>("chkPreserveCase");
+        answers_ = {Answer::kNo};
+        QTest::mouseClick(preserveCase, Qt::LeftButton);
+        QCOMPARE(messages_.size(), size_t{1});
+        QVERIFY(preserveCase->isChecked());
+        QVERIFY(session_->Checked(Control::kPreserveCase));
+    }
+
+    void typedTextsReachTheModelByteForByte() {
+        auto* ignore = Find<QLineEdit>("txbWordsToIgnore");
+        Type(ignore, QString::fromUtf8("caf\u00E9 na\u00EFve"));
+        QCOMPARE(session_->options().wordsToIgnore, Text("caf\xE9 na\xEFve"));
+
+        auto* output = Find<QPlainTextEdit>("txbMetaTag");
+        QTest::keyClicks(output, QStringLiteral("ab"));
+        QTest::keyClick(output, Qt::Key_Return);
+        Type(output, QString::fromUtf8("\u00A0c"));
+        QCOMPARE(session_->OutputText(), Text("ab\r\n\xA0"
+                                              "c"));
+
+        // A refused limit comes back as the default once the box loses the focus.
+        window_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+        auto* maxKeywords = Find<QLineEdit>("txbMaxNumKeywordsInMetaTag");
+        maxKeywords->setFocus(Qt::TabFocusReason);
+        maxKeywords->selectAll();
+        QTest::keyClicks(maxKeywords, QStringLiteral("4"));
+        QCOMPARE(session_->options().maxKeywords, Text("4"));
+        Find<QLineEdit>("txbMaxNumBytesInMetaTag")->setFocus(Qt::TabFocusReason);
+        QCOMPARE(messages_.size(), size_t{1});
+        QVERIFY(messages_[0].prompt.find(" 5.") != Text::npos);
+        QCOMPARE(maxKeywords->text(), QStringLiteral("50"));
+    }
+
+    void generateShowsTheModelsTextAndCopiesTheTag() {
+        const Text page = WritePage("shop.htm",
+                                    "<html><head><title>Garden tools</title></head>\r\n"
+                                    "<body><h1>Garden tools</h1>\r\n"
+                                    "<p>Spades, rakes and <b>hoses</b> for every garden.</p>\r\n"
+                                    "<p>Garden hoses and rakes.</p></body></html>\r\n");
+        auto* input = Find<QLineEdit>("txbInputFile");
+        QTest::keyClicks(input, QString::fromStdString(page));
+        QCOMPARE(session_->options().inputFile, page);
+        QTest::mouseClick(Find<QPushButton>("cmdGenerateKeywordMetaTag"), Qt::LeftButton);
+        QVERIFY(messages_.empty());
+
+        auto* output = Find<QPlainTextEdit>("txbMetaTag");
+        QVERIFY(session_->OutputText().find("<META NAME=\"keywords\"") == 0);
+        QCOMPARE(BoxText(output), session_->OutputText());
+        QCOMPARE(Find<QLabel>("lblNumberOfWords")->text(),
+                 QString::fromStdString(session_->NumberOfWordsCaption()));
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("old"));
+        Find<QPushButton>("cmdCopyToClipboard")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString::fromStdString(session_->GetMetaTag()));
+        Find<QPushButton>("cmdClearOutput")->click();
+        QVERIFY(output->toPlainText().isEmpty());
+        QVERIFY(Find<QLabel>("lblNumberOfWords")->text().isEmpty());
+    }
+
+    void listWordsBecomesStopDuringAPass() {
+        // Many distinct words, so the box keeps growing while the pass runs.
+        const char* syllables[] = {"ba", "ke", "di", "mo", "lu", "ra", "ti", "so"};
+        Text page = "<html><head><title>Words</title></head><body>\r\n";
+        for (int i = 0; i < 32768 * 4; ++i) {
+            int n = i % 32768;
+            for (int s = 0; s < 5; ++s, n /= 8) page += syllables[n % 8];
+            page += (i % 16 == 15) ? "\r\n" : " ";
+        }
+        page += "</body></html>\r\n";
+        session_->SetInputFileText(WritePage("big.htm", page));
+
+        auto* listWords = Find<QPushButton>("cmdListWords");
+        auto* output = Find<QPlainTextEdit>("txbMetaTag");
+        bool ranDuringPass = false;
+        QString captionDuringPass;
+        bool generateEnabled = true, outputReadOnly = false, boxMatchedModel = false;
+        QTimer::singleShot(0, this, [&] {
+            ranDuringPass = true;
+            captionDuringPass = listWords->text();
+            generateEnabled = Find<QPushButton>("cmdGenerateKeywordMetaTag")->isEnabled();
+            outputReadOnly = output->isReadOnly();
+            // The box shows the newest words found so far.
+            const Text box = BoxText(output);
+            boxMatchedModel = !box.empty() && session_->OutputText().ends_with(box);
+            listWords->click();  // Stop
+        });
+        listWords->click();
+        QVERIFY(ranDuringPass);
+        QCOMPARE(captionDuringPass, QStringLiteral("Stop"));
+        QVERIFY(!generateEnabled);
+        QVERIFY(outputReadOnly);
+        QVERIFY(boxMatchedModel);
+
+        QVERIFY(session_->LastPassStopped());
+        QCOMPARE(listWords->text(), QStringLiteral("List words"));
+        QVERIFY(Find<QPushButton>("cmdGenerateKeywordMetaTag")->isEnabled());
+        QVERIFY(!output->isReadOnly());
+        QVERIFY(output->toPlainText().endsWith(QStringLiteral("identified.")));
+        QCOMPARE(BoxText(output), session_->OutputText());
+    }
+
+    void largeWindowMovesTheBottomRowWithTheOutputBox() {
+        using lumora::gui::Px;
+        auto* output = Find<QPlainTextEdit>("txbMetaTag");
+        auto* frame = Find<QFrame>("Frame1");
+        const int designHeight = window_->height();
+        QCOMPARE(output->height(), Px(2115));
+        QTest::mouseClick(Find<QCheckBox>("chkLargeWindow"), Qt::LeftButton);
+        QVERIFY(session_->LargeWindow());
+        QCOMPARE(output->height(), Px(session_->WindowLayout().outputHeight));
+        QCOMPARE(frame->y(), Px(session_->WindowLayout().frameTop));
+        QVERIFY(frame->geometry().bottom() < window_->height());
+        QTest::mouseClick(Find<QCheckBox>("chkLargeWindow"), Qt::LeftButton);
+        QCOMPARE(window_->height(), designHeight);
+        QCOMPARE(output->height(), Px(2115));
+    }
+
+    void helpOpensOnceAndCloseOnlyHidesIt() {
+        QVERIFY(platform_->Help() == nullptr);
+        QTest::keyRelease(Find<QPushButton>("cmdGenerateKeywordMetaTag"), Qt::Key_F1);
+        lumora::gui::HelpWindow* help = platform_->Help();
+        QVERIFY(help != nullptr && help->isVisible());
+        QCOMPARE(help->windowTitle(), QStringLiteral("Help screen for Lumora"));
+        auto* text = help->findChild<QPlainTextEdit*>(QStringLiteral("txbHelpScreen"));
+        QVERIFY(text->toPlainText().contains(QString::fromStdString(session_->GetProgramText(15))));
+        help->resize(700, 500);
+        auto* close = help->findChild<QPushButton*>(QStringLiteral("cmdClose"));
+        // Centred in the window as the resize rule places it (to a pixel of rounding).
+        QVERIFY(qAbs(close->x() * 2 + close->width() - (700 + lumora::gui::Px(120))) <= 2);
+        close->click();
+        QVERIFY(!help->isVisible());
+        Find<QPushButton>("cmdHelp")->click();
+        QCOMPARE(platform_->Help(), help);
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->size(), QSize(700, 500));
+    }
+
+    void messageBoxesAnswerWithTheButtonClicked() {
+        platform_->SetMessageResponder(nullptr);
+        QString title;
+        QTimer poll;
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            title = box->windowTitle();
+            box->button(QMessageBox::No)->click();
+        });
+        poll.start();
+        const Answer answer = platform_->ShowMessage("Sure?", "", lumora::app::Icon::kNone,
+                                                     lumora::app::Buttons::kYesNoCancel);
+        poll.stop();
+        QCOMPARE(answer, Answer::kNo);
+        QCOMPARE(title, QStringLiteral("Lumora"));
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumora"));
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_window_test.moc"
