@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/session.h"
@@ -55,11 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    QuietPlatform platform;
-    lumora::app::Session session(platform, LUMORA_BIN_DIR);
-    if (!session.LoadProgramTexts())
-        return 0;
-    session.InitialiseSession();
+    // One session for the whole run, as in the window: state left by one page must not
+    // disturb the next.
+    static QuietPlatform platform;
+    static lumora::app::Session* session = [] {
+        auto* s = new lumora::app::Session(platform, LUMORA_BIN_DIR);
+        if (!s->LoadProgramTexts())
+            std::abort();
+        s->InitialiseSession();
+        s->CompleteStartup();
+        return s;
+    }();
     lumora::app::Options options;
     options.preserveCase = (o[0] & 2) != 0;
     options.ignoreShortWords = (o[0] & 4) != 0;
@@ -80,10 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.maxBytes = std::to_string(o[7] * 5);
     options.beginMetaTagWith = (o[7] & 1) ? "first phrase, second" : "";
     options.inputFile = PagePath();
-    session.RestoreOptions(options);
-    session.CompleteStartup();
-    session.ClickGenerate();
-    session.ClickListWords();
-    (void)session.GetMetaTag();
+    session->RestoreOptions(options);
+    session->ClickGenerate();
+    session->ClickListWords();
+    session->SetInputFileText(PagePath());
+    session->ClickShowExisting();
+    (void)session->GetMetaTag();
     return 0;
 }
