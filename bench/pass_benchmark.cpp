@@ -13,22 +13,6 @@
 
 namespace {
 
-class BenchPlatform : public lumora::app::Platform {
-  public:
-    lumora::app::Answer ShowMessage(const lumora::Text&, const lumora::Text&, lumora::app::Icon,
-                                    lumora::app::Buttons) override {
-        return lumora::app::Answer::kYes;
-    }
-    std::optional<lumora::Text> ChooseFileToOpen(const lumora::app::OpenFileRequest&) override {
-        return std::nullopt;
-    }
-    void SetClipboardText(const lumora::Text&) override {}
-    bool OpenWebAddress(const lumora::Text&) override { return false; }
-    void SetFocus(lumora::app::Control) override {}
-    void Repaint(lumora::app::Control) override {}
-    void HandlePendingInput() override {}
-};
-
 // Pages are written once per shape and kept for the whole run.
 std::string PagePath(const lumora::bench::PageShape& shape) {
     static std::map<std::string, std::string> written;
@@ -48,7 +32,7 @@ std::string PagePath(const lumora::bench::PageShape& shape) {
 
 void RunPass(benchmark::State& state, const lumora::bench::PageShape& shape) {
     const std::string path = PagePath(shape);
-    BenchPlatform platform;
+    lumora::app::UnattendedPlatform platform;
     std::size_t words = 0;
     for (auto _ : state) {
         lumora::app::Session session(platform, LUMORA_BIN_DIR);

@@ -13,22 +13,6 @@
 
 namespace {
 
-class QuietPlatform : public lumora::app::Platform {
-  public:
-    lumora::app::Answer ShowMessage(const lumora::Text&, const lumora::Text&, lumora::app::Icon,
-                                    lumora::app::Buttons) override {
-        return lumora::app::Answer::kYes;
-    }
-    std::optional<lumora::Text> ChooseFileToOpen(const lumora::app::OpenFileRequest&) override {
-        return std::nullopt;
-    }
-    void SetClipboardText(const lumora::Text&) override {}
-    bool OpenWebAddress(const lumora::Text&) override { return false; }
-    void SetFocus(lumora::app::Control) override {}
-    void Repaint(lumora::app::Control) override {}
-    void HandlePendingInput() override {}
-};
-
 std::string PagePath() {
     static const std::string path = "/tmp/lumora_fuzz_" + std::to_string(getpid()) + ".htm";
     return path;
@@ -58,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // One session for the whole run, as in the window: state left by one page must not
     // disturb the next.
-    static QuietPlatform platform;
+    static lumora::app::UnattendedPlatform platform;
     static lumora::app::Session* session = [] {
         auto* s = new lumora::app::Session(platform, LUMORA_BIN_DIR);
         if (!s->LoadProgramTexts())

@@ -58,4 +58,17 @@ class Platform {
     virtual void EndProgram() {}
 };
 
+// Answers every question with Yes and does nothing else: for unattended runs of the
+// session (benchmarks, fuzzing).
+class UnattendedPlatform : public Platform {
+  public:
+    Answer ShowMessage(const Text&, const Text&, Icon, Buttons) override { return Answer::kYes; }
+    std::optional<Text> ChooseFileToOpen(const OpenFileRequest&) override { return std::nullopt; }
+    void SetClipboardText(const Text&) override {}
+    bool OpenWebAddress(const Text&) override { return false; }
+    void SetFocus(Control) override {}
+    void Repaint(Control) override {}
+    void HandlePendingInput() override {}
+};
+
 }  // namespace lumora::app
