@@ -1,10 +1,12 @@
-// The session's pass as the window and the command-line tool drive it: refusals and
-// their messages, the LF-only question, Stop, reuse of a finished word table, limits.
+// The session as the window and the command-line tool drive it: refusals and their
+// messages, the LF-only question, Stop, reuse of a finished word table, what goes stale,
+// where the focus goes, the layout switch, links, clipboard, limits and the insert.
 #include "app/session.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "support/fake_platform.h"
 #include "support/temp_dir.h"
@@ -13,15 +15,24 @@ namespace lumora::app {
 namespace {
 
 using lumora::testing::FakePlatform;
+using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
+
+constexpr const char* kPage =
+    "<html><head><title>Garden tools</title>\r\n</head><body><h1>Garden tools</h1>\r\n"
+    "<p>Spades, rakes and <b>hoses</b> for every garden. Garden hoses and rakes.</p>\r\n"
+    "</body></html>\r\n";
 
 class SessionTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(session.LoadProgramTexts());
         session.InitialiseSession();
+        session.SetWindowVisible(true);
         session.CompleteStartup();
         platform.messages.clear();
+        platform.focus.clear();
+        page = dir.Write("garden.htm", kPage);
     }
 
     Text T(int n) const { return session.GetProgramText(n); }
@@ -29,16 +40,11 @@ class SessionTest : public ::testing::Test {
     FakePlatform platform;
     Session session{platform, LUMORA_BIN_DIR};
     TempDir dir;
+    Text page;
 };
 
-constexpr const char* kPage =
-    "<html><head><title>Garden tools</title></head>\r\n"
-    "<body><h1>Garden tools</h1>\r\n"
-    "<p>Spades, rakes and <b>hoses</b> for every garden. Garden hoses and rakes.</p>\r\n"
-    "</body></html>\r\n";
-
-TEST_F(SessionTest, GenerateWritesTagAndCountLabel) {
-    session.SetInputFileText("  " + dir.Write("garden.htm", kPage) + "  ");
+TEST_F(SessionTest, GenerateWritesTheTagAndLaterPassesReuseTheFinishedTable) {
+    session.SetInputFileText("  " + page + "  ");
     session.ClickGenerate();
     ASSERT_TRUE(platform.messages.empty());
     EXPECT_EQ(session.OutputText(),
@@ -47,24 +53,25 @@ TEST_F(SessionTest, GenerateWritesTagAndCountLabel) {
               "Number of bytes in meta tag: 58");
     EXPECT_EQ(session.NumberOfWordsCaption(),
               "Number of words found satisfying above conditions: 4");
-    EXPECT_EQ(session.options().inputFile, dir.File("garden.htm"));  // trimmed
+    EXPECT_EQ(session.options().inputFile, page);  // trimmed
     EXPECT_TRUE(session.WordTableValid());
-    EXPECT_EQ(session.ListWordsCaption(), "List words");
-    EXPECT_TRUE(session.IsEnabled(Control::kGenerate));
-}
+    session.ClickCopyToClipboard();
+    EXPECT_EQ(
+        platform.clipboard,
+        std::vector<Text>{"<META NAME=\"keywords\" CONTENT=\"Garden, tools, hoses, rakes\">"});
 
-TEST_F(SessionTest, FinishedTableIsReusedWithoutReadingThePageAgain) {
-    const Text path = dir.Write("garden.htm", kPage);
-    session.SetInputFileText(path);
-    session.ClickGenerate();
-    const Text tag = session.OutputText();
-    std::filesystem::remove(path);
+    // With the page gone only the finished table can answer; output options keep it.
+    std::filesystem::remove(page);
     session.ClickListWords();
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(session.OutputText().rfind("Rank Value Frequency\r\n", 0), 0u);
+    session.SetCheck(Control::kSpaceAfterComma, false);
     session.SetMaxKeywordsText("");
+    session.SetBeginMetaTagWithText("tools");
+    EXPECT_TRUE(session.WordTableValid());
     session.ClickGenerate();
-    EXPECT_EQ(session.OutputText(), tag);
+    EXPECT_EQ(session.GetMetaTag(),
+              "<META NAME=\"keywords\" CONTENT=\"tools,Garden,hoses,rakes\">");
     // Clearing the output makes the next press read the page again, which is gone now.
     session.ClickClearOutput();
     session.ClickGenerate();
@@ -72,34 +79,43 @@ TEST_F(SessionTest, FinishedTableIsReusedWithoutReadingThePageAgain) {
     EXPECT_EQ(platform.messages[0].title, T(6));
 }
 
-struct Refusal {
-    const char* name;
-    Text file;  // relative name, created with `content` when content is set
-    const char* content;
-    Text prompt;  // expected prompt; program texts spelled as {n}
-    Text title;
-    Icon icon;
-};
+TEST_F(SessionTest, CountingOptionsMakeTheTableStale) {
+    session.SetInputFileText(page);
+    const std::vector<std::pair<const char*, std::function<void()>>> stale = {
+        {"bold weight", [&] { session.SetListIndex(Control::kBoldWeight, 7); }},
+        {"minimum frequency", [&] { session.SetListIndex(Control::kThresholdFrequency, 0); }},
+        {"short words", [&] { session.SetCheck(Control::kIgnoreShortWords, false); }},
+        {"case", [&] { session.SetCheck(Control::kPreserveCase, false); }},
+        {"language", [&] { session.SetListIndex(Control::kLanguage, 3); }},
+        {"ignore list", [&] { session.WordsToIgnoreLostFocus(); }},
+        {"restore defaults", [&] { session.ClickRestoreDefaults(); }},
+    };
+    for (const auto& [name, change] : stale) {
+        session.ClickGenerate();
+        ASSERT_TRUE(session.WordTableValid()) << name;
+        change();
+        EXPECT_FALSE(session.WordTableValid()) << name;
+    }
+}
 
 TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
+    struct Refusal {
+        const char* name;
+        Text file;  // relative name, created with `content` when content is set
+        const char* content;
+        Text prompt, title;
+        Icon icon;
+    };
     const Text formFeedAt37 = Text(36, 'a') + "\f rest";
     const std::vector<Refusal> cases = {
-        {"no name", "", nullptr, "{7}", "{8}", Icon::kExclamation},
-        {"missing file", "gone.htm", nullptr, "{5}", "{6}", Icon::kExclamation},
-        {"wrong extension", "page.php5", "x", "{3}", "{4}", Icon::kNone},
+        {"no name", "", nullptr, T(7), T(8), Icon::kExclamation},
+        {"missing file", "gone.htm", nullptr, T(5), T(6), Icon::kExclamation},
+        {"wrong extension", "page.php5", "x", T(3), T(4), Icon::kNone},
         {"dot only in folder", "my.site/page", "x", "Invalid input file specification",
          "Invalid input", Icon::kExclamation},
-        {"empty page", "empty.htm", "", "{22}", "{21}", Icon::kExclamation},
-        {"control character", "binary.html", formFeedAt37.c_str(), "{24} 37\r\n{25}", "{26}",
+        {"empty page", "empty.htm", "", T(22), T(21), Icon::kExclamation},
+        {"control character", "binary.html", formFeedAt37.c_str(), T(24) + " 37\r\n" + T(25), T(26),
          Icon::kExclamation},
-    };
-    auto expand = [this](Text s) {
-        for (int n : {3, 4, 5, 6, 7, 8, 21, 22, 24, 25, 26}) {
-            const Text key = "{" + std::to_string(n) + "}";
-            for (auto p = s.find(key); p != Text::npos; p = s.find(key))
-                s.replace(p, key.size(), T(n));
-        }
-        return s;
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,8 +129,8 @@ TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
         session.SetInputFileText(path);
         session.ClickGenerate();
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].prompt, expand(c.prompt));
-        EXPECT_EQ(platform.messages[0].title, expand(c.title));
+        EXPECT_EQ(platform.messages[0].prompt, c.prompt);
+        EXPECT_EQ(platform.messages[0].title, c.title);
         EXPECT_EQ(platform.messages[0].icon, c.icon);
         EXPECT_FALSE(session.WordTableValid());
         EXPECT_EQ(session.options().inputFile, path);
@@ -127,11 +143,8 @@ TEST_F(SessionTest, UnixPageAsksFirstAndNoLeavesTheWindowUsable) {
     platform.answers.push_back(Answer::kNo);
     session.ClickGenerate();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt,
-              "This file has Unix/Linux line endings.\r\n\r\n"
-              "This program processes files of this type but much more slowly.\r\n"
-              "Use of this program with large Unix/Linux files is not recommended.\r\n"
-              "Do you wish to proceed with this file?");
+    EXPECT_EQ(platform.messages[0].prompt.rfind("This file has Unix/Linux line endings.", 0), 0u);
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with("Do you wish to proceed with this file?"));
     EXPECT_EQ(platform.messages[0].title, "Warning");
     EXPECT_EQ(platform.messages[0].buttons, Buttons::kYesNo);
     EXPECT_EQ(session.ListWordsCaption(), "List words");
@@ -176,15 +189,9 @@ TEST_F(SessionTest, StopDuringAPassKeepsWhatWasFoundAndMarksTheTableStale) {
 
 TEST_F(SessionTest, WeightChangedDuringAPassAppliesToTheWordsThatFollow) {
     session.SetInputFileText(dir.Write("w.htm", "<b>first</b> <b>second</b>\r\n"));
-    Options options = session.options();
-    options.ignoreCommonWords = false;
-    options.thresholdIndex = 0;
-    session.RestoreOptions(options);
-    platform.onPendingInput = [&] {
-        Options changed = session.options();
-        changed.boldWeightIndex = 9;
-        session.RestoreOptions(changed);
-    };
+    session.SetCheck(Control::kIgnoreCommonWords, false);
+    session.SetListIndex(Control::kThresholdFrequency, 0);
+    platform.onPendingInput = [&] { session.SetListIndex(Control::kBoldWeight, 9); };
     session.ClickListWords();
     platform.onPendingInput = nullptr;
     // first: 3 + 4 = 7, second: 3 + 9 = 12 -> scaled to 58 and 100.
@@ -194,10 +201,13 @@ TEST_F(SessionTest, WeightChangedDuringAPassAppliesToTheWordsThatFollow) {
               "   2    58    1 first\r\n");
 }
 
-TEST_F(SessionTest, MissingCommonWordListIsReportedAndTheBoxUnticked) {
+TEST_F(SessionTest, MissingCommonWordListIsReportedOnceAndTheBoxUnticked) {
     TempDir data;
-    std::filesystem::copy_file(std::string(LUMORA_BIN_DIR) + "/lmr_text.dat",
-                               data.File("lmr_text.dat"));
+    auto copy = [&data](const char* name) {
+        std::filesystem::copy_file(std::string(LUMORA_BIN_DIR) + "/" + name, data.File(name));
+    };
+    copy("lmr_text.dat");
+    copy("cmwds_fr.txt");
     FakePlatform p;
     Session s(p, data.Path());
     ASSERT_TRUE(s.LoadProgramTexts());
@@ -208,6 +218,19 @@ TEST_F(SessionTest, MissingCommonWordListIsReportedAndTheBoxUnticked) {
     EXPECT_EQ(p.messages[0].prompt, "Common words in English could not be read from file\r\n" +
                                         data.File("cmwds_en.txt"));
     EXPECT_FALSE(s.options().ignoreCommonWords);
+
+    s.SetListIndex(Control::kLanguage, 1);
+    s.SetCheck(Control::kIgnoreCommonWords, true);
+    EXPECT_TRUE(s.Checked(Control::kIgnoreCommonWords));
+    s.SetListIndex(Control::kLanguage, 6);  // "Another": no cmwds_xx.txt here
+    ASSERT_EQ(p.messages.size(), 2u);
+    EXPECT_EQ(p.messages[1].prompt,
+              "Common words in another language could not be read from file\r\n" +
+                  data.File("cmwds_xx.txt"));
+    EXPECT_FALSE(s.Checked(Control::kIgnoreCommonWords));
+    s.SetCheck(Control::kIgnoreCommonWords, true);
+    EXPECT_EQ(p.messages.size(), 3u);  // one message per try, not one per re-entry
+    EXPECT_FALSE(s.Checked(Control::kIgnoreCommonWords));
 }
 
 TEST_F(SessionTest, ProgramTextFileThatCannotBeLoadedEndsStartup) {
@@ -237,12 +260,154 @@ TEST_F(SessionTest, LimitBoxesAreCleanedAndRefusalsRestoreTheDefault) {
     EXPECT_EQ(session.options().maxBytes, "500");
 }
 
+TEST_F(SessionTest, GermanConfirmationOnlyForGermanAndAnythingButYesKeepsTheCase) {
+    session.SetCheck(Control::kPreserveCase, false);
+    EXPECT_TRUE(platform.messages.empty());
+    session.SetCheck(Control::kPreserveCase, true);
+    session.SetListIndex(Control::kLanguage, 2);
+    platform.answers = {Answer::kNo, Answer::kCancel, Answer::kYes};
+    for (bool kept : {true, true, false}) {
+        session.SetCheck(Control::kPreserveCase, false);
+        EXPECT_EQ(session.Checked(Control::kPreserveCase), kept);
+    }
+    ASSERT_EQ(platform.messages.size(), 3u);
+    EXPECT_EQ(platform.messages[1].prompt,
+              "For German text it is better to keep upper/lower case.\r\n\r\n"
+              "Are you sure you want all keywords in lower case?");
+    EXPECT_EQ(platform.messages[1].title, "Confirmation");
+    EXPECT_EQ(platform.messages[1].buttons, Buttons::kYesNoCancel);
+}
+
+TEST_F(SessionTest, LargeWindowUsesNineTenthsOfTheScreenAndBackCentres) {
+    session.SetWindowMetrics(8100, 2000, 12000);
+    const Session::Layout& layout = session.WindowLayout();
+    session.SetCheck(Control::kLargeWindow, true);
+    EXPECT_EQ(layout.windowTop, 300);
+    EXPECT_EQ(layout.windowHeight, 10800);
+    EXPECT_EQ(layout.outputHeight, 10800 - 4725 - 645 - 550);
+    EXPECT_EQ(layout.frameTop, 4725 + 4880 + 100);
+    session.SetCheck(Control::kLargeWindow, false);
+    EXPECT_EQ(layout.windowHeight, 8100);
+    EXPECT_EQ(layout.windowTop, 1950);
+    EXPECT_EQ(layout.frameTop, 4725 + (8100 - 4725 - 645 - 550) + 100);
+}
+
+TEST_F(SessionTest, InputFileFromTheDialogOrTypedIsTrimmedCheckedAndMovesTheFocus) {
+    session.ClickClearOutput();
+    EXPECT_EQ(platform.focus.back(), Control::kInputFileButton);
+    session.SetInputFileText(page);
+    session.ClickClearOutput();
+    EXPECT_EQ(platform.focus.back(), Control::kGenerate);
+    session.ClickClearInputFile();
+    EXPECT_EQ(session.options().inputFile, "");
+    EXPECT_EQ(platform.focus.back(), Control::kInputFileButton);
+    session.SetInputFileText("/old/name.htm");
+    platform.chosenFile = "";
+    session.ClickInputFileButton();
+    EXPECT_EQ(session.options().inputFile, "/old/name.htm");
+    session.SetOutputText("previous");
+    platform.chosenFile = page;
+    session.ClickInputFileButton();
+    EXPECT_EQ(session.options().inputFile, page);
+    EXPECT_EQ(session.OutputText(), "");
+    session.SetInputFileText("   " + page + "  ");
+    session.InputFileLostFocus();
+    EXPECT_EQ(session.options().inputFile, page);
+    EXPECT_TRUE(platform.messages.empty());
+    session.SetInputFileText(dir.File("page.txt"));
+    session.InputFileLostFocus();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt, session.GetProgramText(3));
+    EXPECT_EQ(session.options().inputFile, dir.File("page.txt"));  // kept for correcting
+}
+
+TEST_F(SessionTest, LinksHelpAndNotice) {
+    session.ClickManualLink();
+    session.ClickMakerLink();
+    ASSERT_EQ(platform.webAddresses.size(), 2u);
+    EXPECT_EQ(platform.webAddresses[0], session.GetProgramText(15));
+    EXPECT_EQ(platform.webAddresses[1], session.GetProgramText(315));
+    EXPECT_TRUE(platform.messages.empty());
+    platform.webSucceeds = false;
+    session.ClickMakerLink();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].title, "Cannot launch web browser");
+    session.ClickHelp();
+    EXPECT_EQ(platform.helpShown, 1);
+    session.DoubleClickCopyrightNotice();
+    EXPECT_EQ(platform.messages.back().prompt, "61217");
+    EXPECT_EQ(platform.messages.back().title, "");
+}
+
+TEST_F(SessionTest, RestoreDefaultsKeepsTextsAndLanguage) {
+    session.SetInputFileText(page);
+    session.SetBeginMetaTagWithText("garden shop");
+    session.SetWordsToIgnoreText("spade");
+    session.SetListIndex(Control::kLanguage, 4);
+    session.SetListIndex(Control::kTitleWeight, 1);
+    session.SetCheck(Control::kSpaceAfterComma, false);
+    session.SetMaxBytesText("700");
+    session.ClickRestoreDefaults();
+    Options expected;
+    expected.inputFile = page;
+    expected.beginMetaTagWith = "garden shop";
+    expected.wordsToIgnore = "spade";
+    expected.languageIndex = 4;
+    EXPECT_EQ(session.options(), expected);
+}
+
+TEST_F(SessionTest, InsertTakesOnlyATagAndAsksForABackupWhereOneCanBeMade) {
+    session.SetInputFileText(page);
+    session.ClickListWords();
+    session.ClickInsert();
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt, "No meta tag to insert.");
+    EXPECT_EQ(ReadFile(page), kPage);
+    session.ClickGenerate();
+    const Text tag = session.GetMetaTag();
+
+    platform.answers.push_back(Answer::kCancel);
+    session.ClickInsert();
+    EXPECT_EQ(platform.messages.back().prompt,
+              "Back up " + page + " to " + dir.File("garden.bak.htm") + "?");
+    EXPECT_EQ(platform.messages.back().title, "Backup?");
+    EXPECT_EQ(ReadFile(page), kPage);
+
+    platform.answers.push_back(Answer::kYes);
+    session.ClickInsert();
+    EXPECT_EQ(platform.messages.back().prompt, "Meta tag inserted successfully into document.");
+    EXPECT_EQ(platform.messages.back().title, "Done");
+    EXPECT_EQ(ReadFile(dir.File("garden.bak.htm")), kPage);
+    EXPECT_EQ(ReadFile(page).find(tag + "\r\n\r\n</head><body>"), 41u);
+
+    // A name without a dot has no backup name, but the page can still take the tag.
+    const Text bare = dir.Write("index", kPage);
+    session.SetInputFileText(bare);
+    platform.answers.push_back(Answer::kYes);
+    session.ClickInsert();
+    EXPECT_EQ(platform.messages.back().title, "Not inserted");
+    EXPECT_EQ(ReadFile(bare), kPage);
+    platform.answers.push_back(Answer::kNo);
+    session.ClickInsert();
+    EXPECT_EQ(platform.messages.back().title, "Done");
+    EXPECT_NE(ReadFile(bare), kPage);
+
+    // The report of the page's existing tags names a keywords tag but is not one.
+    const Text tagged = "<head>\r\n<meta name=\"keywords\" content=\"old\">\r\n</head>\r\n";
+    session.SetInputFileText(dir.Write("tagged.htm", tagged));
+    session.ClickShowExisting();
+    ASSERT_NE(session.OutputText().find("KEYWORDS meta tag: "), Text::npos);
+    session.ClickInsert();
+    EXPECT_EQ(platform.messages.back().prompt, "No meta tag to insert.");
+    EXPECT_EQ(ReadFile(dir.File("tagged.htm")), tagged);
+}
+
 TEST_F(SessionTest, WordsToIgnoreAreNormalisedAndFilterThePass) {
     session.SetWordsToIgnoreText("  Garden  Rakes, ");
     session.WordsToIgnoreLostFocus();
     EXPECT_EQ(session.options().wordsToIgnore, "garden,rakes");
     EXPECT_EQ(session.IgnoreList(), "garden,rakes,");
-    session.SetInputFileText(dir.Write("garden.htm", kPage));
+    session.SetInputFileText(page);
     session.ClickGenerate();
     EXPECT_EQ(session.GetMetaTag(), "<META NAME=\"keywords\" CONTENT=\"tools, hoses\">");
 }

@@ -19,34 +19,13 @@ constexpr const char* kDefaultsWithPage =
     "\"/home/ann/site/index.htm\"\r\n\"\"\r\n\"\"\r\n\"50\"\r\n\"500\"\r\n"
     "1\r\n1\r\n2\r\n0\r\n4\r\n1\r\n1\r\n1\r\n1\r\n9\r\n5\r\n4\r\n2\r\n4\r\n0\r\n";
 
-TEST(StateFile, DefaultsAreWrittenInTheDocumentedLayout) {
-    Options o;
-    o.inputFile = "/home/ann/site/index.htm";
-    EXPECT_EQ(FormatState(o), kDefaultsWithPage);
-}
-
-TEST(StateFile, EveryOptionRoundTripsIncludingQuotesInTexts) {
-    Options o;
-    o.inputFile = "/tmp/a \"quoted\" name.htm";
-    o.beginMetaTagWith = "web design, \"html\"";
-    o.wordsToIgnore = "foo,bar";
-    o.maxKeywords = "+7";
-    o.maxBytes = "";
-    o.shortWordSizeIndex = 8;
-    o.thresholdIndex = 0;
-    o.tableWeightIndex = 9;
-    o.existingKeywordsWeightIndex = 3;
-    o.boldWeightIndex = 0;
-    o.ignoreShortWords = false;
-    o.ignoreCommonWords = false;
-    o.preserveCase = false;
-    o.spaceAfterComma = false;
-    o.titleWeightIndex = 1;
-    o.descriptionWeightIndex = 2;
-    o.italicWeightIndex = 7;
-    o.divWeightIndex = 6;
-    o.spanWeightIndex = 5;
-    o.languageIndex = 6;
+TEST(StateFile, DefaultsAreWrittenInTheDocumentedLayoutAndEveryOptionRoundTrips) {
+    Options defaults;
+    defaults.inputFile = "/home/ann/site/index.htm";
+    EXPECT_EQ(FormatState(defaults), kDefaultsWithPage);
+    // Every field away from its default, in declaration order.
+    const Options o("/tmp/a \"quoted\" name.htm", "web design, \"html\"", "foo,bar", "+7", "", 8, 0,
+                    9, 3, 0, false, false, false, false, 1, 2, 7, 6, 5, 6);
     const auto parsed = ParseState(FormatState(o));
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(*parsed, o);
@@ -121,13 +100,16 @@ TEST_F(SessionStateTest, QuitSavesWhatTheNextStartLoads) {
     EXPECT_EQ(next.options().languageIndex, 5);
     EXPECT_FALSE(next.options().ignoreShortWords);
     EXPECT_FALSE(next.LargeWindow());
+    // A remembered page that has gone since is forgotten quietly.
+    next.CompleteStartup();
+    EXPECT_EQ(next.options().inputFile, "");
+    EXPECT_TRUE(p2.messages.empty());
 }
 
 TEST_F(SessionStateTest, DamagedFileLeavesEveryOptionAtItsDefault) {
     // Nineteen lines: the own texts, then lines 4 to 19 of a good file.
     const Text good = kDefaultsWithPage;
-    std::size_t line4 = 0;
-    for (int i = 0; i < 3; ++i) line4 = good.find("\r\n", line4) + 2;
+    const std::size_t line4 = good.find("\"50\"");
     const Text nineteen =
         "\"a.htm\"\r\n\"x\"\r\n\"secret\"\r\n" + good.substr(line4, good.rfind("0\r\n") - line4);
     session.SetStateFilePath(dir.Write("damaged.usr", nineteen));

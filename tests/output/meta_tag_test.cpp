@@ -40,7 +40,6 @@ TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
         int keywords, bytes;
     };
     const Case cases[] = {
-        {Words({"alpha", "beta"}), "", "50", "500", false, true, "alpha,beta", 2, 41},
         {Words({"alpha"}), "my phrase", "50", "500", true, true, "my phrase, alpha", 2, 47},
         {Words({"alpha"}), "a, b, c, d, e,", "5", "500", true, true, "a,b,c,d,e", 5, 40},
         // Only whole words of the phrases are left out, never parts of longer ones.

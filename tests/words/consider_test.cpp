@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace lumora::words {
 namespace {
 
@@ -9,12 +11,7 @@ constexpr int kFrench = 1;
 
 // Short and common words are let through unless a case asks for them.
 FilterOptions Options(int language = 0, int shortSize = 0, bool common = false) {
-    FilterOptions options;
-    options.ignoreShortWords = shortSize > 0;
-    options.shortWordSize = shortSize;
-    options.ignoreCommonWords = common;
-    options.language = language;
-    return options;
+    return {shortSize > 0, shortSize, common, language};
 }
 
 TEST(ConsiderWordTest, ChainOfTests) {
@@ -60,19 +57,17 @@ TEST(ConsiderWordTest, ChainOfTests) {
 
 TEST(ConsiderWordTest, IgnoreListMatchesWholeEntriesOnly) {
     const CommonWordLists none;
-    const struct {
-        const char* list;
-        const char* word;
-        bool counted;
-    } cases[] = {
-        {"foobar,", "FooBar", false},    {"foobar,", "foo", true},
-        {"foobar,", "bar", true},        {"foobar,", "obar", true},
-        {"x,foobar,bar,", "bar", false}, {",lead,", "lead", false},
-        {"bars,", "bar", true},          {"", "foo", true},
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"foobar,", "FooBar", false},
+        {"foobar,", "foo", true},
+        {"foobar,", "obar", true},
+        {"x,foobar,bar,", "bar", false},
+        {",lead,", "lead", false},
+        {"bars,", "bar", true},
+        {"", "foo", true},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ConsiderWord(c.word, Options(), c.list, none), c.counted)
-            << c.word << " in " << c.list;
+    for (const auto& [list, word, counted] : cases) {
+        EXPECT_EQ(ConsiderWord(word, Options(), list, none), counted) << word << " in " << list;
     }
 }
 
