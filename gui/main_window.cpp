@@ -170,11 +170,11 @@ void MainWindow::CreateWidgets() {
     frame_->setGeometry(TwipsRect(kFrameLeft, 6930, kFrameWidth, 645));
 
     const QFont mono = MonoFont();
-    for (const ControlSpec& spec : kSpecs) {
-        QWidget* parent = spec.inFrame ? static_cast<QWidget*>(frame_) : this;
-        const QString caption = QString::fromUtf8(spec.caption);
+    for (const ControlSpec& item : kSpecs) {
+        QWidget* parent = item.inFrame ? static_cast<QWidget*>(frame_) : this;
+        const QString caption = QString::fromUtf8(item.caption);
         QWidget* w = nullptr;
-        switch (spec.kind) {
+        switch (item.kind) {
             case Kind::kButton: {
                 auto* b = new QPushButton(caption, parent);
                 b->setAutoDefault(false);
@@ -183,9 +183,9 @@ void MainWindow::CreateWidgets() {
             }
             case Kind::kText: {
                 auto* e = new QLineEdit(parent);
-                if (spec.control == Control::kInputFile ||
-                    spec.control == Control::kWordsToIgnore ||
-                    spec.control == Control::kBeginMetaTagWith) {
+                if (item.control == Control::kInputFile ||
+                    item.control == Control::kWordsToIgnore ||
+                    item.control == Control::kBeginMetaTagWith) {
                     e->setFont(mono);
                 }
                 w = e;
@@ -193,8 +193,8 @@ void MainWindow::CreateWidgets() {
             }
             case Kind::kList: {
                 auto* c = new QComboBox(parent);
-                for (const Text& item : app::Session::ListItems(*spec.control)) {
-                    c->addItem(ToQString(item));
+                for (const Text& entry : app::Session::ListItems(*item.control)) {
+                    c->addItem(ToQString(entry));
                 }
                 c->setMaxVisibleItems(10);
                 w = c;
@@ -208,7 +208,7 @@ void MainWindow::CreateWidgets() {
                 auto* l = new QLabel(caption, parent);
                 l->setTextFormat(Qt::PlainText);
                 l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                if (spec.kind == Kind::kLink) {
+                if (item.kind == Kind::kLink) {
                     QPalette blue = l->palette();
                     blue.setColor(QPalette::WindowText, LinkColour());
                     l->setPalette(blue);
@@ -228,10 +228,10 @@ void MainWindow::CreateWidgets() {
                 break;
             }
         }
-        w->setObjectName(QString::fromLatin1(spec.name));
-        w->setGeometry(TwipsRect(spec.left, spec.top, spec.width, spec.height));
-        if (spec.control)
-            widgets_[static_cast<int>(*spec.control)] = w;
+        w->setObjectName(QString::fromLatin1(item.name));
+        w->setGeometry(TwipsRect(item.left, item.top, item.width, item.height));
+        if (item.control)
+            widgets_[static_cast<int>(*item.control)] = w;
         const QString name = w->objectName();
         if (name == QLatin1String("lblNumberOfWords"))
             numberOfWords_ = static_cast<QLabel*>(w);

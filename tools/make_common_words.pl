@@ -17,11 +17,10 @@ use utf8;
 
 use Encode qw(encode);
 use File::Basename qw(dirname);
-use File::Spec;
 
 my $max_words = 500;
 my $stop_dir = $ENV{STOPWORDS_DIR} // '/usr/share/perl5/Lingua/StopWords';
-my $out_dir = shift @ARGV // File::Spec->catdir(dirname(__FILE__), File::Spec->updir, 'data');
+my $out_dir = shift @ARGV // dirname(__FILE__) . '/../data';
 
 # Words found on pages in any language: addresses, file types, entity names left without
 # their semicolon, and the usual navigation words.
@@ -112,7 +111,7 @@ my %languages = (
 # The stop words of one language in their module's order, as Perl character strings.
 sub snowball_words {
     my ($code) = @_;
-    my $file = File::Spec->catfile($stop_dir, "$code.pm");
+    my $file = "$stop_dir/$code.pm";
     require $file;
     no strict 'refs';
     my $list = \&{"Lingua::StopWords::${code}::_stopwords"};
@@ -130,10 +129,10 @@ sub cut_words {
 }
 
 for my $code (sort keys %languages) {
-    my $spec = $languages{$code};
+    my $lang = $languages{$code};
     my @source;
-    push @source, snowball_words($spec->{snowball}) if defined $spec->{snowball};
-    push @source, @web_any, @{ $spec->{extra} };
+    push @source, snowball_words($lang->{snowball}) if defined $lang->{snowball};
+    push @source, @web_any, @{ $lang->{extra} };
 
     my (%seen, @words);
     for my $text (@source) {
@@ -145,7 +144,7 @@ for my $code (sort keys %languages) {
     die "cmwds_$code.txt would hold " . scalar(@words) . " words, more than $max_words\n"
         if @words > $max_words;
 
-    my $path = File::Spec->catfile($out_dir, "cmwds_$code.txt");
+    my $path = "$out_dir/cmwds_$code.txt";
     open(my $out, '>:raw', $path) or die "cannot write $path: $!\n";
     print {$out} map { "$_\r\n" } sort @words;
     close($out) or die "cannot write $path: $!\n";
