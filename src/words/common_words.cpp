@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "files/file_checks.h"
+#include "text/text_hash.h"
 
 namespace lumora::words {
 
@@ -82,7 +83,7 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
         return result;
     std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
     list.clear();
-    sets_[static_cast<std::size_t>(language)].clear();
+    slots_[static_cast<std::size_t>(language)].clear();
 
     result.fileType = files::CheckTextFile(path, kCommonWordCheckChars);
     if (result.fileType < 1)
@@ -131,7 +132,15 @@ void CommonWordLists::SetFromLines(int language, const std::vector<Text>& lines)
 
 void CommonWordLists::Index(int language) {
     const auto& list = lists_[static_cast<std::size_t>(language)];
-    sets_[static_cast<std::size_t>(language)] = WordSet(list.begin(), list.end());
+    std::vector<int>& slots = slots_[static_cast<std::size_t>(language)];
+    std::size_t size = 16;
+    while (size < 4 * list.size()) size *= 2;
+    slots.assign(size, -1);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        std::size_t k = HashText(list[i]) & (size - 1);
+        while (slots[k] >= 0) k = (k + 1) & (size - 1);
+        slots[k] = static_cast<int>(i);
+    }
 }
 
 bool CommonWordLists::Available(int language) const {
@@ -144,15 +153,27 @@ constexpr std::size_t kShortWord = 64;
 bool CommonWordLists::IsCommonWord(TextView word, int language) const {
     if (!ValidLanguage(language))
         return false;
-    const WordSet& set = sets_[static_cast<std::size_t>(language)];
-    if (set.empty())
+    const std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
+    const std::vector<int>& slots = slots_[static_cast<std::size_t>(language)];
+    if (list.empty() || slots.empty())
         return false;
-    if (word.size() > kShortWord)
-        return set.find(Lower(word)) != set.end();
     // Runs for every word of a page: lower-case on the stack, then one hash look-up.
-    std::array<Char, kShortWord> lower{};
-    for (std::size_t i = 0; i < word.size(); ++i) lower[i] = ToLower(word[i]);
-    return set.find(TextView(lower.data(), word.size())) != set.end();
+    std::array<Char, kShortWord> buffer{};
+    Text longWord;
+    TextView lower;
+    if (word.size() <= kShortWord) {
+        for (std::size_t i = 0; i < word.size(); ++i) buffer[i] = ToLower(word[i]);
+        lower = TextView(buffer.data(), word.size());
+    } else {
+        longWord = Lower(word);
+        lower = longWord;
+    }
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t k = HashText(lower) & mask; slots[k] >= 0; k = (k + 1) & mask) {
+        if (list[static_cast<std::size_t>(slots[k])] == lower)
+            return true;
+    }
+    return false;
 }
 
 const std::vector<Text>& CommonWordLists::Words(int language) const {

@@ -4,8 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <unordered_set>
 #include <vector>
 
 #include "text/chars.h"
@@ -51,17 +49,13 @@ class CommonWordLists {
     const std::vector<Text>& Words(int language) const;
 
   private:
-    // Looked up for every word of a page: a hash set beside each sorted list answers
-    // exactly what a search of the list would.
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(TextView text) const { return std::hash<TextView>{}(text); }
-    };
-    using WordSet = std::unordered_set<Text, Hash, std::equal_to<>>;
+    // Looked up for every word of a page: an open-addressing table beside each sorted list
+    // answers exactly what a search of the list would. Slots hold indices into the list
+    // (-1 when empty); the size is a power of two at least four times the list.
     void Index(int language);
 
     std::array<std::vector<Text>, kNumLanguages> lists_;
-    std::array<WordSet, kNumLanguages> sets_;
+    std::array<std::vector<int>, kNumLanguages> slots_;
 };
 
 // "Common words in <name> could not be read from file" CR LF <path>

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "text/text_hash.h"
+
 namespace lumora::words {
 
 namespace {
@@ -329,9 +331,7 @@ struct WordTable::Impl {
 
     // ---- the word index ----
 
-    static std::uint32_t Hash(TextView word) {
-        return static_cast<std::uint32_t>(std::hash<TextView>{}(word));
-    }
+    static std::uint32_t Hash(TextView word) { return static_cast<std::uint32_t>(HashText(word)); }
 
     // The slot that holds `word`, or the empty slot where it would go.
     std::size_t SlotOf(TextView word, std::uint32_t hash) const {
