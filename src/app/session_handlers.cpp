@@ -330,29 +330,9 @@ void Session::InsertMetaTag() {
     }
     const auto outcome = output::InsertMetaTag(
         path, tag, answer == Answer::kYes ? backupPath : std::nullopt, files::RealFileSystem());
-    using Kind = output::InsertOutcome::Kind;
-    switch (outcome.kind) {
-        case Kind::kInserted:
-            lastInsertSucceeded_ = true;
-            Message("Meta tag inserted successfully into document.", "Done", Icon::kExclamation);
-            break;
-        case Kind::kTagNotClosed:
-            Message(
-                "Meta tag not inserted because existing meta tag\r\n"
-                "extends over more than one line or is invalid.\r\n"
-                "Suggestion: Delete the existing meta tag.",
-                "Not inserted", Icon::kExclamation);
-            break;
-        case Kind::kNowhereToInsert:
-            Message(
-                "Meta tag not inserted because the page has neither a keywords meta tag\r\n"
-                "nor a </head> tag before which it could go.",
-                "Not inserted", Icon::kExclamation);
-            break;
-        case Kind::kFailed:
-            Message(outcome.error, "Error", Icon::kExclamation);
-            break;
-    }
+    lastInsertSucceeded_ = outcome.kind == output::InsertOutcome::Kind::kInserted;
+    const output::InsertMessage message = output::MessageFor(outcome);
+    Message(message.prompt, message.title, Icon::kExclamation);
 }
 
 void Session::ClickHelp() {

@@ -190,8 +190,8 @@ InsertMessage MessageFor(const InsertOutcome& outcome) {
                 "Not inserted"};
         case InsertOutcome::Kind::kNowhereToInsert:
             return {
-                "Meta tag not inserted because the page has neither a keywords meta tag "
-                "nor a </head> tag.",
+                "Meta tag not inserted because the page has neither a keywords meta tag\r\n"
+                "nor a </head> tag before which it could go.",
                 "Not inserted"};
         case InsertOutcome::Kind::kFailed:
             break;
