@@ -60,6 +60,8 @@ class Session::PassSink : public scan::WordSink {
 
     bool ShouldStop() override {
         s_.platform_.HandlePendingInput();
+        if (++words_ % kWordsPerProgress == 0)
+            ShowProgress();
         // The user may have changed a weight meanwhile; it applies to the words that follow.
         weights_ = WeightsOf(s_.options_);
         return s_.stopRequested_;
@@ -70,10 +72,37 @@ class Session::PassSink : public scan::WordSink {
         return weights_;
     }
 
+    void SetFileSize(std::int64_t size) { fileSize_ = size; }
+
+    // The line about to be scanned: where it starts in the file, its size there and once
+    // prepared.
+    void StartLine(std::int64_t fileOffset, std::size_t rawSize, std::size_t preparedSize) {
+        lineOffset_ = fileOffset;
+        rawSize_ = rawSize;
+        preparedSize_ = preparedSize;
+    }
+
   private:
+    // Share of the page scanned so far, also within one long line.
+    void ShowProgress() const {
+        std::int64_t done = lineOffset_;
+        if (preparedSize_ > 0) {
+            done += static_cast<std::int64_t>(static_cast<double>(s_.scanner_.LinePosition()) *
+                                              static_cast<double>(rawSize_) /
+                                              static_cast<double>(preparedSize_));
+        }
+        s_.platform_.ShowPassProgress(done, fileSize_);
+    }
+
+    static constexpr std::uint32_t kWordsPerProgress = 4096;
     Session& s_;
     scan::WeightSettings weights_;
     Text word_;
+    std::uint32_t words_ = 0;
+    std::int64_t fileSize_ = 0;
+    std::int64_t lineOffset_ = 0;
+    std::size_t rawSize_ = 0;
+    std::size_t preparedSize_ = 0;
 };
 
 Session::Session(Platform& platform, Text dataDir)
@@ -423,7 +452,12 @@ void Session::GenerateOrList(bool makeTag) {
             } else {
                 Text raw;
                 Text line;
+                sink.SetFileSize(reader.FileSize());
+                std::int64_t lineOffset = 0;
                 while (reader.ReadLine(raw)) {
+                    const std::int64_t rawOffset = lineOffset;
+                    // Each line ended with CR or CR LF; one byte is close enough for progress.
+                    lineOffset += static_cast<std::int64_t>(raw.size()) + 1;
                     line.assign(TrimBlanks(raw));
                     if (line.empty())
                         continue;
@@ -438,8 +472,9 @@ void Session::GenerateOrList(bool makeTag) {
                     scan::PrepareLine(line, lowerCase);
                     scan::DecodeEntities(line);
                     line += ' ';
+                    sink.StartLine(rawOffset, raw.size(), line.size());
                     scanner_.ScanLine(line, sink.Weights(), sink);
-                    platform_.ShowPassProgress(reader.BytesRead(), reader.FileSize());
+                    platform_.ShowPassProgress(lineOffset, reader.FileSize());
                     if (stopRequested_)
                         break;
                 }

@@ -380,6 +380,7 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
         }
         if (IsWordChar(c, false)) {
             ReadWord(cur, sink);
+            linePosition_ = pos;
             if (sink.ShouldStop())
                 return;
             continue;

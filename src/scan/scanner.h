@@ -58,6 +58,9 @@ class Scanner {
     bool InDescription() const { return inDescription_; }
     bool InKeywords() const { return inKeywords_; }
     int FontSize() const { return fontSize_; }
+    // Where the scan of the current line stands (0-based), as of the last word; for
+    // showing the progress of a page that arrives as one long line.
+    std::size_t LinePosition() const { return linePosition_; }
     int HeadingWeight() const { return headingWeight_; }
 
   private:
@@ -78,6 +81,7 @@ class Scanner {
     std::int64_t tagDepth_ = 0, tableDepth_ = 0, divDepth_ = 0, spanDepth_ = 0;
     int headingWeight_ = 0;
     int fontSize_ = 3;
+    std::size_t linePosition_ = 0;
     std::vector<int> fontSizeStack_;
 };
 

@@ -187,6 +187,26 @@ TEST_F(SessionTest, StopDuringAPassKeepsWhatWasFoundAndMarksTheTableStale) {
     }
 }
 
+TEST_F(SessionTest, ProgressAdvancesWithinAPageThatIsOneLongLine) {
+    Text oneLine;
+    for (int i = 0; i < 20000; ++i)
+        oneLine += "word" + Text(1, static_cast<Char>('a' + i % 26)) + " ";
+    const Text path = dir.Write("one_line.htm", oneLine);
+    session.SetInputFileText(path);
+    session.ClickGenerate();
+    ASSERT_GE(platform.progress.size(), 3u);
+    std::int64_t last = 0;
+    int inside = 0;
+    for (const auto& [done, total] : platform.progress) {
+        EXPECT_EQ(total, static_cast<std::int64_t>(oneLine.size()));
+        EXPECT_GE(done, last);  // never goes back
+        last = done;
+        if (done > 0 && done < total)
+            ++inside;
+    }
+    EXPECT_GE(inside, 2);
+}
+
 TEST_F(SessionTest, WeightChangedDuringAPassAppliesToTheWordsThatFollow) {
     session.SetInputFileText(dir.Write("w.htm", "<b>first</b> <b>second</b>\r\n"));
     session.SetCheck(Control::kIgnoreCommonWords, false);

@@ -28,6 +28,7 @@ class FakePlatform : public app::Platform {
     bool webSucceeds = true;
     std::optional<Text> chosenFile;
     int pendingInputCalls = 0;
+    std::vector<std::pair<std::int64_t, std::int64_t>> progress;  // (done, total)
     int helpShown = 0;
     int programEnded = 0;
     std::function<void()> onPendingInput;
@@ -53,6 +54,9 @@ class FakePlatform : public app::Platform {
     void SetFocus(app::Control control) override { focus.push_back(control); }
     void Repaint(app::Control) override {}
     void ShowHelpWindow() override { ++helpShown; }
+    void ShowPassProgress(std::int64_t done, std::int64_t total) override {
+        progress.emplace_back(done, total);
+    }
     void EndProgram() override { ++programEnded; }
     void HandlePendingInput() override {
         ++pendingInputCalls;
