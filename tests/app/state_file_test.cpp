@@ -19,7 +19,7 @@ constexpr const char* kDefaultsWithPage =
     "\"/home/ann/site/index.htm\"\r\n\"\"\r\n\"\"\r\n\"50\"\r\n\"500\"\r\n"
     "1\r\n1\r\n2\r\n0\r\n4\r\n1\r\n1\r\n1\r\n1\r\n9\r\n5\r\n4\r\n2\r\n4\r\n0\r\n";
 
-TEST(StateFile, DefaultsAreWrittenInTheDocumentedLayoutAndEveryOptionRoundTrips) {
+TEST(StateFile, DefaultsAreWrittenAsTwentyLinesAndEveryOptionRoundTrips) {
     Options defaults;
     defaults.inputFile = "/home/ann/site/index.htm";
     EXPECT_EQ(FormatState(defaults), kDefaultsWithPage);
