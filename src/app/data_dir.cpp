@@ -16,8 +16,13 @@ Text ExecutableFolder() {
 }
 
 Text FindDataDir(const Text& executableFolder) {
-    if (!executableFolder.empty() && files::FileExists(executableFolder + "/lmr_text.dat")) {
-        return executableFolder;
+    if (!executableFolder.empty()) {
+        // The build tree keeps the data beside the program; an installed tree keeps it in
+        // <prefix>/share/lumora beside <prefix>/bin, wherever the prefix was moved.
+        for (const Text& folder : {executableFolder, executableFolder + "/../share/lumora"}) {
+            if (files::FileExists(folder + "/lmr_text.dat"))
+                return folder;
+        }
     }
     return LUMORA_INSTALLED_DATA_DIR;
 }

@@ -9,7 +9,8 @@ namespace lumora::app {
 // The folder of the running executable, empty when it cannot be determined.
 Text ExecutableFolder();
 
-// The first of: `executableFolder` if it holds lmr_text.dat, the installed data folder.
+// The first folder holding lmr_text.dat of: `executableFolder`, its ../share/lumora; else the
+// data folder of the configured installation prefix.
 Text FindDataDir(const Text& executableFolder);
 
 }  // namespace lumora::app
