@@ -241,8 +241,9 @@ void Session::ClickClearInputFile() {
 }
 
 void Session::InputFileLostFocus() {
-    // Only in the window's normal interactive state.
-    if (!windowLoaded_ || !windowVisible_ || passRunning_)
+    // Only once the window is shown and accepts input; during a pass too, where the box
+    // stays usable like the other options.
+    if (!windowLoaded_ || !windowVisible_)
         return;
     SetInputFileText(Text(TrimBlanks(options_.inputFile)));
     if (!options_.inputFile.empty())
