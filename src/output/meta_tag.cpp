@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <unordered_set>
 
 namespace lumora::output {
 
@@ -102,6 +103,7 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     // than a 16-bit counter could hold.
     std::int64_t tagLength = static_cast<std::int64_t>(out.size());
     const TextView separator = options.spaceAfterComma ? ", " : ",";
+    std::unordered_set<TextView> taken;
     for (const words::WordEntry& entry : ranked) {
         const Text& word = entry.word;
         if (maxKeywords > 0 && keywordCount + 1 > maxKeywords)
@@ -110,8 +112,11 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
         if (maxBytes > 0 && static_cast<std::int64_t>(word.size()) + tagLength + 1 > maxBytes) {
             break;
         }
-        // A word the phrases already hold is not repeated.
+        // A word the phrases already hold is not repeated, nor is a word already taken (the
+        // plural folding can, rarely, leave two entries with the same word).
         if (!phrases.empty() && CoveredByPhrases(phrases, word))
+            continue;
+        if (!taken.insert(word).second)
             continue;
         if (keywordCount > 0)
             out.append(separator);

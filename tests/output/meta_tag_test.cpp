@@ -46,6 +46,8 @@ TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
         {Words({"art", "cake"}), "party", "50", "500", false, true, "party,art,cake", 3, 45},
         {Words({"design", "cake"}), "web design", "50", "500", false, true, "web design,cake", 2,
          46},
+        // A word the table holds twice goes into the tag once.
+        {Words({"pa", "cake", "pa"}), "", "50", "500", false, true, "pa,cake", 2, 38},
         {Words({"design"}), "Web Design", "50", "500", false, true, "Web Design,design", 2, 48},
         {Words({"abcdefgh", "x"}), "", "", "40", false, true, "abcdefgh", 1, 39},
         {Words({"abcdefghi", "x"}), "", "", "40", false, true, "", 0, 31},
