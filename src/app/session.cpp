@@ -353,7 +353,7 @@ bool Session::CheckInputFile(const Text& name) {
             return false;
         case InputNameStatus::kInvalidName:
             if (windowLoaded_) {
-                Message("Invalid input file specification", "Invalid input", Icon::kExclamation);
+                Message(files::kInvalidNamePrompt, files::kInvalidNameTitle, Icon::kExclamation);
             } else {
                 SetInputFileText("");
             }

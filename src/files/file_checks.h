@@ -34,9 +34,11 @@ enum class InputNameStatus {
     kOk,              // accepted extension and the file exists
     kFileMissing,     // accepted extension, no such file (program texts 5 and 6)
     kWrongExtension,  // any other extension (program texts 3 and 4)
-    kInvalidName,     // no usable dot ("Invalid input file specification")
+    kInvalidName,     // no usable dot (kInvalidNamePrompt, kInvalidNameTitle)
 };
 InputNameStatus CheckInputFileName(const Text& name);
+inline constexpr const char* kInvalidNamePrompt = "Invalid input file specification";
+inline constexpr const char* kInvalidNameTitle = "Invalid input";
 
 // Prompt of the line-endings warning for a file type (2 LF only, 3 CR only, other
 // unknown), followed by CR LF CR LF and `extra` when that is not empty. Type -2 gives
