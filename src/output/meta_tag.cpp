@@ -286,12 +286,19 @@ LimitCheck Refuse(const char* what, int limit, int fallback) {
     return check;
 }
 
-}  // namespace
-
-LimitCheck CheckMaxKeywords(TextView text) {
+// A limit box's text with everything that does not belong in a number removed; accepted
+// unless a bound says otherwise.
+LimitCheck Cleaned(TextView text) {
     LimitCheck check;
     check.text = Text(text);
     CleanNumericInput(check.text, false);
+    return check;
+}
+
+}  // namespace
+
+LimitCheck CheckMaxKeywords(TextView text) {
+    LimitCheck check = Cleaned(text);
     if (check.text.empty())
         return check;
     const double value = LeadingNumber(check.text);
@@ -305,12 +312,8 @@ LimitCheck CheckMaxKeywords(TextView text) {
 }
 
 LimitCheck CheckMaxBytes(TextView text) {
-    LimitCheck check;
-    check.text = Text(text);
-    CleanNumericInput(check.text, false);
-    if (check.text.empty())
-        return check;
-    if (LeadingNumber(check.text) > kMaxBytes) {
+    LimitCheck check = Cleaned(text);
+    if (!check.text.empty() && LeadingNumber(check.text) > kMaxBytes) {
         return Refuse("Maximum number of bytes", kMaxBytes, kDefaultMaxBytes);
     }
     return check;
