@@ -1,0 +1,158 @@
+// The analysis engine: one page's bytes and typed options in, one result value out.
+//
+// This is the one entry point that the command-line tool, the window, the benchmarks and
+// the tests call. It keeps no globals and does no I/O: the caller reads the page and the
+// data files and hands them over. Two pages may be analysed at once on two threads, each
+// with its own call; the shared Resources are only read.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <vector>
+
+#include "text/chars.h"
+#include "words/common_words.h"
+#include "words/word_table.h"
+
+namespace lumora::engine {
+
+// Page languages, in the order of the language drop-down; chooses the common-word list.
+enum class Language { kEnglish, kFrench, kGerman, kItalian, kPortuguese, kSpanish, kOther };
+
+// What decides which words are counted and how much each occurrence weighs. Changing any
+// of these needs a new reading pass.
+struct CountOptions {
+    Language language = Language::kEnglish;
+    int titleWeight = 90;        // 0, 10, ..., 90
+    int descriptionWeight = 50;  // 0, 10, ..., 90
+    int keywordsWeight = 0;      // 0, 10, ..., 90 (an existing keywords meta tag)
+    int boldWeight = 4;          // 0..9
+    int italicWeight = 4;        // 0..9
+    int tableWeight = 2;         // 0..9; 0 skips the whole block
+    int divWeight = 2;           // 0..9
+    int spanWeight = 4;          // 0..9
+    bool ignoreShortWords = true;
+    int shortWordSize = 2;  // 1..9: words of this many characters or fewer are short
+    bool ignoreCommonWords = true;
+    int minFrequency = 2;  // 1..9; words of the title, description and keywords are exempt
+    bool lowerCase = false;  // all words in lower case (the opposite of "preserve case")
+    Text wordsToIgnore;      // the user's words, separated by blanks or commas
+    // An encoding name that overrides detection ("" detects it from the page).
+    Text encoding;
+
+    bool operator==(const CountOptions&) const = default;
+};
+
+// What only shapes the tag; changing these re-composes the tag from the ranked words.
+struct TagOptions {
+    std::optional<int> maxKeywords = 50;  // 5..100; nullopt: no limit
+    std::optional<int> maxBytes = 500;    // 1..1000 characters of the tag; nullopt: no limit
+    Text beginWith;                       // phrases to put first, separated by commas
+    bool lowerCase = false;
+    bool spaceAfterComma = true;
+
+    bool operator==(const TagOptions&) const = default;
+};
+
+struct Options {
+    CountOptions count;
+    TagOptions tag;
+};
+
+// How the page was read.
+enum class LineEnds { kNone, kCrLf, kLf, kCr, kMixed };
+struct PageFacts {
+    Text encoding;  // the name of the encoding the page was decoded from, e.g. "UTF-8"
+    bool byteOrderMark = false;
+    LineEnds lineEnds = LineEnds::kNone;
+    std::int64_t size = 0;  // bytes
+};
+
+// The page's own title, description and keywords tags, as the show command reports them.
+struct ExistingTags {
+    std::optional<Text> title;
+    std::vector<Text> descriptions;  // whole tags, as written in the page
+    std::vector<Text> keywords;      // whole tags, as written in the page
+};
+
+// The composed keywords meta tag.
+struct MetaTag {
+    Text tag;           // <META NAME="keywords" CONTENT="...">; empty when no word qualified
+    int keywords = 0;   // number of keywords in it
+    int characters = 0; // characters of the tag text
+    Text boxText;       // the tag and its summary lines, or the no-words sentence
+};
+
+// Every failure the program reports, as a value. Message() gives the text shown to the
+// user; a failure that concerns a file names it.
+struct Error {
+    enum class Code {
+        kEmptyPage,         // zero length
+        kNotText,           // a NUL byte at `position`
+        kUnknownEncoding,   // --encoding names nothing we can decode
+        kUndecodable,       // the page cannot be decoded (e.g. a broken UTF-16 page)
+        kStopped,           // the user stopped the pass
+        kFileMissing,
+        kFileUnreadable,
+        kNotRegularFile,
+        kReadOnly,
+        kBadOption,
+        kNoPlaceForTag,
+        kNoKeywordFits,
+        kWriteFailed,
+        kDataFile,
+    };
+    Code code;
+    Text path;             // the file concerned, when there is one
+    std::int64_t position = 0;
+    Text detail;           // the system's description, the option's range, ...
+    Text Message() const;
+};
+
+// Reported during a pass, a few times a second at most.
+struct PassProgress {
+    std::int64_t bytesDone = 0;
+    std::int64_t bytesTotal = 0;
+    std::int32_t distinctWords = 0;
+    // Distinct words met for the first time since the last report, in order.
+    std::vector<Text> newWords;
+};
+using ProgressCallback = std::function<void(const PassProgress&)>;
+
+// What Analyse reads besides the page: the common-word lists, loaded once.
+struct Resources {
+    const words::CommonWordLists* commonWords = nullptr;
+};
+
+struct Analysis {
+    PageFacts page;
+    std::vector<words::WordEntry> ranked;  // rank order, key values scaled to 100
+    MetaTag tag;
+    ExistingTags existing;
+    // When the user stopped the pass: the number of distinct words found by then; ranked
+    // and tag are then empty.
+    bool stopped = false;
+    std::int32_t wordsWhenStopped = 0;
+};
+
+struct AnalysisResult {
+    std::optional<Error> error;
+    Analysis analysis;
+    bool ok() const { return !error.has_value(); }
+};
+
+// Reads the page as a browser would (encoding, line ends), weighs and ranks its words,
+// and composes the tag with `options.tag`.
+AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resources& resources,
+                       const ProgressCallback& progress = {}, std::stop_token stop = {});
+
+// The tag again from ranked words, for new tag options without a new reading pass.
+MetaTag ComposeTag(const std::vector<words::WordEntry>& ranked, const TagOptions& options,
+                   const CountOptions& count);
+
+// The ranked words as the word list shows them.
+Text WordList(const std::vector<words::WordEntry>& ranked, const CountOptions& count);
+
+}  // namespace lumora::engine
