@@ -2,17 +2,20 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QStringList>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "app/data_dir.h"
 #include "app/session.h"
 #include "main_window.h"
+#include "pass_thread.h"
 #include "qt_platform.h"
 #include "text_convert.h"
 
@@ -43,7 +46,35 @@ void WhileConnecting(QtMsgType type, const QMessageLogContext&, const QString& m
 
 // A hidden switch for the screenshots of the documentation: after start-up the window does
 // one thing a user would do, then prints "ready" once there is something to see. For a
-// long pass it holds the pass (painting goes on) while the screenshot is taken.
+// long pass it holds the pass's thread (the window goes on painting) while the screenshot
+// is taken.
+std::atomic<bool> holdPass{false};
+
+// Runs the pass on its thread, pausing it at a progress report while the screenshot of a
+// running pass is taken.
+class DemoPassRunner : public lumora::app::PassRunner {
+  public:
+    void Start(Work work, ProgressHandler onProgress, DoneHandler onDone) override {
+        runner_.Start(
+            [work = std::move(work)](const lumora::engine::ProgressCallback& progress,
+                                     std::stop_token stop) {
+                return work(
+                    [&progress, &stop](const lumora::engine::PassProgress& report) {
+                        progress(report);
+                        while (holdPass.load() && !stop.stop_requested())
+                            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    },
+                    stop);
+            },
+            std::move(onProgress), std::move(onDone));
+    }
+    void RequestStop() override { runner_.RequestStop(); }
+    void Abandon() override { runner_.Abandon(); }
+
+  private:
+    lumora::gui::ThreadPassRunner runner_;
+};
+
 void Ready() {
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
@@ -63,14 +94,14 @@ void RunDemoStep(const QString& step, const QString& page, lumora::gui::MainWind
         auto* started = new QElapsedTimer;
         started->start();
         QObject::connect(watch, &QTimer::timeout, &window, [&window, watch, started] {
-            if (!window.PassRunning() || started->elapsed() < 800)
+            if (!window.PassRunning() || started->elapsed() < 300)
                 return;
             watch->stop();
             delete started;
-            Ready();
-            QEventLoop hold;
-            QTimer::singleShot(10000, &hold, &QEventLoop::quit);
-            hold.exec();
+            holdPass = true;
+            // Time for the last words to reach the box; released after ten seconds.
+            QTimer::singleShot(400, &window, Ready);
+            QTimer::singleShot(10000, &window, [] { holdPass = false; });
         });
         watch->start(20);
         button("cmdGenerateKeywordMetaTag")->click();
@@ -117,7 +148,13 @@ int main(int argc, char** argv) {
 
     using namespace lumora;
     gui::QtPlatform platform;
-    app::Session session(platform, app::FindDataDir(app::ExecutableFolder()));
+    // The runner outlives the session, which may still stop a pass when it ends.
+    DemoPassRunner demoRunner;
+    gui::ThreadPassRunner threadRunner;
+    app::PassRunner* runner = &threadRunner;
+    if (demoStep == QLatin1String("pass"))
+        runner = &demoRunner;
+    app::Session session(platform, app::FindDataDir(app::ExecutableFolder()), runner);
     platform.SetSession(&session);
     if (!session.LoadProgramTexts())
         return 1;

@@ -16,7 +16,6 @@
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTimer>
 #include <algorithm>
 #include <optional>
 
@@ -30,22 +29,25 @@ using app::Control;
 
 namespace {
 
-enum class Kind { kButton, kText, kList, kCheck, kLabel, kLink, kOutput };
+enum class WidgetKind { kButton, kText, kList, kCheck, kLabel, kLink, kOutput };
 
-struct ControlSpec {
-    const char* name;
-    Kind kind;
+// One widget of the window: its object name (the name tests and screenshots find it by),
+// what it is, its caption and its place as designed.
+struct WidgetPlacement {
+    const char* objectName;
+    WidgetKind kind;
     const char* caption;
-    int left, top, width, height;  // twips; inside Frame1 relative to it
-    std::optional<Control> control;
-    bool inFrame = false;
+    int left, top, width, height;    // twips; in the bottom row relative to the row
+    std::optional<Control> control;  // none for plain labels and the links
+    bool inBottomRow = false;
 };
 
-// Frame1 holds the bottom row and moves with the output box.
-constexpr int kFrameLeft = 210;
-constexpr int kFrameWidth = 9255;
+// The bottom row ("Frame1") moves with the output box.
+constexpr int kBottomRowLeft = 210;
+constexpr int kBottomRowWidth = 9255;
 
-const ControlSpec kSpecs[] = {
+using Kind = WidgetKind;
+const WidgetPlacement kWindowWidgets[] = {
     {"cmdInputFile", Kind::kButton, "Input file", 210, 105, 1380, 360, Control::kInputFileButton},
     {"txbInputFile", Kind::kText, "", 1650, 105, 7005, 330, Control::kInputFile},
     {"cmdClearInputFile", Kind::kButton, "Clear", 8715, 105, 720, 300, Control::kClearInputFile},
@@ -167,11 +169,13 @@ void MainWindow::CreateWidgets() {
     frame_ = new QFrame(this);
     frame_->setObjectName(QStringLiteral("Frame1"));
     frame_->setFrameShape(QFrame::NoFrame);
-    frame_->setGeometry(TwipsRect(kFrameLeft, 6930, kFrameWidth, 645));
+    const app::WindowLayout designed;
+    frame_->setGeometry(
+        TwipsRect(kBottomRowLeft, designed.frameTop, kBottomRowWidth, designed.frameHeight));
 
     const QFont mono = MonoFont();
-    for (const ControlSpec& item : kSpecs) {
-        QWidget* parent = item.inFrame ? static_cast<QWidget*>(frame_) : this;
+    for (const WidgetPlacement& item : kWindowWidgets) {
+        QWidget* parent = item.inBottomRow ? static_cast<QWidget*>(frame_) : this;
         const QString caption = QString::fromUtf8(item.caption);
         QWidget* w = nullptr;
         switch (item.kind) {
@@ -228,7 +232,7 @@ void MainWindow::CreateWidgets() {
                 break;
             }
         }
-        w->setObjectName(QString::fromLatin1(item.name));
+        w->setObjectName(QString::fromLatin1(item.objectName));
         w->setGeometry(TwipsRect(item.left, item.top, item.width, item.height));
         if (item.control)
             widgets_[static_cast<int>(*item.control)] = w;
@@ -368,25 +372,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::PassRunning() const {
-    return session_.ListWordsCaption() == app::kStopCaption;
+    return session_.PassRunning();
 }
 
 void MainWindow::ControlChanged(Control control) {
-    switch (control) {
-        case Control::kOutput:
-            // During a pass every new word arrives here; the platform flushes at its pace.
-            outputStale_ = true;
-            if (!passShown_)
-                SyncOutput();
-            return;
-        case Control::kNumberOfWords:
-            countStale_ = true;
-            if (!passShown_)
-                SyncNumberOfWords();
-            return;
-        default:
-            SyncControl(control);
-    }
+    SyncControl(control);
 }
 
 void MainWindow::SyncAll() {
@@ -475,33 +465,21 @@ void MainWindow::SyncControl(Control control) {
                 output_->setReadOnly(running);
                 output_->setUndoRedoEnabled(!running);
                 if (!running) {
-                    // The pass usually replaces the words by its result straight away; the
-                    // words themselves are shown in full only if they stay.
-                    outputStale_ = true;
-                    SyncNumberOfWords();
-                    QTimer::singleShot(0, this, &MainWindow::FlushDeferred);
+                    // The box held only the newest words; now it gets all of them.
+                    SyncOutput();
                 }
             }
         }
     }
 }
 
-void MainWindow::FlushDeferred() {
-    if (outputStale_)
-        SyncOutput();
-    if (countStale_)
-        SyncNumberOfWords();
-}
-
 void MainWindow::SyncNumberOfWords() {
-    countStale_ = false;
     const QString caption = ToQString(session_.NumberOfWordsCaption());
     if (numberOfWords_->text() != caption)
         numberOfWords_->setText(caption);
 }
 
 void MainWindow::SyncOutput() {
-    outputStale_ = false;
     const Text& model = session_.OutputText();
     const QSignalBlocker block(output_);
     const std::size_t shownEnd = shownStart_ + shownOutput_.size();
@@ -555,14 +533,9 @@ void MainWindow::ReportMetrics() {
 }
 
 void MainWindow::ApplyLayout() {
-    const app::Session::Layout& layout = session_.WindowLayout();
-    if (layoutApplied_ && layout.windowTop == appliedLayout_.windowTop &&
-        layout.windowHeight == appliedLayout_.windowHeight &&
-        layout.outputTop == appliedLayout_.outputTop &&
-        layout.outputHeight == appliedLayout_.outputHeight &&
-        layout.frameTop == appliedLayout_.frameTop) {
+    const app::WindowLayout& layout = session_.WindowLayout();
+    if (layoutApplied_ && layout == appliedLayout_)
         return;
-    }
     layoutApplied_ = true;
     appliedLayout_ = layout;
     // Until the window has reported its metrics the model knows no window height.
@@ -572,7 +545,7 @@ void MainWindow::ApplyLayout() {
             move(pos().x(), Px(layout.windowTop));
     }
     output_->setGeometry(TwipsRect(210, layout.outputTop, 9240, std::max(0, layout.outputHeight)));
-    frame_->move(Px(kFrameLeft), Px(layout.frameTop));
+    frame_->move(Px(kBottomRowLeft), Px(layout.frameTop));
 }
 
 }  // namespace lumora::gui

@@ -43,10 +43,6 @@ class MainWindow : public QWidget, public app::SessionListener {
     // A pass is running: the List words button reads "Stop".
     bool PassRunning() const;
 
-    // Brings the output box and the word count up to date with the session; during a pass
-    // the platform calls this at its own pace instead of once per word.
-    void FlushDeferred();
-
     void ControlChanged(app::Control control) override;
 
   protected:
@@ -79,10 +75,8 @@ class MainWindow : public QWidget, public app::SessionListener {
     static constexpr std::size_t kPassDisplayKeep = 16 * 1024;
     Text shownOutput_;
     std::size_t shownStart_ = 0;
-    bool outputStale_ = false;
-    bool countStale_ = false;
     bool passShown_ = false;  // the window shows the state of a running pass
-    app::Session::Layout appliedLayout_{};
+    app::WindowLayout appliedLayout_{};
     bool layoutApplied_ = false;
     int syncDepth_ = 0;
 };

@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
-#include <algorithm>
 
 #include "help/help_text.h"
 #include "help_window.h"
@@ -17,9 +16,7 @@
 
 namespace lumora::gui {
 
-QtPlatform::QtPlatform() {
-    sinceLook_.start();
-}
+QtPlatform::QtPlatform() = default;
 
 QtPlatform::~QtPlatform() {
     delete help_.data();
@@ -96,7 +93,8 @@ std::optional<Text> QtPlatform::ChooseFileToOpen(const app::OpenFileRequest& req
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
     const QString filter = ToQString(request.filterDescription) + QStringLiteral(" (") + patterns +
                            QStringLiteral(")");
-    QFileDialog dialog(window_, ToQString(request.title), QString(), filter);
+    QFileDialog dialog(window_, ToQString(request.title), PathToQString(request.initialFolder),
+                       filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -133,28 +131,18 @@ void QtPlatform::SetFocus(app::Control control) {
 }
 
 void QtPlatform::Repaint(app::Control control) {
-    // During a pass painting happens when pending input is handled.
-    if (window_ == nullptr || window_->PassRunning())
+    if (window_ == nullptr)
         return;
     QWidget* w = window_->Widget(control);
-    if (w != nullptr && w->isVisible())
+    if (w == nullptr || !w->isVisible())
+        return;
+    // During a pass the event loop runs and paints soon enough; outside one the slow
+    // steps that follow (loading the word lists) would hold the painting back.
+    if (window_->PassRunning()) {
+        w->update();
+    } else {
         w->repaint();
-}
-
-void QtPlatform::HandlePendingInput() {
-    if (ending_ || window_ == nullptr)
-        return;
-    if (++calls_ % kCallsPerLook != 0)
-        return;
-    if (sinceLook_.elapsed() < intervalMs_)
-        return;
-    QElapsedTimer cost;
-    cost.start();
-    window_->FlushDeferred();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    // Keep the display's share of the pass at about a fifth.
-    intervalMs_ = std::clamp<qint64>(4 * cost.elapsed(), kMinIntervalMs, kMaxIntervalMs);
-    sinceLook_.restart();
+    }
 }
 
 void QtPlatform::ShowHelpWindow() {
@@ -176,11 +164,6 @@ void QtPlatform::EndProgram() {
     if (ending_)
         return;
     ending_ = true;
-    // A pass still running is stopped; it returns at its next word and the event loop then
-    // ends.
-    if (window_ != nullptr && window_->PassRunning() && session_ != nullptr) {
-        session_->ClickListWords();
-    }
     if (help_ != nullptr)
         help_->hide();
     if (window_ != nullptr)

@@ -1,9 +1,7 @@
 // The desktop services of the session, done with Qt: message boxes, the open-file dialog,
-// the clipboard, the browser, focus, painting, and the handling of pending input during a
-// pass at a pace that keeps the pass fast.
+// the clipboard, the browser, focus and painting.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <functional>
 #include <optional>
@@ -44,7 +42,6 @@ class QtPlatform : public app::Platform {
     bool OpenWebAddress(const Text& address) override;
     void SetFocus(app::Control control) override;
     void Repaint(app::Control control) override;
-    void HandlePendingInput() override;
     void ShowHelpWindow() override;
     void EndProgram() override;
 
@@ -55,16 +52,6 @@ class QtPlatform : public app::Platform {
     MessageResponder responder_;
     FileChooser chooser_;
     bool ending_ = false;
-
-    // Pending input is looked at only every kCallsPerLook calls, and then only when the
-    // interval has passed since the last look; the interval grows when showing the words
-    // found so far becomes slow, so that the display never dominates the pass.
-    static constexpr unsigned kCallsPerLook = 256;
-    static constexpr qint64 kMinIntervalMs = 30;
-    static constexpr qint64 kMaxIntervalMs = 250;
-    unsigned calls_ = 0;
-    qint64 intervalMs_ = kMinIntervalMs;
-    QElapsedTimer sinceLook_;
 };
 
 }  // namespace lumora::gui

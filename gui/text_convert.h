@@ -1,5 +1,5 @@
-// Between the program's texts (one byte per Latin-1 character, lines ending in CR LF) and
-// the strings the widgets hold.
+// Between the program's texts (UTF-8, lines ending in CR LF) and the strings the widgets
+// hold.
 #pragma once
 
 #include <QFile>
@@ -9,14 +9,18 @@
 
 namespace lumora::gui {
 
-// A one-line text: every byte is one character and comes back unchanged.
+// A one-line text. Text that is not valid UTF-8 (a data file of the old single-byte
+// kind) is shown as Latin-1, so that no character turns into a replacement mark.
 inline QString ToQString(TextView text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
+    if (bytes.isValidUtf8())
+        return QString::fromUtf8(bytes);
+    return QString::fromLatin1(bytes);
 }
 
-// Characters beyond Latin-1 cannot be held by the program's texts; they become "?".
+// Every character the user can type is kept.
 inline Text FromQString(const QString& text) {
-    const QByteArray bytes = text.toLatin1();
+    const QByteArray bytes = text.toUtf8();
     return Text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -61,19 +65,19 @@ inline QString ToDisplay(TextView text, bool afterCr = false) {
 // The text of a multi-line box as the program holds it: every line break is CR LF.
 // `raw` may hold the paragraph and line separators of a text document.
 inline Text FromDisplay(const QString& raw) {
-    Text out;
-    out.reserve(static_cast<std::size_t>(raw.size()));
+    QString text;
+    text.reserve(raw.size() + raw.size() / 32);
     for (const QChar ch : raw) {
         const char16_t u = ch.unicode();
         if (u == u'\n' || u == 0x2029 || u == 0x2028) {
-            out += "\r\n";
+            text += QLatin1String("\r\n");
         } else if (u == u'\r') {
             // Line breaks arrive as separators; a stray CR would double them.
         } else {
-            out += u <= 0xFF ? static_cast<Char>(u) : '?';
+            text += ch;
         }
     }
-    return out;
+    return FromQString(text);
 }
 
 }  // namespace lumora::gui

@@ -2,13 +2,13 @@
 // the state file and the command-line tool fill them.
 #pragma once
 
-#include "scan/scanner.h"
+#include "engine/engine.h"
 #include "text/chars.h"
-#include "words/consider.h"
 
 namespace lumora::app {
 
-// Drop-downs hold list indices; what an index means is given by the functions below.
+// Drop-downs hold list indices and the limit boxes their texts as typed: what the window
+// shows. The functions below say what they mean to the engine.
 struct Options {
     Text inputFile;
     Text beginMetaTagWith;
@@ -34,26 +34,10 @@ struct Options {
     bool operator==(const Options&) const = default;
 };
 
-inline scan::WeightSettings WeightsOf(const Options& o) {
-    scan::WeightSettings w;
-    w.title = 10 * o.titleWeightIndex;
-    w.description = 10 * o.descriptionWeightIndex;
-    w.existingKeywords = 10 * o.existingKeywordsWeightIndex;
-    w.bold = o.boldWeightIndex;
-    w.italic = o.italicWeightIndex;
-    w.table = o.tableWeightIndex;
-    w.div = o.divWeightIndex;
-    w.span = o.spanWeightIndex;
-    return w;
-}
-
-inline words::FilterOptions FilterOf(const Options& o) {
-    words::FilterOptions f;
-    f.ignoreShortWords = o.ignoreShortWords;
-    f.shortWordSize = o.shortWordSizeIndex + 1;
-    f.ignoreCommonWords = o.ignoreCommonWords;
-    f.language = o.languageIndex;
-    return f;
-}
+// The engine's options for what the window shows. `wordsToIgnore` is the ignore list as
+// parsed when its box last lost the focus. A limit box that holds no positive number
+// means no limit; a value beyond the box's range counts as its nearest bound.
+engine::CountOptions CountOptionsOf(const Options& options, const Text& wordsToIgnore);
+engine::TagOptions TagOptionsOf(const Options& options);
 
 }  // namespace lumora::app

@@ -1,7 +1,6 @@
 // The services of the desktop that the session needs: message boxes, the open-file
-// dialog, the clipboard, web addresses, focus, repainting and the handling of pending
-// input during a pass. The window implements them with Qt, the command-line tool on the
-// console, and the tests with a scripted fake.
+// dialog, the clipboard, web addresses, focus and repainting. The window implements them with Qt,
+// the command-line tool on the console, and the tests with a scripted fake.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +13,14 @@ namespace lumora::app {
 
 enum class Icon { kNone, kExclamation, kCritical };
 enum class Buttons { kOk, kYesNo, kYesNoCancel };
-// The values are those a message box has always returned to the program.
-enum class Answer { kOk = 1, kCancel = 2, kYes = 6, kNo = 7 };
+// The button with which the user closed a message box.
+enum class Answer { kOk, kCancel, kYes, kNo };
 
 struct OpenFileRequest {
     Text title;
     Text filterDescription;  // "HTML files (*.htm, *.html, *.shtml)"
     Text patterns;           // "*.htm;*.html;*.shtml"
+    Text initialFolder;      // where the dialog starts; empty: wherever it likes
 };
 
 class Platform {
@@ -44,11 +44,13 @@ class Platform {
     virtual void SetFocus(Control control) = 0;
     virtual void Repaint(Control control) = 0;
 
-    // Lets the user act during a pass (Stop, option changes, painting). Called after every
-    // word, so an implementation decides how often it really looks at its input.
-    virtual void HandlePendingInput() = 0;
+    // Called between the progress reports of a pass that runs on the session's own thread
+    // (a few times a second), so that a front without an event loop can look at its
+    // input, such as an interrupt that asks for a stop. The window's pass runs on a
+    // thread of its own and never needs it.
+    virtual void HandlePendingInput() {}
 
-    // Share of the page handed to the scanner so far, during a pass.
+    // Share of the page read so far, during a pass.
     virtual void ShowPassProgress(std::int64_t /*done*/, std::int64_t /*total*/) {}
 
     // Shows the help window, or restores it when it is minimised.
@@ -68,7 +70,6 @@ class UnattendedPlatform : public Platform {
     bool OpenWebAddress(const Text&) override { return false; }
     void SetFocus(Control) override {}
     void Repaint(Control) override {}
-    void HandlePendingInput() override {}
 };
 
 }  // namespace lumora::app

@@ -1,14 +1,12 @@
 #include "app/session.h"
 
-#include <exception>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
+#include "app/focus.h"
+#include "engine/page_file.h"
 #include "files/file_checks.h"
-#include "files/line_reader.h"
+#include "files/file_system.h"
 #include "output/meta_tag.h"
-#include "scan/prepare.h"
 #include "words/consider.h"
 
 namespace lumora::app {
@@ -33,81 +31,18 @@ Text StoppedText(std::int32_t count) {
 
 }  // namespace
 
-// Feeds the words the scanner cuts through the filters into the word table, and lets the
-// user act between words.
-class Session::PassSink : public scan::WordSink {
-  public:
-    explicit PassSink(Session& session) : s_(session) {}
-
-    void OnWord(TextView word) override {
-        if (!words::ConsiderWord(word, FilterOf(s_.options_), s_.ignoreList_, s_.commonWords_)) {
-            return;
-        }
-        word_.assign(word);
-        const float weight = s_.scanner_.ContextWeight(weights_);
-        if (!s_.table_.AddWordOccurrence(word_, weight, s_.scanner_.InTitleOrMetaContent())) {
-            return;
-        }
-        // A new distinct word: show it and the running count as the pass goes.
-        s_.SetNumberOfWords("Number of words found: " + std::to_string(s_.table_.WordCount()));
-        s_.platform_.Repaint(Control::kNumberOfWords);
-        if (s_.output_ == kProcessingMessage)
-            s_.output_.clear();
-        s_.output_ += word_;
-        s_.output_ += ' ';
-        s_.Changed(Control::kOutput);
+Session::Session(Platform& platform, Text dataDir, PassRunner* runner)
+    : platform_(platform), runner_(runner), dataDir_(std::move(dataDir)) {
+    if (runner_ == nullptr) {
+        ownRunner_ = std::make_unique<InlinePassRunner>([this] { platform_.HandlePendingInput(); });
+        runner_ = ownRunner_.get();
     }
-
-    bool ShouldStop() override {
-        s_.platform_.HandlePendingInput();
-        if (++words_ % kWordsPerProgress == 0)
-            ShowProgress();
-        // The user may have changed a weight meanwhile; it applies to the words that follow.
-        weights_ = WeightsOf(s_.options_);
-        return s_.stopRequested_;
-    }
-
-    const scan::WeightSettings& Weights() {
-        weights_ = WeightsOf(s_.options_);
-        return weights_;
-    }
-
-    void SetFileSize(std::int64_t size) { fileSize_ = size; }
-
-    // The line about to be scanned: where it starts in the file, its size there and once
-    // prepared.
-    void StartLine(std::int64_t fileOffset, std::size_t rawSize, std::size_t preparedSize) {
-        lineOffset_ = fileOffset;
-        rawSize_ = rawSize;
-        preparedSize_ = preparedSize;
-    }
-
-  private:
-    // Share of the page scanned so far, also within one long line.
-    void ShowProgress() const {
-        std::int64_t done = lineOffset_;
-        if (preparedSize_ > 0) {
-            done += static_cast<std::int64_t>(static_cast<double>(s_.scanner_.LinePosition()) *
-                                              static_cast<double>(rawSize_) /
-                                              static_cast<double>(preparedSize_));
-        }
-        s_.platform_.ShowPassProgress(done, fileSize_);
-    }
-
-    static constexpr std::uint32_t kWordsPerProgress = 4096;
-    Session& s_;
-    scan::WeightSettings weights_;
-    Text word_;
-    std::uint32_t words_ = 0;
-    std::int64_t fileSize_ = 0;
-    std::int64_t lineOffset_ = 0;
-    std::size_t rawSize_ = 0;
-    std::size_t preparedSize_ = 0;
-};
-
-Session::Session(Platform& platform, Text dataDir)
-    : platform_(platform), dataDir_(std::move(dataDir)) {
     enabled_.fill(true);
+}
+
+Session::~Session() {
+    // A pass still running reports to nobody.
+    runner_->Abandon();
 }
 
 bool Session::LoadProgramTexts() {
@@ -126,7 +61,7 @@ Text Session::WindowCaption() const {
 }
 
 void Session::InitialiseSession() {
-    wordTableValid_ = false;
+    MarkWordsStale();
     SetOutput("");
     SetNumberOfWords("");
     RestoreDefaults(false);
@@ -134,7 +69,7 @@ void Session::InitialiseSession() {
 
 void Session::RestoreOptions(const Options& options) {
     options_ = options;
-    wordTableValid_ = false;
+    MarkWordsStale();
     // The words to ignore are parsed as if their box had lost the focus.
     WordsToIgnoreLostFocus();
     Changed(Control::kWindow);
@@ -176,7 +111,7 @@ void Session::ReportCommonWordsUnavailable(int language) {
             words::kCommonWordsUnavailableTitle, Icon::kExclamation);
     if (options_.ignoreCommonWords) {
         options_.ignoreCommonWords = false;
-        wordTableValid_ = false;
+        MarkWordsStale();
         Changed(Control::kIgnoreCommonWords);
     }
 }
@@ -222,19 +157,20 @@ Answer Session::Message(const Text& prompt, const Text& title, Icon icon, Button
 }
 
 void Session::FocusNextAction() {
-    if (!windowVisible_)
-        return;
-    if (options_.inputFile.empty()) {
-        platform_.SetFocus(Control::kInputFileButton);
-    } else if (IsEnabled(Control::kGenerate)) {
-        platform_.SetFocus(Control::kGenerate);
-    } else {
-        platform_.SetFocus(Control::kListWords);
-    }
+    const std::optional<Control> next = NextActionFocus(
+        {windowVisible_, options_.inputFile.empty(), IsEnabled(Control::kGenerate)});
+    if (next)
+        platform_.SetFocus(*next);
+}
+
+void Session::MarkWordsStale() {
+    wordTableValid_ = false;
+    if (passRunning_)
+        staleAfterPass_ = true;
 }
 
 void Session::RestoreDefaults(bool keepTexts) {
-    wordTableValid_ = false;
+    MarkWordsStale();
     const Options defaults;
     const bool commonWordsTicked = !options_.ignoreCommonWords;
     Options next = defaults;
@@ -260,7 +196,7 @@ void Session::ClickRestoreDefaults() {
 void Session::ClickClearOutput() {
     SetOutput("");
     SetNumberOfWords("");
-    wordTableValid_ = false;
+    MarkWordsStale();
     FocusNextAction();
 }
 
@@ -296,7 +232,7 @@ void Session::SetMaxBytesText(const Text& text) {
 void Session::WordsToIgnoreLostFocus() {
     options_.wordsToIgnore = words::NormaliseWordsToIgnore(options_.wordsToIgnore);
     ignoreList_ = options_.wordsToIgnore + ",";
-    wordTableValid_ = false;
+    MarkWordsStale();
     Changed(Control::kWordsToIgnore);
 }
 
@@ -336,10 +272,8 @@ bool Session::CheckInputFile(const Text& name) {
             } else {
                 // A remembered page that has gone: start the open-file dialog in its folder.
                 const Text folder = files::FolderOfPath(options_.inputFile);
-                if (!folder.empty() && files::FolderExists(folder)) {
-                    std::error_code ignored;
-                    std::filesystem::current_path(folder, ignored);
-                }
+                if (!folder.empty() && files::FolderExists(folder))
+                    dialogFolder_ = folder;
                 SetInputFileText("");
             }
             return false;
@@ -368,7 +302,7 @@ void Session::ClickGenerate() {
 
 void Session::ClickListWords() {
     if (listWordsCaption_ == kStopCaption) {
-        stopRequested_ = true;
+        runner_->RequestStop();
         return;
     }
     GenerateOrList(false);
@@ -377,160 +311,142 @@ void Session::ClickListWords() {
 void Session::GenerateOrList(bool makeTag) {
     if (passRunning_)
         return;  // the only button left enabled during a pass is Stop
-    if (!wordTableValid_) {
-        const Text name(TrimBlanks(options_.inputFile));
-        SetInputFileText(name);
-        if (name.empty()) {
-            Message(GetProgramText(text::tx::kNoInputFilePrompt),
-                    GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
-            return;
-        }
-        if (!CheckInputFile(name))
-            return;
-
-        const std::int64_t code = files::ClassifyInputFile(name);
-        if (code == 0) {
-            Message(GetProgramText(text::tx::kFileNotFoundPrompt),
-                    GetProgramText(text::tx::kFileNotFoundTitle), Icon::kExclamation);
-            return;
-        }
-        if (code == 4) {
-            Message(GetProgramText(text::tx::kZeroLengthPrompt),
-                    GetProgramText(text::tx::kZeroLengthTitle), Icon::kExclamation);
-            return;
-        }
-        if (code == 5) {
-            Message(GetProgramText(text::tx::kUnreadablePrompt),
-                    GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
-            return;
-        }
-        if (code < 0) {
-            Message(GetProgramText(text::tx::kControlCharPrompt) + " " + std::to_string(-code) +
-                        "\r\n" + GetProgramText(text::tx::kControlCharSecondLine),
-                    GetProgramText(text::tx::kControlCharTitle), Icon::kExclamation);
-            return;
-        }
-
-        lastPassStopped_ = false;
-        table_.Clear();
-        ranked_.clear();
-        SetOutput("");
-        platform_.Repaint(Control::kOutput);
-        scanner_.Reset();
-        stopRequested_ = false;
-        listWordsCaption_ = kStopCaption;
-        Changed(Control::kListWords);
-        EnableControls(false);
-        const bool lowerCase = !options_.preserveCase;
-
-        auto endPass = [this] {
-            passRunning_ = false;
-            listWordsCaption_ = kListWordsCaption;
-            Changed(Control::kListWords);
-            EnableControls(true);
-        };
-
-        if (code == 2) {
-            const Answer answer =
-                Message(files::LineEndingsPrompt(2, files::UnixFileQuestionExtra()),
-                        files::kWarningTitle, Icon::kNone, Buttons::kYesNo);
-            if (answer != Answer::kYes) {
-                endPass();
-                return;
-            }
-            SetOutput(kProcessingMessage);
-            platform_.Repaint(Control::kOutput);
-        }
-
-        passRunning_ = true;
-        PassSink sink(*this);
-        files::LineReader reader;
-        Text failure;
-        try {
-            if (!reader.Open(name)) {
-                failure = "The file could not be opened.";
-            } else {
-                Text raw;
-                Text line;
-                sink.SetFileSize(reader.FileSize());
-                std::int64_t lineOffset = 0;
-                while (reader.ReadLine(raw)) {
-                    const std::int64_t rawOffset = lineOffset;
-                    // Each line ended with CR or CR LF; one byte is close enough for progress.
-                    lineOffset += static_cast<std::int64_t>(raw.size()) + 1;
-                    line.assign(TrimBlanks(raw));
-                    if (line.empty())
-                        continue;
-                    if (code == 2) {
-                        for (Char& c : line) {
-                            if (c == '\n')
-                                c = ' ';
-                        }
-                    }
-                    if (lowerCase)
-                        LowerInPlace(line);
-                    scan::PrepareLine(line, lowerCase);
-                    scan::DecodeEntities(line);
-                    line += ' ';
-                    sink.StartLine(rawOffset, raw.size(), line.size());
-                    scanner_.ScanLine(line, sink.Weights(), sink);
-                    platform_.ShowPassProgress(lineOffset, reader.FileSize());
-                    if (stopRequested_)
-                        break;
-                }
-                if (reader.Failed())
-                    failure = "The file could not be read to its end.";
-            }
-        } catch (const std::exception& e) {
-            failure = e.what();
-        }
-        reader.Close();
-        endPass();
-
-        if (!failure.empty()) {
-            // The pass is incomplete: say so rather than leave a partial result unexplained.
-            Message(failure, GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
-            SetNumberOfWords("");
-            return;
-        }
-        if (stopRequested_) {
-            lastPassStopped_ = true;
-            output_ += StoppedText(table_.WordCount());
-            Changed(Control::kOutput);
-            SetNumberOfWords("");
-            return;
-        }
-
-        table_.ApplyMinimumFrequency(options_.thresholdIndex + 1);
-        table_.MergeCaseVariants();
-        table_.NormaliseKeyValues();
-        ranked_ = table_.Ranked();
-        SetNumberOfWords("Number of words found satisfying above conditions: " +
-                         std::to_string(ranked_.size()));
-        platform_.Repaint(Control::kNumberOfWords);
-        wordTableValid_ = true;
+    if (wordTableValid_) {
+        // Only tag options may have changed since the pass: no need to read the page again.
+        Finish(makeTag);
+        FocusNextAction();
+        return;
     }
-    Finish(makeTag);
+    const Text name(TrimBlanks(options_.inputFile));
+    SetInputFileText(name);
+    if (name.empty()) {
+        Message(GetProgramText(text::tx::kNoInputFilePrompt), GetProgramText(text::tx::kErrorTitle),
+                Icon::kExclamation);
+        return;
+    }
+    if (!CheckInputFile(name))
+        return;
+    Text bytes;
+    if (const auto error = engine::ReadPageFile(name, files::RealFileSystem(), bytes)) {
+        ReportPassError(*error);
+        return;
+    }
+    StartPass(std::move(bytes), makeTag);
+}
+
+void Session::StartPass(Text pageBytes, bool makeTag) {
+    lastPassStopped_ = false;
+    ranked_.clear();
+    SetOutput("");
+    platform_.Repaint(Control::kOutput);
+    passRunning_ = true;
+    passMakesTag_ = makeTag;
+    staleAfterPass_ = false;
+    listWordsCaption_ = kStopCaption;
+    Changed(Control::kListWords);
+    EnableControls(false);
+
+    // The pass works on its own copies: the user may change the options meanwhile.
+    engine::Options options{CountOptionsOf(options_, ignoreList_), TagOptionsOf(options_)};
+    const engine::Resources resources{&commonWords_};
+    runner_->Start(
+        [page = std::move(pageBytes), options = std::move(options), resources](
+            const engine::ProgressCallback& progress, std::stop_token stop) {
+            return engine::Analyse(page, options, resources, progress, std::move(stop));
+        },
+        [this](const engine::PassProgress& progress) { OnPassProgress(progress); },
+        [this](engine::AnalysisResult result) { OnPassDone(std::move(result)); });
+}
+
+void Session::OnPassProgress(const engine::PassProgress& progress) {
+    if (!progress.newWords.empty()) {
+        for (const Text& word : progress.newWords) {
+            output_ += word;
+            output_ += ' ';
+        }
+        Changed(Control::kOutput);
+    }
+    SetNumberOfWords("Number of words found: " + std::to_string(progress.distinctWords));
+    platform_.Repaint(Control::kNumberOfWords);
+    platform_.ShowPassProgress(progress.bytesDone, progress.bytesTotal);
+}
+
+void Session::EndPass() {
+    passRunning_ = false;
+    listWordsCaption_ = kListWordsCaption;
+    Changed(Control::kListWords);
+    EnableControls(true);
+}
+
+void Session::OnPassDone(engine::AnalysisResult result) {
+    EndPass();
+    if (!result.ok()) {
+        SetNumberOfWords("");
+        ReportPassError(*result.error);
+        return;
+    }
+    const engine::Analysis& analysis = result.analysis;
+    if (analysis.stopped) {
+        // The words found so far stay in the box; the next press reads the page again.
+        lastPassStopped_ = true;
+        Text words;
+        for (const Text& word : analysis.wordsFound) {
+            words += word;
+            words += ' ';
+        }
+        SetOutput(words + StoppedText(analysis.wordsWhenStopped));
+        SetNumberOfWords("");
+        return;
+    }
+    ranked_ = analysis.ranked;
+    SetNumberOfWords("Number of words found satisfying above conditions: " +
+                     std::to_string(ranked_.size()));
+    platform_.Repaint(Control::kNumberOfWords);
+    // A counting option changed during the pass: this result answers for the old options.
+    wordTableValid_ = !staleAfterPass_;
+    Finish(passMakesTag_);
     FocusNextAction();
 }
 
+void Session::ReportPassError(const engine::Error& error) {
+    using Code = engine::Error::Code;
+    switch (error.code) {
+        case Code::kFileMissing:
+            Message(GetProgramText(text::tx::kFileNotFoundPrompt),
+                    GetProgramText(text::tx::kFileNotFoundTitle), Icon::kExclamation);
+            return;
+        case Code::kEmptyPage:
+            Message(GetProgramText(text::tx::kZeroLengthPrompt),
+                    GetProgramText(text::tx::kZeroLengthTitle), Icon::kExclamation);
+            return;
+        case Code::kFileUnreadable:
+            Message(GetProgramText(text::tx::kUnreadablePrompt),
+                    GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
+            return;
+        case Code::kNotText:
+            Message(GetProgramText(text::tx::kControlCharPrompt) + " " +
+                        std::to_string(error.position) + "\r\n" +
+                        GetProgramText(text::tx::kControlCharSecondLine),
+                    GetProgramText(text::tx::kControlCharTitle), Icon::kExclamation);
+            return;
+        case Code::kStopped:
+            return;  // reported as a stopped pass, never as an error
+        default:
+            Message(error.Message(), error.Title(), Icon::kExclamation);
+            return;
+    }
+}
+
 void Session::Finish(bool makeTag) {
+    const engine::CountOptions count = CountOptionsOf(options_, ignoreList_);
     if (!makeTag) {
-        SetOutput(output::ListWords(ranked_, options_.shortWordSizeIndex, options_.thresholdIndex));
+        SetOutput(engine::WordList(ranked_, count));
         return;
     }
-    output::MetaTagOptions mo;
-    mo.maxKeywordsText = options_.maxKeywords;
-    mo.maxBytesText = options_.maxBytes;
-    mo.beginWith = options_.beginMetaTagWith;
-    mo.preserveCase = options_.preserveCase;
-    mo.spaceAfterComma = options_.spaceAfterComma;
-    mo.shortWordSizeIndex = options_.shortWordSizeIndex;
-    mo.thresholdIndex = options_.thresholdIndex;
-    auto result = output::BuildMetaTag(ranked_, mo);
+    engine::MetaTag tag = engine::ComposeTag(ranked_, TagOptionsOf(options_), count);
     if (!ranked_.empty())
-        SetBeginMetaTagWithText(result.beginWith);
-    SetOutput(std::move(result.output));
+        SetBeginMetaTagWithText(tag.beginWith);
+    SetOutput(std::move(tag.boxText));
 }
 
 }  // namespace lumora::app

@@ -1,19 +1,26 @@
-// The session behind the main window: the options, the program texts, the common-word
-// lists, the word table, and every event handler that is not pixels. The Qt window binds
-// its widgets to it and the command-line tool drives it; both see the same behaviour.
+// The presenter behind the main window: it holds what the window shows (the options as
+// list indices and box texts, the output box, the word count, which controls are
+// enabled), turns the user's actions into calls of the engine, and turns the engine's
+// results and errors back into texts and message boxes. The Qt window binds its widgets
+// to it; the tests drive it without a window.
 //
 // Handlers run exactly as a user's action would: they may show message boxes through
-// the platform, move the focus and mark the word table stale.
+// the platform, move the focus and mark the ranked words stale. A pass runs through a
+// PassRunner: on a worker thread in the window, inside the call elsewhere. All calls into
+// the session, and the runner's reports, happen on one thread.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "app/controls.h"
 #include "app/options.h"
+#include "app/pass_runner.h"
 #include "app/platform.h"
-#include "scan/scanner.h"
+#include "app/window_layout.h"
+#include "engine/engine.h"
 #include "text/chars.h"
 #include "text/program_texts.h"
 #include "words/common_words.h"
@@ -28,15 +35,18 @@ class SessionListener {
     virtual void ControlChanged(Control control) = 0;
 };
 
-inline constexpr const char* kProcessingMessage = "Now processing ...";
 inline constexpr const char* kReadingCommonWords = "Reading common words ...";
 inline constexpr const char* kListWordsCaption = "List words";
 inline constexpr const char* kStopCaption = "Stop";
 
 class Session {
   public:
-    // `dataDir` holds lmr_text.dat and the cmwds_*.txt files.
-    Session(Platform& platform, Text dataDir);
+    // `dataDir` holds lmr_text.dat and the cmwds_*.txt files. Without a runner the pass
+    // runs inside the call that starts it. The runner must outlive the session.
+    Session(Platform& platform, Text dataDir, PassRunner* runner = nullptr);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     void SetListener(SessionListener* listener) { listener_ = listener; }
 
@@ -60,6 +70,8 @@ class Session {
     bool IsEnabled(Control control) const;
     bool WindowLoaded() const { return windowLoaded_; }
     bool WordTableValid() const { return wordTableValid_; }
+    // A pass is running: the List words button reads "Stop".
+    bool PassRunning() const { return passRunning_; }
     // The last reading pass was ended by the Stop button.
     bool LastPassStopped() const { return lastPassStopped_; }
     // The last insert wrote the tag into the page.
@@ -97,11 +109,14 @@ class Session {
     void DoubleClickCopyrightNotice();
     void ClickManualLink();
     void ClickMakerLink();
-    // Quit button and closing the window: saves the state, then ends the program.
+    // Quit button and closing the window: stops a running pass and waits for it, saves
+    // the state, then ends the program.
     void Quit();
 
     void ClickGenerate();
     void ClickListWords();  // Stop while a pass runs
+    // Starts the open-file dialog in; the folder of a remembered page that has gone.
+    const Text& DialogFolder() const { return dialogFolder_; }
     void ClickClearOutput();
     void ClickRestoreDefaults();
     void SetOutputText(const Text& text);  // the user edits the output box
@@ -125,15 +140,8 @@ class Session {
     bool LoadState();
     void SaveState();
 
-    // --- window layout, in twips (15 twips make one pixel at 96 dpi) ---------------------
-    struct Layout {
-        int windowTop = 0;
-        int windowHeight = 0;  // outer height
-        int outputTop = 4725;
-        int outputHeight = 2115;
-        int frameTop = 6930;
-        int frameHeight = 645;
-    };
+    // --- window layout, in twips ---------------------------------------------------------
+    using Layout = app::WindowLayout;
     // The view reports the designed outer height and top when the window is first shown,
     // and the screen's height.
     void SetWindowMetrics(int designHeight, int windowTop, int screenHeight);
@@ -154,10 +162,15 @@ class Session {
     const std::vector<words::WordEntry>& RankedWords() const { return ranked_; }
 
   private:
-    class PassSink;
-    friend class PassSink;
-
     void GenerateOrList(bool makeTag);
+    void StartPass(Text pageBytes, bool makeTag);
+    void OnPassProgress(const engine::PassProgress& progress);
+    void OnPassDone(engine::AnalysisResult result);
+    void EndPass();
+    void ReportPassError(const engine::Error& error);
+    // An option that decides which words count has changed: the ranked words no longer
+    // answer for the options shown, also when a pass running now completes.
+    void MarkWordsStale();
     bool CheckInputFile(const Text& name);
     void EnableControls(bool enable);
     void SetEnabled(Control control, bool enabled);
@@ -175,6 +188,8 @@ class Session {
     void OnPreserveCaseChanged();
 
     Platform& platform_;
+    std::unique_ptr<PassRunner> ownRunner_;  // when none was given
+    PassRunner* runner_;
     SessionListener* listener_ = nullptr;
     Text dataDir_;
     text::ProgramTexts texts_;
@@ -184,8 +199,9 @@ class Session {
     bool windowLoaded_ = false;
     bool windowVisible_ = false;
     bool wordTableValid_ = false;
-    bool stopRequested_ = false;
     bool passRunning_ = false;
+    bool passMakesTag_ = false;
+    bool staleAfterPass_ = false;
     bool lastPassStopped_ = false;
     bool lastInsertSucceeded_ = false;
     Text ignoreList_;
@@ -196,12 +212,10 @@ class Session {
     bool largeWindow_ = false;
     bool uncheckingCommonWords_ = false;  // re-entrancy guard of its handler
     Text stateFilePath_;
+    Text dialogFolder_;
     Layout layout_;
-    int designHeight_ = 0;
-    int screenHeight_ = 0;
+    ScreenMetrics screen_;
 
-    scan::Scanner scanner_;
-    words::WordTable table_;
     std::vector<words::WordEntry> ranked_;
 };
 

@@ -1,8 +1,5 @@
 // The window's event handlers that are not part of a pass: options, input file, output
 // box, help and links, quitting.
-#include <filesystem>
-#include <system_error>
-
 #include "app/session.h"
 #include "files/file_checks.h"
 #include "files/file_system.h"
@@ -68,10 +65,9 @@ constexpr const char* kBrowserFailure =
     "that '.htm' files are associated with it, and that there is\r\n"
     "sufficient memory available.";
 
-// Rounds a non-negative twips value, halves to the even neighbour.
-int RoundTwips(double value) {
-    return static_cast<int>(output::RoundHalfEven(value));
-}
+// The notice's double-click shows the build code the program has always shown there: the
+// last five digits of the build date, 2006-12-17.
+constexpr const char* kBuildCode = "61217";
 
 }  // namespace
 
@@ -139,7 +135,7 @@ void Session::SetCheck(Control control, bool checked) {
             FocusNextAction();
             break;
         default:
-            wordTableValid_ = false;
+            MarkWordsStale();
             FocusNextAction();
             break;
     }
@@ -158,7 +154,7 @@ void Session::SetListIndex(Control control, int index) {
         OnLanguageChanged();
         return;
     }
-    wordTableValid_ = false;
+    MarkWordsStale();
     FocusNextAction();
 }
 
@@ -170,7 +166,7 @@ void Session::OnIgnoreCommonWordsChanged() {
         ReportCommonWordsUnavailable(options_.languageIndex);
         uncheckingCommonWords_ = false;
     }
-    wordTableValid_ = false;
+    MarkWordsStale();
     FocusNextAction();
 }
 
@@ -180,7 +176,7 @@ void Session::OnLanguageChanged() {
     if (windowLoaded_ && !commonWords_.Available(language)) {
         ReportCommonWordsUnavailable(language);
     } else {
-        wordTableValid_ = false;
+        MarkWordsStale();
     }
     FocusNextAction();
 }
@@ -193,38 +189,29 @@ void Session::OnPreserveCaseChanged() {
             Changed(Control::kPreserveCase);
         }
     }
-    wordTableValid_ = false;
+    MarkWordsStale();
     FocusNextAction();
 }
 
 void Session::SetWindowMetrics(int designHeight, int windowTop, int screenHeight) {
-    designHeight_ = designHeight;
-    screenHeight_ = screenHeight;
+    screen_ = {designHeight, screenHeight};
     layout_.windowTop = windowTop;
     layout_.windowHeight = designHeight;
 }
 
 void Session::ApplyWindowSize() {
-    if (largeWindow_) {
-        layout_.windowTop = 300;
-        layout_.windowHeight = RoundTwips(0.9 * screenHeight_);
-    } else {
-        layout_.windowHeight = designHeight_;
-        layout_.windowTop = RoundTwips((screenHeight_ - layout_.windowHeight) / 2.0);
-    }
-    // The output box takes all the extra room and the bottom row follows it.
-    layout_.outputHeight = layout_.windowHeight - layout_.outputTop - layout_.frameHeight - 550;
-    layout_.frameTop = layout_.outputTop + layout_.outputHeight + 100;
+    layout_ = LayoutFor(largeWindow_, screen_, layout_);
     Changed(Control::kWindow);
     FocusNextAction();
 }
 
 void Session::ClickInputFileButton() {
-    wordTableValid_ = false;
+    MarkWordsStale();
     OpenFileRequest request;
     request.title = "Specify input file";
     request.filterDescription = "HTML files (*.htm, *.html, *.shtml)";
     request.patterns = "*.htm;*.html;*.shtml";
+    request.initialFolder = dialogFolder_;
     const std::optional<Text> chosen = platform_.ChooseFileToOpen(request);
     if (!chosen || chosen->empty())
         return;
@@ -248,7 +235,7 @@ void Session::InputFileLostFocus() {
     SetInputFileText(Text(TrimBlanks(options_.inputFile)));
     if (!options_.inputFile.empty())
         CheckInputFile(options_.inputFile);
-    wordTableValid_ = false;
+    MarkWordsStale();
     FocusNextAction();
 }
 
@@ -341,7 +328,7 @@ void Session::ClickHelp() {
 }
 
 void Session::DoubleClickCopyrightNotice() {
-    Message("61217", "", Icon::kNone);
+    Message(kBuildCode, "", Icon::kNone);
 }
 
 void Session::OpenWebLink(const Text& address) {
@@ -359,6 +346,11 @@ void Session::ClickMakerLink() {
 }
 
 void Session::Quit() {
+    if (passRunning_) {
+        // Closing during a pass: the pass is stopped and its result thrown away.
+        runner_->Abandon();
+        EndPass();
+    }
     SaveState();
     platform_.EndProgram();
 }

@@ -1,9 +1,16 @@
 #include "app/state_file.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 #include <vector>
+
+#include "output/meta_tag.h"
 
 namespace lumora::app {
 
@@ -12,7 +19,12 @@ namespace {
 constexpr int kStateLines = 20;
 
 Text Quoted(const Text& text) {
-    return "\"" + text + "\"";
+    Text line = "\"" + text + "\"";
+    for (Char& c : line) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return line;
 }
 
 // One value per line. A quoted value is the text between the first and the last quote of
@@ -25,7 +37,8 @@ Text Unquote(TextView line) {
     return Text(line);
 }
 
-std::optional<int> ParseIndex(const Text& value, int count) {
+// A plain decimal integer from `low` to `high`: digits only, no sign, no blanks inside.
+std::optional<int> ParseNumber(const Text& value, int low, int high) {
     if (value.empty() || value.size() > 9)
         return std::nullopt;
     int n = 0;
@@ -34,9 +47,16 @@ std::optional<int> ParseIndex(const Text& value, int count) {
             return std::nullopt;
         n = n * 10 + (c - '0');
     }
-    if (n >= count)
+    if (n < low || n > high)
         return std::nullopt;
     return n;
+}
+
+// A limit box's text: empty (no limit) or a decimal integer in the box's range.
+Text ParseLimit(const Text& value, int low, int high, int fallback) {
+    if (value.empty() || ParseNumber(value, low, high))
+        return value;
+    return std::to_string(fallback);
 }
 
 std::vector<TextView> SplitLines(TextView content) {
@@ -54,6 +74,46 @@ std::vector<TextView> SplitLines(TextView content) {
         start = end + 1;
     }
     return lines;
+}
+
+bool IsValidUtf8(TextView bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = 0;
+        std::uint32_t cp = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+            cp = b & 0x1Fu;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            cp = b & 0x0Fu;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            cp = b & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + length > bytes.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto c = static_cast<unsigned char>(bytes[i + k]);
+            if ((c & 0xC0u) != 0x80u)
+                return false;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        // Overlong forms, surrogates and values past the last code point are not UTF-8.
+        if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+            (cp >= 0xD800 && cp <= 0xDFFF)) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
 }
 
 }  // namespace
@@ -109,15 +169,16 @@ std::optional<Options> ParseState(TextView content) {
     std::vector<Text> v;
     for (int i = 0; i < kStateLines; ++i) v.push_back(Unquote(lines[static_cast<std::size_t>(i)]));
 
-    Options o;
+    Options o;  // every field starts at its default
     o.inputFile = v[0];
     o.beginMetaTagWith = v[1];
     o.wordsToIgnore = v[2];
-    o.maxKeywords = v[3];
-    o.maxBytes = v[4];
+    o.maxKeywords =
+        ParseLimit(v[3], output::kMinKeywords, output::kMaxKeywords, output::kDefaultMaxKeywords);
+    o.maxBytes = ParseLimit(v[4], 0, output::kMaxBytes, output::kDefaultMaxBytes);
     struct IndexField {
         int line;
-        int count;
+        int count;  // the list's length: indices 0 to count - 1
         int* field;
     };
     const IndexField indices[] = {
@@ -129,20 +190,64 @@ std::optional<Options> ParseState(TextView content) {
         {19, 7, &o.languageIndex},
     };
     for (const auto& f : indices) {
-        const auto value = ParseIndex(v[static_cast<std::size_t>(f.line)], f.count);
-        if (!value)
-            return std::nullopt;
-        *f.field = *value;
+        if (const auto value = ParseNumber(v[static_cast<std::size_t>(f.line)], 0, f.count - 1))
+            *f.field = *value;
     }
     bool* checks[] = {&o.ignoreShortWords, &o.ignoreCommonWords, &o.preserveCase,
                       &o.spaceAfterComma};
     for (int i = 0; i < 4; ++i) {
-        const auto value = ParseIndex(v[static_cast<std::size_t>(10 + i)], 2);
-        if (!value)
-            return std::nullopt;
-        *checks[i] = *value == 1;
+        if (const auto value = ParseNumber(v[static_cast<std::size_t>(10 + i)], 0, 1))
+            *checks[i] = *value == 1;
     }
     return o;
+}
+
+Text StateTextAsUtf8(TextView bytes) {
+    if (IsValidUtf8(bytes))
+        return Text(bytes);
+    Text out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (Char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<Char>(0xC0 | (b >> 6));
+            out += static_cast<Char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::optional<Options> LoadStateFile(const Text& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    const Text content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    return ParseState(StateTextAsUtf8(content));
+}
+
+Text SaveStateFile(const Text& path, const Options& options) {
+    // Written beside the old file and renamed over it, so a failure never leaves half a file.
+    const Text temp = path + ".new";
+    const Text content = FormatState(options);
+    Text error;
+    if (std::FILE* f = std::fopen(temp.c_str(), "wb")) {
+        const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+        const int savedErrno = errno;
+        if (std::fclose(f) != 0 || !written) {
+            error = std::strerror(written ? errno : savedErrno);
+        } else if (std::rename(temp.c_str(), path.c_str()) != 0) {
+            error = std::strerror(errno);
+        }
+        if (!error.empty())
+            std::remove(temp.c_str());
+    } else {
+        error = std::strerror(errno);
+    }
+    return error;
 }
 
 }  // namespace lumora::app

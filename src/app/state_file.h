@@ -1,4 +1,11 @@
-// Where the program keeps its state file, and the file's twenty lines.
+// The state file, lmr.usr: the options carried from one run to the next.
+//
+// Twenty lines, each ending in CR LF: texts in double quotes as typed, then list indices
+// and check-box values as plain decimal numbers. The file is written in UTF-8. It is read
+// as UTF-8 when its bytes are valid UTF-8, else as Latin-1, so files written by earlier
+// versions keep loading. A number that is not a plain decimal integer in its documented
+// range gives that line's default; only a file too short to hold the twenty lines is
+// refused as a whole.
 #pragma once
 
 #include <optional>
@@ -12,12 +19,21 @@ namespace lumora::app {
 // temporary folder; the program's folder is created when missing.
 Text FolderPath(const Text& fileName, const Text& folderName);
 
-// The twenty lines, each ending in CR LF: texts in double quotes as typed, list indices
-// and check-box values as plain numbers.
+// The file's content for `options`. A line break inside a text (a one-line box cannot
+// show one) is written as a blank, so that it cannot shift the lines that follow.
 Text FormatState(const Options& options);
 
-// The options of a state file's content, or nothing when the content is damaged (too
-// short, a value of the wrong type, a list index outside its list).
+// The options of a state file's content, or nothing when it holds fewer than twenty lines.
 std::optional<Options> ParseState(TextView content);
+
+// The file's bytes as UTF-8: unchanged when they are valid UTF-8, else read as Latin-1.
+Text StateTextAsUtf8(TextView bytes);
+
+// Reads the state file; nothing when it is missing, unreadable or too short.
+std::optional<Options> LoadStateFile(const Text& path);
+
+// Writes the state file in one step (never half a file); the system's description of
+// what went wrong, or an empty text on success.
+Text SaveStateFile(const Text& path, const Options& options);
 
 }  // namespace lumora::app

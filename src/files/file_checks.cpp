@@ -204,10 +204,4 @@ Text LineEndingsPrompt(int type, TextView extra) {
     return prompt;
 }
 
-Text UnixFileQuestionExtra() {
-    return "This program processes files of this type but much more slowly.\r\n"
-           "Use of this program with large Unix/Linux files is not recommended.\r\n"
-           "Do you wish to proceed with this file?";
-}
-
 }  // namespace lumora::files

@@ -47,7 +47,4 @@ Text LineEndingsPrompt(int type, TextView extra);
 inline constexpr const char* kZeroLengthPrompt = "This is a zero-length file.";
 inline constexpr const char* kWarningTitle = "Warning";
 
-// The extra sentences of the question asked before a page with LF-only line ends is read.
-Text UnixFileQuestionExtra();
-
 }  // namespace lumora::files

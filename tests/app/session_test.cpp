@@ -1,6 +1,6 @@
-// The session as the window and the command-line tool drive it: refusals and their
-// messages, the LF-only question, Stop, reuse of a finished word table, what goes stale,
-// where the focus goes, the layout switch, links, clipboard, limits and the insert.
+// The presenter as the window drives it: refusals and their messages, LF pages, the state
+// of the window during a pass, Stop, closing during a pass, reuse of the ranked words,
+// what goes stale, where the focus goes, links, clipboard, limits and the insert.
 #include "app/session.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/state_file.h"
 #include "support/fake_platform.h"
+#include "support/scripted_pass_runner.h"
 #include "support/temp_dir.h"
 
 namespace lumora::app {
@@ -16,6 +18,7 @@ namespace {
 
 using lumora::testing::FakePlatform;
 using lumora::testing::ReadFile;
+using lumora::testing::ScriptedPassRunner;
 using lumora::testing::TempDir;
 
 constexpr const char* kPage =
@@ -106,7 +109,7 @@ TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
         Text prompt, title;
         Icon icon;
     };
-    const Text formFeedAt37 = Text(36, 'a') + "\f rest";
+    const Text nulAt37 = Text(36, 'a') + Text(1, '\0') + " rest";
     const std::vector<Refusal> cases = {
         {"no name", "", nullptr, T(7), T(8), Icon::kExclamation},
         {"missing file", "gone.htm", nullptr, T(5), T(6), Icon::kExclamation},
@@ -114,8 +117,7 @@ TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
         {"dot only in folder", "my.site/page", "x", "Invalid input file specification",
          "Invalid input", Icon::kExclamation},
         {"empty page", "empty.htm", "", T(22), T(21), Icon::kExclamation},
-        {"control character", "binary.html", formFeedAt37.c_str(), T(24) + " 37\r\n" + T(25), T(26),
-         Icon::kExclamation},
+        {"not text", "binary.html", "", T(24) + " 37\r\n" + T(25), T(26), Icon::kExclamation},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -125,6 +127,8 @@ TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
             std::filesystem::create_directories(
                 std::filesystem::path(dir.File(c.file)).parent_path());
             path = c.content ? dir.Write(c.file, c.content) : dir.File(c.file);
+            if (Text(c.name) == "not text")
+                path = dir.Write(c.file, nulAt37);
         }
         session.SetInputFileText(path);
         session.ClickGenerate();
@@ -138,87 +142,183 @@ TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
     }
 }
 
-TEST_F(SessionTest, UnixPageAsksFirstAndNoLeavesTheWindowUsable) {
-    session.SetInputFileText(dir.Write("unix.htm", "<title>Unix tools</title>\nUnix tools\n"));
-    platform.answers.push_back(Answer::kNo);
+TEST_F(SessionTest, PagesWithAnyLineEndsAreReadWithoutAQuestion) {
+    session.SetInputFileText(page);
     session.ClickGenerate();
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt.rfind("This file has Unix/Linux line endings.", 0), 0u);
-    EXPECT_TRUE(platform.messages[0].prompt.ends_with("Do you wish to proceed with this file?"));
-    EXPECT_EQ(platform.messages[0].title, "Warning");
-    EXPECT_EQ(platform.messages[0].buttons, Buttons::kYesNo);
+    const Text crLfResult = session.OutputText();
+    for (const char* lineEnd : {"\n", "\r"}) {
+        Text converted;
+        for (std::size_t i = 0; kPage[i] != '\0'; ++i) {
+            if (kPage[i] == '\r' && kPage[i + 1] == '\n') {
+                converted += lineEnd;
+                ++i;
+            } else {
+                converted += kPage[i];
+            }
+        }
+        session.SetInputFileText(dir.Write("converted.htm", converted));
+        session.ClickGenerate();
+        EXPECT_TRUE(platform.messages.empty());
+        EXPECT_EQ(session.OutputText(), crLfResult);
+        EXPECT_TRUE(session.WordTableValid());
+    }
+}
+
+// The presenter with a pass that the test runs by hand.
+class SessionPassTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(session.LoadProgramTexts());
+        session.InitialiseSession();
+        session.SetStateFilePath(dir.File("lmr.usr"));
+        session.SetWindowVisible(true);
+        session.CompleteStartup();
+        platform.messages.clear();
+        platform.focus.clear();
+        session.SetInputFileText(dir.Write("garden.htm", kPage));
+    }
+
+    static engine::AnalysisResult Stopped(std::vector<Text> words) {
+        engine::AnalysisResult result;
+        result.analysis.stopped = true;
+        result.analysis.wordsWhenStopped = static_cast<std::int32_t>(words.size());
+        result.analysis.wordsFound = std::move(words);
+        return result;
+    }
+
+    FakePlatform platform;
+    ScriptedPassRunner runner;
+    Session session{platform, LUMORA_BIN_DIR, &runner};
+    TempDir dir;
+};
+
+TEST_F(SessionPassTest, DuringAPassOnlyStopAndTheOptionsAreUsable) {
+    session.ClickGenerate();
+    ASSERT_TRUE(runner.Running());
+    EXPECT_TRUE(session.PassRunning());
+    EXPECT_EQ(session.ListWordsCaption(), "Stop");
+    for (Control c : {Control::kGenerate, Control::kInsert, Control::kInputFileButton,
+                      Control::kShowExisting, Control::kMaxKeywords, Control::kHelp}) {
+        EXPECT_FALSE(session.IsEnabled(c)) << static_cast<int>(c);
+    }
+    for (Control c : {Control::kListWords, Control::kBoldWeight, Control::kInputFile}) {
+        EXPECT_TRUE(session.IsEnabled(c)) << static_cast<int>(c);
+    }
+    // New words are shown as they arrive, with the running count and the share read.
+    runner.Report({40, 200, 2, {"Garden", "tools"}});
+    runner.Report({90, 200, 3, {"Spades"}});
+    EXPECT_EQ(session.OutputText(), "Garden tools Spades ");
+    EXPECT_EQ(session.NumberOfWordsCaption(), "Number of words found: 3");
+    EXPECT_EQ(platform.progress.back(), (std::pair<std::int64_t, std::int64_t>{90, 200}));
+    // A second press never starts a second pass.
+    session.ClickGenerate();
+    EXPECT_EQ(runner.started, 1);
+    EXPECT_FALSE(runner.StopRequested());
+
+    runner.RunWork();
+    EXPECT_FALSE(session.PassRunning());
     EXPECT_EQ(session.ListWordsCaption(), "List words");
     EXPECT_TRUE(session.IsEnabled(Control::kGenerate));
-    EXPECT_FALSE(session.WordTableValid());
-
-    // Yes reads the page; the LFs inside the one long line separate words.
-    session.ClickGenerate();
-    EXPECT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(session.OutputText().rfind("<META NAME=\"keywords\" CONTENT=\"Unix, tools\">", 0),
-              0u);
+    EXPECT_EQ(session.GetMetaTag(),
+              "<META NAME=\"keywords\" CONTENT=\"Garden, tools, hoses, rakes\">");
+    EXPECT_TRUE(session.WordTableValid());
+    EXPECT_EQ(platform.focus.back(), Control::kGenerate);
 }
 
-TEST_F(SessionTest, StopDuringAPassKeepsWhatWasFoundAndMarksTheTableStale) {
-    session.SetInputFileText(dir.Write("many.htm", "alpha bravo charlie delta echo foxtrot\r\n"));
-    for (int stopAfter : {1, 3}) {
-        SCOPED_TRACE(stopAfter);
-        platform.pendingInputCalls = 0;
-        platform.onPendingInput = [&] {
-            // During the pass only Stop and the options are usable.
-            EXPECT_EQ(session.ListWordsCaption(), "Stop");
-            EXPECT_FALSE(session.IsEnabled(Control::kGenerate));
-            EXPECT_FALSE(session.IsEnabled(Control::kInsert));
-            EXPECT_TRUE(session.IsEnabled(Control::kListWords));
-            if (platform.pendingInputCalls == stopAfter)
-                session.ClickListWords();
-        };
-        session.ClickGenerate();
-        platform.onPendingInput = nullptr;
-        EXPECT_EQ(platform.pendingInputCalls, stopAfter);
-        const Text expected = stopAfter == 1
-                                  ? "alpha \r\n\r\nStopped with 1 word identified."
-                                  : "alpha bravo charlie \r\n\r\nStopped with 3 words identified.";
-        EXPECT_EQ(session.OutputText(), expected);
+TEST_F(SessionPassTest, StopKeepsTheWordsFoundAndCountsThem) {
+    struct Case {
+        std::vector<Text> words;
+        Text expected;
+    };
+    const std::vector<Case> cases = {
+        {{}, "\r\n\r\nStopped with 0 words identified."},
+        {{"alpha"}, "alpha \r\n\r\nStopped with 1 word identified."},
+        {{"alpha", "bravo", "charlie"},
+         "alpha bravo charlie \r\n\r\nStopped with 3 words identified."},
+    };
+    for (const auto& c : cases) {
+        session.ClickListWords();
+        ASSERT_TRUE(runner.Running());
+        runner.Report({1, 2, 1, {"alpha"}});
+        session.ClickListWords();  // the button reads "Stop"
+        EXPECT_TRUE(runner.StopRequested());
+        EXPECT_TRUE(runner.Running());  // until the pass itself has ended
+        platform.focus.clear();
+        runner.Finish(Stopped(c.words));
+        EXPECT_EQ(session.OutputText(), c.expected);
         EXPECT_EQ(session.NumberOfWordsCaption(), "");
-        EXPECT_FALSE(session.WordTableValid());
         EXPECT_TRUE(session.LastPassStopped());
+        EXPECT_FALSE(session.WordTableValid());
         EXPECT_EQ(session.ListWordsCaption(), "List words");
         EXPECT_TRUE(session.IsEnabled(Control::kGenerate));
+        EXPECT_TRUE(platform.focus.empty());  // a stop leaves the focus where it is
     }
-}
-
-TEST_F(SessionTest, ProgressAdvancesWithinAPageThatIsOneLongLine) {
-    Text oneLine;
-    for (int i = 0; i < 20000; ++i)
-        oneLine += "word" + Text(1, static_cast<Char>('a' + i % 26)) + " ";
-    const Text path = dir.Write("one_line.htm", oneLine);
-    session.SetInputFileText(path);
-    session.ClickGenerate();
-    ASSERT_GE(platform.progress.size(), 3u);
-    std::int64_t last = 0;
-    int inside = 0;
-    for (const auto& [done, total] : platform.progress) {
-        EXPECT_EQ(total, static_cast<std::int64_t>(oneLine.size()));
-        EXPECT_GE(done, last);  // never goes back
-        last = done;
-        if (done > 0 && done < total)
-            ++inside;
-    }
-    EXPECT_GE(inside, 2);
-}
-
-TEST_F(SessionTest, WeightChangedDuringAPassAppliesToTheWordsThatFollow) {
-    session.SetInputFileText(dir.Write("w.htm", "<b>first</b> <b>second</b>\r\n"));
-    session.SetCheck(Control::kIgnoreCommonWords, false);
-    session.SetListIndex(Control::kThresholdFrequency, 0);
-    platform.onPendingInput = [&] { session.SetListIndex(Control::kBoldWeight, 9); };
+    // A real pass with its stop requested before it reads anything stops at once.
     session.ClickListWords();
-    platform.onPendingInput = nullptr;
-    // first: 3 + 4 = 7, second: 3 + 9 = 12 -> scaled to 58 and 100.
-    EXPECT_EQ(session.OutputText(),
-              "Rank Value Frequency\r\n"
-              "   1   100    1 second\r\n"
-              "   2    58    1 first\r\n");
+    session.ClickListWords();
+    runner.RunWork();
+    EXPECT_EQ(session.OutputText(), "\r\n\r\nStopped with 0 words identified.");
+}
+
+TEST_F(SessionPassTest, CountingOptionChangedDuringAPassLeavesTheResultStale) {
+    // A tag option changed meanwhile keeps the result.
+    session.ClickGenerate();
+    session.SetCheck(Control::kSpaceAfterComma, false);
+    runner.RunWork();
+    EXPECT_TRUE(session.WordTableValid());
+    // A counting option: the pass used the old weight, so the next press reads again.
+    session.SetListIndex(Control::kThresholdFrequency, 0);
+    session.ClickListWords();
+    session.SetListIndex(Control::kBoldWeight, 9);
+    runner.RunWork();
+    EXPECT_EQ(session.OutputText().rfind("Rank Value Frequency\r\n", 0), 0u);
+    EXPECT_FALSE(session.WordTableValid());
+    session.ClickListWords();
+    EXPECT_EQ(runner.started, 3);
+    runner.RunWork();
+    EXPECT_TRUE(session.WordTableValid());
+}
+
+TEST_F(SessionPassTest, ErrorsOfThePassAreShownWithTheProgramsTexts) {
+    struct Case {
+        engine::Error error;
+        Text prompt, title;
+    };
+    const std::vector<Case> cases = {
+        {{engine::Error::Code::kNotText, "", 37, ""},
+         session.GetProgramText(24) + " 37\r\n" + session.GetProgramText(25),
+         session.GetProgramText(26)},
+        {{engine::Error::Code::kEmptyPage, "", 0, ""},
+         session.GetProgramText(22),
+         session.GetProgramText(21)},
+    };
+    for (const auto& c : cases) {
+        platform.messages.clear();
+        session.ClickGenerate();
+        runner.Report({1, 2, 1, {"alpha"}});
+        engine::AnalysisResult failed;
+        failed.error = c.error;
+        runner.Finish(failed);
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].prompt, c.prompt);
+        EXPECT_EQ(platform.messages[0].title, c.title);
+        EXPECT_EQ(session.NumberOfWordsCaption(), "");
+        EXPECT_FALSE(session.WordTableValid());
+        EXPECT_EQ(session.ListWordsCaption(), "List words");
+    }
+}
+
+TEST_F(SessionPassTest, QuitDuringAPassStopsItAndStillSaves) {
+    session.SetListIndex(Control::kLanguage, 3);
+    session.ClickGenerate();
+    ASSERT_TRUE(runner.Running());
+    session.Quit();
+    EXPECT_EQ(runner.abandoned, 1);
+    EXPECT_FALSE(session.PassRunning());
+    EXPECT_EQ(platform.programEnded, 1);
+    const auto saved = LoadStateFile(dir.File("lmr.usr"));
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->languageIndex, 3);
 }
 
 TEST_F(SessionTest, MissingCommonWordListIsReportedOnceAndTheBoxUnticked) {
@@ -298,18 +398,13 @@ TEST_F(SessionTest, GermanConfirmationOnlyForGermanAndAnythingButYesKeepsTheCase
     EXPECT_EQ(platform.messages[1].buttons, Buttons::kYesNoCancel);
 }
 
-TEST_F(SessionTest, LargeWindowUsesNineTenthsOfTheScreenAndBackCentres) {
+TEST_F(SessionTest, LargeWindowAppliesTheLayoutRule) {
     session.SetWindowMetrics(8100, 2000, 12000);
-    const Session::Layout& layout = session.WindowLayout();
     session.SetCheck(Control::kLargeWindow, true);
-    EXPECT_EQ(layout.windowTop, 300);
-    EXPECT_EQ(layout.windowHeight, 10800);
-    EXPECT_EQ(layout.outputHeight, 10800 - 4725 - 645 - 550);
-    EXPECT_EQ(layout.frameTop, 4725 + 4880 + 100);
+    EXPECT_EQ(session.WindowLayout(), LayoutFor(true, {8100, 12000}, {}));
     session.SetCheck(Control::kLargeWindow, false);
-    EXPECT_EQ(layout.windowHeight, 8100);
-    EXPECT_EQ(layout.windowTop, 1950);
-    EXPECT_EQ(layout.frameTop, 4725 + (8100 - 4725 - 645 - 550) + 100);
+    EXPECT_EQ(session.WindowLayout().windowTop, 1950);
+    EXPECT_EQ(session.WindowLayout().windowHeight, 8100);
 }
 
 TEST_F(SessionTest, InputFileFromTheDialogOrTypedIsTrimmedCheckedAndMovesTheFocus) {

@@ -1,5 +1,5 @@
-// The state file: its exact format, round trips, and damaged files that must give the
-// defaults.
+// The state file: its exact format, round trips of any character, old Latin-1 files,
+// numbers out of range, and damaged files that must give the defaults.
 #include "app/state_file.h"
 
 #include <gtest/gtest.h>
@@ -19,45 +19,156 @@ constexpr const char* kDefaultsWithPage =
     "\"/home/ann/site/index.htm\"\r\n\"\"\r\n\"\"\r\n\"50\"\r\n\"500\"\r\n"
     "1\r\n1\r\n2\r\n0\r\n4\r\n1\r\n1\r\n1\r\n1\r\n9\r\n5\r\n4\r\n2\r\n4\r\n0\r\n";
 
+// The content of kDefaultsWithPage with its line `line` (0-based) replaced by `value`.
+Text WithLine(int line, const Text& value) {
+    Text s = kDefaultsWithPage;
+    std::size_t start = 0;
+    for (int i = 0; i < line; ++i) start = s.find("\r\n", start) + 2;
+    const std::size_t end = s.find("\r\n", start);
+    return s.replace(start, end - start, value);
+}
+
 TEST(StateFile, DefaultsAreWrittenAsTwentyLinesAndEveryOptionRoundTrips) {
     Options defaults;
     defaults.inputFile = "/home/ann/site/index.htm";
     EXPECT_EQ(FormatState(defaults), kDefaultsWithPage);
     // Every field away from its default, in declaration order.
-    const Options o("/tmp/a \"quoted\" name.htm", "web design, \"html\"", "foo,bar", "+7", "", 8, 0,
+    const Options o("/tmp/a \"quoted\" name.htm", "web design, \"html\"", "foo,bar", "7", "", 8, 0,
                     9, 3, 0, false, false, false, false, 1, 2, 7, 6, 5, 6);
     const auto parsed = ParseState(FormatState(o));
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(*parsed, o);
 }
 
-TEST(StateFile, DamagedContentIsRefused) {
-    const Text good = kDefaultsWithPage;
-    auto replaceLine = [&good](int line, const Text& value) {
-        Text s = good;
-        std::size_t start = 0;
-        for (int i = 0; i < line; ++i) start = s.find("\r\n", start) + 2;
-        const std::size_t end = s.find("\r\n", start);
-        return s.replace(start, end - start, value);
+TEST(StateFile, TextsRoundTripAnyCharacterInUtf8) {
+    Options o;
+    o.inputFile = "/home/zoë/Šumava/стр.htm";
+    o.beginMetaTagWith = "œuvre, \"cœur\", 日本, 🙂";
+    o.wordsToIgnore = "Ελλάδα,ÿ";
+    const Text content = FormatState(o);
+    EXPECT_NE(content.find("\"/home/zoë/Šumava/стр.htm\"\r\n"), Text::npos);  // as UTF-8
+    const auto parsed = ParseState(StateTextAsUtf8(content));
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(*parsed, o);
+    // A line break in a text cannot push the numbers onto other lines.
+    o.wordsToIgnore = "one\r\ntwo\nthree";
+    const auto broken = ParseState(FormatState(o));
+    ASSERT_TRUE(broken.has_value());
+    EXPECT_EQ(broken->wordsToIgnore, "one  two three");
+    EXPECT_EQ(broken->maxKeywords, "50");
+}
+
+TEST(StateFile, OldLatin1FilesAreReadAsLatin1AndUtf8FilesAsUtf8) {
+    const std::vector<std::pair<Text, Text>> cases = {
+        {"caf\xE9 na\xEFve", "café naïve"},  // Latin-1 bytes of an earlier version
+        {"café naïve", "café naïve"},        // already UTF-8
+        {"plain ascii", "plain ascii"},
+        {"\xC3\xA9 but \xFF", "Ã© but ÿ"},      // not valid UTF-8 as a whole: all Latin-1
+        {"\xE0\x80\x80", "à\xC2\x80\xC2\x80"},  // an overlong form is not UTF-8
+        {"\xED\xA0\x80", "í\xC2\xA0\xC2\x80"},  // nor is a surrogate
+        {"\xF0\x9F\x99\x82", "🙂"},
     };
-    ASSERT_TRUE(ParseState(good).has_value());
-    const std::vector<std::pair<const char*, Text>> damaged = {
-        {"19 lines", good.substr(0, good.rfind("0\r\n"))},
-        {"empty", ""},
-        {"short-word size out of its list", replaceLine(5, "9")},
-        {"weight not a number", replaceLine(9, "four")},
-        {"check box value 2", replaceLine(11, "2")},
-        {"negative language", replaceLine(19, "-1")},
-        {"language past the list", replaceLine(19, "7")},
-    };
-    for (const auto& [name, content] : damaged) {
-        EXPECT_FALSE(ParseState(content).has_value()) << name;
+    for (const auto& [bytes, expected] : cases) {
+        EXPECT_EQ(StateTextAsUtf8(bytes), expected) << bytes;
     }
+    TempDir dir;
+    const Text path = dir.Write("old.usr", WithLine(2, "\"caf\xE9\""));
+    const auto loaded = LoadStateFile(path);
+    ASSERT_TRUE(loaded.has_value());
+    EXPECT_EQ(loaded->wordsToIgnore, "café");
+}
+
+TEST(StateFile, NumbersOutsideTheirRangeFallBackToThatLinesDefault) {
+    struct Case {
+        int line;
+        Text value;
+        bool accepted;  // else that option keeps its default
+    };
+    const std::vector<Case> cases = {
+        {3, "5", true},
+        {3, "100", true},
+        {3, "", true},
+        {3, "4", false},
+        {3, "101", false},
+        {3, "+7", false},
+        {3, "1e1", false},
+        {3, "abc", false},
+        {4, "0", true},
+        {4, "1000", true},
+        {4, "1001", false},
+        {4, "-5", false},
+        {4, "0x10", false},
+        {5, "0", true},
+        {5, "8", true},
+        {5, "9", false},
+        {5, "-1", false},
+        {5, "", false},
+        {5, " 3x", false},
+        {9, "9", true},
+        {9, "10", false},
+        {10, "0", true},
+        {10, "2", false},
+        {13, "1", true},
+        {13, "yes", false},
+        {19, "6", true},
+        {19, "7", false},
+        {19, "-1", false},
+        {19, "99999999999", false},
+    };
+    const Options defaults;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line + 1) + " = \"" + c.value + "\"");
+        const auto parsed = ParseState(WithLine(c.line, c.value));
+        ASSERT_TRUE(parsed.has_value());
+        Options expected = defaults;
+        expected.inputFile = "/home/ann/site/index.htm";
+        const Options& got = *parsed;
+        // Only the line's own option may differ from the defaults, and only when accepted.
+        Options other = got;
+        switch (c.line) {
+            case 3:
+                EXPECT_EQ(got.maxKeywords, c.accepted ? c.value : "50");
+                other.maxKeywords = expected.maxKeywords;
+                break;
+            case 4:
+                EXPECT_EQ(got.maxBytes, c.accepted ? c.value : "500");
+                other.maxBytes = expected.maxBytes;
+                break;
+            case 5:
+                EXPECT_EQ(got.shortWordSizeIndex, c.accepted ? std::stoi(c.value) : 1);
+                other.shortWordSizeIndex = expected.shortWordSizeIndex;
+                break;
+            case 9:
+                EXPECT_EQ(got.boldWeightIndex, c.accepted ? std::stoi(c.value) : 4);
+                other.boldWeightIndex = expected.boldWeightIndex;
+                break;
+            case 10:
+                EXPECT_EQ(got.ignoreShortWords, c.accepted ? c.value == "1" : true);
+                other.ignoreShortWords = expected.ignoreShortWords;
+                break;
+            case 13:
+                EXPECT_EQ(got.spaceAfterComma, true);
+                other.spaceAfterComma = expected.spaceAfterComma;
+                break;
+            case 19:
+                EXPECT_EQ(got.languageIndex, c.accepted ? std::stoi(c.value) : 0);
+                other.languageIndex = expected.languageIndex;
+                break;
+        }
+        EXPECT_EQ(other, expected);
+    }
+}
+
+TEST(StateFile, OnlyAFileTooShortIsRefusedAsAWhole) {
+    const Text good = kDefaultsWithPage;
+    ASSERT_TRUE(ParseState(good).has_value());
+    EXPECT_FALSE(ParseState(good.substr(0, good.rfind("0\r\n"))).has_value());  // 19 lines
+    EXPECT_FALSE(ParseState("").has_value());
     // Bare numbers may also be quoted, and LF-only line ends are read as well.
-    EXPECT_TRUE(ParseState(replaceLine(5, "\"3\"")).has_value());
+    EXPECT_EQ(ParseState(WithLine(5, "\"3\""))->shortWordSizeIndex, 3);
     Text lfOnly = good;
     for (auto p = lfOnly.find("\r\n"); p != Text::npos; p = lfOnly.find("\r\n")) lfOnly.erase(p, 1);
-    EXPECT_TRUE(ParseState(lfOnly).has_value());
+    EXPECT_EQ(ParseState(lfOnly), ParseState(good));
 }
 
 TEST(StateFile, FolderPathFollowsXdgConfigHomeAndCreatesTheFolder) {
@@ -103,6 +214,26 @@ TEST_F(SessionStateTest, QuitSavesWhatTheNextStartLoads) {
     // A remembered page that has gone since is forgotten quietly.
     next.CompleteStartup();
     EXPECT_EQ(next.options().inputFile, "");
+    EXPECT_TRUE(p2.messages.empty());
+}
+
+TEST_F(SessionStateTest, RememberedPageThatHasGoneStartsTheDialogInItsFolder) {
+    const auto workingFolder = std::filesystem::current_path();
+    session.SetInputFileText(dir.File("gone.htm"));
+    session.Quit();
+
+    FakePlatform p2;
+    Session next(p2, LUMORA_BIN_DIR);
+    ASSERT_TRUE(next.LoadProgramTexts());
+    next.SetStateFilePath(dir.File("lmr.usr"));
+    next.InitialiseSession();
+    ASSERT_TRUE(next.LoadState());
+    next.CompleteStartup();
+    EXPECT_EQ(next.options().inputFile, "");
+    EXPECT_EQ(next.DialogFolder(), dir.Path() + "/");
+    EXPECT_EQ(std::filesystem::current_path(), workingFolder);  // the process's stays
+    next.ClickInputFileButton();
+    EXPECT_EQ(p2.lastRequest.initialFolder, dir.Path() + "/");
     EXPECT_TRUE(p2.messages.empty());
 }
 

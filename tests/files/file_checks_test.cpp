@@ -73,11 +73,8 @@ TEST(FileChecksTest, PathsAndPrompts) {
     EXPECT_EQ(FolderOfPath("page.htm"), "");
     EXPECT_EQ(FolderOfPath("c:/Web/\xC9T\xC9/Page.htm"), "C:/web/\xE9t\xE9/");
 
-    EXPECT_EQ(LineEndingsPrompt(2, UnixFileQuestionExtra()),
-              "This file has Unix/Linux line endings.\r\n\r\n"
-              "This program processes files of this type but much more slowly.\r\n"
-              "Use of this program with large Unix/Linux files is not recommended.\r\n"
-              "Do you wish to proceed with this file?");
+    EXPECT_EQ(LineEndingsPrompt(2, "Read it?"),
+              "This file has Unix/Linux line endings.\r\n\r\nRead it?");
     EXPECT_EQ(LineEndingsPrompt(3, ""), "This file has Macintosh line endings.");
     EXPECT_EQ(LineEndingsPrompt(-2, "x"), "This is a zero-length file.");
 }

@@ -1,5 +1,5 @@
 // A scripted stand-in for the desktop: records every message box, focus move and
-// clipboard text, answers questions from a queue, and lets a test act during a pass.
+// clipboard text and progress report, and answers questions from a queue.
 #pragma once
 
 #include <deque>
@@ -27,11 +27,10 @@ class FakePlatform : public app::Platform {
     std::vector<Text> webAddresses;
     bool webSucceeds = true;
     std::optional<Text> chosenFile;
-    int pendingInputCalls = 0;
+    app::OpenFileRequest lastRequest;
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;  // (done, total)
     int helpShown = 0;
     int programEnded = 0;
-    std::function<void()> onPendingInput;
 
     app::Answer ShowMessage(const Text& prompt, const Text& title, app::Icon icon,
                             app::Buttons buttons) override {
@@ -43,7 +42,8 @@ class FakePlatform : public app::Platform {
         }
         return buttons == app::Buttons::kOk ? app::Answer::kOk : app::Answer::kYes;
     }
-    std::optional<Text> ChooseFileToOpen(const app::OpenFileRequest&) override {
+    std::optional<Text> ChooseFileToOpen(const app::OpenFileRequest& request) override {
+        lastRequest = request;
         return chosenFile;
     }
     void SetClipboardText(const Text& text) override { clipboard.push_back(text); }
@@ -58,11 +58,6 @@ class FakePlatform : public app::Platform {
         progress.emplace_back(done, total);
     }
     void EndProgram() override { ++programEnded; }
-    void HandlePendingInput() override {
-        ++pendingInputCalls;
-        if (onPendingInput)
-            onPendingInput();
-    }
 };
 
 }  // namespace lumora::testing

@@ -1,0 +1,50 @@
+#include "app/options.h"
+
+#include <algorithm>
+
+#include "output/meta_tag.h"
+
+namespace lumora::app {
+
+namespace {
+
+std::optional<int> LimitOf(TextView text, int low, int high) {
+    const std::int64_t value = output::RoundHalfEven(output::LeadingNumber(text));
+    if (value <= 0)
+        return std::nullopt;
+    return static_cast<int>(std::clamp<std::int64_t>(value, low, high));
+}
+
+}  // namespace
+
+engine::CountOptions CountOptionsOf(const Options& o, const Text& wordsToIgnore) {
+    engine::CountOptions c;
+    c.language = static_cast<engine::Language>(o.languageIndex);
+    c.titleWeight = 10 * o.titleWeightIndex;
+    c.descriptionWeight = 10 * o.descriptionWeightIndex;
+    c.keywordsWeight = 10 * o.existingKeywordsWeightIndex;
+    c.boldWeight = o.boldWeightIndex;
+    c.italicWeight = o.italicWeightIndex;
+    c.tableWeight = o.tableWeightIndex;
+    c.divWeight = o.divWeightIndex;
+    c.spanWeight = o.spanWeightIndex;
+    c.ignoreShortWords = o.ignoreShortWords;
+    c.shortWordSize = o.shortWordSizeIndex + 1;
+    c.ignoreCommonWords = o.ignoreCommonWords;
+    c.minFrequency = o.thresholdIndex + 1;
+    c.lowerCase = !o.preserveCase;
+    c.wordsToIgnore = wordsToIgnore;
+    return c;
+}
+
+engine::TagOptions TagOptionsOf(const Options& o) {
+    engine::TagOptions t;
+    t.maxKeywords = LimitOf(o.maxKeywords, output::kMinKeywords, output::kMaxKeywords);
+    t.maxBytes = LimitOf(o.maxBytes, 1, output::kMaxBytes);
+    t.beginWith = o.beginMetaTagWith;
+    t.lowerCase = !o.preserveCase;
+    t.spaceAfterComma = o.spaceAfterComma;
+    return t;
+}
+
+}  // namespace lumora::app
