@@ -36,7 +36,7 @@ struct CountOptions {
     bool ignoreShortWords = true;
     int shortWordSize = 2;  // 1..9: words of this many characters or fewer are short
     bool ignoreCommonWords = true;
-    int minFrequency = 2;  // 1..9; words of the title, description and keywords are exempt
+    int minFrequency = 2;    // 1..9; words of the title, description and keywords are exempt
     bool lowerCase = false;  // all words in lower case (the opposite of "preserve case")
     Text wordsToIgnore;      // the user's words, separated by blanks or commas
     // An encoding name that overrides detection ("" detects it from the page).
@@ -79,21 +79,22 @@ struct ExistingTags {
 
 // The composed keywords meta tag.
 struct MetaTag {
-    Text tag;           // <META NAME="keywords" CONTENT="...">; empty when no word qualified
-    int keywords = 0;   // number of keywords in it
-    int characters = 0; // characters of the tag text
-    Text boxText;       // the tag and its summary lines, or the no-words sentence
+    Text tag;            // <META NAME="keywords" CONTENT="...">; empty when no word qualified
+    int keywords = 0;    // number of keywords in it
+    int characters = 0;  // characters of the tag text
+    Text boxText;        // the tag and its summary lines, or the no-words sentence
+    Text beginWith;      // the leading phrases as the tag used them (trimmed), for their box
 };
 
 // Every failure the program reports, as a value. Message() gives the text shown to the
 // user; a failure that concerns a file names it.
 struct Error {
     enum class Code {
-        kEmptyPage,         // zero length
-        kNotText,           // a NUL byte at `position`
-        kUnknownEncoding,   // --encoding names nothing we can decode
-        kUndecodable,       // the page cannot be decoded (e.g. a broken UTF-16 page)
-        kStopped,           // the user stopped the pass
+        kEmptyPage,        // zero length
+        kNotText,          // a NUL byte at `position`
+        kUnknownEncoding,  // --encoding names nothing we can decode
+        kUndecodable,      // the page cannot be decoded (e.g. a broken UTF-16 page)
+        kStopped,          // the user stopped the pass
         kFileMissing,
         kFileUnreadable,
         kNotRegularFile,
@@ -103,12 +104,15 @@ struct Error {
         kNoKeywordFits,
         kWriteFailed,
         kDataFile,
+        kWrongExtension,  // the page's name does not look like an HTML page
+        kInvalidName,     // the page's name has no usable extension
     };
     Code code;
-    Text path;             // the file concerned, when there is one
+    Text path;  // the file concerned, when there is one
     std::int64_t position = 0;
-    Text detail;           // the system's description, the option's range, ...
+    Text detail;  // the system's description, the option's range, ...
     Text Message() const;
+    Text Title() const;  // the title of the message box, or of "Title: prompt" on a console
 };
 
 // Reported during a pass, a few times a second at most.
@@ -131,10 +135,11 @@ struct Analysis {
     std::vector<words::WordEntry> ranked;  // rank order, key values scaled to 100
     MetaTag tag;
     ExistingTags existing;
-    // When the user stopped the pass: the number of distinct words found by then; ranked
-    // and tag are then empty.
+    // When the user stopped the pass: the number of distinct words found by then and
+    // those words in order of arrival; ranked and tag are then empty.
     bool stopped = false;
     std::int32_t wordsWhenStopped = 0;
+    std::vector<Text> wordsFound;
 };
 
 struct AnalysisResult {

@@ -126,6 +126,9 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     }
 
     out.append(kTagClosing);
+    result.tag = out;
+    result.keywords = keywordCount;
+    result.characters = tagLength;
     out.append(kLineEnd);
     out.append(kLineEnd);
     out.append(kCountCaption);

@@ -16,13 +16,16 @@ struct MetaTagOptions {
     Text beginWith;               // "Begin meta tag with"
     bool preserveCase = true;
     bool spaceAfterComma = true;
-    int shortWordSizeIndex = 1;   // for the no-words sentence
+    int shortWordSizeIndex = 1;  // for the no-words sentence
     int thresholdIndex = 1;
 };
 
 struct MetaTagResult {
-    Text output;           // the new text of the output box
-    Text beginWith;        // the "Begin meta tag with" text after trimming
+    Text output;                  // the new text of the output box
+    Text beginWith;               // the "Begin meta tag with" text after trimming
+    Text tag;                     // the tag alone; empty with no words
+    std::int64_t keywords = 0;    // keywords in the tag
+    std::int64_t characters = 0;  // the tag's length as its summary line counts it
 };
 
 // The tag and its two summary lines; with no words, the no-words sentence (and the
@@ -60,9 +63,9 @@ inline constexpr int kMaxBytes = 1000;
 
 // Result of the check that runs when a limit box loses the focus.
 struct LimitCheck {
-    Text text;        // the cleaned text, or the default when refused
+    Text text;  // the cleaned text, or the default when refused
     bool refused = false;
-    Text message;     // the refusal's message (shown with no title and no icon)
+    Text message;  // the refusal's message (shown with no title and no icon)
 };
 LimitCheck CheckMaxKeywords(TextView text);
 LimitCheck CheckMaxBytes(TextView text);

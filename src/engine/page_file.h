@@ -1,0 +1,17 @@
+// Reading a page file for the engine: the checks that come before a pass, as error values.
+// The fronts (command line, window) call this and hand the bytes to Analyse.
+#pragma once
+
+#include <optional>
+
+#include "engine/engine.h"
+#include "files/file_system.h"
+
+namespace lumora::engine {
+
+// Reads the page at `path`, taken exactly as given. Refuses, without opening it, a name
+// that is not an HTML page's, a missing file and anything that is not a regular file
+// (a folder, FIFO or device). Every error names the file.
+std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text& bytes);
+
+}  // namespace lumora::engine

@@ -1,0 +1,376 @@
+// The engine through its one entry point: refusals, line ends, stop and progress, threads,
+// and composing the tag again.
+#include "engine/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "support/temp_dir.h"
+
+namespace lumora::engine {
+namespace {
+
+using lumora::testing::ReadFile;
+
+const words::CommonWordLists& ShippedLists() {
+    static const words::CommonWordLists lists = [] {
+        words::CommonWordLists l;
+        for (int i = 0; i < words::kNumLanguages; ++i)
+            l.Load(i, words::CommonWordFilePath(LUMORA_BIN_DIR, i));
+        return l;
+    }();
+    return lists;
+}
+
+Resources Shipped() {
+    return Resources{&ShippedLists()};
+}
+
+// Everything a pass decides about the words, for comparing two passes.
+void ExpectSameWords(const Analysis& a, const Analysis& b) {
+    ASSERT_EQ(a.ranked.size(), b.ranked.size());
+    for (std::size_t i = 0; i < a.ranked.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(a.ranked[i].word, b.ranked[i].word);
+        EXPECT_EQ(a.ranked[i].frequency, b.ranked[i].frequency);
+        EXPECT_EQ(a.ranked[i].keyValue, b.ranked[i].keyValue);
+        EXPECT_EQ(a.ranked[i].titleFlag, b.ranked[i].titleFlag);
+    }
+    EXPECT_EQ(a.tag.tag, b.tag.tag);
+    EXPECT_EQ(a.tag.keywords, b.tag.keywords);
+    EXPECT_EQ(a.tag.characters, b.tag.characters);
+    EXPECT_EQ(a.tag.boxText, b.tag.boxText);
+    EXPECT_EQ(a.stopped, b.stopped);
+    EXPECT_EQ(a.wordsFound, b.wordsFound);
+}
+
+Text WithLineEnds(const std::vector<Text>& lines, const std::vector<TextView>& ends) {
+    Text page;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        page += lines[i];
+        page += ends[i % ends.size()];
+    }
+    return page;
+}
+
+TEST(EngineRefusals, OnlyEmptyPagesAndNulBytesAreRefused) {
+    struct Case {
+        Text page;
+        std::optional<Error::Code> code;
+        std::int64_t position;
+    };
+    const std::vector<Case> cases = {
+        {"", Error::Code::kEmptyPage, 0},
+        {Text("ab\0cd", 5), Error::Code::kNotText, 3},
+        {Text("\0", 1), Error::Code::kNotText, 1},
+        {Text("<title>x</title>\r\n\0", 19), Error::Code::kNotText, 19},
+        {"plain text", std::nullopt, 0},
+        {"form\ffeed and \x1b escape \x01\x07\x0b\x0e\x1f", std::nullopt, 0},
+        {"   ", std::nullopt, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page);
+        const AnalysisResult r = Analyse(c.page, {}, Shipped());
+        EXPECT_EQ(r.ok(), !c.code.has_value());
+        if (c.code) {
+            ASSERT_TRUE(r.error.has_value());
+            EXPECT_EQ(r.error->code, *c.code);
+            EXPECT_EQ(r.error->position, c.position);
+            EXPECT_TRUE(r.analysis.ranked.empty());
+        }
+    }
+}
+
+TEST(EngineRefusals, ControlCharactersSeparateWordsLikeBlanks) {
+    Options options;
+    options.count.minFrequency = 1;
+    const AnalysisResult blanks =
+        Analyse("<title>Apple pie</title>\r\n<b>Pear</b> tart  plum\r\n", options, Shipped());
+    // The scanner's own markers are control characters too: the page's must not act as one.
+    for (const Text page :
+         {"<title>Apple\fpie</title>\r\n<b>Pear</b>\x0btart\x1b\x0e plum\r\n",
+          "\x0e<title>Apple\x07pie</title>\r\n\x0c<b>Pear</b>\x11tart\x10 plum\r\n"}) {
+        SCOPED_TRACE(page);
+        const AnalysisResult controls = Analyse(page, options, Shipped());
+        ASSERT_TRUE(controls.ok());
+        ExpectSameWords(blanks.analysis, controls.analysis);
+    }
+}
+
+TEST(EngineLineEnds, AnyLineEndsGiveTheSameAnalysis) {
+    // Fragments that carry state across lines: tags, comments, scripts, a title over two lines.
+    const std::vector<Text> pool = {
+        "<title>Garden tools",
+        "and seeds</title>",
+        "<meta name=\"description\" content=\"Tools",
+        "for gardens\">",
+        "<b>spade</b> rake",
+        "<!-- hoe hoe",
+        "hoe -->",
+        "<script>var x =",
+        "1;</script> seeds",
+        "   trowel  ",
+        "",
+        "<table><tr><td>spade",
+        "</td></tr></table>",
+        "<i>compost</i>",
+        "\tmulch mulch",
+        "Spades and rakes; rakes",
+        "<h2>Seeds</h2>",
+        "caf&eacute; &amp; seeds",
+        "<div><span>rake",
+        "</span></div>",
+        "<p",
+        ">gloves gloves",
+        "SEEDS Seeds seeds",
+        "<font size=5>big",
+        "</font> spade",
+    };
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 150; ++round) {
+        std::vector<Text> lines;
+        const std::size_t count = 1 + random() % 30;
+        for (std::size_t i = 0; i < count; ++i) lines.push_back(pool[random() % pool.size()]);
+        Options options;
+        options.count.minFrequency = 1 + static_cast<int>(random() % 2);
+        options.count.lowerCase = random() % 2 == 0;
+        options.count.tableWeight = static_cast<int>(random() % 3);
+
+        const Text crlf = WithLineEnds(lines, {"\r\n"});
+        const AnalysisResult reference = Analyse(crlf, options, Shipped());
+        ASSERT_TRUE(reference.ok());
+        EXPECT_EQ(reference.analysis.page.lineEnds, LineEnds::kCrLf);
+        struct Variant {
+            Text page;
+            LineEnds ends;
+        };
+        const std::vector<Variant> variants = {
+            {WithLineEnds(lines, {"\n"}), LineEnds::kLf},
+            {WithLineEnds(lines, {"\r"}), LineEnds::kCr},
+            {WithLineEnds(lines, {"\n", "\r\n", "\r"}),
+             count >= 2 ? LineEnds::kMixed : LineEnds::kLf},
+            // No line end after the last line.
+            {crlf.substr(0, crlf.size() - 2), count > 1 ? LineEnds::kCrLf : LineEnds::kNone},
+        };
+        for (const Variant& v : variants) {
+            SCOPED_TRACE(::testing::Message() << "round " << round << ": " << v.page);
+            const AnalysisResult r = Analyse(v.page, options, Shipped());
+            ASSERT_TRUE(r.ok());
+            EXPECT_EQ(r.analysis.page.lineEnds, v.ends);
+            EXPECT_EQ(r.analysis.page.size, static_cast<std::int64_t>(v.page.size()));
+            ExpectSameWords(reference.analysis, r.analysis);
+        }
+    }
+}
+
+TEST(EngineLineEnds, ExamplePagesInEveryConventionMatchTheExpectedTags) {
+    const std::filesystem::path root(LUMORA_SOURCE_DIR);
+    int checked = 0;
+    for (const char* name : {"bakery", "hiking"}) {
+        const Text crlf = ReadFile((root / "examples" / (Text(name) + ".htm")).string());
+        Text expected =
+            ReadFile((root / "tests/data/expected" / (Text(name) + ".generate.txt")).string());
+        Text lf, cr;
+        for (std::size_t i = 0; i < crlf.size(); ++i) {
+            if (crlf[i] == '\r' && i + 1 < crlf.size() && crlf[i + 1] == '\n') {
+                lf += '\n';
+                cr += '\r';
+                ++i;
+            } else {
+                lf += crlf[i];
+                cr += crlf[i];
+            }
+        }
+        for (const Text& page : {crlf, lf, cr}) {
+            const AnalysisResult r = Analyse(page, {}, Shipped());
+            ASSERT_TRUE(r.ok());
+            Text box = r.analysis.tag.boxText;
+            for (std::size_t at; (at = box.find("\r\n")) != Text::npos;) box.replace(at, 2, "\n");
+            EXPECT_EQ(box + "\n", expected) << name;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 6);
+}
+
+// A page of many distinct words on one single line, for passes long enough to watch.
+Text OneLinePage(std::size_t bytes) {
+    Text page = "<title>Long page</title> ";
+    std::mt19937 random(7);
+    while (page.size() < bytes) {
+        for (int letters = 4 + static_cast<int>(random() % 5); letters > 0; --letters)
+            page += static_cast<Char>('a' + random() % 26);
+        page += ' ';
+    }
+    return page;
+}
+
+struct Watched {
+    AnalysisResult result;
+    std::vector<PassProgress> reports;
+    std::vector<std::chrono::steady_clock::time_point> times;
+};
+
+// Runs passes on longer and longer one-line pages until one is long enough to report at
+// least twice before it ends (or `stopAfter` reports have stopped it).
+Watched WatchLongPass(int stopAfter) {
+    for (std::size_t size = std::size_t{1} << 21;; size *= 2) {
+        const Text page = OneLinePage(size);
+        Watched w;
+        std::stop_source stop;
+        Options options;
+        options.count.minFrequency = 1;
+        w.result = Analyse(
+            page, options, Shipped(),
+            [&](const PassProgress& p) {
+                w.reports.push_back(p);
+                w.times.push_back(std::chrono::steady_clock::now());
+                if (static_cast<int>(w.reports.size()) == stopAfter)
+                    stop.request_stop();
+            },
+            stop.get_token());
+        if (w.result.analysis.stopped || w.reports.size() >= 3 || size >= (std::size_t{1} << 26))
+            return w;
+    }
+}
+
+TEST(EngineProgress, ReportsAdvanceWithinOneLineAFewTimesASecondAtMost) {
+    const Watched w = WatchLongPass(-1);
+    ASSERT_TRUE(w.result.ok());
+    ASSERT_FALSE(w.result.analysis.stopped);
+    ASSERT_GE(w.reports.size(), 3u);
+    const PassProgress& last = w.reports.back();
+    EXPECT_EQ(last.bytesDone, last.bytesTotal);
+    std::size_t newWords = 0;
+    for (std::size_t i = 0; i < w.reports.size(); ++i) {
+        const PassProgress& p = w.reports[i];
+        EXPECT_EQ(p.bytesTotal, w.result.analysis.page.size);
+        EXPECT_LE(p.bytesDone, p.bytesTotal);
+        newWords += p.newWords.size();
+        EXPECT_EQ(p.distinctWords, static_cast<std::int32_t>(newWords));
+        if (i > 0) {
+            EXPECT_GE(p.bytesDone, w.reports[i - 1].bytesDone);
+            if (i + 1 < w.reports.size()) {
+                EXPECT_GE(w.times[i] - w.times[i - 1], std::chrono::milliseconds(150));
+            }
+        }
+    }
+    // The page is one line: the reports before the last stood inside it.
+    EXPECT_GT(w.reports.front().bytesDone, 0);
+    EXPECT_LT(w.reports.front().bytesDone, last.bytesTotal);
+}
+
+TEST(EngineStop, AStoppedPassGivesTheWordsFoundSoFar) {
+    const Watched w = WatchLongPass(1);
+    ASSERT_TRUE(w.result.ok());
+    const Analysis& a = w.result.analysis;
+    ASSERT_TRUE(a.stopped);
+    EXPECT_TRUE(a.ranked.empty());
+    EXPECT_TRUE(a.tag.tag.empty());
+    EXPECT_EQ(static_cast<std::int32_t>(a.wordsFound.size()), a.wordsWhenStopped);
+    // Stopped within the line, soon after the report that asked for it.
+    ASSERT_EQ(w.reports.size(), 2u);
+    EXPECT_LT(w.reports.back().bytesDone, w.reports.back().bytesTotal);
+    std::vector<Text> reported = w.reports[0].newWords;
+    reported.insert(reported.end(), w.reports[1].newWords.begin(), w.reports[1].newWords.end());
+    EXPECT_EQ(reported, a.wordsFound);
+    EXPECT_GT(a.wordsWhenStopped, 0);
+
+    std::stop_source before;
+    before.request_stop();
+    const AnalysisResult r =
+        Analyse("<title>Apples</title>\r\n", {}, Shipped(), {}, before.get_token());
+    EXPECT_TRUE(r.analysis.stopped);
+    EXPECT_EQ(r.analysis.wordsWhenStopped, 0);
+}
+
+TEST(EngineThreads, TwoPagesAtOnceGiveWhatTheyGiveOneByOne) {
+    const std::filesystem::path root(LUMORA_SOURCE_DIR);
+    const Text bakery = ReadFile((root / "examples/bakery.htm").string());
+    const Text page = OneLinePage(std::size_t{1} << 18) + "\n" + bakery;
+    Options french;
+    french.count.language = Language::kFrench;
+    french.count.lowerCase = true;
+    const AnalysisResult alone1 = Analyse(page, {}, Shipped());
+    const AnalysisResult alone2 = Analyse(bakery, french, Shipped());
+    for (int round = 0; round < 3; ++round) {
+        AnalysisResult together1, together2;
+        std::thread first([&] { together1 = Analyse(page, {}, Shipped()); });
+        std::thread second([&] { together2 = Analyse(bakery, french, Shipped()); });
+        first.join();
+        second.join();
+        ExpectSameWords(alone1.analysis, together1.analysis);
+        ExpectSameWords(alone2.analysis, together2.analysis);
+    }
+}
+
+TEST(EngineComposeTag, NewTagOptionsGiveWhatAFreshPassGives) {
+    const std::filesystem::path root(LUMORA_SOURCE_DIR);
+    const Text page = ReadFile((root / "examples/bakery.htm").string());
+    const Options start;
+    const AnalysisResult first = Analyse(page, start, Shipped());
+    std::vector<TagOptions> variants(6);
+    variants[0].maxKeywords = 5;
+    variants[1].maxKeywords = std::nullopt;
+    variants[1].maxBytes = 80;
+    variants[2].maxBytes = 60;
+    variants[3].beginWith = "  Fresh bread, sourdough, ";
+    variants[4].spaceAfterComma = false;
+    variants[5].lowerCase = true;
+    variants[5].beginWith = "Family Bakery";
+    for (const TagOptions& tag : variants) {
+        Options options = start;
+        options.tag = tag;
+        const AnalysisResult fresh = Analyse(page, options, Shipped());
+        const MetaTag again = ComposeTag(first.analysis.ranked, tag, start.count);
+        EXPECT_EQ(again.tag, fresh.analysis.tag.tag);
+        EXPECT_EQ(again.boxText, fresh.analysis.tag.boxText);
+        EXPECT_EQ(again.keywords, fresh.analysis.tag.keywords);
+        EXPECT_EQ(again.characters, fresh.analysis.tag.characters);
+        EXPECT_EQ(again.beginWith, fresh.analysis.tag.beginWith);
+        EXPECT_NE(again.tag, first.analysis.tag.tag);
+    }
+}
+
+TEST(EngineComposeTag, CountsDescribeTheTag) {
+    Options options;
+    options.count.minFrequency = 1;
+    options.tag.beginWith = " fruit, ";
+    const AnalysisResult r = Analyse("<title>Apple pie</title>\r\n", options, Shipped());
+    EXPECT_EQ(r.analysis.tag.tag, "<META NAME=\"keywords\" CONTENT=\"fruit, Apple, pie\">");
+    EXPECT_EQ(r.analysis.tag.keywords, 3);
+    // The length as the summary line counts it: the tag up to the end of its last keyword.
+    EXPECT_EQ(r.analysis.tag.characters, static_cast<int>(r.analysis.tag.tag.size() - 2));
+    EXPECT_EQ(r.analysis.tag.beginWith, "fruit,");
+    EXPECT_NE(r.analysis.tag.boxText.find("Number of keywords in meta tag: 3"), Text::npos);
+
+    const AnalysisResult none = Analyse("<p>a b c</p>", options, Shipped());
+    EXPECT_TRUE(none.analysis.tag.tag.empty());
+    EXPECT_EQ(none.analysis.tag.keywords, 0);
+    EXPECT_EQ(none.analysis.tag.boxText, "No words with more than 2 letters occur at least once.");
+    EXPECT_EQ(WordList(none.analysis.ranked, options.count), none.analysis.tag.boxText);
+}
+
+TEST(EngineErrors, EveryCodeHasATitleAndAMessageThatNamesItsFile) {
+    for (int c = 0; c <= static_cast<int>(Error::Code::kInvalidName); ++c) {
+        SCOPED_TRACE(c);
+        Error e{static_cast<Error::Code>(c), "/pages/{detail} odd.htm", 12, "why"};
+        EXPECT_FALSE(e.Title().empty());
+        const Text message = e.Message();
+        EXPECT_EQ(message.find('{'), message.find("{detail} odd"));
+        const bool aboutAFile = e.code != Error::Code::kUnknownEncoding &&
+                                e.code != Error::Code::kStopped &&
+                                e.code != Error::Code::kBadOption;
+        EXPECT_EQ(message.find("/pages/{detail} odd.htm") != Text::npos, aboutAFile) << message;
+    }
+    EXPECT_EQ((Error{Error::Code::kNotText, "p.htm", 37, ""}.Message()),
+              "The input file p.htm contains a NUL byte at position 37. It does not appear to be "
+              "a text file and cannot be processed.");
+}
+
+}  // namespace
+}  // namespace lumora::engine
