@@ -39,13 +39,6 @@ TEST(WindowLayout, LargeUsesNineTenthsOfTheScreenAndBackCentres) {
     EXPECT_EQ(LayoutFor(false, {8100, 12000}, current).windowTop, 1950);
 }
 
-TEST(WindowLayout, DesignedHeightGivesTheDesignedOutputBox) {
-    const WindowLayout designed;
-    const WindowLayout layout = LayoutFor(false, {4725 + 2115 + 645 + 550, 9000}, designed);
-    EXPECT_EQ(layout.outputHeight, designed.outputHeight);
-    EXPECT_EQ(layout.frameTop, designed.frameTop);
-}
-
 TEST(Focus, GoesToTheNextSensibleButton) {
     struct Case {
         FocusState state;
