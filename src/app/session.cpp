@@ -7,6 +7,7 @@
 
 #include "files/file_checks.h"
 #include "files/line_reader.h"
+#include "files/page_file.h"
 #include "output/meta_tag.h"
 #include "scan/prepare.h"
 #include "words/consider.h"
@@ -378,11 +379,15 @@ void Session::GenerateOrList(bool makeTag) {
     if (passRunning_)
         return;  // the only button left enabled during a pass is Stop
     if (!wordTableValid_) {
-        const Text name(TrimBlanks(options_.inputFile));
-        SetInputFileText(name);
+        // The name is taken as given: blanks at either end are part of it.
+        const Text name = options_.inputFile;
         if (name.empty()) {
             Message(GetProgramText(text::tx::kNoInputFilePrompt),
                     GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
+            return;
+        }
+        if (const Text problem = files::NotRegularFileProblem(name); !problem.empty()) {
+            Message(problem, GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
             return;
         }
         if (!CheckInputFile(name))

@@ -66,7 +66,8 @@ long ReadTextNumber(TextView line, std::size_t& textStart) {
 std::int32_t ProgramTexts::Load(const Text& path) {
     languages_.clear();
     std::error_code error;
-    if (std::filesystem::is_directory(path, error))
+    // Only a regular file is opened: opening a FIFO or a device could block.
+    if (!std::filesystem::is_regular_file(path, error))
         return kCannotOpen;
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open())
