@@ -1,7 +1,4 @@
 // Loading and saving the options between runs.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -30,23 +27,8 @@ bool Session::LoadState() {
 }
 
 void Session::SaveState() {
-    // Written beside the old file and renamed over it, so a failure never leaves half a file.
-    const Text temp = stateFilePath_ + ".new";
-    const Text content = FormatState(options_);
-    Text error;
-    if (std::FILE* f = std::fopen(temp.c_str(), "wb")) {
-        const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-        const int savedErrno = errno;
-        if (std::fclose(f) != 0 || !written) {
-            error = std::strerror(written ? errno : savedErrno);
-        } else if (std::rename(temp.c_str(), stateFilePath_.c_str()) != 0) {
-            error = std::strerror(errno);
-        }
-        if (!error.empty())
-            std::remove(temp.c_str());
-    } else {
-        error = std::strerror(errno);
-    }
+    // Replaced in one step and made durable, so a failure never leaves half a file.
+    const Text error = SaveStateFile(stateFilePath_, options_);
     if (!error.empty()) {
         Message("Error when attempting to save the state: " + error, "Save state",
                 Icon::kExclamation);

@@ -1,9 +1,13 @@
 #include "app/state_file.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
+
+#include "files/page_file.h"
 
 namespace lumora::app {
 
@@ -100,6 +104,18 @@ Text FormatState(const Options& o) {
     number(o.spanWeightIndex);
     number(o.languageIndex);
     return text;
+}
+
+Text SaveStateFile(const Text& path, const Options& options, files::FileSystem& fs) {
+    files::FileInfo like;
+    if (Text error = fs.Stat(path, like); !error.empty())
+        return "Could not replace " + path + ": " + error;
+    if (like.kind == files::FileInfo::Kind::kMissing) {
+        like.owner = ::geteuid();
+        like.group = ::getegid();
+        like.mode = 0600;  // the user's own settings, recent page names included
+    }
+    return files::ReplaceFile(fs, path, FormatState(options), like, path);
 }
 
 std::optional<Options> ParseState(TextView content) {
