@@ -116,8 +116,7 @@ bool Session::LoadProgramTexts() {
     const std::int32_t result = texts_.Load(path);
     if (result >= 1)
         return true;
-    platform_.ShowMessage(text::ProgramTexts::LoadErrorMessage(result, path), "", Icon::kCritical,
-                          Buttons::kOk);
+    platform_.ShowMessage(texts_.ErrorMessage(path), "", Icon::kCritical, Buttons::kOk);
     return false;
 }
 
