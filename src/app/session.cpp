@@ -172,7 +172,7 @@ void Session::LoadAllCommonWordLists() {
 
 void Session::ReportCommonWordsUnavailable(int language) {
     const Text path = words::CommonWordFilePath(dataDir_, language);
-    Message(words::CommonWordsUnavailablePrompt(language, path),
+    Message(words::CommonWordsUnavailablePrompt(language, path, commonWords_.Problem(language)),
             words::kCommonWordsUnavailableTitle, Icon::kExclamation);
     if (options_.ignoreCommonWords) {
         options_.ignoreCommonWords = false;
