@@ -6,6 +6,7 @@
 #include "engine/page_file.h"
 #include "files/file_checks.h"
 #include "files/file_system.h"
+#include "files/page_file.h"
 #include "output/meta_tag.h"
 #include "words/consider.h"
 
@@ -50,8 +51,7 @@ bool Session::LoadProgramTexts() {
     const std::int32_t result = texts_.Load(path);
     if (result >= 1)
         return true;
-    platform_.ShowMessage(text::ProgramTexts::LoadErrorMessage(result, path), "", Icon::kCritical,
-                          Buttons::kOk);
+    platform_.ShowMessage(texts_.ErrorMessage(path), "", Icon::kCritical, Buttons::kOk);
     return false;
 }
 
@@ -107,7 +107,7 @@ void Session::LoadAllCommonWordLists() {
 
 void Session::ReportCommonWordsUnavailable(int language) {
     const Text path = words::CommonWordFilePath(dataDir_, language);
-    Message(words::CommonWordsUnavailablePrompt(language, path),
+    Message(words::CommonWordsUnavailablePrompt(language, path, commonWords_.Problem(language)),
             words::kCommonWordsUnavailableTitle, Icon::kExclamation);
     if (options_.ignoreCommonWords) {
         options_.ignoreCommonWords = false;
@@ -317,11 +317,18 @@ void Session::GenerateOrList(bool makeTag) {
         FocusNextAction();
         return;
     }
-    const Text name(TrimBlanks(options_.inputFile));
+    // The name is taken as given: blanks at either end are part of it.
+    const Text name = options_.inputFile;
     SetInputFileText(name);
     if (name.empty()) {
         Message(GetProgramText(text::tx::kNoInputFilePrompt), GetProgramText(text::tx::kErrorTitle),
                 Icon::kExclamation);
+        return;
+    }
+    // Looked at before anything else: a folder or a FIFO must not be opened or mistaken
+    // for a missing page.
+    if (const Text problem = files::NotRegularFileProblem(name); !problem.empty()) {
+        Message(problem, GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
         return;
     }
     if (!CheckInputFile(name))

@@ -3,6 +3,7 @@
 #include "app/session.h"
 #include "files/file_checks.h"
 #include "files/file_system.h"
+#include "files/page_file.h"
 #include "output/insert.h"
 #include "output/meta_tag.h"
 #include "scan/show_existing.h"
@@ -255,10 +256,14 @@ void Session::ClickCopyToClipboard() {
 }
 
 void Session::ClickShowExisting() {
-    const Text path(TrimBlanks(options_.inputFile));
-    SetInputFileText(path);
+    // The name is taken as given: blanks at either end are part of it.
+    const Text path = options_.inputFile;
     if (path.empty()) {
         Message("Input file not specified.", "Error", Icon::kExclamation);
+        return;
+    }
+    if (const Text problem = files::NotRegularFileProblem(path); !problem.empty()) {
+        Message(problem, "Error", Icon::kExclamation);
         return;
     }
     if (!files::FileExists(path)) {
@@ -269,7 +274,6 @@ void Session::ClickShowExisting() {
 }
 
 void Session::ClickInsert() {
-    SetInputFileText(Text(TrimBlanks(options_.inputFile)));
     if (options_.inputFile.empty()) {
         Message(GetProgramText(text::tx::kNoInputFilePrompt), GetProgramText(text::tx::kErrorTitle),
                 Icon::kExclamation);
@@ -299,8 +303,18 @@ void Session::InsertMetaTag() {
         Message("Input file not specified.", "Error", Icon::kExclamation);
         return;
     }
+    if (const Text problem = files::NotRegularFileProblem(path); !problem.empty()) {
+        Message(problem, "Not inserted", Icon::kExclamation);
+        return;
+    }
     if (!files::FileExists(path)) {
         Message("Input file not found.", "File not found", Icon::kExclamation);
+        return;
+    }
+    // Refused before the backup question: nothing is asked about a page that stays as it is.
+    files::FileInfo info;
+    if (const Text problem = files::CheckReplaceable(path, info); !problem.empty()) {
+        Message(problem, "Not inserted", Icon::kExclamation);
         return;
     }
     const std::optional<Text> backupPath = output::BackupPathFor(path);

@@ -19,6 +19,7 @@ bool Session::LoadState() {
 }
 
 void Session::SaveState() {
+    // Replaced in one step and made durable, so a failure never leaves half a file.
     const Text error = SaveStateFile(stateFilePath_, options_);
     if (!error.empty()) {
         Message("Error when attempting to save the state: " + error, "Save state",

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "output/meta_tag.h"
+#include "files/page_file.h"
 
 namespace lumora::app {
 
@@ -162,6 +165,18 @@ Text FormatState(const Options& o) {
     return text;
 }
 
+Text SaveStateFile(const Text& path, const Options& options, files::FileSystem& fs) {
+    files::FileInfo like;
+    if (Text error = fs.Stat(path, like); !error.empty())
+        return "Could not replace " + path + ": " + error;
+    if (like.kind == files::FileInfo::Kind::kMissing) {
+        like.owner = ::geteuid();
+        like.group = ::getegid();
+        like.mode = 0600;  // the user's own settings, recent page names included
+    }
+    return files::ReplaceFile(fs, path, FormatState(options), like, path);
+}
+
 std::optional<Options> ParseState(TextView content) {
     const std::vector<TextView> lines = SplitLines(content);
     if (lines.size() < kStateLines)
@@ -229,25 +244,5 @@ std::optional<Options> LoadStateFile(const Text& path) {
     return ParseState(StateTextAsUtf8(content));
 }
 
-Text SaveStateFile(const Text& path, const Options& options) {
-    // Written beside the old file and renamed over it, so a failure never leaves half a file.
-    const Text temp = path + ".new";
-    const Text content = FormatState(options);
-    Text error;
-    if (std::FILE* f = std::fopen(temp.c_str(), "wb")) {
-        const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-        const int savedErrno = errno;
-        if (std::fclose(f) != 0 || !written) {
-            error = std::strerror(written ? errno : savedErrno);
-        } else if (std::rename(temp.c_str(), path.c_str()) != 0) {
-            error = std::strerror(errno);
-        }
-        if (!error.empty())
-            std::remove(temp.c_str());
-    } else {
-        error = std::strerror(errno);
-    }
-    return error;
-}
 
 }  // namespace lumora::app

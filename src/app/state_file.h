@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/options.h"
+#include "files/file_system.h"
 #include "text/chars.h"
 
 namespace lumora::app {
@@ -23,7 +24,15 @@ Text FolderPath(const Text& fileName, const Text& folderName);
 // show one) is written as a blank, so that it cannot shift the lines that follow.
 Text FormatState(const Options& options);
 
-// The options of a state file's content, or nothing when it holds fewer than twenty lines.
+// Writes the state file at `path` in one step and durably (see files::ReplaceFile): a
+// crash or a full disk leaves the old file or the new one, never a part. An existing file
+// keeps its owner, group and mode; a new one is private to the user. Returns the message
+// naming the file, or empty.
+Text SaveStateFile(const Text& path, const Options& options,
+                   files::FileSystem& fs = files::RealFileSystem());
+
+// The options of a state file's content, or nothing when the content is damaged (too
+// short, a value of the wrong type, a list index outside its list).
 std::optional<Options> ParseState(TextView content);
 
 // The file's bytes as UTF-8: unchanged when they are valid UTF-8, else read as Latin-1.
@@ -32,8 +41,5 @@ Text StateTextAsUtf8(TextView bytes);
 // Reads the state file; nothing when it is missing, unreadable or too short.
 std::optional<Options> LoadStateFile(const Text& path);
 
-// Writes the state file in one step (never half a file); the system's description of
-// what went wrong, or an empty text on success.
-Text SaveStateFile(const Text& path, const Options& options);
 
 }  // namespace lumora::app

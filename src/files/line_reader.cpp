@@ -30,7 +30,8 @@ bool LineReader::Open(const Text& path) {
     scanned_ = 0;
 
     std::error_code ec;
-    if (path.empty() || std::filesystem::is_directory(path, ec))
+    // Only a regular file is opened: opening a FIFO or a device could block or act on it.
+    if (path.empty() || !std::filesystem::is_regular_file(path, ec))
         return false;
     file_ = std::fopen(path.c_str(), "rb");
     if (file_ == nullptr)

@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+#include "files/page_file.h"
+
 namespace lumora::output {
 
 namespace {
@@ -96,36 +98,6 @@ Rewrite RewritePage(TextView page, TextView tag, Text& out) {
     return tagWritten ? Rewrite::kDone : Rewrite::kNowhereToInsert;
 }
 
-Text FolderOf(const Text& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == kNone)
-        return ".";
-    return slash == 0 ? Text("/") : path.substr(0, slash);
-}
-
-// Puts `bytes` at `target` by way of a new file beside it, renamed over `target` only once
-// it is complete and durable, so `target` never holds a part of it. `modeFrom` lends the
-// permissions. The new file does not outlive a failure.
-Text ReplaceFile(files::FileSystem& fs, const Text& target, TextView bytes, const Text& modeFrom) {
-    const Text folder = FolderOf(target);
-    Text temp;
-    Text error = fs.CreateTemp(folder, temp);
-    if (!error.empty())
-        return error;
-    error = fs.Write(temp, bytes);
-    if (error.empty())
-        error = fs.Sync(temp);
-    if (error.empty())
-        error = fs.CopyMode(modeFrom, temp);
-    if (error.empty())
-        error = fs.Rename(temp, target);
-    if (!error.empty()) {
-        fs.Remove(temp);
-        return error;
-    }
-    return fs.SyncFolder(folder);
-}
-
 // A page reached through a symbolic link is replaced where it really lives, so that the
 // link stays a link.
 Text RealPageOf(const Text& path) {
@@ -154,9 +126,16 @@ InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
                             const std::optional<Text>& backupPath, files::FileSystem& fs) {
     using Kind = InsertOutcome::Kind;
     const Text page = RealPageOf(pagePath);
+    files::FileInfo info;
+    if (Text problem = files::CheckReplaceable(page, info, fs); !problem.empty()) {
+        // The message names the page as the user gave it, not where a link led.
+        if (page != pagePath && problem.starts_with(page))
+            problem.replace(0, page.size(), pagePath);
+        return {Kind::kRefused, std::move(problem)};
+    }
     Text oldBytes;
     if (Text error = fs.ReadAll(page, oldBytes); !error.empty())
-        return {Kind::kFailed, std::move(error)};
+        return {Kind::kFailed, pagePath + " could not be read: " + error};
 
     Text newBytes;
     switch (RewritePage(oldBytes, tag, newBytes)) {
@@ -170,10 +149,11 @@ InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
     // The backup is in place before the page changes, so a failure in between leaves the
     // old page and its copy, never a new page without the promised backup.
     if (backupPath) {
-        if (Text error = ReplaceFile(fs, *backupPath, oldBytes, page); !error.empty())
+        if (Text error = files::ReplaceFile(fs, *backupPath, oldBytes, info, *backupPath);
+            !error.empty())
             return {Kind::kFailed, std::move(error)};
     }
-    if (Text error = ReplaceFile(fs, page, newBytes, page); !error.empty())
+    if (Text error = files::ReplaceFile(fs, page, newBytes, info, pagePath); !error.empty())
         return {Kind::kFailed, std::move(error)};
     return {Kind::kInserted, {}};
 }
@@ -193,6 +173,8 @@ InsertMessage MessageFor(const InsertOutcome& outcome) {
                 "Meta tag not inserted because the page has neither a keywords meta tag\r\n"
                 "nor a </head> tag before which it could go.",
                 "Not inserted"};
+        case InsertOutcome::Kind::kRefused:
+            return {outcome.error, "Not inserted"};
         case InsertOutcome::Kind::kFailed:
             break;
     }

@@ -16,16 +16,20 @@ namespace lumora::output {
 std::optional<Text> BackupPathFor(TextView path);
 
 struct InsertOutcome {
-    enum class Kind { kInserted, kTagNotClosed, kNowhereToInsert, kFailed };
+    enum class Kind { kInserted, kTagNotClosed, kNowhereToInsert, kRefused, kFailed };
     Kind kind;
-    Text error;  // the failure's description for kFailed
+    // For kRefused (the page may not be replaced: missing, not a regular file, read-only,
+    // hard links) and kFailed: the message, naming the file.
+    Text error;
 };
 
 // Writes `tag` into the page: every keywords meta tag closed on its line before </head>
 // is replaced by it, otherwise it goes, followed by an empty line, before </head>. The
 // page is rewritten with CR LF line ends, empty lines before </head> dropped and every
-// byte otherwise unchanged. Nothing on disk changes unless the new page is complete. With
-// `backupPath`, that file ends up holding exactly the page as it was.
+// byte otherwise unchanged. The page is replaced as files::ReplaceFile does it, keeping its
+// owner, group and mode; a page reached through a symbolic link is replaced where it lives.
+// With `backupPath`, that file is written the same way first and ends up holding exactly
+// the page as it was. Nothing is written for a refused page.
 InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
                             const std::optional<Text>& backupPath, files::FileSystem& fs);
 

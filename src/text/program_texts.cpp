@@ -1,5 +1,6 @@
 #include "text/program_texts.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,8 @@ constexpr std::int32_t kCannotOpen = -1;
 constexpr std::int32_t kTooManyLanguages = -3;
 constexpr std::int32_t kEmptyFile = -6;
 constexpr std::int32_t kReadError = -7;
+constexpr std::int32_t kNeededTextMissing = -10;
+constexpr std::int32_t kControlCharacter = -11;
 constexpr std::int32_t kMissingBase = 500;
 constexpr std::int32_t kTooLongBase = 1000;
 constexpr std::int32_t kDuplicateBase = 1500;
@@ -63,24 +66,48 @@ long ReadTextNumber(TextView line, std::size_t& textStart) {
 
 }  // namespace
 
+std::int32_t ProgramTexts::Fail(std::int32_t result, std::int64_t line) {
+    languages_.clear();
+    lastResult_ = result;
+    problemLine_ = line;
+    return result;
+}
+
 std::int32_t ProgramTexts::Load(const Text& path) {
     languages_.clear();
     std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        return kCannotOpen;
+    // Only a regular file is opened: opening a FIFO or a device could block.
+    if (!std::filesystem::is_regular_file(path, error))
+        return Fail(kCannotOpen, 0);
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open())
-        return kCannotOpen;
+        return Fail(kCannotOpen, 0);
     Text content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     if (file.bad())
-        return kReadError;
-    return LoadFromContent(content);
+        return Fail(kReadError, 0);
+    const std::int32_t count = LoadFromContent(content);
+    if (count <= 0)
+        return count;
+    // A file cut short at the end of a line parses cleanly; what it lost shows here.
+    for (const int n : tx::kNeeded) {
+        if (Get(n).empty()) {
+            const std::int64_t lines =
+                static_cast<std::int64_t>(std::count(content.begin(), content.end(), '\n')) +
+                (content.back() == '\n' ? 0 : 1);
+            problemDetail_ = n;
+            return Fail(kNeededTextMissing, lines);
+        }
+    }
+    return count;
 }
 
 std::int32_t ProgramTexts::LoadFromContent(TextView content) {
     languages_.clear();
+    lastResult_ = 0;
+    problemLine_ = 0;
+    problemDetail_ = 0;
     if (content.empty())
-        return kEmptyFile;
+        return Fail(kEmptyFile, 0);
     if (StartsWith(content, kByteOrderMark))
         content.remove_prefix(kByteOrderMark.size());
 
@@ -97,13 +124,21 @@ std::int32_t ProgramTexts::LoadFromContent(TextView content) {
         ++lineNumber;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
+        // Text is never made of control characters: one means the file is damaged (or is
+        // not this file at all).
+        for (const Char c : line) {
+            if (Code(c) < 32 && c != '\t') {
+                problemDetail_ = static_cast<int>(Code(c));
+                return Fail(kControlCharacter, lineNumber);
+            }
+        }
 
         if (line.empty() || line.front() == '#')
             continue;
         if (IsLanguageHeader(line)) {
             languages.emplace_back();
             if (languages.size() > static_cast<std::size_t>(kMaxTextLanguages)) {
-                return kTooManyLanguages;
+                return Fail(kTooManyLanguages, lineNumber);
             }
             continue;
         }
@@ -111,18 +146,18 @@ std::int32_t ProgramTexts::LoadFromContent(TextView content) {
         const long number = ReadTextNumber(line, textStart);
         const TextView textPart = number > 0 ? line.substr(textStart) : TextView();
         if (textPart.empty())
-            return LineError(kMissingBase, lineNumber);
+            return Fail(LineError(kMissingBase, lineNumber), lineNumber);
         if (textPart.size() > kMaxProgramTextLength)
-            return LineError(kTooLongBase, lineNumber);
+            return Fail(LineError(kTooLongBase, lineNumber), lineNumber);
         if (languages.empty())
             languages.emplace_back();  // texts before any header form the first language
         if (!languages.back().emplace(static_cast<int>(number), Text(textPart)).second) {
-            return LineError(kDuplicateBase, lineNumber);
+            return Fail(LineError(kDuplicateBase, lineNumber), lineNumber);
         }
         ++count;
     }
     if (count == 0)
-        return kNothingRead;
+        return Fail(kNothingRead, 0);
     languages_ = std::move(languages);
     return count;
 }
@@ -137,39 +172,65 @@ Text ProgramTexts::Get(int n, int language) const {
     return found->second.substr(0, kMaxProgramTextLength);
 }
 
+Text ProgramTexts::ErrorMessage(TextView path) const {
+    if (languages_.size() > 0 || lastResult_ > 0)
+        return {};
+    const Text file(path);
+    switch (lastResult_) {
+        case kNeededTextMissing:
+            return file + " lacks text " + std::to_string(problemDetail_) +
+                   ", which the program needs: the file is damaged or cut short (it ends at "
+                   "line " +
+                   std::to_string(problemLine_) + ").";
+        case kControlCharacter:
+            return "Damaged text at line " + std::to_string(problemLine_) + " of " + file +
+                   ": it holds the control character " + std::to_string(problemDetail_) + ".";
+        case kTooManyLanguages:
+            return "Too much program text: line " + std::to_string(problemLine_) + " of " + file +
+                   " starts a seventh language.";
+        default:
+            return LoadErrorMessage(lastResult_, path);
+    }
+}
+
 Text ProgramTexts::LoadErrorMessage(std::int32_t result, TextView path) {
     const std::int64_t r = result;
     if (r > 0)
         return {};
+    const Text file(path);
+    auto named = [&file](const char* message) { return message + Text("\r\n") + file; };
     switch (r) {
         case 0:
-            return "No program text was read.";
+            return named("No program text was read.");
         case -1:
-            return "Cannot open file containing program text.\r\n" + Text(path);
+            return named("Cannot open file containing program text.");
         case -2:
-            return "Particular memory allocation error.";
+            return named("Particular memory allocation error.");
         case -3:
-            return "Too much program text.";
+            return named("Too much program text.");
         case -4:
-            return "Text not recovered.";
+            return named("Text not recovered.");
         case -6:
-            return "File is empty.";
+            return named("File is empty.");
         case -7:
-            return "Error reading file.";
+            return named("Error reading file.");
         case -8:
-            return "General memory allocation error.";
+            return named("General memory allocation error.");
         default:
             break;
     }
     if (r >= -kMissingBase)
-        return "Error " + std::to_string(r);
+        return named(("Error " + std::to_string(r)).c_str());
     if (r >= -kTooLongBase) {
-        return "Missing string at line " + std::to_string(-(r + kMissingBase)) + ".";
+        return "Missing string at line " + std::to_string(-(r + kMissingBase)) + " of " + file +
+               ".";
     }
     if (r >= -kDuplicateBase) {
-        return "String too long at line " + std::to_string(-(r + kTooLongBase)) + ".";
+        return "String too long at line " + std::to_string(-(r + kTooLongBase)) + " of " + file +
+               ".";
     }
-    return "Duplicate in program text at line " + std::to_string(-(r + kDuplicateBase)) + ".";
+    return "Duplicate in program text at line " + std::to_string(-(r + kDuplicateBase)) + " of " +
+           file + ".";
 }
 
 Text VersionText(int major, int minor) {

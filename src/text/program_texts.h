@@ -25,22 +25,36 @@ inline constexpr std::size_t kMaxProgramTextLength = 1024;
 class ProgramTexts {
   public:
     // Loads the file. Returns the number of texts read (> 0) on success, otherwise:
-    //   0 nothing read, -1 cannot open, -3 too much text (more than six languages),
-    //   -6 empty file, -7 read error, -(500 + n) missing string at line n,
-    //   -(1000 + n) string too long at line n, -(1500 + n) duplicate at line n.
+    //   0 nothing read, -1 cannot open (or not a regular file), -3 too much text (more
+    //   than six languages), -6 empty file, -7 read error, -10 a text the program needs
+    //   (tx::kNeeded) is missing from the first language, as in a file cut short, -11 a
+    //   control character other than tab at line n (see ErrorMessage), -(500 + n) missing
+    //   string at line n, -(1000 + n) string too long at line n, -(1500 + n) duplicate at
+    //   line n.
     std::int32_t Load(const Text& path);
 
-    // Parses the file's content (for tests); same results as Load.
+    // Parses the file's content; the same results as Load, except that the texts the
+    // program needs are not required (-10 never comes from here).
     std::int32_t LoadFromContent(TextView content);
 
     // Text n of language `language` (0..5), empty when missing; at most 1024 characters.
     Text Get(int n, int language = 0) const;
 
-    // The message shown when Load returns `result` (the path is used by -1).
+    // The message for the last failed load, naming the file and, where one is to blame,
+    // the line; empty after a successful load.
+    Text ErrorMessage(TextView path) const;
+
+    // The message for a load result alone, naming the file (without the details that
+    // only ErrorMessage knows).
     static Text LoadErrorMessage(std::int32_t result, TextView path);
 
   private:
+    std::int32_t Fail(std::int32_t result, std::int64_t line);
+
     std::vector<std::map<int, Text>> languages_;
+    std::int32_t lastResult_ = 0;
+    std::int64_t problemLine_ = 0;  // the line a failure is about, 0 when none
+    int problemDetail_ = 0;         // the missing text's number, or the control character
 };
 
 // Numbers of the texts the program uses.
@@ -62,6 +76,13 @@ inline constexpr int kControlCharSecondLine = 25;
 inline constexpr int kControlCharTitle = 26;
 inline constexpr int kDataFolderName = 310;
 inline constexpr int kMakerAddress = 315;
+// The texts without which the program cannot speak; a file lacking one is damaged.
+inline constexpr int kNeeded[] = {kProductName,       kWrongExtensionPrompt,  kWrongExtensionTitle,
+                                  kFileMissingPrompt, kFileNotFoundTitle,     kNoInputFilePrompt,
+                                  kErrorTitle,        kFileNotFoundPrompt,    kManualAddress,
+                                  kZeroLengthTitle,   kZeroLengthPrompt,      kUnreadablePrompt,
+                                  kControlCharPrompt, kControlCharSecondLine, kControlCharTitle,
+                                  kDataFolderName,    kMakerAddress};
 }  // namespace tx
 
 // The version text of the caption: major "." minor "7" (1.0 gives "1.07").

@@ -1,9 +1,10 @@
 #include "words/common_words.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 
 #include "files/file_checks.h"
+#include "files/page_file.h"
 #include "text/text_hash.h"
 
 namespace lumora::words {
@@ -27,12 +28,8 @@ class WordCutter {
     WordCutter(std::vector<Text>& words, bool digitsContinue)
         : words_(words), digitsContinue_(digitsContinue) {}
 
-    bool Full() const { return words_.size() >= static_cast<std::size_t>(kMaxCommonWords); }
-
     void Feed(TextView text) {
         for (Char c : text) {
-            if (Full())
-                return;
             if (inWord_ && (IsLetter(c) || (digitsContinue_ && IsDigit(c)))) {
                 current_.push_back(ToLower(c));
             } else if (inWord_) {
@@ -45,7 +42,7 @@ class WordCutter {
     }
 
     void EndWord() {
-        if (inWord_ && !Full())
+        if (inWord_)
             words_.push_back(current_);
         inWord_ = false;
         current_.clear();
@@ -77,43 +74,86 @@ Text CommonWordFilePath(TextView folder, int language) {
     return path;
 }
 
+namespace {
+
+// The line-end type of a list's bytes, or 0 with `problem` set at the first control
+// character other than tab, LF and CR.
+int ExamineListBytes(TextView bytes, Text& problem) {
+    bool lf = false;
+    bool cr = false;
+    std::int64_t line = 1;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned b = Code(bytes[i]);
+        if (b >= 32 || b == '\t')
+            continue;
+        if (b == '\n') {
+            lf = true;
+            if (i == 0 || bytes[i - 1] != '\r')
+                ++line;
+        } else if (b == '\r') {
+            cr = true;
+            ++line;
+        } else {
+            problem = "line " + std::to_string(line) + " holds the control character " +
+                      std::to_string(b);
+            return 0;
+        }
+    }
+    if (lf && !cr)
+        return 2;
+    if (cr && !lf)
+        return 3;
+    return 1;
+}
+
+}  // namespace
+
 CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path) {
     LoadResult result;
     if (!ValidLanguage(language))
         return result;
-    std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
+    const auto index = static_cast<std::size_t>(language);
+    std::vector<Text>& list = lists_[index];
+    Text& problem = problems_[index];
     list.clear();
-    slots_[static_cast<std::size_t>(language)].clear();
+    slots_[index].clear();
+    problem.clear();
 
-    result.fileType = files::CheckTextFile(path, kCommonWordCheckChars);
+    files::FileInfo info;
+    files::RealFileSystem().Stat(path, info);
+    if (info.kind == files::FileInfo::Kind::kMissing) {
+        result.fileType = -1;
+        return result;
+    }
+    Text bytes;
+    if (Text error = files::ReadPage(path, bytes); !error.empty()) {
+        result.fileType = -3;
+        problem = std::move(error);
+        return result;
+    }
+    if (bytes.empty()) {
+        result.fileType = -2;
+        problem = "the file is empty";
+        return result;
+    }
+    result.fileType = ExamineListBytes(bytes, problem);
     if (result.fileType < 1)
         return result;
 
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return result;
     WordCutter cutter(list, DigitsContinueWords(language));
-    std::array<Char, 16384> piece{};
-    bool failed = false;
-    while (!cutter.Full()) {
-        const std::size_t got = std::fread(piece.data(), 1, piece.size(), file);
-        cutter.Feed(TextView(piece.data(), got));
-        if (got < piece.size()) {
-            failed = std::ferror(file) != 0;
-            break;
-        }
-    }
-    std::fclose(file);
-    if (failed) {
-        // A list that could only be read in part is not used at all.
-        list.clear();
-        return result;
-    }
+    cutter.Feed(bytes);
     cutter.EndWord();
     SortList(list);
     Index(language);
     result.available = !list.empty();
+    if (!result.available)
+        problem = "the file holds no words";
     return result;
+}
+
+const Text& CommonWordLists::Problem(int language) const {
+    static const Text kNone;
+    return ValidLanguage(language) ? problems_[static_cast<std::size_t>(language)] : kNone;
 }
 
 void CommonWordLists::SetFromLines(int language, const std::vector<Text>& lines) {
@@ -183,7 +223,7 @@ const std::vector<Text>& CommonWordLists::Words(int language) const {
     return lists_[static_cast<std::size_t>(language)];
 }
 
-Text CommonWordsUnavailablePrompt(int language, TextView path) {
+Text CommonWordsUnavailablePrompt(int language, TextView path, TextView reason) {
     Text name;
     if (language == kNumLanguages - 1) {
         name = "another language";
@@ -192,6 +232,10 @@ Text CommonWordsUnavailablePrompt(int language, TextView path) {
     }
     Text prompt = "Common words in " + name + " could not be read from file\r\n";
     prompt += path;
+    if (!reason.empty()) {
+        prompt += "\r\n";
+        prompt += reason;
+    }
     return prompt;
 }
 

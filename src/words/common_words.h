@@ -13,8 +13,6 @@ namespace lumora::words {
 inline constexpr int kNumLanguages = 7;
 inline constexpr int kGermanIndex = 2;
 inline constexpr int kFrenchIndex = 1;
-inline constexpr int kMaxCommonWords = 500;
-inline constexpr std::int32_t kCommonWordCheckChars = 16384;
 
 // Page languages in the order of the language drop-down.
 inline constexpr std::array<const char*, kNumLanguages> kLanguageNames = {
@@ -27,17 +25,22 @@ Text CommonWordFilePath(TextView folder, int language);
 
 class CommonWordLists {
   public:
-    // Result of loading one file: the line-ending type found by the text-file check
-    // (1 ordinary, 2 LF only, 3 CR only; below 1 the file was missing, empty, unreadable
-    // or held a control character, and the list is unavailable).
+    // Result of loading one file: the line-ending type of the whole file (1 ordinary,
+    // 2 LF only, 3 CR only; -1 missing, -2 empty, -3 unreadable, 0 a control character
+    // other than tab, LF and CR: below 1 the list is unavailable).
     struct LoadResult {
         int fileType = 0;
         bool available = false;
     };
 
-    // Reads one file into the list of `language` (0..6). The French list lets digits
-    // continue a word.
+    // Reads one file, whole whatever its length, into the list of `language` (0..6). The
+    // French list lets digits continue a word.
     LoadResult Load(int language, const Text& path);
+
+    // Why the last Load of `language` gave no list, naming the line where one is to blame
+    // ("line 12 holds the control character 0"); empty when the file was simply missing
+    // or the list loaded.
+    const Text& Problem(int language) const;
 
     // Parses the lines of a list the way a file's lines are parsed (for tests and for
     // lists that do not come from a file).
@@ -45,7 +48,7 @@ class CommonWordLists {
 
     bool Available(int language) const;
     bool IsCommonWord(TextView word, int language) const;
-    // The sorted words of a list (at most 500).
+    // The sorted words of a list.
     const std::vector<Text>& Words(int language) const;
 
   private:
@@ -56,10 +59,12 @@ class CommonWordLists {
 
     std::array<std::vector<Text>, kNumLanguages> lists_;
     std::array<std::vector<int>, kNumLanguages> slots_;
+    std::array<Text, kNumLanguages> problems_;
 };
 
-// "Common words in <name> could not be read from file" CR LF <path>
-Text CommonWordsUnavailablePrompt(int language, TextView path);
+// "Common words in <name> could not be read from file" CR LF <path>, then CR LF and
+// `reason` when there is one.
+Text CommonWordsUnavailablePrompt(int language, TextView path, TextView reason = {});
 inline constexpr const char* kCommonWordsUnavailableTitle = "Common words not available";
 
 // Normalises the text of the "Ignore these words:" box when it loses the focus: returns

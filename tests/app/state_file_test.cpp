@@ -3,9 +3,13 @@
 #include "app/state_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "app/session.h"
 #include "support/fake_platform.h"
+#include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
 namespace lumora::app {
@@ -171,6 +175,51 @@ TEST(StateFile, OnlyAFileTooShortIsRefusedAsAWhole) {
     EXPECT_EQ(ParseState(lfOnly), ParseState(good));
 }
 
+unsigned ModeOf(const Text& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+// The state file is replaced like a page: made durable before it takes the old one's
+// place, whole or not at all, with no temporary file left after a failure at any call.
+TEST(StateFile, SavingIsDurableAndWholeOrNothing) {
+    using testing::FaultyFileSystem;
+    TempDir dir;
+    const Text path = dir.File("lmr.usr");
+    Options before;
+    before.inputFile = "/site/old.htm";
+    Options after;
+    after.inputFile = "/site/new.htm";
+
+    // A new file is private; an existing one keeps its mode.
+    ASSERT_EQ(SaveStateFile(path, before), "");
+    EXPECT_EQ(ModeOf(path), 0600u);
+    ::chmod(path.c_str(), 0640);
+    FaultyFileSystem watched(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnce, 0);
+    ASSERT_EQ(SaveStateFile(path, after, watched), "");
+    EXPECT_EQ(ReadFile(path), FormatState(after));
+    EXPECT_EQ(ModeOf(path), 0640u);
+    EXPECT_NE(watched.log.find("Sync Link Close Rename SyncFolder"), std::string::npos)
+        << watched.log;
+
+    for (int n = 1; n <= watched.calls; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_EQ(SaveStateFile(path, before), "");
+        FaultyFileSystem fs(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnce, n);
+        const Text error = SaveStateFile(path, after, fs);
+        const Text now = ReadFile(path);
+        EXPECT_TRUE(now == FormatState(before) || now == FormatState(after));
+        if (!error.empty()) {
+            EXPECT_NE(error.find(path), std::string::npos) << error;
+        }
+        std::size_t names = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
+            ++names;
+        EXPECT_EQ(names, 1u);
+    }
+}
+
 TEST(StateFile, FolderPathFollowsXdgConfigHomeAndCreatesTheFolder) {
     TempDir dir;
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
@@ -255,7 +304,8 @@ TEST_F(SessionStateTest, SaveFailureIsReported) {
     session.SaveState();
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].prompt,
-              "Error when attempting to save the state: No such file or directory");
+              "Error when attempting to save the state: Could not replace " +
+                  dir.File("no/such/folder/lmr.usr") + ": No such file or directory");
     EXPECT_EQ(platform.messages[0].title, "Save state");
 }
 

@@ -1,10 +1,12 @@
 // The command-line tool run in-process: exact stdout, stderr and exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
 
 #include "cli_app.h"
+#include "support/subprocess.h"
 #include "support/temp_dir.h"
 
 namespace lumora::cli {
@@ -194,6 +196,56 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
         EXPECT_EQ(run.out, message);
         EXPECT_EQ(ReadFile(dir.File("p.htm")), content);
     }
+}
+
+// Every command looks at the page before opening it: a FIFO (which would block a read), a
+// folder or a device is refused by name; insert also refuses a read-only page. The name is
+// used exactly as given.
+TEST(Cli, PagesThatCannotBeUsedAreRefusedByName) {
+    TempDir dir;
+    const std::string content = "<title>Plum jam</title>\r\n</head>\r\nPlum jam\r\n";
+    const std::string fifo = dir.File("fifo.htm");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string folder = dir.File("folder.htm");
+    std::filesystem::create_directory(folder);
+    const std::string readOnly = dir.Write("read-only.htm", content);
+    ::chmod(readOnly.c_str(), 0444);
+    const std::string blank = dir.Write("blank.htm ", content);
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;  // on stdout or stderr
+    };
+    std::vector<Case> cases = {
+        {{"insert", "--no-backup", readOnly}, 1, readOnly + " is read-only\n"},
+        {{"insert", "--backup", readOnly}, 1, readOnly + " is read-only\n"},
+        {{"generate", blank}, 0, "<META NAME=\"keywords\" CONTENT=\"Plum, jam\">\n"},
+        {{"show", blank}, 0, "TITLE: Plum jam\n\n"},
+    };
+    for (const char* command : {"generate", "list", "show", "insert"}) {
+        for (const std::string& path : {fifo, folder, std::string("/dev/null")}) {
+            cases.push_back({{command, path}, 1, "Error: " + path + " is not a regular file\n"});
+        }
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        const auto status = lumora::testing::RunInChild(
+            [&] {
+                const RunResult run = RunTool(c.args);
+                const std::string& shown = c.status == 0 || run.err.empty() ? run.out : run.err;
+                if (run.status == c.status && shown.rfind(c.message, 0) == 0)
+                    return 0;
+                std::fprintf(stderr, "status %d\nout: %s\nerr: %s\n", run.status, run.out.c_str(),
+                             run.err.c_str());
+                return 1;
+            },
+            std::chrono::seconds(10));
+        ASSERT_TRUE(status.has_value()) << "the command blocked";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    }
+    EXPECT_EQ(ReadFile(readOnly), content);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("read-only.bak.htm")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("blank.htm")));
 }
 
 TEST(Cli, HelpAndVersion) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/temp_dir.h"
 
 namespace lumora::text {
@@ -48,22 +50,87 @@ TEST(ProgramTexts, GetByNumberAndLanguage) {
     EXPECT_EQ(texts.Load(dir.Path()), -1);
 }
 
-TEST(ProgramTexts, LoadErrorMessagesAndVersion) {
+TEST(ProgramTexts, LoadErrorMessagesNameTheFileAndVersion) {
+    const Text file = "C:\\Lumora\\lmr_text.dat";
     const std::pair<std::int32_t, Text> cases[] = {
-        {0, "No program text was read."},
-        {-1, "Cannot open file containing program text.\r\nC:\\Lumora\\lmr_text.dat"},
-        {-3, "Too much program text."},
-        {-5, "Error -5"},
-        {-500, "Error -500"},
-        {-1000, "Missing string at line 500."},
-        {-1250, "String too long at line 250."},
-        {-1501, "Duplicate in program text at line 1."},
+        {0, "No program text was read.\r\n" + file},
+        {-1, "Cannot open file containing program text.\r\n" + file},
+        {-3, "Too much program text.\r\n" + file},
+        {-5, "Error -5\r\n" + file},
+        {-500, "Error -500\r\n" + file},
+        {-1000, "Missing string at line 500 of " + file + "."},
+        {-1250, "String too long at line 250 of " + file + "."},
+        {-1501, "Duplicate in program text at line 1 of " + file + "."},
     };
     for (const auto& [result, message] : cases) {
-        EXPECT_EQ(ProgramTexts::LoadErrorMessage(result, "C:\\Lumora\\lmr_text.dat"), message);
+        EXPECT_EQ(ProgramTexts::LoadErrorMessage(result, file), message);
     }
     EXPECT_EQ(VersionText(1, 0), "1.07");
     EXPECT_EQ(VersionText(5, 5), "5.57");
+}
+
+// Damaged copies of the shipped file: each fails to load with a message that names the
+// file and the line to look at.
+TEST(ProgramTexts, DamagedFilesAreReportedByFileAndLine) {
+    const Text shipped = testing::ReadFile(Text(LUMORA_SOURCE_DIR) + "/data/lmr_text.dat");
+    const std::size_t last = shipped.rfind("315=");
+    ASSERT_NE(last, Text::npos);
+    const std::size_t cut = shipped.find("\n21=") + 1;  // the file cut after a whole line
+    const std::int64_t cutLines = std::count(shipped.begin(), shipped.begin() + cut, '\n');
+    const std::int64_t allLines = std::count(shipped.begin(), shipped.end(), '\n');
+    Text withNul = shipped;
+    withNul.insert(shipped.find("\n9=") + 3, 1, '\0');
+    const std::int64_t nulLine =
+        std::count(shipped.begin(), shipped.begin() + shipped.find("\n9="), '\n') + 2;
+    testing::TempDir dir;
+    const Text path = dir.File("lmr_text.dat");
+    const struct {
+        const char* name;
+        Text content;
+        std::int32_t result;
+        Text message;
+    } cases[] = {
+        {"cut after a whole line", shipped.substr(0, cut), -10,
+         path +
+             " lacks text 21, which the program needs: the file is damaged or cut short (it "
+             "ends at line " +
+             std::to_string(cutLines) + ")."},
+        {"last text lost", shipped.substr(0, last), -10,
+         path +
+             " lacks text 315, which the program needs: the file is damaged or cut short (it "
+             "ends at line " +
+             std::to_string(allLines - 1) + ")."},
+        {"a zero byte in a text", withNul, -11,
+         "Damaged text at line " + std::to_string(nulLine) + " of " + path +
+             ": it holds the control character 0."},
+        {"binary",
+         Text("\x7f"
+              "ELF\x02\x01\x01",
+              7),
+         -11, "Damaged text at line 1 of " + path + ": it holds the control character 2."},
+        {"line ends of another system", "1=a\r2=b\r", -11,
+         "Damaged text at line 1 of " + path + ": it holds the control character 13."},
+        {"a line that is no text", "1=a\r\ngarbage\r\n", -502,
+         "Missing string at line 2 of " + path + "."},
+        {"duplicate", "1=a\n1=a\n", -1502, "Duplicate in program text at line 2 of " + path + "."},
+        {"seven languages",
+         "@language a\n@language b\n@language c\n@language d\n@language "
+         "e\n@language f\n@language g\n",
+         -3, "Too much program text: line 7 of " + path + " starts a seventh language."},
+        {"empty", "", -6, "File is empty.\r\n" + path},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramTexts texts;
+        dir.Write("lmr_text.dat", c.content);
+        EXPECT_EQ(texts.Load(path), c.result);
+        EXPECT_EQ(texts.ErrorMessage(path), c.message);
+        EXPECT_EQ(texts.Get(1), "");
+    }
+    ProgramTexts texts;
+    dir.Write("lmr_text.dat", shipped);
+    EXPECT_GT(texts.Load(path), 0);
+    EXPECT_EQ(texts.ErrorMessage(path), "");
 }
 
 TEST(ProgramTexts, ShippedFileHoldsEveryText) {

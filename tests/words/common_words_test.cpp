@@ -46,46 +46,65 @@ TEST(CommonWordsTest, LookupFindsExactlyTheListedWords) {
     EXPECT_FALSE(lists.IsCommonWord("with", kFrench));
 }
 
-TEST(CommonWordsTest, LoadsFirstFiveHundredWordsOfAFile) {
+// A list is read whole, however long: every word of a 6000-word file (far more than
+// 16384 characters) is in the list.
+TEST(CommonWordsTest, LoadsEveryWordOfALongFile) {
     Words words;
     Text content;
-    for (int n = 599; n >= 0; --n) {  // distinct words, written in descending order
-        words.push_back({static_cast<Char>('a' + n / 26 / 26), static_cast<Char>('a' + n / 26 % 26),
-                         static_cast<Char>('a' + n % 26), 'x'});
+    for (int n = 5999; n >= 0; --n) {  // distinct words, written in descending order
+        words.push_back({static_cast<Char>('a' + n / 26 / 26 / 26 % 26),
+                         static_cast<Char>('a' + n / 26 / 26 % 26),
+                         static_cast<Char>('a' + n / 26 % 26), static_cast<Char>('a' + n % 26)});
         content += words.back() + (n % 3 == 0 ? "\n" : ", ");
     }
+    ASSERT_GT(content.size(), 16384u * 2);
     TempDir dir;
     CommonWordLists lists;
     const auto result = lists.Load(kEnglish, dir.Write("cmwds_en.txt", content));
     EXPECT_EQ(result.fileType, 2);
     EXPECT_TRUE(result.available);
-    Words first(words.begin(), words.begin() + 500);
-    std::sort(first.begin(), first.end());
-    EXPECT_EQ(lists.Words(kEnglish), first);
+    std::sort(words.begin(), words.end());
+    EXPECT_EQ(lists.Words(kEnglish), words);
+    EXPECT_TRUE(lists.IsCommonWord(words.back(), kEnglish));
+    EXPECT_EQ(lists.Problem(kEnglish), "");
 }
 
-TEST(CommonWordsTest, LoadResults) {
+TEST(CommonWordsTest, LoadResultsAndWhyAListIsMissing) {
+    const Text late = Text(20000, 'a') + "\r\nwith\r\n\x1A";
     const struct {
         const char* name;
         std::string bytes;
         int fileType;
         bool available;
+        const char* problem;
     } cases[] = {
-        {"crlf", "with\r\ninto\r\n", 1, true}, {"cr", "with\rinto", 3, true},
-        {"control", "with\x01into", 0, false}, {"empty", "", -2, false},
-        {"no words", " ,;\r\n", 1, false},
+        {"crlf", "with\r\ninto\r\n", 1, true, ""},
+        {"cr", "with\rinto", 3, true, ""},
+        {"control", "with\x01into", 0, false, "line 1 holds the control character 1"},
+        {"control on line 3, crlf", std::string("a\r\nb\r\nc\0", 8), 0, false,
+         "line 3 holds the control character 0"},
+        {"control on line 3, lf", "a\nb\nc\x7\n", 0, false, "line 3 holds the control character 7"},
+        {"control on line 3, cr", "a\rb\r\x1b", 0, false, "line 3 holds the control character 27"},
+        {"control far into the file", late, 0, false, "line 3 holds the control character 26"},
+        {"empty", "", -2, false, "the file is empty"},
+        {"no words", " ,;\r\n", 1, false, "the file holds no words"},
     };
     TempDir dir;
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         CommonWordLists lists;
         lists.SetFromLines(kEnglish, {"old"});
         const auto result = lists.Load(kEnglish, dir.Write(c.name, c.bytes));
-        EXPECT_EQ(result.fileType, c.fileType) << c.name;
-        EXPECT_EQ(lists.Available(kEnglish), c.available) << c.name;
-        EXPECT_FALSE(lists.IsCommonWord("old", kEnglish)) << c.name;
+        EXPECT_EQ(result.fileType, c.fileType);
+        EXPECT_EQ(lists.Available(kEnglish), c.available);
+        EXPECT_FALSE(lists.IsCommonWord("old", kEnglish));
+        EXPECT_EQ(lists.Problem(kEnglish), c.problem);
     }
     CommonWordLists lists;
     EXPECT_EQ(lists.Load(kEnglish, dir.File("missing.txt")).fileType, -1);
+    EXPECT_EQ(lists.Problem(kEnglish), "");
+    EXPECT_EQ(lists.Load(kEnglish, dir.Path()).fileType, -3);
+    EXPECT_EQ(lists.Problem(kEnglish), dir.Path() + " is not a regular file");
     EXPECT_TRUE(lists.Load(kFrench, dir.Write("fr", "H2O 1er\r\n")).available);
     EXPECT_EQ(lists.Words(kFrench), (Words{"er", "h2o"}));
 }
@@ -96,6 +115,9 @@ TEST(CommonWordsTest, PathsPromptsAndWordsToIgnore) {
               "Common words in another language could not be read from file\r\n/d/cmwds_xx.txt");
     EXPECT_EQ(CommonWordsUnavailablePrompt(1, "p"),
               "Common words in French could not be read from file\r\np");
+    EXPECT_EQ(CommonWordsUnavailablePrompt(0, "p", "line 2 holds the control character 0"),
+              "Common words in English could not be read from file\r\np\r\n"
+              "line 2 holds the control character 0");
     const std::pair<Text, Text> cases[] = {
         {"Foo  Bar, baz", "foo,bar,baz"},
         {"a, b,,c ", "a,b,c"},
@@ -108,7 +130,7 @@ TEST(CommonWordsTest, PathsPromptsAndWordsToIgnore) {
         EXPECT_EQ(NormaliseWordsToIgnore(box), expected) << box;
 }
 
-// Each shipped list must load whole (at most 500 distinct words) and hold only lower-case
+// Each shipped list must load whole and hold only lower-case
 // letters, so that every listed word can match a word of a page.
 TEST(CommonWordsTest, ShippedListsAreUsable) {
     for (int language = 0; language < kNumLanguages; ++language) {

@@ -1,0 +1,214 @@
+#include "files/page_file.h"
+
+#include <array>
+#include <csignal>
+#include <optional>
+#include <random>
+#include <vector>
+
+namespace lumora::files {
+
+namespace {
+
+constexpr TextView kTempMark = ".lumora-";
+constexpr TextView kTempEnd = ".tmp";
+constexpr std::size_t kTempRandomChars = 8;
+// Keeps a temporary name within the usual 255-byte limit of a file name.
+constexpr std::size_t kLongestBaseInTempName = 200;
+constexpr TextView kTempChars = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+Text BaseOf(const Text& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == Text::npos ? path : path.substr(slash + 1);
+}
+
+Text TempPrefixFor(TextView base) {
+    Text prefix = ".";
+    prefix += base.substr(0, kLongestBaseInTempName);
+    prefix += kTempMark;
+    return prefix;
+}
+
+Text NewTempName(TextView base) {
+    static std::mt19937_64 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, kTempChars.size() - 1);
+    Text name = TempPrefixFor(base);
+    for (std::size_t i = 0; i < kTempRandomChars; ++i) name += kTempChars[pick(generator)];
+    name += kTempEnd;
+    return name;
+}
+
+Text JoinFolder(const Text& folder, const Text& name) {
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// The three signals with which a user or a session manager stops a program politely are
+// held back while a new file has a temporary name, and delivered right after it has its
+// final one. Handlers rather than a signal mask, so that a signal sent to the process
+// cannot slip in through another thread.
+class SignalsHeld {
+  public:
+    SignalsHeld() {
+        pending_ = 0;
+        struct sigaction hold {};
+        hold.sa_handler = &Note;
+        sigfillset(&hold.sa_mask);
+        hold.sa_flags = SA_RESTART;
+        for (std::size_t i = 0; i < kSignals.size(); ++i) {
+            struct sigaction& old = old_[i];
+            ::sigaction(kSignals[i], nullptr, &old);
+            if (old.sa_handler != SIG_IGN)  // an ignored signal stays ignored
+                ::sigaction(kSignals[i], &hold, nullptr);
+        }
+    }
+    ~SignalsHeld() {
+        for (std::size_t i = 0; i < kSignals.size(); ++i)
+            ::sigaction(kSignals[i], &old_[i], nullptr);
+        if (pending_ != 0)
+            std::raise(pending_);
+    }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+  private:
+    static void Note(int signal) { pending_ = signal; }
+    static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+    static volatile std::sig_atomic_t pending_;
+    std::array<struct sigaction, 3> old_{};
+};
+
+volatile std::sig_atomic_t SignalsHeld::pending_ = 0;
+
+// Removes what killed runs left for `target`; a name that cannot be removed now is left
+// for the next run, as it does no harm to this one.
+void RemoveLeftoverTemps(FileSystem& fs, const Text& folder, const Text& base) {
+    std::vector<Text> names;
+    if (!fs.ListFolder(folder, names).empty())
+        return;
+    for (const Text& name : names) {
+        if (IsTempNameFor(name, base))
+            fs.Remove(JoinFolder(folder, name));
+    }
+}
+
+Text Failure(const Text& shownName, const Text& error) {
+    return "Could not replace " + shownName + ": " + error;
+}
+
+}  // namespace
+
+Text FolderOf(const Text& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == Text::npos)
+        return ".";
+    return slash == 0 ? Text("/") : path.substr(0, slash);
+}
+
+bool IsTempNameFor(TextView name, TextView base) {
+    const Text prefix = TempPrefixFor(base);
+    if (name.size() != prefix.size() + kTempRandomChars + kTempEnd.size() ||
+        !name.starts_with(prefix) || !name.ends_with(kTempEnd)) {
+        return false;
+    }
+    const TextView random = name.substr(prefix.size(), kTempRandomChars);
+    return random.find_first_not_of(kTempChars) == TextView::npos;
+}
+
+Text NotRegularFileProblem(const Text& path, FileSystem& fs) {
+    FileInfo info;
+    if (fs.Stat(path, info).empty() && info.kind != FileInfo::Kind::kRegular &&
+        info.kind != FileInfo::Kind::kMissing)
+        return path + " is not a regular file";
+    return {};
+}
+
+namespace {
+
+Text StatPage(const Text& path, FileInfo& info, FileSystem& fs) {
+    if (Text error = fs.Stat(path, info); !error.empty())
+        return path + " could not be read: " + error;
+    if (info.kind == FileInfo::Kind::kMissing)
+        return path + " does not exist";
+    if (info.kind != FileInfo::Kind::kRegular)
+        return path + " is not a regular file";
+    return {};
+}
+
+}  // namespace
+
+Text ReadPage(const Text& path, Text& bytes, FileSystem& fs) {
+    bytes.clear();
+    FileInfo info;
+    if (Text problem = StatPage(path, info, fs); !problem.empty())
+        return problem;
+    const Text error = fs.ReadAll(path, bytes);
+    if (!error.empty()) {
+        bytes.clear();
+        return path + " could not be read: " + error;
+    }
+    return {};
+}
+
+Text CheckReplaceable(const Text& path, FileInfo& info, FileSystem& fs) {
+    if (Text problem = StatPage(path, info, fs); !problem.empty())
+        return problem;
+    if (!info.writable)
+        return path + " is read-only";
+    if (info.links > 1) {
+        return path + " has " + std::to_string(info.links) +
+               " hard links; it was left alone, because a new version under this name would "
+               "no longer be the file its other names show";
+    }
+    return {};
+}
+
+Text ReplaceFile(FileSystem& fs, const Text& target, TextView bytes, const FileInfo& like,
+                 const Text& shownName) {
+    const Text folder = FolderOf(target);
+    const Text base = BaseOf(target);
+    RemoveLeftoverTemps(fs, folder, base);
+
+    const Text tempPath = JoinFolder(folder, NewTempName(base));
+    NewFile file;
+    if (Text error = fs.CreateTemp(folder, tempPath, file); !error.empty())
+        return Failure(shownName, error);
+    // A named new file must not outlive a Ctrl-C: hold the signals for its whole life.
+    std::optional<SignalsHeld> held;
+    if (file.named)
+        held.emplace();
+
+    // The file is private (0600) until it is complete; it gets the page's owner and bits
+    // before any name makes it reachable, so it never shows more than the page did.
+    Text error = fs.Write(file.fd, bytes);
+    if (error.empty())
+        error = fs.SetOwner(file.fd, like.owner, like.group);
+    if (error.empty())
+        error = fs.SetMode(file.fd, like.mode);
+    if (error.empty())
+        error = fs.Sync(file.fd);
+
+    bool hasName = file.named;
+    if (error.empty()) {
+        if (!held)
+            held.emplace();
+        if (!file.named) {
+            error = fs.Link(file.fd, tempPath);
+            hasName = error.empty();
+        }
+    }
+    if (Text closed = fs.Close(file.fd); error.empty())
+        error = closed;
+    if (error.empty())
+        error = fs.Rename(tempPath, target);
+    if (!error.empty()) {
+        if (hasName)
+            fs.Remove(tempPath);
+        return Failure(shownName, error);
+    }
+    held.reset();
+    if (Text synced = fs.SyncFolder(folder); !synced.empty())
+        return shownName + " was replaced, but the change may not have reached the disk: " + synced;
+    return {};
+}
+
+}  // namespace lumora::files

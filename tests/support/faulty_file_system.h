@@ -1,0 +1,93 @@
+// A file system that passes every call to a real one and lets a test act at call number N
+// (counting every kind of call from 1): fail it, fail it and every later one, or end the
+// process there with a signal.
+#pragma once
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "files/file_system.h"
+
+namespace lumora::testing {
+
+class FaultyFileSystem : public files::FileSystem {
+  public:
+    enum class Mode { kFailOnce, kFailOnwards, kSignal };
+    FaultyFileSystem(files::FileSystem& real, Mode mode, int at, int signal = SIGKILL)
+        : real_(real), mode_(mode), at_(at), signal_(signal) {}
+
+    int calls = 0;
+    // The names of the calls made, in order (for messages of failing tests).
+    std::string log;
+    // Called at every call with its number and name, before the call is made.
+    std::function<void(int, const char*, int fd)> watch;
+
+    Text Stat(const Text& p, files::FileInfo& i) override {
+        return Hit("Stat") ? Failure() : real_.Stat(p, i);
+    }
+    Text ReadAll(const Text& p, Text& b) override {
+        return Hit("ReadAll") ? Failure() : real_.ReadAll(p, b);
+    }
+    Text ListFolder(const Text& f, std::vector<Text>& n) override {
+        return Hit("ListFolder") ? Failure() : real_.ListFolder(f, n);
+    }
+    Text CreateTemp(const Text& f, const Text& t, files::NewFile& file) override {
+        return Hit("CreateTemp") ? Failure() : real_.CreateTemp(f, t, file);
+    }
+    // A failing write puts half of its bytes down first, as a full disk would.
+    Text Write(int fd, TextView bytes) override {
+        if (!Hit("Write", fd))
+            return real_.Write(fd, bytes);
+        real_.Write(fd, bytes.substr(0, bytes.size() / 2));
+        return Failure("No space left on device");
+    }
+    Text SetOwner(int fd, uid_t o, gid_t g) override {
+        return Hit("SetOwner", fd) ? Failure() : real_.SetOwner(fd, o, g);
+    }
+    Text SetMode(int fd, unsigned m) override {
+        return Hit("SetMode", fd) ? Failure() : real_.SetMode(fd, m);
+    }
+    // Syncs are counted, not made: a process that ends keeps what it wrote, and waiting
+    // for the disk would only slow the runs down.
+    Text Sync(int fd) override { return Hit("Sync", fd) ? Failure() : Text(); }
+    Text Link(int fd, const Text& p) override {
+        return Hit("Link", fd) ? Failure() : real_.Link(fd, p);
+    }
+    // A failing close has still closed the descriptor, as the system's does.
+    Text Close(int fd) override {
+        const bool hit = Hit("Close", fd);
+        const Text error = real_.Close(fd);
+        return hit ? Failure() : error;
+    }
+    Text Rename(const Text& f, const Text& t) override {
+        return Hit("Rename") ? Failure() : real_.Rename(f, t);
+    }
+    Text Remove(const Text& p) override { return Hit("Remove") ? Failure() : real_.Remove(p); }
+    Text SyncFolder(const Text&) override { return Hit("SyncFolder") ? Failure() : Text(); }
+
+  private:
+    bool Hit(const char* name, int fd = -1) {
+        ++calls;
+        log += name;
+        log += ' ';
+        if (watch)
+            watch(calls, name, fd);
+        const bool hit = calls == at_ || (mode_ == Mode::kFailOnwards && calls > at_);
+        if (hit && mode_ == Mode::kSignal) {
+            ::kill(::getpid(), signal_);
+            // A held signal arrives later; the call itself goes ahead.
+            return false;
+        }
+        return hit;
+    }
+    Text Failure(const char* error = "Input/output error") const { return error; }
+
+    files::FileSystem& real_;
+    Mode mode_;
+    int at_;
+    int signal_;
+};
+
+}  // namespace lumora::testing
