@@ -16,16 +16,23 @@ namespace lumora::output {
 std::optional<Text> BackupPathFor(TextView path);
 
 struct InsertOutcome {
-    enum class Kind { kInserted, kTagNotClosed, kNowhereToInsert, kFailed };
+    enum class Kind {
+        kInserted,
+        kNowhereToInsert,  // no keywords tag, no </head>, no <body>
+        kNoKeyword,        // the tag's content is empty
+        kNotATag,          // the text is not one keywords meta tag
+        kFailed,
+    };
     Kind kind;
     Text error;  // the failure's description for kFailed
 };
 
-// Writes `tag` into the page: every keywords meta tag closed on its line before </head>
-// is replaced by it, otherwise it goes, followed by an empty line, before </head>. The
-// page is rewritten with CR LF line ends, empty lines before </head> dropped and every
-// byte otherwise unchanged. Nothing on disk changes unless the new page is complete. With
-// `backupPath`, that file ends up holding exactly the page as it was.
+// Writes `tag` into the page, changing nothing else: every keywords meta tag of the head
+// is replaced by it in place, otherwise it goes on a line of its own before the </head>
+// that ends the head, or before the <body> tag (see html::SpliceKeywordsTag). A tag that
+// is not one keywords meta tag, or holds no keyword, is refused, as is a page with nowhere
+// to put it; the page is then left alone. Nothing on disk changes unless the new page is
+// complete. With `backupPath`, that file ends up holding exactly the page as it was.
 InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
                             const std::optional<Text>& backupPath, files::FileSystem& fs);
 
