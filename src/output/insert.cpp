@@ -74,7 +74,7 @@ InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
     if (Text error = fs.ReadAll(page, oldBytes); !error.empty())
         return {Kind::kFailed, std::move(error)};
 
-    html::SpliceResult spliced = html::SpliceKeywordsTag(oldBytes, tag);
+    const html::SpliceResult spliced = html::SpliceKeywordsTag(oldBytes, tag);
     if (spliced.refusal) {
         switch (*spliced.refusal) {
             case html::SpliceRefusal::kNotAKeywordsTag:
