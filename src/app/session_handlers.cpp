@@ -298,6 +298,12 @@ void Session::InsertMetaTag() {
         Message("No meta tag to insert.", "Error", Icon::kExclamation);
         return;
     }
+    // A byte limit too small for any word leaves CONTENT="", which must never replace a
+    // page's tag.
+    if (const auto refusal = output::RefuseTagWithoutKeyword(tag, options_.maxBytes)) {
+        Message(*refusal, "Not inserted", Icon::kExclamation);
+        return;
+    }
     const Text path = options_.inputFile;
     if (path.empty()) {
         Message("Input file not specified.", "Error", Icon::kExclamation);

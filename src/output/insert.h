@@ -16,20 +16,30 @@ namespace lumora::output {
 std::optional<Text> BackupPathFor(TextView path);
 
 struct InsertOutcome {
-    enum class Kind { kInserted, kTagNotClosed, kNowhereToInsert, kRefused, kFailed };
+    enum class Kind {
+        kInserted,
+        kNowhereToInsert,  // no keywords tag, no </head>, no <body>
+        kNoKeyword,        // the tag's content is empty
+        kNotATag,          // the text is not one keywords meta tag
+        kRefused,  // the page may not be replaced (see files::CheckReplaceable)
+        kFailed,
+    };
     Kind kind;
     // For kRefused (the page may not be replaced: missing, not a regular file, read-only,
-    // hard links) and kFailed: the message, naming the file.
+    // hard links) and kFailed: the message, naming the file; for kNowhereToInsert the page's
+    // name as given.
     Text error;
 };
 
-// Writes `tag` into the page: every keywords meta tag closed on its line before </head>
-// is replaced by it, otherwise it goes, followed by an empty line, before </head>. The
-// page is rewritten with CR LF line ends, empty lines before </head> dropped and every
-// byte otherwise unchanged. The page is replaced as files::ReplaceFile does it, keeping its
-// owner, group and mode; a page reached through a symbolic link is replaced where it lives.
-// With `backupPath`, that file is written the same way first and ends up holding exactly
-// the page as it was. Nothing is written for a refused page.
+// Writes `tag` into the page, changing nothing else: every keywords meta tag of the head
+// is replaced by it in place, otherwise it goes on a line of its own before the </head>
+// that ends the head, or before the <body> tag (see html::SpliceKeywordsTag). A tag that
+// is not one keywords meta tag, or holds no keyword, is refused, as is a page with nowhere
+// to put it; the page is then left alone. Nothing on disk changes unless the new page is
+// complete; the page is replaced as files::ReplaceFile does it, keeping its owner, group
+// and mode, and one reached through a symbolic link is replaced where it lives. With
+// `backupPath`, that file is written the same way first and ends up holding exactly the
+// page as it was. Nothing is written for a refused page.
 InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
                             const std::optional<Text>& backupPath, files::FileSystem& fs);
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <unordered_set>
 
+#include "html/head_scan.h"
+
 namespace lumora::output {
 
 namespace {
@@ -69,6 +71,24 @@ bool CoveredByPhrases(TextView phrases, TextView word) {
     return false;
 }
 
+// Text put into the tag's CONTENT="..." so that it reads back as itself and cannot end
+// the value, the tag, or start any mark-up.
+Text AsAttributeValue(TextView text) {
+    Text value;
+    value.reserve(text.size());
+    for (const Char c : text) {
+        if (c == '&')
+            value += "&amp;";
+        else if (c == '"')
+            value += "&quot;";
+        else if (c == '<')
+            value += "&lt;";
+        else
+            value += c;
+    }
+    return value;
+}
+
 bool IsBlank(Char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -94,7 +114,7 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     std::int64_t keywordCount = 0;
     if (!result.beginWith.empty()) {
         phrases = NormalisePhrases(result.beginWith, options.preserveCase);
-        out.append(phrases);
+        out.append(AsAttributeValue(phrases));
         keywordCount = 1;
         for (Char c : phrases) keywordCount += c == ',' ? 1 : 0;
     }
@@ -108,8 +128,10 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
         const Text& word = entry.word;
         if (maxKeywords > 0 && keywordCount + 1 > maxKeywords)
             break;
-        // One separator character is counted whatever the separator is.
-        if (maxBytes > 0 && static_cast<std::int64_t>(word.size()) + tagLength + 1 > maxBytes) {
+        // The limit counts the tag as written, escapes included. One separator character
+        // is counted whatever the separator is.
+        const Text written = AsAttributeValue(word);
+        if (maxBytes > 0 && static_cast<std::int64_t>(written.size()) + tagLength + 1 > maxBytes) {
             break;
         }
         // A word the phrases already hold is not repeated, nor is a word already taken (the
@@ -120,7 +142,7 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
             continue;
         if (keywordCount > 0)
             out.append(separator);
-        out.append(word);
+        out.append(written);
         ++keywordCount;
         tagLength = static_cast<std::int64_t>(out.size());
     }
@@ -138,6 +160,19 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     out.append("Number of bytes in meta tag:");
     out.append(NumberWithBlank(tagLength));
     return result;
+}
+
+std::optional<Text> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText) {
+    const std::optional<html::MetaTagParts> parts = html::ReadMetaTag(tag);
+    if (!parts)
+        return std::nullopt;
+    const TextView content = parts->content.value_or(TextView());
+    if (content.find_first_not_of(" \t\r\n\f") != TextView::npos)
+        return std::nullopt;
+    const std::int64_t limit = ReadLimit(maxBytesText);
+    if (limit <= 0)
+        return Text("Meta tag not inserted: it holds no keyword.");
+    return "Meta tag not inserted: no keyword fits in " + std::to_string(limit) + " characters.";
 }
 
 Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,

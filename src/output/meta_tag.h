@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "text/chars.h"
@@ -31,6 +32,12 @@ struct MetaTagResult {
 // The tag and its two summary lines; with no words, the no-words sentence (and the
 // "Begin meta tag with" text untouched).
 MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked, const MetaTagOptions& options);
+
+// Insert's refusal of a tag that holds no keyword (a byte limit too small for any word
+// gives CONTENT=""): "... no keyword fits in N characters." with N the byte limit read
+// from `maxBytesText`; nullopt when the tag's content holds a keyword, or when `tag` is
+// not a meta tag at all (that is for other checks to refuse).
+std::optional<Text> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText);
 
 // The numbered word list, or the no-words sentence.
 Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,

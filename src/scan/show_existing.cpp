@@ -1,93 +1,58 @@
 #include "scan/show_existing.h"
 
-#include "files/line_reader.h"
+#include <algorithm>
+#include <vector>
+
+#include "files/file_system.h"
+#include "html/head_scan.h"
 
 namespace lumora::scan {
 
 namespace {
 
-constexpr std::size_t kNone = TextView::npos;
 constexpr TextView kEntryEnd = "\r\n\r\n";
 
-// The current line, trimmed, and its lower-cased copy in which all searches run; the copy
-// has the same length, so what is cut out of the line keeps the page's own case.
-struct Line {
-    Text text;
-    Text lower;
-
-    bool Read(files::LineReader& reader) {
-        if (!reader.ReadLine(text))
-            return false;
-        const TextView trimmed = TrimBlanks(text);
-        const auto from =
-            static_cast<std::size_t>(trimmed.empty() ? 0 : trimmed.data() - text.data());
-        text.erase(from + trimmed.size());
-        text.erase(0, from);
-        lower.assign(text);
-        LowerInPlace(lower);
-        return true;
-    }
-    bool Has(TextView what) const { return lower.find(what) != kNone; }
+struct Entry {
+    html::Span span;
+    int order;  // within one tag: keywords, description, marker
+    TextView label;
 };
 
-// Appends one meta tag entry when `quotedName` occurs in the line: the text from the
-// line's first "<meta " up to the first ">" after the name, or to the end of the line.
-bool AppendMetaEntry(Text& report, const Line& line, std::size_t meta, TextView quotedName,
-                     TextView label) {
-    const std::size_t at = line.lower.find(quotedName);
-    if (at == kNone)
-        return false;
-    std::size_t end = line.lower.find('>', at + quotedName.size());
-    end = end == kNone ? line.text.size() : end + 1;
-    report += label;
-    // A ">" of the name's tag may stand before the "<meta " (odd mark-up); nothing is cut then.
-    if (end > meta)
-        report.append(line.text, meta, end - meta);
-    report += kEntryEnd;
-    return true;
+void AddEntries(std::vector<Entry>& entries, const std::vector<html::Span>& tags, int order,
+                TextView label) {
+    for (const html::Span& tag : tags) entries.push_back({tag, order, label});
 }
 
 }  // namespace
 
-Text ShowExistingReport(const Text& path) {
+Text ShowExistingReportForPage(TextView pageBytes) {
+    const html::Head head = html::ScanHead(pageBytes);
+    std::vector<Entry> entries;
+    if (head.title)
+        entries.push_back({*head.title, 0, "TITLE: "});
+    AddEntries(entries, head.keywordsTags, 1, "KEYWORDS meta tag: ");
+    AddEntries(entries, head.descriptionTags, 2, "DESCRIPTION meta tag: ");
+    AddEntries(entries, head.doneMarkerTags, 3, "LMRA meta tag: ");
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.span.begin != b.span.begin ? a.span.begin < b.span.begin : a.order < b.order;
+    });
+
     Text report;
-    bool found = false;
-    files::LineReader reader;
-    bool failed = !reader.Open(path);
-    Line line;
-    while (!failed && line.Read(reader)) {
-        if (line.Has("</head>"))
-            break;
-        if (line.text.find("<!--") != kNone) {
-            // Skip to the line that closes the comment, then look at the line after it
-            // (without the end-of-head test); a page ending there is an error.
-            bool more = true;
-            while (more && line.text.find("-->") == kNone) more = reader.ReadLine(line.text);
-            if (reader.Failed() || !line.Read(reader)) {
-                failed = true;
-                break;
-            }
-        }
-        if (line.lower.starts_with("<title>")) {
-            const std::size_t close = line.lower.find("</title>");
-            const std::size_t end = close == kNone ? line.text.size() : close;
-            report += "TITLE: ";
-            report.append(line.text, 7, end - 7);
-            report += kEntryEnd;
-            continue;  // a title line is not searched for meta tags
-        }
-        const std::size_t meta = line.lower.find("<meta ");
-        if (meta == kNone)
-            continue;
-        found |= AppendMetaEntry(report, line, meta, "\"keywords\"", "KEYWORDS meta tag: ");
-        AppendMetaEntry(report, line, meta, "\"description\"", "DESCRIPTION meta tag: ");
-        AppendMetaEntry(report, line, meta, "\"lmra done\"", "LMRA meta tag: ");
+    for (const Entry& entry : entries) {
+        report += entry.label;
+        report += entry.span.In(pageBytes);
+        report += kEntryEnd;
     }
-    if (failed || reader.Failed())
-        return report + "Error when looking for keywords meta tag.";
-    if (!found)
+    if (head.keywordsTags.empty())
         report += "No keywords meta tag found.";
     return report;
+}
+
+Text ShowExistingReport(const Text& path) {
+    Text bytes;
+    if (!files::RealFileSystem().ReadAll(path, bytes).empty())
+        return "Error when looking for keywords meta tag.";
+    return ShowExistingReportForPage(bytes);
 }
 
 }  // namespace lumora::scan

@@ -6,11 +6,15 @@
 
 namespace lumora::scan {
 
-// The report of the page's title, keywords, description and "lmra done" meta tags, read up
-// to </head>, as the output box shows it: every entry ends with CR LF CR LF; "No keywords
-// meta tag found." (without a line end) follows when there is no keywords meta tag; "Error
-// when looking for keywords meta tag." follows the entries found so far when the page
-// cannot be opened or read, or when a comment runs to the end of the page.
+// The report of the page's title, keywords, description and "lmra done" meta tags, as the
+// output box shows it. The tags are those of the head as a browser reads it (the same
+// ones insert replaces), each shown whole, as written, in page order; the title is the
+// text of the head's first <title>. Every entry ends with CR LF CR LF; "No keywords meta
+// tag found." (without a line end) follows when there is no keywords meta tag.
+Text ShowExistingReportForPage(TextView pageBytes);
+
+// The same for the page at `path`; "Error when looking for keywords meta tag." when it
+// cannot be read.
 Text ShowExistingReport(const Text& path);
 
 }  // namespace lumora::scan

@@ -492,7 +492,7 @@ TEST_F(SessionTest, InsertTakesOnlyATagAndAsksForABackupWhereOneCanBeMade) {
     EXPECT_EQ(platform.messages.back().prompt, "Meta tag inserted successfully into document.");
     EXPECT_EQ(platform.messages.back().title, "Done");
     EXPECT_EQ(ReadFile(dir.File("garden.bak.htm")), kPage);
-    EXPECT_EQ(ReadFile(page).find(tag + "\r\n\r\n</head><body>"), 41u);
+    EXPECT_EQ(ReadFile(page).find(tag + "\r\n</head><body>"), 41u);
 
     // A name without a dot has no backup name, but the page can still take the tag.
     const Text bare = dir.Write("index", kPage);
@@ -514,6 +514,25 @@ TEST_F(SessionTest, InsertTakesOnlyATagAndAsksForABackupWhereOneCanBeMade) {
     session.ClickInsert();
     EXPECT_EQ(platform.messages.back().prompt, "No meta tag to insert.");
     EXPECT_EQ(ReadFile(dir.File("tagged.htm")), tagged);
+}
+
+// A byte limit that no keyword fits in gives CONTENT="", which never replaces a tag.
+TEST_F(SessionTest, InsertRefusesATagWithoutKeywords) {
+    const Text tagged =
+        "<head>\r\n<meta name=\"keywords\" content=\"garden\">\r\n</head>\r\n<p>Garden hoses "
+        "and rakes. Garden hoses and rakes.</p>\r\n";
+    session.SetInputFileText(dir.Write("tagged.htm", tagged));
+    session.SetMaxBytesText("10");
+    session.ClickGenerate();
+    ASSERT_EQ(session.GetMetaTag(), "<META NAME=\"keywords\" CONTENT=\"\">");
+    const std::size_t before = platform.messages.size();
+    session.ClickInsert();
+    ASSERT_EQ(platform.messages.size(), before + 1);  // no backup question either
+    EXPECT_EQ(platform.messages.back().prompt,
+              "Meta tag not inserted: no keyword fits in 10 characters.");
+    EXPECT_EQ(platform.messages.back().title, "Not inserted");
+    EXPECT_EQ(ReadFile(dir.File("tagged.htm")), tagged);
+    EXPECT_FALSE(session.LastInsertSucceeded());
 }
 
 TEST_F(SessionTest, WordsToIgnoreAreNormalisedAndFilterThePass) {

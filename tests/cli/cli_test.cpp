@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 #include "cli_app.h"
 #include "support/subprocess.h"
@@ -170,7 +172,7 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
     EXPECT_EQ(ReadFile(dir.File("jam.bak.htm")), original);
     EXPECT_EQ(ReadFile(page),
               "<html><head><title>Plum jam</title>\r\n"
-              "<META NAME=\"keywords\" CONTENT=\"Plum, jam\">\r\n\r\n"
+              "<META NAME=\"keywords\" CONTENT=\"Plum, jam\">\r\n"
               "</head><body>Plum jam, plum cake.</body>\r\n");
 
     // Without a backup the earlier backup stays as it was.
@@ -179,19 +181,33 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
     EXPECT_EQ(ReadFile(dir.File("jam.bak.htm")), original);
     EXPECT_NE(ReadFile(page).find("CONTENT=\"plum, jam\">\r\n</head>"), std::string::npos);
 
+    // An old tag over several lines is replaced whole.
+    const std::string spread =
+        "<title>Plum jam</title>\n<meta name=\"keywords\"\ncontent=\"x\">\n</head>\nPlum jam\n";
+    dir.Write("p.htm", spread);
+    run = RunTool({"insert", "--no-backup", dir.File("p.htm")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadFile(dir.File("p.htm")),
+              "<title>Plum jam</title>\n<META NAME=\"keywords\" CONTENT=\"Plum, jam\">\n</head>\n"
+              "Plum jam\n");
+
     // Refusals print their reason and leave the page alone.
-    const std::vector<std::pair<std::string, std::string>> pages = {
-        {"<title>Plum jam</title>\r\nPlum jam\r\n",
-         "Meta tag not inserted because the page has neither a keywords meta tag\n"
-         "nor a </head> tag before which it could go.\n"},
-        {"<title>Plum jam</title>\r\n<meta name=\"keywords\"\r\ncontent=\"x\">\r\n</head>\r\n",
-         "Meta tag not inserted because existing meta tag\n"
-         "extends over more than one line or is invalid.\n"
-         "Suggestion: Delete the existing meta tag.\n"},
+    const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> refusals = {
+        {{},
+         "<title>Plum jam</title>\r\nPlum jam\r\n",
+         "Meta tag not inserted because " + dir.File("p.htm") +
+             " has neither a keywords meta tag\n"
+         "nor an end of its head (</head>) or a <body> tag where it could go.\n"},
+        {{"--max-bytes", "10"},
+         spread,
+         "Meta tag not inserted: no keyword fits in 10 characters.\n"},
     };
-    for (const auto& [content, message] : pages) {
+    for (const auto& [options, content, message] : refusals) {
         dir.Write("p.htm", content);
-        run = RunTool({"insert", "--no-backup", dir.File("p.htm")});
+        std::vector<std::string> args = {"insert", "--no-backup"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(dir.File("p.htm"));
+        run = RunTool(args);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, message);
         EXPECT_EQ(ReadFile(dir.File("p.htm")), content);

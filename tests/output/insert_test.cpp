@@ -13,36 +13,35 @@ using testing::TempDir;
 
 const Text kTag = "<META NAME=\"keywords\" CONTENT=\"new, tag\">";
 
-TEST(InsertMetaTag, RewrittenPage) {
-    Text body;  // every byte but CR must come through unchanged
-    for (int b = 0; b < 256; ++b) body += b == '\r' ? '.' : static_cast<char>(b);
+// Only the keywords tag changes: line ends, blank lines and every other byte stay.
+TEST(InsertMetaTag, OnlyTheTagChanges) {
+    Text body;  // every byte must come through unchanged
+    for (int b = 0; b < 256; ++b) body += static_cast<char>(b);
     const struct {
         const char* name;
         Text page, expected;  // expected empty: the page must stay as it is
         Kind kind;
     } cases[] = {
         {"own line", "<head>\r\n<meta name=\"keywords\" content=\"old\">\r\n</head>\r\n<body>",
-         "<head>\r\n" + kTag + "\r\n</head><body>\r\n", Kind::kInserted},
+         "<head>\r\n" + kTag + "\r\n</head>\r\n<body>", Kind::kInserted},
         {"text around the old tag",
          "<head><META NAME=\"keywords\" CONTENT=\"old\">  <title>T</title>",
-         "<head>" + kTag + "\r\n<title>T</title>\r\n", Kind::kInserted},
-        {"every closed tag before the end of the head",
-         "<meta name=\"Keywords\">\r<meta content=x name=\"keywords\">\r<link "
-         "\"keywords\">\r</HEAD>\r<meta name=\"keywords\">",
-         kTag + "\r\n" + kTag + "\r\n<link \"keywords\">\r\n</HEAD><meta name=\"keywords\">\r\n",
+         "<head>" + kTag + "  <title>T</title>", Kind::kInserted},
+        {"every tag of the head, none after it",
+         "<meta name=\"Keywords\">\r<meta content=x name='keywords'>\r<link "
+         "\"keywords\">\r</HEAD>\r<body><meta name=\"keywords\">",
+         kTag + "\r" + kTag + "\r<link \"keywords\">\r</HEAD>\r<body><meta name=\"keywords\">",
          Kind::kInserted},
-        {"before the end of the head, empty lines",
-         "<head>\r\n\r\n<meta name='keywords'>\r\n  \r\n\r\n</head>\r\n\r\n" + body + "\n",
-         "<head>\r\n<meta name='keywords'>\r\n  \r\n" + kTag + "\r\n\r\n</head>\r\n" + body +
-             "\n\r\n",
-         Kind::kInserted},
+        {"before the end of the head, blank lines kept",
+         "<head>\n\n  <title>T</title>\n  \n\n</head>\n\n" + body,
+         "<head>\n\n  <title>T</title>\n  \n\n  " + kTag + "\n</head>\n\n" + body, Kind::kInserted},
         {"text on the head's line", "<title>T</title></head>  <body> \r\n",
-         "<title>T</title>" + kTag + "\r\n\r\n</head><body>\r\n", Kind::kInserted},
-        {"lf only", "<head>\n<meta name=\"keywords\" content=\"a\">\n</head>\n",
-         "<head>\n" + kTag + "\r\n\n</head>\n\r\n", Kind::kInserted},
-        {"old tag not closed", "<meta name=\"keywords\" content=\"a,\r\nb\">\r\n</head>", "",
-         Kind::kTagNotClosed},
-        {"no place", "<html><body>\r\n<meta name=keywords>", "", Kind::kNowhereToInsert},
+         "<title>T</title>" + kTag + "\r\n</head>  <body> \r\n", Kind::kInserted},
+        {"old tag over several lines", "<meta name=\"keywords\" content=\"a,\r\nb\">\r\n</head>",
+         kTag + "\r\n</head>", Kind::kInserted},
+        {"before the body tag", "<html><body>\r\n<meta name=keywords>",
+         "<html>" + kTag + "\r\n<body>\r\n<meta name=keywords>", Kind::kInserted},
+        {"no place", "<html><p>\r\n<meta name=keywords></head><body>", "", Kind::kNowhereToInsert},
         {"empty page", "", "", Kind::kNowhereToInsert},
     };
     TempDir dir;
@@ -55,10 +54,36 @@ TEST(InsertMetaTag, RewrittenPage) {
     }
     // A page that is one long line still works, and works in linear time.
     const Text big(2 << 20, 'x');
-    const Text page = dir.Write("page.htm", big + "<meta \"keywords\">" + big + "</head>\n");
+    const Text page =
+        dir.Write("page.htm", "<meta name=\"keywords\" title='" + big + "'></head>" + big);
     EXPECT_EQ(InsertMetaTag(page, kTag, std::nullopt, files::RealFileSystem()).kind,
               Kind::kInserted);
-    EXPECT_EQ(ReadFile(page), big + kTag + "\r\n" + big + "</head>\n\r\n");
+    EXPECT_EQ(ReadFile(page), kTag + "</head>" + big);
+}
+
+// A tag that would damage the page, or hold no keyword, is refused and the page stays.
+TEST(InsertMetaTag, RefusesTagsThatAreNoKeywordsTag) {
+    const Text old = "<head>\n<meta name=keywords content=\"a, b\">\n</head>\n";
+    const struct {
+        Text tag;
+        Kind kind;
+        const char* message;
+    } cases[] = {
+        {"<META NAME=\"keywords\" CONTENT=\"\">", Kind::kNoKeyword,
+         "Meta tag not inserted because it holds no keyword."},
+        {"<META NAME=\"keywords\" CONTENT=\"a\"><script>x()</script>", Kind::kNotATag,
+         "No meta tag to insert."},
+        {"Rank Value Frequency", Kind::kNotATag, "No meta tag to insert."},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        const Text page = dir.Write("page.htm", old);
+        const InsertOutcome outcome =
+            InsertMetaTag(page, c.tag, std::nullopt, files::RealFileSystem());
+        EXPECT_EQ(outcome.kind, c.kind) << c.tag;
+        EXPECT_EQ(MessageFor(outcome).prompt, c.message);
+        EXPECT_EQ(ReadFile(page), old) << c.tag;
+    }
 }
 
 TEST(InsertMetaTag, BackupPaths) {

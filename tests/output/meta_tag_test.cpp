@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <vector>
+
+#include "html/head_scan.h"
 
 namespace lumora::output {
 namespace {
@@ -55,11 +59,56 @@ TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
         {Words({"a", "b", "c", "d"}), "", "2.5", "0", false, true, "a,b", 2, 34},
         {Words({"a", "b", "c", "d", "e"}), "", "3.5", "", false, true, "a,b,c,d", 4, 38},
         {Words({"a", "b"}), "", "99999999999", "99999999999", false, true, "a,b", 2, 34},
+        // Phrases are written as an attribute value; the limit counts them as written.
+        {Words({"alpha"}), "\"><script>x</script>, a&b", "50", "500", false, true,
+         "&quot;>&lt;script>x&lt;/script>,a&amp;b,alpha", 3, 76},
+        {Words({"x"}), "a&b", "50", "39", false, true, "a&amp;b", 1, 38},
     };
     for (const Case& c : cases) {
         const MetaTagOptions options{c.maxKeywords, c.maxBytes, c.beginWith, c.preserveCase,
                                      c.space};
         EXPECT_EQ(BuildMetaTag(c.words, options).output, Box(c.content, c.keywords, c.bytes));
+    }
+}
+
+// Whatever the user types before the words, the tag stays one keywords meta tag whose
+// value reads back as what was typed.
+TEST(BuildMetaTag, BeginWithCannotBreakTheTag) {
+    for (const Text typed : {"\"", "\"><script>alert(1)</script>", "' onload='x", "<!--", "&amp;",
+                             "a\"b<c&d>e", "</head><body>"}) {
+        const Text tag =
+            GetMetaTag(BuildMetaTag(Words({"alpha"}), {"50", "500", typed, true, true}).output);
+        const auto parts = html::ReadMetaTag(tag);
+        ASSERT_TRUE(parts) << tag;
+        ASSERT_TRUE(parts->name && parts->content) << tag;
+        EXPECT_EQ(*parts->name, "keywords");
+        Text content(*parts->content);
+        for (const auto& [escaped, plain] :
+             {std::pair{"&lt;", "<"}, std::pair{"&quot;", "\""}, std::pair{"&amp;", "&"}}) {
+            for (std::size_t at = content.find(escaped); at != Text::npos;
+                 at = content.find(escaped, at + 1))
+                content.replace(at, std::char_traits<char>::length(escaped), plain);
+        }
+        EXPECT_EQ(content, typed + ", alpha");
+    }
+}
+
+TEST(RefuseTagWithoutKeyword, OnlyEmptyTags) {
+    const struct {
+        const char* tag;
+        const char* maxBytes;
+        std::optional<Text> refusal;
+    } cases[] = {
+        {"<META NAME=\"keywords\" CONTENT=\"\">", "10",
+         "Meta tag not inserted: no keyword fits in 10 characters."},
+        {"<META NAME=\"keywords\" CONTENT=\" \">", "12.5",
+         "Meta tag not inserted: no keyword fits in 12 characters."},
+        {"<META NAME=\"keywords\">", "0", "Meta tag not inserted: it holds no keyword."},
+        {"<META NAME=\"keywords\" CONTENT=\"a\">", "10", std::nullopt},
+        {"No words with more than 2 letters occur at least twice.", "10", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(RefuseTagWithoutKeyword(c.tag, c.maxBytes), c.refusal) << c.tag;
     }
 }
 

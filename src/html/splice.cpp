@@ -1,0 +1,104 @@
+#include "html/splice.h"
+
+#include "html/head_scan.h"
+
+namespace lumora::html {
+
+namespace {
+
+bool IsIndent(Char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsLineEnd(Char c) {
+    return c == '\n' || c == '\r';
+}
+
+// The start of the line holding `at` (never before `first`).
+std::size_t LineStart(TextView page, std::size_t at, std::size_t first) {
+    while (at > first && !IsLineEnd(page[at - 1])) --at;
+    return at;
+}
+
+// The leading blanks of the nearest line above `lineStart` that holds more than blanks;
+// `fallback` when there is none.
+TextView IndentAbove(TextView page, std::size_t lineStart, std::size_t first, TextView fallback) {
+    std::size_t end = lineStart;
+    while (end > first) {
+        // Step over the line end (CR LF counts once), then to that line's start.
+        std::size_t lineEnd = end - 1;
+        if (page[lineEnd] == '\n' && lineEnd > first && page[lineEnd - 1] == '\r')
+            --lineEnd;
+        const std::size_t start = LineStart(page, lineEnd, first);
+        std::size_t text = start;
+        while (text < lineEnd && IsIndent(page[text])) ++text;
+        if (text < lineEnd)
+            return page.substr(start, text - start);
+        end = start;
+    }
+    return fallback;
+}
+
+bool IsIndentOnly(TextView text) {
+    for (Char c : text) {
+        if (!IsIndent(c))
+            return false;
+    }
+    return true;
+}
+
+bool IsBlankText(TextView text) {
+    for (Char c : text) {
+        if (!(IsIndent(c) || IsLineEnd(c) || c == '\f'))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SpliceResult SpliceKeywordsTag(TextView page, TextView tag) {
+    const std::optional<MetaTagParts> parts = ReadMetaTag(tag);
+    if (!parts || !parts->name || !EqualsIgnoringAsciiCase(*parts->name, "keywords"))
+        return {SpliceRefusal::kNotAKeywordsTag, {}};
+    if (!parts->content || IsBlankText(*parts->content))
+        return {SpliceRefusal::kNoKeyword, {}};
+
+    const Head head = ScanHead(page);
+    SpliceResult result;
+    Text& out = result.page;
+    if (!head.keywordsTags.empty()) {
+        out.reserve(page.size() + head.keywordsTags.size() * tag.size());
+        std::size_t copied = 0;
+        for (const Span& old : head.keywordsTags) {
+            out.append(page.substr(copied, old.begin - copied));
+            out.append(tag);
+            copied = old.end;
+        }
+        out.append(page.substr(copied));
+        return result;
+    }
+
+    const std::optional<std::size_t> anchor = head.headEndTag ? head.headEndTag : head.bodyStartTag;
+    if (!anchor)
+        return {SpliceRefusal::kNowhereToInsert, {}};
+    const TextView lineEnd = LineEndBytes(head.lineEnd);
+    std::size_t at = *anchor;
+    Text added;
+    const std::size_t lineStart = LineStart(page, at, head.contentStart);
+    const TextView indent = page.substr(lineStart, at - lineStart);
+    if (!lineEnd.empty() && IsIndentOnly(indent)) {
+        // The head's end has a line of its own: the tag gets one just above it.
+        at = lineStart;
+        added.append(IndentAbove(page, lineStart, head.contentStart, indent));
+    }
+    added.append(tag);
+    added.append(lineEnd);
+    out.reserve(page.size() + added.size());
+    out.append(page.substr(0, at));
+    out.append(added);
+    out.append(page.substr(at));
+    return result;
+}
+
+}  // namespace lumora::html

@@ -1,0 +1,32 @@
+// Putting a keywords meta tag into a page's bytes so that nothing else about the page
+// changes.
+//
+// Every keywords meta tag of the head (as ScanHead finds them) is replaced, in place, by
+// the new tag. A page without one gets the new tag before the </head> that closes its
+// head, or, without that, before its <body> tag: on a line of its own when that tag
+// begins its line (indented like the line above), otherwise directly before that tag;
+// either way followed by one line end of the page's own kind (none on a page without
+// line ends). All other bytes stay as they were: line ends, blank lines, blanks, case.
+// Splicing the same tag into the result again gives the same bytes.
+#pragma once
+
+#include <optional>
+
+#include "text/chars.h"
+
+namespace lumora::html {
+
+enum class SpliceRefusal {
+    kNotAKeywordsTag,  // the new tag is not one <meta name="keywords" ...> tag
+    kNoKeyword,        // the new tag's content is empty
+    kNowhereToInsert,  // no keywords tag, no </head>, no <body>
+};
+
+struct SpliceResult {
+    std::optional<SpliceRefusal> refusal;
+    Text page;  // the new page, when not refused
+};
+
+SpliceResult SpliceKeywordsTag(TextView page, TextView tag);
+
+}  // namespace lumora::html

@@ -1,0 +1,215 @@
+#include "html/head_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+namespace lumora::html {
+namespace {
+
+std::vector<Text> Texts(TextView page, const std::vector<Span>& spans) {
+    std::vector<Text> texts;
+    for (const Span& span : spans) texts.emplace_back(span.In(page));
+    return texts;
+}
+
+// The hard spots of reading a head: what looks like a keywords tag or a head end but is
+// not one, and what is one though it looks odd.
+TEST(ScanHead, FindsTheKeywordsTagsABrowserWouldSee) {
+    const Text tag = "<meta name=\"keywords\" content=\"a, b\">";
+    const struct {
+        const char* name;
+        Text page;
+        std::vector<Text> keywords;
+    } cases[] = {
+        {"plain", "<html><head>" + tag + "</head>", {tag}},
+        {"any case, any quoting, any order",
+         "<HEAD><META CONTENT='x' NAME=KEYWORDS><Meta nAmE='Keywords'><meta name=\"keywords\"/>",
+         {"<META CONTENT='x' NAME=KEYWORDS>", "<Meta nAmE='Keywords'>",
+          "<meta name=\"keywords\"/>"}},
+        {"over several lines, blanks around =",
+         "<head>\n<meta\n  name = \"keywords\"\r\n  content=\"a,\n b\"\n>\n</head>",
+         {"<meta\n  name = \"keywords\"\r\n  content=\"a,\n b\"\n>"}},
+        {"> and quotes inside values",
+         "<meta content=\"a > b\" name='keywords' data-x='\"'>",
+         {"<meta content=\"a > b\" name='keywords' data-x='\"'>"}},
+        {"slash between attributes",
+         "<meta/name=\"keywords\"/content=x>",
+         {"<meta/name=\"keywords\"/content=x>"}},
+        {"unquoted value runs into the slash", "<meta name=keywords/>", {}},
+        {"the first name attribute counts",
+         "<meta name=\"description\" name=\"keywords\"><meta name=keywords name=x>",
+         {"<meta name=keywords name=x>"}},
+        {"odd attribute names",
+         "<meta x\"y=1 'z name=keywords>",
+         {"<meta x\"y=1 'z name=keywords>"}},
+        {"keywords elsewhere",
+         "<link rel=\"keywords\" title='<meta name=keywords>'><meta content=\"keywords\">"
+         "<meta http-equiv=keywords>",
+         {}},
+        {"in a comment", "<!-- " + tag + " --><!--x--!>" + tag, {tag}},
+        {"comments that close at once",
+         "<!--><meta name=keywords><!---><meta name=KEYWORDS>",
+         {"<meta name=keywords>", "<meta name=KEYWORDS>"}},
+        {"dashes before the comment end", "<!-- a ---" + tag + "--->" + tag, {tag}},
+        {"unclosed comment", "<head><!-- " + tag + "</head>", {}},
+        {"doctype and processing instructions",
+         "<!DOCTYPE html SYSTEM \"about:legacy\"><?xml version=\"1.0\"?><![CDATA[x]]>" + tag,
+         {tag}},
+        {"in JSON-LD",
+         "<script type=\"application/ld+json\">{\"keywords\": \"" + tag + "\"}</script>" + tag,
+         {tag}},
+        {"script end needs a delimiter", "<script>x</scripts>" + tag + "</SCRIPT >" + tag, {tag}},
+        {"script in an old-style comment",
+         "<script><!-- document.write('<script>x</script>" + tag + "') --></script>" + tag,
+         {tag}},
+        {"a script closes inside its comment", "<script><!-- x </script>" + tag, {tag}},
+        {"style, noscript, noframes",
+         "<style>" + tag + "</style><noscript>" + tag + "</noscript><noframes>" + tag +
+             "</noframes>" + tag,
+         {tag}},
+        {"in the title", "<title>" + tag + "</title ><title>x</title>" + tag, {tag}},
+        {"in a template",
+         "<template><textarea></template>" + tag + "</textarea></template>" + tag,
+         {tag}},
+        {"between </head> and <body>", "<head></head>\n" + tag + "\n<body>" + tag, {tag}},
+        {"after the head has ended", "<head></head><body>" + tag, {}},
+        {"text ends the head", "<head>\n x" + tag, {}},
+        {"text before the head ends it", "Hello<html><head>" + tag, {}},
+        {"a body tag ends the head", "<head><div>" + tag, {}},
+        {"byte order mark", "\xEF\xBB\xBF" + tag, {tag}},
+        {"byte order mark only at the start", "\xEF\xBB\xBF\xEF\xBB\xBF" + tag, {}},
+        {"page ends inside the tag", "<head><meta name=keywords content=\"a", {}},
+        {"page ends inside an unquoted value", "<head><meta name=keywords", {}},
+        {"< that begins nothing is text", "<head>< " + tag, {}},
+        {"</> is dropped", "<head></>" + tag, {tag}},
+        {"end tags that do not end the head", "<head></div></p>" + tag, {tag}},
+        {"</br> ends it", "<head></br>" + tag, {}},
+        {"empty", "", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Texts(c.page, ScanHead(c.page).keywordsTags), c.keywords) << c.name;
+    }
+}
+
+TEST(ScanHead, HeadEndBodyAndTitle) {
+    const struct {
+        const char* name;
+        Text page;
+        const char* headEnd;    // what stands at the head end tag, "" for none
+        const char* bodyTag;    // what stands at the body tag, "" for none
+        const char* bodyStart;  // what stands where the body starts
+        std::optional<Text> title;
+    } cases[] = {
+        {"both", "<head><title>T</title></HEAD>\n<body>x", "</HEAD>", "<body>", "<body>", "T"},
+        {"</head> without a head", "<html></head><body>", "</head>", "<body>", "<body>",
+         std::nullopt},
+        {"</head> in a comment or title", "<!--</head>--><title></head></title><body>", "",
+         "<body>", "<body>", "</head>"},
+        {"a second </head> is no end", "<head></head><div></head><body>", "</head><div>", "",
+         "<div>", std::nullopt},
+        {"</head> after the body started", "<head><p></head>", "", "", "<p>", std::nullopt},
+        {"body tag as the only mark", "<meta charset=utf-8>\n<BODY class=a>", "", "<BODY", "<BODY",
+         std::nullopt},
+        {"frameset", "<head><frameset>", "", "", "<frameset>", std::nullopt},
+        {"text starts the body", "<head>\n  \t\f\r\nText", "", "", "Text", std::nullopt},
+        {"title over lines, raw", "<title>a\r\n<b>&amp;</title>", "", "", "", "a\r\n<b>&amp;"},
+        {"only the first title", "<title>1</title><title>2</title>", "", "", "", "1"},
+        {"unclosed title", "<title>a</head><body>", "", "", "", "a</head><body>"},
+        {"empty title at the end", "<title>", "", "", "", ""},
+        {"title in the body", "<body><title>x</title>", "", "<body>", "<body>", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Head head = ScanHead(c.page);
+        const auto at = [&](std::optional<std::size_t> offset) {
+            return offset ? c.page.substr(*offset) : Text();
+        };
+        EXPECT_TRUE(at(head.headEndTag).starts_with(c.headEnd));
+        EXPECT_EQ(head.headEndTag.has_value(), *c.headEnd != '\0');
+        EXPECT_TRUE(at(head.bodyStartTag).starts_with(c.bodyTag));
+        EXPECT_EQ(head.bodyStartTag.has_value(), *c.bodyTag != '\0');
+        EXPECT_TRUE(c.page.substr(head.bodyStart).starts_with(c.bodyStart));
+        EXPECT_EQ(head.bodyStart == c.page.size(), *c.bodyStart == '\0');
+        EXPECT_EQ(head.title ? std::optional<Text>(head.title->In(c.page)) : std::nullopt, c.title);
+    }
+}
+
+TEST(ScanHead, DescriptionAndMarkerTags) {
+    const Text page =
+        "<meta name=Description content=d><meta content='LMRA done' name=keywords>"
+        "<meta name=description><body><meta name=description>";
+    const Head head = ScanHead(page);
+    EXPECT_EQ(Texts(page, head.descriptionTags),
+              (std::vector<Text>{"<meta name=Description content=d>", "<meta name=description>"}));
+    EXPECT_EQ(Texts(page, head.doneMarkerTags),
+              (std::vector<Text>{"<meta content='LMRA done' name=keywords>"}));
+    EXPECT_EQ(Texts(page, head.keywordsTags), Texts(page, head.doneMarkerTags));
+}
+
+TEST(ScanHead, LineEnds) {
+    const struct {
+        Text page;
+        LineEnd lineEnd;
+    } cases[] = {
+        {"", LineEnd::kNone},         {"<head></head>", LineEnd::kNone}, {"a\nb\r\n", LineEnd::kLf},
+        {"a\r\nb\n", LineEnd::kCrLf}, {"a\rb\r\n", LineEnd::kCr},        {"a\r", LineEnd::kCr},
+        {"\r\n", LineEnd::kCrLf},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ScanHead(c.page).lineEnd, c.lineEnd) << c.page;
+        EXPECT_EQ(FirstLineEnd(c.page), c.lineEnd) << c.page;
+    }
+    EXPECT_EQ(LineEndBytes(LineEnd::kCrLf), "\r\n");
+    EXPECT_EQ(LineEndBytes(LineEnd::kNone), "");
+}
+
+TEST(ReadMetaTag, OnlyOneWholeMetaTag) {
+    const auto parts = ReadMetaTag("<META NAME=\"keywords\" CONTENT=\"a &amp; b\">");
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(parts->name, "keywords");
+    EXPECT_EQ(parts->content, "a &amp; b");
+    EXPECT_EQ(ReadMetaTag("<meta name=keywords content=>")->content, "");
+    EXPECT_FALSE(ReadMetaTag("<meta name=keywords>")->content);
+    for (const char* notOne :
+         {"", " <meta name=keywords>", "<meta name=keywords> ", "<meta name=keywords><b>",
+          "<meta name=\"keywords\" content=\"a\">\">", "<meta name=\"keywords",
+          "<link name=keywords>", "</meta>", "<!-- <meta> -->"}) {
+        EXPECT_FALSE(ReadMetaTag(notOne)) << notOne;
+    }
+}
+
+// Pages of 16 MB built to make a careless scanner go back over what it has read; each
+// must be read in roughly linear time.
+TEST(ScanHead, LinearOnLongPathologicalPages) {
+    constexpr std::size_t kSize = 16 << 20;
+    const auto repeat = [](TextView piece) {
+        Text page;
+        page.reserve(kSize + piece.size());
+        while (page.size() < kSize) page += piece;
+        return page;
+    };
+    const Text pages[] = {
+        repeat("<meta name=keywords content=x>"),    // a head of nothing but tags
+        "<script>" + repeat("</scrip<!--<script "),  // near-misses of a script's end
+        "<title>" + repeat("</titl"),                // near-misses of a title's end
+        "<!--" + repeat("-- -!"),                    // near-misses of a comment's end
+        "<meta " + repeat("a=\"1\" b "),             // one tag, endless attributes
+        "<meta a=\"" + repeat("x"),                  // an attribute value never closed
+        repeat("<!x"),                               // declarations never closed
+        "<template>" + repeat("<template></template><p>x"),
+        repeat("\n"),
+    };
+    for (const Text& page : pages) {
+        const auto start = std::chrono::steady_clock::now();
+        const Head head = ScanHead(page);
+        const auto seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 10.0) << page.substr(0, 20);
+        EXPECT_LE(head.bodyStart, page.size());
+    }
+}
+
+}  // namespace
+}  // namespace lumora::html

@@ -1,0 +1,333 @@
+#include "html/splice.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "html/head_scan.h"
+#include "scan/show_existing.h"
+
+namespace lumora::html {
+namespace {
+
+const Text kTag = "<META NAME=\"keywords\" CONTENT=\"bread, sourdough\">";
+
+// A page made of pieces, some of which are known to be real keywords tags of the head;
+// the finder is checked against what the generator knows, not against itself.
+struct GeneratedPage {
+    Text page;
+    std::vector<Span> keywordsTags;     // the real ones, in page order
+    std::optional<std::size_t> anchor;  // the </head> or <body> a new tag goes before
+    Text lineEnd;
+    Text description;  // for the failure message
+};
+
+class PageGenerator {
+  public:
+    explicit PageGenerator(unsigned seed) : random_(seed) {}
+
+    GeneratedPage Make() {
+        GeneratedPage g;
+        out_ = &g;
+        static const char* const kLineEnds[] = {"\n", "\r\n", "\r", ""};
+        g.lineEnd = kLineEnds[Pick(4)];
+        upper_ = Chance(4);
+        const bool finalLineEnd = Chance(2);
+        g.description = "line end " + std::to_string(g.lineEnd.size()) +
+                        (upper_ ? ", upper case" : "") + (finalLineEnd ? ", final line end" : "");
+
+        if (Chance(6))
+            Add("\xEF\xBB\xBF");
+        if (Chance(2))
+            Line("<!DOCTYPE html>");
+        if (!Chance(5))
+            Line(M("<html") + (Chance(2) ? " lang=\"en\">" : ">"));
+        if (!Chance(5))
+            Line(M("<head>"));
+        const int parts = Pick(8);
+        for (int i = 0; i < parts; ++i) HeadPart();
+
+        switch (Pick(4)) {
+            case 0:  // </head> on its own line, then <body>
+            case 1:
+                Add(Indent());
+                g.anchor = g.page.size();
+                Line(M("</head>"));
+                if (Chance(3)) {
+                    Add(Indent());
+                    RealKeywordsTag();
+                    Add(g.lineEnd);
+                }
+                Line(M("<body>"));
+                break;
+            case 2:  // </head> and <body> on the line of the last head piece
+                g.anchor = g.page.size();
+                Add(M("</head><body>"));
+                Add(g.lineEnd);
+                break;
+            case 3:  // no </head>: before <body>, or the body starts by itself
+                if (Chance(2)) {
+                    g.anchor = g.page.size();
+                    Line(M("<body class=\"main\">"));
+                } else {
+                    Line(Chance(2) ? M("<div>") : "Plain text");
+                    Line(M("</head>"));  // too late to end the head
+                }
+                break;
+        }
+        Line(M("<h1>") + "Bread" + M("</h1>"));
+        Line("<p>Shops put the word \"keywords\" in their pages.</p>");
+        Line("<meta name=\"keywords\" content=\"in the body\">");
+        Add(M("</body></html>"));
+        if (finalLineEnd)
+            Add(g.lineEnd);
+        return g;
+    }
+
+  private:
+    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
+    bool Chance(int oneIn) { return Pick(oneIn) == 0; }
+
+    Text M(TextView markup) {
+        Text text(markup);
+        if (upper_) {
+            for (Char& c : text) c = ToUpper(c);
+        }
+        return text;
+    }
+    Text Indent() {
+        static const char* const kIndents[] = {"", "", "  ", "    ", "\t"};
+        return kIndents[Pick(5)];
+    }
+    // A break inside a piece of mark-up: a line end where the page has them.
+    Text Break() { return out_->lineEnd.empty() ? " " : out_->lineEnd + Indent(); }
+    void Add(TextView text) { out_->page += text; }
+    void Line(TextView text) {
+        Add(text);
+        Add(out_->lineEnd);
+    }
+
+    void RealKeywordsTag() {
+        static const char* const kNames[] = {"name", "NAME", "Name"};
+        static const char* const kValues[] = {"keywords", "KEYWORDS", "Keywords"};
+        std::vector<Text> attributes;
+        const Text value = kValues[Pick(3)];
+        switch (Pick(3)) {
+            case 0:
+                attributes.push_back(Text(kNames[Pick(3)]) + "=\"" + value + "\"");
+                break;
+            case 1:
+                attributes.push_back(Text(kNames[Pick(3)]) + " = '" + value + "'");
+                break;
+            default:
+                attributes.push_back(Text(kNames[Pick(3)]) + "=" + value);
+                break;
+        }
+        static const char* const kContents[] = {"content=\"old, words\"", "CONTENT='old'",
+                                                "content=old,words",      "content=\"\"",
+                                                "content=\"a,\nb\"",      "content=\"x > y\""};
+        if (!Chance(6))
+            attributes.push_back(kContents[Pick(6)]);
+        if (Chance(3))
+            attributes.push_back("lang=\"en\"");
+        std::shuffle(attributes.begin(), attributes.end(), random_);
+        Text tag = M("<meta");
+        for (const Text& attribute : attributes) tag += (Chance(3) ? Break() : " ") + attribute;
+        // "/>" right after an unquoted value would become part of the value.
+        const Char last = tag.back();
+        tag += Chance(3) ? " />" : ((last == '"' || last == '\'') && Chance(2) ? "/>" : ">");
+        const std::size_t begin = out_->page.size();
+        Add(tag);
+        out_->keywordsTags.push_back({begin, out_->page.size()});
+    }
+
+    void HeadPart() {
+        const Text fake = "<meta name=\"keywords\" content=\"fake\">";
+        Add(Indent());
+        switch (Pick(11)) {
+            case 0:
+            case 1:
+                RealKeywordsTag();
+                break;
+            case 2:
+                Add(M("<title>") + (Chance(2) ? "Bread" : "keywords </head> " + fake) +
+                    M("</title>"));
+                break;
+            case 3:
+                Add(M("<meta name=\"description\" content=\"About keywords\">"));
+                break;
+            case 4:
+                Add("<!-- " + fake + Break() + "</head> <body> -->");
+                break;
+            case 5:
+                Add(M("<script type=\"application/ld+json\">") + "{\"keywords\": \"a, b\"," +
+                    Break() + "\"html\": \"" + fake + "</head>\"}" + M("</script>"));
+                break;
+            case 6:
+                Add(M("<style>") + "/* </head> " + fake + " */" + Break() + "p {}" + M("</style>"));
+                break;
+            case 7:
+                Add(M("<link rel=\"alternate\"") + Break() +
+                    "title='keywords > \"x\" </head>' href=/a>");
+                break;
+            case 8:
+                Add(M("<script>") + "<!--" + Break() + "document.write('" + fake + "');" + Break() +
+                    "//-->" + M("</script>"));
+                break;
+            case 9:
+                Add(M("<meta charset=\"utf-8\">"));
+                break;
+            case 10:
+                break;  // a blank line
+        }
+        Add(out_->lineEnd);
+    }
+
+    std::mt19937 random_;
+    GeneratedPage* out_ = nullptr;
+    bool upper_ = false;
+};
+
+Text WithoutSpans(TextView page, const std::vector<Span>& spans) {
+    Text rest;
+    std::size_t copied = 0;
+    for (const Span& span : spans) {
+        rest.append(page.substr(copied, span.begin - copied));
+        copied = span.end;
+    }
+    rest.append(page.substr(copied));
+    return rest;
+}
+
+std::size_t CountOf(TextView text, TextView what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != TextView::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+// Show lists exactly the keywords tags of `spans`, each whole.
+void ExpectShowAgrees(TextView page, const std::vector<Span>& spans) {
+    const Text report = scan::ShowExistingReportForPage(page);
+    EXPECT_EQ(CountOf(report, "KEYWORDS meta tag: "), spans.size());
+    for (const Span& span : spans) {
+        EXPECT_NE(report.find("KEYWORDS meta tag: " + Text(span.In(page)) + "\r\n\r\n"),
+                  Text::npos);
+    }
+    EXPECT_EQ(report.ends_with("No keywords meta tag found."), spans.empty());
+}
+
+TEST(SpliceKeywordsTag, OnlyTheTagChangesOnGeneratedPages) {
+    PageGenerator generator(20240611);
+    int replaced = 0;
+    int inserted = 0;
+    int refused = 0;
+    for (int n = 0; n < 4000; ++n) {
+        const GeneratedPage g = generator.Make();
+        SCOPED_TRACE(::testing::Message() << "page " << n << " (" << g.description << "):\n"
+                                          << g.page);
+        const Head head = ScanHead(g.page);
+        ASSERT_EQ(head.keywordsTags, g.keywordsTags);
+        ExpectShowAgrees(g.page, g.keywordsTags);
+
+        const SpliceResult result = SpliceKeywordsTag(g.page, kTag);
+        if (g.keywordsTags.empty() && !g.anchor) {
+            ++refused;
+            EXPECT_EQ(result.refusal, SpliceRefusal::kNowhereToInsert);
+            continue;
+        }
+        ASSERT_FALSE(result.refusal);
+        const Text& page = result.page;
+        const Head after = ScanHead(page);
+        for (const Span& tag : after.keywordsTags) EXPECT_EQ(tag.In(page), kTag);
+        const Text rest = WithoutSpans(page, after.keywordsTags);
+        if (!g.keywordsTags.empty()) {
+            ++replaced;
+            EXPECT_EQ(after.keywordsTags.size(), g.keywordsTags.size());
+            EXPECT_EQ(rest, WithoutSpans(g.page, g.keywordsTags));
+        } else {
+            ++inserted;
+            // What is left of the addition is its indentation and one line end.
+            ASSERT_EQ(after.keywordsTags.size(), 1u);
+            ASSERT_GE(rest.size(), g.page.size());
+            std::size_t same = 0;
+            while (same < g.page.size() && rest[same] == g.page[same]) ++same;
+            const Text added = rest.substr(same, rest.size() - g.page.size());
+            EXPECT_EQ(rest.substr(same + added.size()), g.page.substr(same));
+            Text lineEnds;
+            for (Char c : added) {
+                if (c != ' ' && c != '\t')
+                    lineEnds += c;
+            }
+            EXPECT_EQ(lineEnds, g.lineEnd);
+            EXPECT_LE(after.keywordsTags[0].end, *g.anchor + added.size() + kTag.size());
+        }
+        ExpectShowAgrees(page, after.keywordsTags);
+        const SpliceResult again = SpliceKeywordsTag(page, kTag);
+        ASSERT_FALSE(again.refusal);
+        EXPECT_EQ(again.page, page);
+    }
+    // The generator reaches every outcome often.
+    EXPECT_GT(replaced, 500);
+    EXPECT_GT(inserted, 500);
+    EXPECT_GT(refused, 100);
+}
+
+TEST(SpliceKeywordsTag, PlacesANewTagLikeItsNeighbours) {
+    const struct {
+        const char* name;
+        Text page, expected;
+    } cases[] = {
+        {"indented like the line above", "<head>\n    <title>T</title>\n\n  </head>\n<body>",
+         "<head>\n    <title>T</title>\n\n    " + kTag + "\n  </head>\n<body>"},
+        {"nothing above: like the head end", "  </head>\r\n", "  " + kTag + "\r\n  </head>\r\n"},
+        {"after a byte order mark", "\xEF\xBB\xBF</head>\r", "\xEF\xBB\xBF" + kTag + "\r</head>\r"},
+        {"head end after other mark-up", "<title>T</title></head><body>\r\n",
+         "<title>T</title>" + kTag + "\r\n</head><body>\r\n"},
+        {"one-line page", "<html><head><title>T</title></head><body>x</body></html>",
+         "<html><head><title>T</title>" + kTag + "</head><body>x</body></html>"},
+        {"before <body>", "<html>\n <title>T</title>\n<body>\n",
+         "<html>\n <title>T</title>\n " + kTag + "\n<body>\n"},
+        {"tags replaced in place, line ends kept",
+         "<head>\r\n<meta name=keywords content=a>\n\n<META\rNAME='KEYWORDS'>\r</head>",
+         "<head>\r\n" + kTag + "\n\n" + kTag + "\r</head>"},
+        {"the issue's page",
+         "<html>\n<head>\n<meta charset=\"utf-8\">\n<title>Sourdough bread</title>\n</head>\n"
+         "<body>\n<p>Shops put the word \"keywords\" in their pages.</p>\n</body>\n</html>\n",
+         "<html>\n<head>\n<meta charset=\"utf-8\">\n<title>Sourdough bread</title>\n" + kTag +
+             "\n</head>\n<body>\n<p>Shops put the word \"keywords\" in their pages.</p>\n"
+             "</body>\n</html>\n"},
+    };
+    for (const auto& c : cases) {
+        const SpliceResult result = SpliceKeywordsTag(c.page, kTag);
+        EXPECT_FALSE(result.refusal) << c.name;
+        EXPECT_EQ(result.page, c.expected) << c.name;
+    }
+}
+
+TEST(SpliceKeywordsTag, Refusals) {
+    const Text page = "<head><meta name=keywords content=old></head>";
+    const struct {
+        Text page, tag;
+        SpliceRefusal refusal;
+    } cases[] = {
+        {page, "<META NAME=\"keywords\" CONTENT=\"\">", SpliceRefusal::kNoKeyword},
+        {page, "<META NAME=\"keywords\" CONTENT=\" \">", SpliceRefusal::kNoKeyword},
+        {page, "<META NAME=\"keywords\">", SpliceRefusal::kNoKeyword},
+        {page, "<META NAME=\"description\" CONTENT=\"a\">", SpliceRefusal::kNotAKeywordsTag},
+        {page, "<META NAME=\"keywords\" CONTENT=\"a\"><script>", SpliceRefusal::kNotAKeywordsTag},
+        {page, "<META NAME=\"keywords\" CONTENT=\"a\">\">", SpliceRefusal::kNotAKeywordsTag},
+        {page, "", SpliceRefusal::kNotAKeywordsTag},
+        {"<title>T</title>\r\nPlain text</head><body>", kTag, SpliceRefusal::kNowhereToInsert},
+        {"<head><title>T", kTag, SpliceRefusal::kNowhereToInsert},
+        {"", kTag, SpliceRefusal::kNowhereToInsert},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SpliceKeywordsTag(c.page, c.tag).refusal, c.refusal) << c.page << " " << c.tag;
+    }
+}
+
+}  // namespace
+}  // namespace lumora::html
