@@ -1,51 +1,41 @@
-// Throughput of a whole Generate pass (read, prepare, scan, count, rank, compose) on
+// Throughput of the engine's whole pass (split, prepare, scan, count, rank, compose) on
 // generated pages of 1, 4 and 16 MB, with CR LF and LF-only line ends, and on a page with
 // 100 000 distinct words.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <map>
 #include <string>
 
-#include "app/session.h"
+#include "engine/engine.h"
 #include "page_generator.h"
 
 namespace {
 
-// Pages are written once per shape and kept for the whole run.
-std::string PagePath(const lumora::bench::PageShape& shape) {
-    static std::map<std::string, std::string> written;
+// Pages are made once per shape and kept for the whole run.
+const std::string& Page(const lumora::bench::PageShape& shape) {
+    static std::map<std::string, std::string> made;
     const std::string key = std::to_string(shape.bytes) + "_" + std::to_string(shape.vocabulary) +
                             (shape.unixLineEnds ? "_lf" : "_crlf");
-    auto it = written.find(key);
-    if (it != written.end())
-        return it->second;
-    const std::string path = "/tmp/lumora_bench_" + std::to_string(getpid()) + "_" + key + ".htm";
-    const std::string page = lumora::bench::MakePage(shape);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(page.data(), 1, page.size(), f);
-    std::fclose(f);
-    written[key] = path;
-    return path;
+    auto it = made.find(key);
+    if (it == made.end())
+        it = made.emplace(key, lumora::bench::MakePage(shape)).first;
+    return it->second;
 }
 
 void RunPass(benchmark::State& state, const lumora::bench::PageShape& shape) {
-    const std::string path = PagePath(shape);
-    lumora::app::UnattendedPlatform platform;
+    const std::string& page = Page(shape);
+    lumora::words::CommonWordLists lists;
+    for (int i = 0; i < lumora::words::kNumLanguages; ++i)
+        lists.Load(i, lumora::words::CommonWordFilePath(LUMORA_BIN_DIR, i));
     std::size_t words = 0;
     for (auto _ : state) {
-        lumora::app::Session session(platform, LUMORA_BIN_DIR);
-        session.LoadProgramTexts();
-        session.InitialiseSession();
-        session.CompleteStartup();
-        session.SetInputFileText(path);
-        session.ClickGenerate();
-        words = session.RankedWords().size();
-        benchmark::DoNotOptimize(session.OutputText().data());
+        const lumora::engine::AnalysisResult result =
+            lumora::engine::Analyse(page, {}, lumora::engine::Resources{&lists});
+        words = result.analysis.ranked.size();
+        benchmark::DoNotOptimize(result.analysis.tag.boxText.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(shape.bytes));
+                            static_cast<std::int64_t>(page.size()));
     state.counters["ranked_words"] = static_cast<double>(words);
 }
 

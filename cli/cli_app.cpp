@@ -1,12 +1,16 @@
 #include "cli_app.h"
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <optional>
-#include <sstream>
+#include <stop_token>
 
 #include "app/data_dir.h"
-#include "app/session.h"
-#include "console_platform.h"
+#include "engine/engine.h"
+#include "engine/page_file.h"
+#include "output/insert.h"
+#include "output/meta_tag.h"
+#include "scan/show_existing.h"
 #include "text/program_texts.h"
 #include "words/common_words.h"
 
@@ -17,60 +21,81 @@ namespace {
 // Pages at least this large show a progress indicator on a terminal.
 constexpr std::int64_t kProgressMinBytes = 1 << 20;
 
+// The flags as typed; numbers stay text until their validators have accepted them.
 struct CommandOptions {
     Text page;
     Text language = "en";
-    int titleWeight = 90, descriptionWeight = 50, keywordsWeight = 0;
-    int boldWeight = 4, italicWeight = 4, tableWeight = 2, divWeight = 2, spanWeight = 4;
-    int shortWordSize = 2, minFrequency = 2;
+    Text titleWeight = "90", descriptionWeight = "50", keywordsWeight = "0";
+    Text boldWeight = "4", italicWeight = "4", tableWeight = "2", divWeight = "2", spanWeight = "4";
+    Text shortWordSize = "2", minFrequency = "2";
     bool keepShortWords = false, keepCommonWords = false, lowerCase = false;
     bool noSpaceAfterComma = false;
     std::optional<Text> ignore, beginWith, maxKeywords, maxBytes;
+    Text encoding;
+    bool verbose = false;
     Text dataDir;
 };
 
+// A whole number written in decimal digits only (no sign, no blanks, no exponent, no hex)
+// from `lowest` to `highest` in steps of `step`; `emptyMeans` lets an empty value through.
+CLI::Validator DecimalIn(int lowest, int highest, int step, const char* emptyMeans = nullptr) {
+    Text range =
+        step == 1
+            ? "a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest)
+            : "one of " + std::to_string(lowest) + ", " + std::to_string(lowest + step) +
+                  ", ..., " + std::to_string(highest);
+    if (emptyMeans != nullptr)
+        range += Text(" (empty: ") + emptyMeans + ")";
+    return CLI::Validator(
+        [=](std::string& value) -> std::string {
+            const Text wanted = "expected " + range + ", not \"" + value + "\"";
+            if (value.empty())
+                return emptyMeans != nullptr ? "" : wanted;
+            if (value.size() > 9 || value.find_first_not_of("0123456789") != Text::npos)
+                return wanted;
+            const int number = std::stoi(value);
+            if (number < lowest || number > highest || (number - lowest) % step != 0)
+                return wanted;
+            return "";
+        },
+        "");
+}
+
+int NumberOf(const Text& accepted) {
+    return std::stoi(accepted);
+}
+
 void AddPassOptions(CLI::App& command, CommandOptions& o) {
-    const std::vector<int> tens = {0, 10, 20, 30, 40, 50, 60, 70, 80, 90};
     command.add_option("--language", o.language, "Page language: en fr de it pt es xx")
         ->check(CLI::IsMember({"en", "fr", "de", "it", "pt", "es", "xx"}))
         ->default_str("en");
-    command.add_option("--title-weight", o.titleWeight, "Weight of the title: 0,10,...,90")
-        ->check(CLI::IsMember(tens))
-        ->default_str("90");
-    command
-        .add_option("--description-weight", o.descriptionWeight,
-                    "Weight of the description meta tag: 0,10,...,90")
-        ->check(CLI::IsMember(tens))
-        ->default_str("50");
-    command
-        .add_option("--keywords-weight", o.keywordsWeight,
-                    "Weight of an existing keywords meta tag: 0,10,...,90")
-        ->check(CLI::IsMember(tens))
-        ->default_str("0");
-    const auto digit = CLI::Range(0, 9);
-    command.add_option("--bold-weight", o.boldWeight, "Bold/strong weight: 0..9")
-        ->check(digit)
-        ->default_str("4");
-    command.add_option("--italic-weight", o.italicWeight, "Italic/emphasis weight: 0..9")
-        ->check(digit)
-        ->default_str("4");
-    command.add_option("--table-weight", o.tableWeight, "TABLE weight: 0..9")
-        ->check(digit)
-        ->default_str("2");
-    command.add_option("--div-weight", o.divWeight, "DIV weight: 0..9")
-        ->check(digit)
-        ->default_str("2");
-    command.add_option("--span-weight", o.spanWeight, "SPAN weight: 0..9")
-        ->check(digit)
-        ->default_str("4");
-    command
-        .add_option("--short-word-size", o.shortWordSize,
-                    "Ignore words with this many characters or less: 1..9")
-        ->check(CLI::Range(1, 9))
-        ->default_str("2");
-    command.add_option("--min-frequency", o.minFrequency, "Minimum frequency for a word: 1..9")
-        ->check(CLI::Range(1, 9))
-        ->default_str("2");
+    const struct {
+        const char* name;
+        Text* value;
+        const char* help;
+        int lowest, highest, step;
+        const char* byDefault;
+    } numbers[] = {
+        {"--title-weight", &o.titleWeight, "Weight of the title: 0,10,...,90", 0, 90, 10, "90"},
+        {"--description-weight", &o.descriptionWeight,
+         "Weight of the description meta tag: 0,10,...,90", 0, 90, 10, "50"},
+        {"--keywords-weight", &o.keywordsWeight,
+         "Weight of an existing keywords meta tag: 0,10,...,90", 0, 90, 10, "0"},
+        {"--bold-weight", &o.boldWeight, "Bold/strong weight: 0..9", 0, 9, 1, "4"},
+        {"--italic-weight", &o.italicWeight, "Italic/emphasis weight: 0..9", 0, 9, 1, "4"},
+        {"--table-weight", &o.tableWeight, "TABLE weight: 0..9", 0, 9, 1, "2"},
+        {"--div-weight", &o.divWeight, "DIV weight: 0..9", 0, 9, 1, "2"},
+        {"--span-weight", &o.spanWeight, "SPAN weight: 0..9", 0, 9, 1, "4"},
+        {"--short-word-size", &o.shortWordSize,
+         "Ignore words with this many characters or less: 1..9", 1, 9, 1, "2"},
+        {"--min-frequency", &o.minFrequency, "Minimum frequency for a word: 1..9", 1, 9, 1, "2"},
+    };
+    for (const auto& n : numbers) {
+        command.add_option(n.name, *n.value, n.help)
+            ->check(DecimalIn(n.lowest, n.highest, n.step))
+            ->type_name("N")
+            ->default_str(n.byDefault);
+    }
     command.add_flag("--keep-short-words", o.keepShortWords, "Do not ignore short words");
     command.add_flag("--keep-common-words", o.keepCommonWords, "Do not ignore common words");
     command.add_flag("--lower-case", o.lowerCase, "All keywords in lower case");
@@ -78,48 +103,181 @@ void AddPassOptions(CLI::App& command, CommandOptions& o) {
                      "No space after the commas in the meta tag");
     command.add_option("--ignore", o.ignore, "Words to ignore");
     command.add_option("--begin-with", o.beginWith, "Begin the meta tag with these phrases");
-    command.add_option("--max-keywords", o.maxKeywords,
-                       "Maximum number of keywords in the meta tag (5..100; 50)");
-    command.add_option("--max-bytes", o.maxBytes,
-                       "Maximum number of bytes in the meta tag (up to 1000; 500)");
+    command
+        .add_option("--max-keywords", o.maxKeywords,
+                    "Maximum number of keywords in the meta tag (5..100; 50)")
+        ->check(DecimalIn(output::kMinKeywords, output::kMaxKeywords, 1, "no limit"))
+        ->type_name("N");
+    command
+        .add_option("--max-bytes", o.maxBytes,
+                    "Maximum number of bytes in the meta tag (up to 1000; 500)")
+        ->check(DecimalIn(0, output::kMaxBytes, 1, "no limit; 0 also means no limit"))
+        ->type_name("N");
+    command.add_option("--encoding", o.encoding,
+                       "Read the page in this encoding instead of detecting it");
+    command.add_flag("--verbose", o.verbose,
+                     "Tell on standard error which encoding and line ends were found");
     command.add_option("--data-dir", o.dataDir,
                        "Folder holding lmr_text.dat and the cmwds_*.txt files");
     command.add_option("PAGE", o.page, "The HTML page")->required();
 }
 
-int LanguageIndex(const Text& code) {
+engine::Options ToOptions(const CommandOptions& o) {
+    engine::Options options;
+    engine::CountOptions& count = options.count;
     for (int i = 0; i < words::kNumLanguages; ++i) {
-        if (code == words::kLanguageCodes[static_cast<std::size_t>(i)])
-            return i;
+        if (o.language == words::kLanguageCodes[static_cast<std::size_t>(i)])
+            count.language = static_cast<engine::Language>(i);
     }
-    return 0;
-}
+    count.titleWeight = NumberOf(o.titleWeight);
+    count.descriptionWeight = NumberOf(o.descriptionWeight);
+    count.keywordsWeight = NumberOf(o.keywordsWeight);
+    count.boldWeight = NumberOf(o.boldWeight);
+    count.italicWeight = NumberOf(o.italicWeight);
+    count.tableWeight = NumberOf(o.tableWeight);
+    count.divWeight = NumberOf(o.divWeight);
+    count.spanWeight = NumberOf(o.spanWeight);
+    count.shortWordSize = NumberOf(o.shortWordSize);
+    count.minFrequency = NumberOf(o.minFrequency);
+    count.ignoreShortWords = !o.keepShortWords;
+    count.ignoreCommonWords = !o.keepCommonWords;
+    count.lowerCase = o.lowerCase;
+    count.wordsToIgnore = o.ignore.value_or("");
+    count.encoding = o.encoding;
 
-app::Options ToOptions(const CommandOptions& o) {
-    app::Options options;  // the defaults of "Restore defaults"
-    options.languageIndex = LanguageIndex(o.language);
-    options.titleWeightIndex = o.titleWeight / 10;
-    options.descriptionWeightIndex = o.descriptionWeight / 10;
-    options.existingKeywordsWeightIndex = o.keywordsWeight / 10;
-    options.boldWeightIndex = o.boldWeight;
-    options.italicWeightIndex = o.italicWeight;
-    options.tableWeightIndex = o.tableWeight;
-    options.divWeightIndex = o.divWeight;
-    options.spanWeightIndex = o.spanWeight;
-    options.shortWordSizeIndex = o.shortWordSize - 1;
-    options.thresholdIndex = o.minFrequency - 1;
-    options.ignoreShortWords = !o.keepShortWords;
-    options.ignoreCommonWords = !o.keepCommonWords;
-    options.preserveCase = !o.lowerCase;
-    options.spaceAfterComma = !o.noSpaceAfterComma;
-    if (o.ignore)
-        options.wordsToIgnore = *o.ignore;
-    if (o.beginWith)
-        options.beginMetaTagWith = *o.beginWith;
+    engine::TagOptions& tag = options.tag;
+    // Empty means no limit, and so does a maximum length of 0.
+    if (o.maxKeywords)
+        tag.maxKeywords =
+            o.maxKeywords->empty() ? std::nullopt : std::optional<int>(NumberOf(*o.maxKeywords));
+    if (o.maxBytes) {
+        const int bytes = o.maxBytes->empty() ? 0 : NumberOf(*o.maxBytes);
+        tag.maxBytes = bytes > 0 ? std::optional<int>(bytes) : std::nullopt;
+    }
+    tag.beginWith = o.beginWith.value_or("");
+    tag.lowerCase = o.lowerCase;
+    tag.spaceAfterComma = !o.noSpaceAfterComma;
     return options;
 }
 
+const char* LineEndsName(engine::LineEnds ends) {
+    switch (ends) {
+        case engine::LineEnds::kNone:
+            return "none";
+        case engine::LineEnds::kCrLf:
+            return "CR LF";
+        case engine::LineEnds::kLf:
+            return "LF";
+        case engine::LineEnds::kCr:
+            return "CR";
+        case engine::LineEnds::kMixed:
+            return "mixed";
+    }
+    return "";
+}
+
+// "Title: prompt" on standard error.
+void Tell(std::ostream& err, TextView title, TextView prompt) {
+    err << title << ": " << ToConsoleText(prompt) << '\n';
+}
+
+void Tell(std::ostream& err, const engine::Error& error) {
+    Tell(err, error.Title(), error.Message());
+}
+
+// The share of the page read, drawn over itself on a terminal.
+class ProgressLine {
+  public:
+    ProgressLine(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+    ~ProgressLine() { Clear(); }
+
+    void Show(const engine::PassProgress& p) {
+        if (!enabled_ || p.bytesTotal < kProgressMinBytes)
+            return;
+        const int percent = static_cast<int>(100 * p.bytesDone / p.bytesTotal);
+        if (percent == lastPercent_)
+            return;
+        lastPercent_ = percent;
+        err_ << "\rReading page: " << percent << "%" << std::flush;
+        shown_ = true;
+    }
+    void Clear() {
+        if (!shown_)
+            return;
+        err_ << "\r\033[K" << std::flush;
+        shown_ = false;
+    }
+
+  private:
+    std::ostream& err_;
+    bool enabled_;
+    bool shown_ = false;
+    int lastPercent_ = -1;
+};
+
+// What a stopped pass leaves in the output box: the words found so far, then how many.
+Text StoppedText(const engine::Analysis& a) {
+    Text text;
+    for (const Text& word : a.wordsFound) {
+        text += word;
+        text += ' ';
+    }
+    text += "\r\n\r\nStopped with " + std::to_string(a.wordsWhenStopped) + " word";
+    if (a.wordsWhenStopped != 1)
+        text += 's';
+    return text + " identified.";
+}
+
+int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
+    Text bytes;
+    if (auto error = engine::ReadPageFile(o.page, files::RealFileSystem(), bytes)) {
+        Tell(err, *error);
+        return 1;
+    }
+    out << ToConsoleText(scan::ShowExistingReport(o.page)) << '\n';
+    return 0;
+}
+
+int Insert(const CommandOptions& o, const engine::MetaTag& tag, bool backup, std::ostream& out) {
+    // The final message goes to standard output.
+    if (tag.tag.empty()) {
+        out << "No meta tag to insert.\n";
+        return 1;
+    }
+    // An empty tag would wipe the keywords the page has.
+    if (const auto refusal =
+            output::RefuseTagWithoutKeyword(tag.tag, o.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes)), o.page)) {
+        out << ToConsoleText(*refusal) << '\n';
+        return 1;
+    }
+    std::optional<Text> backupPath;
+    if (backup) {
+        backupPath = output::BackupPathFor(o.page);
+        if (!backupPath) {
+            out << "No backup can be made of " << o.page
+                << ": its name has no \".\" before which \"bak\" could go.\n"
+                   "Use --no-backup to insert the meta tag without a backup.\n";
+            return 1;
+        }
+    }
+    const auto outcome =
+        output::InsertMetaTag(o.page, tag.tag, backupPath, files::RealFileSystem());
+    out << ToConsoleText(output::MessageFor(outcome).prompt) << '\n';
+    return outcome.kind == output::InsertOutcome::Kind::kInserted ? 0 : 1;
+}
+
 }  // namespace
+
+Text ToConsoleText(TextView text) {
+    Text result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        result.push_back(text[i]);
+    }
+    return result;
+}
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment) {
@@ -162,65 +320,66 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 2;
     }
 
-    ConsolePlatform platform(err);
-    // The session's start-up may speak (a missing common-word list) before the command runs.
-    if (environment.progressOnTerminal)
-        platform.EnableProgress(kProgressMinBytes);
+    if (show->parsed())
+        return Show(options, out, err);
+
+    engine::Options engineOptions = ToOptions(options);
+    Text page;
+    if (auto error = engine::ReadPageFile(options.page, files::RealFileSystem(), page)) {
+        Tell(err, *error);
+        return 1;
+    }
+
     const Text dataDir =
         options.dataDir.empty() ? app::FindDataDir(environment.executableFolder) : options.dataDir;
-    app::Session session(platform, dataDir);
-    platform.SetSession(&session);
-    if (!session.LoadProgramTexts())
+    words::CommonWordLists commonWords;
+    if (engineOptions.count.ignoreCommonWords) {
+        const int language = static_cast<int>(engineOptions.count.language);
+        const Text path = words::CommonWordFilePath(dataDir, language);
+        if (!commonWords.Load(language, path).available) {
+            Tell(err, words::kCommonWordsUnavailableTitle,
+                 words::CommonWordsUnavailablePrompt(language, path));
+            engineOptions.count.ignoreCommonWords = false;
+        }
+    }
+
+    // Ctrl-C stops the pass; the engine offers the chance a few times a second.
+    std::stop_source stop;
+    const auto checkInterrupt = [&] {
+        if (environment.interrupted != nullptr && environment.interrupted->load())
+            stop.request_stop();
+    };
+    checkInterrupt();  // pressed while the page was read
+    ProgressLine progressLine(err, environment.progressOnTerminal);
+    const auto progress = [&](const engine::PassProgress& p) {
+        checkInterrupt();
+        progressLine.Show(p);
+    };
+    const engine::AnalysisResult result = engine::Analyse(
+        page, engineOptions, engine::Resources{&commonWords}, progress, stop.get_token());
+    progressLine.Clear();
+    if (!result.ok()) {
+        engine::Error error = *result.error;
+        error.path = options.page;
+        Tell(err, error);
         return 1;
-    session.InitialiseSession();
-    session.RestoreOptions(ToOptions(options));
-    // The limit boxes are checked as when they lose the focus; a refusal ends the run.
-    if (options.maxKeywords) {
-        session.SetMaxKeywordsText(*options.maxKeywords);
-        if (!session.MaxKeywordsLostFocus())
-            return 1;
     }
-    if (options.maxBytes) {
-        session.SetMaxBytesText(*options.maxBytes);
-        if (!session.MaxBytesLostFocus())
-            return 1;
+    const engine::Analysis& analysis = result.analysis;
+    if (options.verbose) {
+        Tell(err, "Encoding", analysis.page.encoding);
+        Tell(err, "Line ends", LineEndsName(analysis.page.lineEnds));
     }
-    session.CompleteStartup();
-    session.SetInputFileText(options.page);
-
-    if (show->parsed()) {
-        const int before = platform.MessageCount();
-        session.ClickShowExisting();
-        if (platform.MessageCount() != before)
-            return 1;
-        out << ToConsoleText(session.OutputText()) << '\n';
-        return 0;
+    if (analysis.stopped) {
+        if (!insert->parsed())
+            out << ToConsoleText(StoppedText(analysis)) << '\n';
+        return 130;
     }
-
-    ConsolePlatform::interrupted = false;
-    if (list->parsed()) {
-        session.ClickListWords();
-    } else {
-        session.ClickGenerate();
-    }
-    platform.ClearProgress();
-
-    if (insert->parsed()) {
-        if (!session.WordTableValid())
-            return session.LastPassStopped() ? 130 : 1;
-        platform.SetThreeWayAnswer(noBackup ? app::Answer::kNo : app::Answer::kYes);
-        platform.HoldLastMessage(true);
-        session.ClickInsert();
-        out << platform.TakeHeldMessage() << '\n';
-        platform.HoldLastMessage(false);
-        return session.LastInsertSucceeded() ? 0 : 1;
-    }
-
-    const bool stopped = session.LastPassStopped();
-    if (!session.WordTableValid() && !stopped)
-        return 1;
-    out << ToConsoleText(session.OutputText()) << '\n';
-    return stopped ? 130 : 0;
+    if (insert->parsed())
+        return Insert(options, analysis.tag, !noBackup, out);
+    const Text box = list->parsed() ? engine::WordList(analysis.ranked, engineOptions.count)
+                                    : analysis.tag.boxText;
+    out << ToConsoleText(box) << '\n';
+    return 0;
 }
 
 }  // namespace lumora::cli

@@ -1,6 +1,7 @@
 // The command-line tool: one page, one command, the options of the main window.
 #pragma once
 
+#include <atomic>
 #include <ostream>
 
 #include "text/chars.h"
@@ -10,11 +11,16 @@ namespace lumora::cli {
 struct CliEnvironment {
     Text executableFolder;            // where the data files are looked for first
     bool progressOnTerminal = false;  // standard error is a terminal
+    // Set when the user presses Ctrl-C; the pass then stops soon after.
+    const std::atomic<bool>* interrupted = nullptr;
 };
 
 // Runs the tool as `lumora-cli` would, writing to `out` and `err`. Returns the exit status:
 // 0 output produced, 1 page or option refused, 2 usage error, 130 stopped by Ctrl-C.
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment);
+
+// A text of the program with each CR LF as one LF.
+Text ToConsoleText(TextView text);
 
 }  // namespace lumora::cli

@@ -1,17 +1,19 @@
 // lumora-cli: the keywords meta tag of an HTML page, from the command line.
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <iostream>
 
 #include "app/data_dir.h"
 #include "cli_app.h"
-#include "console_platform.h"
 
 namespace {
 
+std::atomic<bool> interrupted{false};
+
 extern "C" void OnInterrupt(int) {
-    lumora::cli::ConsolePlatform::interrupted = true;
+    interrupted = true;
     // A second Ctrl-C ends the program at once.
     std::signal(SIGINT, SIG_DFL);
 }
@@ -23,5 +25,6 @@ int main(int argc, char** argv) {
     lumora::cli::CliEnvironment environment;
     environment.executableFolder = lumora::app::ExecutableFolder();
     environment.progressOnTerminal = isatty(STDERR_FILENO) != 0;
+    environment.interrupted = &interrupted;
     return lumora::cli::RunCli(argc, argv, std::cout, std::cerr, environment);
 }

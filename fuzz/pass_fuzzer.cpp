@@ -1,21 +1,31 @@
-// Feeds arbitrary pages and options through the whole pass, the meta tag and the word
-// list. The first bytes choose the options; the rest is the page. Control characters
-// that would make the page be refused are turned into spaces so the scanner sees the
-// input, except when the first option byte asks for the raw bytes.
+// Feeds arbitrary pages and options through the engine: the whole pass, the meta tag
+// composed again with other limits, the word list, and the report of the page's existing
+// tags. The first bytes choose the options; the rest is the page, as it is (control
+// characters, NUL bytes and stray line ends included).
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
-#include "app/session.h"
+#include "engine/engine.h"
+#include "scan/show_existing.h"
 
 namespace {
 
 std::string PagePath() {
     static const std::string path = "/tmp/lumora_fuzz_" + std::to_string(getpid()) + ".htm";
     return path;
+}
+
+const lumora::words::CommonWordLists& Lists() {
+    static const lumora::words::CommonWordLists lists = [] {
+        lumora::words::CommonWordLists l;
+        for (int i = 0; i < lumora::words::kNumLanguages; ++i)
+            l.Load(i, lumora::words::CommonWordFilePath(LUMORA_BIN_DIR, i));
+        return l;
+    }();
+    return lists;
 }
 
 }  // namespace
@@ -25,57 +35,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < kOptionBytes)
         return 0;
     const std::uint8_t* o = data;
-    std::string page(reinterpret_cast<const char*>(data + kOptionBytes), size - kOptionBytes);
-    if ((o[0] & 1) == 0) {
-        for (char& c : page) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b < 32 && b != 9 && b != 10 && b != 13)
-                c = ' ';
-        }
+    const std::string page(reinterpret_cast<const char*>(data + kOptionBytes), size - kOptionBytes);
+
+    lumora::engine::Options options;
+    lumora::engine::CountOptions& count = options.count;
+    count.lowerCase = (o[0] & 2) == 0;
+    count.ignoreShortWords = (o[0] & 4) != 0;
+    count.ignoreCommonWords = (o[0] & 8) != 0;
+    count.language = static_cast<lumora::engine::Language>(o[1] % 7);
+    count.titleWeight = 10 * (o[2] % 10);
+    count.descriptionWeight = 10 * ((o[2] / 10) % 10);
+    count.keywordsWeight = 10 * (o[3] % 10);
+    count.boldWeight = (o[3] / 10) % 10;
+    count.tableWeight = o[4] % 10;
+    count.divWeight = (o[4] / 10) % 10;
+    count.spanWeight = o[5] % 10;
+    count.italicWeight = (o[5] / 10) % 10;
+    count.shortWordSize = 1 + o[6] % 9;
+    count.minFrequency = 1 + (o[6] / 9) % 9;
+    count.wordsToIgnore = (o[0] & 32) ? "Seeds, the RAKE" : "";
+    options.tag.lowerCase = count.lowerCase;
+    options.tag.spaceAfterComma = (o[0] & 16) != 0;
+    options.tag.maxKeywords = 5 + o[7] % 96;
+    options.tag.maxBytes = 1 + (o[7] * 5) % 1000;
+    options.tag.beginWith = (o[7] & 1) ? "first phrase, second" : "";
+
+    const lumora::engine::AnalysisResult result =
+        lumora::engine::Analyse(page, options, lumora::engine::Resources{&Lists()});
+    if (result.ok()) {
+        lumora::engine::TagOptions unlimited = options.tag;
+        unlimited.maxKeywords.reset();
+        unlimited.maxBytes.reset();
+        (void)lumora::engine::ComposeTag(result.analysis.ranked, unlimited, count);
+        (void)lumora::engine::WordList(result.analysis.ranked, count);
     }
+
     if (std::FILE* f = std::fopen(PagePath().c_str(), "wb")) {
         std::fwrite(page.data(), 1, page.size(), f);
         std::fclose(f);
-    } else {
-        return 0;
+        (void)lumora::scan::ShowExistingReport(PagePath());
     }
-
-    // One session for the whole run, as in the window: state left by one page must not
-    // disturb the next.
-    static lumora::app::UnattendedPlatform platform;
-    static lumora::app::Session* session = [] {
-        auto* s = new lumora::app::Session(platform, LUMORA_BIN_DIR);
-        if (!s->LoadProgramTexts())
-            std::abort();
-        s->InitialiseSession();
-        s->CompleteStartup();
-        return s;
-    }();
-    lumora::app::Options options;
-    options.preserveCase = (o[0] & 2) != 0;
-    options.ignoreShortWords = (o[0] & 4) != 0;
-    options.ignoreCommonWords = (o[0] & 8) != 0;
-    options.spaceAfterComma = (o[0] & 16) != 0;
-    options.languageIndex = o[1] % 7;
-    options.titleWeightIndex = o[2] % 10;
-    options.descriptionWeightIndex = (o[2] / 10) % 10;
-    options.existingKeywordsWeightIndex = o[3] % 10;
-    options.boldWeightIndex = (o[3] / 10) % 10;
-    options.tableWeightIndex = o[4] % 10;
-    options.divWeightIndex = (o[4] / 10) % 10;
-    options.spanWeightIndex = o[5] % 10;
-    options.italicWeightIndex = (o[5] / 10) % 10;
-    options.shortWordSizeIndex = o[6] % 9;
-    options.thresholdIndex = (o[6] / 9) % 9;
-    options.maxKeywords = std::to_string(o[7] % 120);
-    options.maxBytes = std::to_string(o[7] * 5);
-    options.beginMetaTagWith = (o[7] & 1) ? "first phrase, second" : "";
-    options.inputFile = PagePath();
-    session->RestoreOptions(options);
-    session->ClickGenerate();
-    session->ClickListWords();
-    session->SetInputFileText(PagePath());
-    session->ClickShowExisting();
-    (void)session->GetMetaTag();
     return 0;
 }

@@ -436,8 +436,6 @@ void Session::ReportPassError(const engine::Error& error) {
                         GetProgramText(text::tx::kControlCharSecondLine),
                     GetProgramText(text::tx::kControlCharTitle), Icon::kExclamation);
             return;
-        case Code::kStopped:
-            return;  // reported as a stopped pass, never as an error
         default:
             Message(error.Message(), error.Title(), Icon::kExclamation);
             return;

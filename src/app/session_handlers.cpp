@@ -300,7 +300,8 @@ void Session::InsertMetaTag() {
     }
     // A byte limit too small for any word leaves CONTENT="", which must never replace a
     // page's tag.
-    if (const auto refusal = output::RefuseTagWithoutKeyword(tag, options_.maxBytes)) {
+    if (const auto refusal =
+            output::RefuseTagWithoutKeyword(tag, options_.maxBytes, options_.inputFile)) {
         Message(*refusal, "Not inserted", Icon::kExclamation);
         return;
     }

@@ -94,16 +94,9 @@ struct Error {
         kNotText,          // a NUL byte at `position`
         kUnknownEncoding,  // --encoding names nothing we can decode
         kUndecodable,      // the page cannot be decoded (e.g. a broken UTF-16 page)
-        kStopped,          // the user stopped the pass
         kFileMissing,
         kFileUnreadable,
         kNotRegularFile,
-        kReadOnly,
-        kBadOption,
-        kNoPlaceForTag,
-        kNoKeywordFits,
-        kWriteFailed,
-        kDataFile,
         kWrongExtension,  // the page's name does not look like an HTML page
         kInvalidName,     // the page's name has no usable extension
     };

@@ -1,7 +1,5 @@
 #include "engine/page_file.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -11,6 +9,14 @@ namespace lumora::engine {
 
 std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text& bytes) {
     bytes.clear();
+    // Looked at before anything else and before it is opened: opening a FIFO for reading
+    // would wait for a writer, and a device is no page whatever its name.
+    files::FileInfo info;
+    if (Text failure = fs.Stat(path, info); !failure.empty())
+        return Error{Error::Code::kFileUnreadable, path, 0, failure};
+    if (info.kind == files::FileInfo::Kind::kDirectory ||
+        info.kind == files::FileInfo::Kind::kOther)
+        return Error{Error::Code::kNotRegularFile, path, 0, {}};
     using files::InputNameStatus;
     switch (files::CheckInputFileName(path)) {
         case InputNameStatus::kInvalidName:
@@ -21,17 +27,9 @@ std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text&
         case InputNameStatus::kFileMissing:
             break;
     }
-    // Looked at before it is opened: opening a FIFO for reading would wait for a writer.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return Error{Error::Code::kFileMissing, path, 0, {}};
-        return Error{Error::Code::kFileUnreadable, path, 0, std::strerror(errno)};
-    }
-    if (!S_ISREG(info.st_mode))
-        return Error{Error::Code::kNotRegularFile, path, 0, {}};
-    const Text failure = fs.ReadAll(path, bytes);
-    if (!failure.empty())
+    if (info.kind == files::FileInfo::Kind::kMissing)
+        return Error{Error::Code::kFileMissing, path, 0, {}};
+    if (Text failure = fs.ReadAll(path, bytes); !failure.empty())
         return Error{Error::Code::kFileUnreadable, path, 0, failure};
     return std::nullopt;
 }

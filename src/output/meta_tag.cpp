@@ -162,7 +162,7 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     return result;
 }
 
-std::optional<Text> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText) {
+std::optional<Text> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText, TextView page) {
     const std::optional<html::MetaTagParts> parts = html::ReadMetaTag(tag);
     if (!parts)
         return std::nullopt;
@@ -170,9 +170,11 @@ std::optional<Text> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText)
     if (content.find_first_not_of(" \t\r\n\f") != TextView::npos)
         return std::nullopt;
     const std::int64_t limit = ReadLimit(maxBytesText);
+    Text message = "Meta tag not inserted into ";
+    message.append(page);
     if (limit <= 0)
-        return Text("Meta tag not inserted: it holds no keyword.");
-    return "Meta tag not inserted: no keyword fits in " + std::to_string(limit) + " characters.";
+        return message + ": it holds no keyword.";
+    return message + ": no keyword fits in " + std::to_string(limit) + " characters.";
 }
 
 Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,

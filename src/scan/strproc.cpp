@@ -32,70 +32,11 @@ bool EqualNoCase(TextView a, TextView b) {
     return a.size() == b.size() && MatchesNoCaseAt(a, 0, b);
 }
 
-Text ReplaceNoCase(TextView text, TextView sought, TextView replacement) {
-    if (sought.empty())
-        return Text(text);
-    // Each replacement is looked at again together with what precedes it, so a match the
-    // replacement completes is found just as a fresh search from the first character
-    // would find it; what has been written holds no match, so this is also the leftmost.
-    const std::size_t m = sought.size();
-    Text out;
-    out.reserve(text.size());
-    Text pending;  // replacement characters still to be written, last one first
-    std::size_t next = 0;
-    while (!pending.empty() || next < text.size()) {
-        if (!pending.empty()) {
-            out.push_back(pending.back());
-            pending.pop_back();
-        } else {
-            out.push_back(text[next++]);
-        }
-        if (out.size() >= m && MatchesNoCaseAt(out, out.size() - m, sought)) {
-            out.resize(out.size() - m);
-            pending.append(replacement.rbegin(), replacement.rend());
-        }
-    }
-    return out;
-}
-
-Pos FindAnyChar(TextView text, Pos start, TextView chars, int& which) {
-    if (start < 1)
-        return -1;
-    const Pos length = static_cast<Pos>(text.size());
-    for (Pos i = start; i <= length; ++i) {
-        const std::size_t k = chars.find(text[static_cast<std::size_t>(i - 1)]);
-        if (k != TextView::npos) {
-            which = static_cast<int>(k) + 1;
-            return i;
-        }
-    }
-    return length + 1;
-}
-
-Pos FindAnyChar(TextView text, Pos start, TextView chars) {
-    int which = 0;
-    return FindAnyChar(text, start, chars, which);
-}
-
 Pos SkipBlanks(TextView text, Pos position) {
     const Pos length = static_cast<Pos>(text.size());
     Pos i = std::max<Pos>(std::min(position, length), 0) + 1;
     while (i <= length && text[static_cast<std::size_t>(i - 1)] == ' ') ++i;
     return i;
-}
-
-Text RemoveChar(TextView text, Char c) {
-    Text out;
-    out.reserve(text.size());
-    for (Char x : text) {
-        if (x != c)
-            out.push_back(x);
-    }
-    return out;
-}
-
-Text RemoveSpaces(TextView text) {
-    return RemoveChar(text, ' ');
 }
 
 bool IsWordChar(TextView c, bool allowDigits, TextView extra) {

@@ -18,22 +18,9 @@ Pos FindNoCase(Pos start, TextView text, TextView sought);
 // Same length and equal character by character after lower-casing both.
 bool EqualNoCase(TextView a, TextView b);
 
-// Every occurrence of `sought` (ignoring case) replaced; the replacement must not itself
-// contain `sought`.
-Text ReplaceNoCase(TextView text, TextView sought, TextView replacement);
-
-// -1 when start < 1. Otherwise the first position >= start holding one of `chars`, with
-// `which` set to that character's 1-based index in `chars`; length + 1 (and `which`
-// untouched) when there is none.
-Pos FindAnyChar(TextView text, Pos start, TextView chars, int& which);
-Pos FindAnyChar(TextView text, Pos start, TextView chars);
-
 // First position after `position` (clamped to the length) that is not a space; the
 // character at `position` itself is never looked at.
 Pos SkipBlanks(TextView text, Pos position);
-
-Text RemoveChar(TextView text, Char c);
-Text RemoveSpaces(TextView text);
 
 // A one-character text that can be part of a word. Empty text gives false.
 bool IsWordChar(TextView c, bool allowDigits, TextView extra = {});

@@ -529,7 +529,8 @@ TEST_F(SessionTest, InsertRefusesATagWithoutKeywords) {
     session.ClickInsert();
     ASSERT_EQ(platform.messages.size(), before + 1);  // no backup question either
     EXPECT_EQ(platform.messages.back().prompt,
-              "Meta tag not inserted: no keyword fits in 10 characters.");
+              "Meta tag not inserted into " + dir.File("tagged.htm") +
+                  ": no keyword fits in 10 characters.");
     EXPECT_EQ(platform.messages.back().title, "Not inserted");
     EXPECT_EQ(ReadFile(dir.File("tagged.htm")), tagged);
     EXPECT_FALSE(session.LastInsertSucceeded());

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <sstream>
 #include <tuple>
@@ -23,13 +25,14 @@ struct RunResult {
     std::string err;
 };
 
-RunResult RunTool(std::vector<std::string> args) {
+RunResult RunTool(std::vector<std::string> args, const std::atomic<bool>* interrupted = nullptr) {
     args.insert(args.begin(), "lumora-cli");
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     std::ostringstream out, err;
     CliEnvironment env;
     env.executableFolder = LUMORA_BIN_DIR;
+    env.interrupted = interrupted;
     const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
     return {status, out.str(), err.str()};
 }
@@ -73,7 +76,7 @@ TEST(Cli, OptionsReachThePass) {
         "p.htm",
         "<title>Apple pie</title>\r\nApple pie, apple crumble and pear tart. Pear tart!\r\n");
     RunResult run = RunTool({"generate", "--lower-case", "--no-space-after-comma", "--begin-with",
-                             " Fruit desserts, ", "--max-keywords", "+7", page});
+                             " Fruit desserts, ", "--max-keywords", "7", page});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
               "<META NAME=\"keywords\" CONTENT=\"fruit desserts,apple,pie,pear,tart\">\n\n"
@@ -92,24 +95,44 @@ TEST(Cli, OptionsReachThePass) {
 TEST(Cli, RefusalsAndUsageErrors) {
     TempDir dir;
     const std::string page = dir.Write("p.htm", "<title>Apple pie</title>\r\n");
+    std::filesystem::create_directory(dir.File("folder.htm"));
     struct Case {
         std::vector<std::string> args;
         int status;
-        std::string errStart;
+        std::string err;  // the start of standard error
     };
     const std::vector<Case> cases = {
         {{"generate", "--max-keywords", "4", page},
-         1,
-         "Lumora: Minimum number of keywords in the meta tag is 5.\n"},
+         2,
+         "--max-keywords: expected a whole number from 5 to 100 (empty: no limit), not \"4\""},
         {{"generate", "--max-bytes", "2000", page},
+         2,
+         "--max-bytes: expected a whole number from 0 to 1000"},
+        {{"generate", dir.File("missing.htm")},
          1,
-         "Lumora: Maximum number of bytes in the meta tag is 1000.\n"},
-        {{"generate", dir.File("missing.htm")}, 1, "File not found: "},
-        {{"generate", dir.Write("empty.htm", "")}, 1, ""},
-        {{"generate", "--title-weight", "15", page}, 2, ""},
+         "File not found: The input file " + dir.File("missing.htm") + " could not be found."},
+        {{"generate", dir.Write("empty.htm", "")},
+         1,
+         "Empty file: The input file " + dir.File("empty.htm") + " is empty"},
+        {{"list", dir.Write("nul.htm", std::string("ab\0c", 4))},
+         1,
+         "Not a text file: The input file " + dir.File("nul.htm") +
+             " contains a NUL byte at position 3."},
+        {{"generate", dir.File("folder.htm")},
+         1,
+         "Error: " + dir.File("folder.htm") + " is not a regular file\n"},
+        {{"show", dir.File("folder.htm")},
+         1,
+         "Error: " + dir.File("folder.htm") + " is not a regular file\n"},
+        {{"generate", dir.Write("notes.txt", "x")}, 1, "Unsupported file type: The input file "},
+        // The name is taken exactly as given: blanks are part of it.
+        {{"generate", " " + page}, 1, "File not found: The input file  " + page},
+        {{"generate", "--title-weight", "15", page},
+         2,
+         "--title-weight: expected one of 0, 10, ..., 90, not \"15\""},
         {{"generate"}, 2, ""},
         {{"frobnicate", page}, 2, ""},
-        {{"generate", "--bold-weight", "10", page}, 2, ""},
+        {{"generate", "--bold-weight", "10", page}, 2, "--bold-weight: expected a whole number"},
         {{"insert", "--backup", "--no-backup", page}, 2, ""},
     };
     for (const auto& c : cases) {
@@ -117,24 +140,84 @@ TEST(Cli, RefusalsAndUsageErrors) {
         const RunResult run = RunTool(c.args);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err.rfind(c.errStart, 0), 0u) << run.err;
+        EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << run.err;
         EXPECT_FALSE(run.err.empty());
     }
 }
 
+// Numbers are decimal digits within their ranges, for every numeric option of every
+// command; anything else is a usage error and the page is neither read nor written.
+TEST(Cli, NumericOptionsTakeDecimalNumbersInTheirRangesOnly) {
+    TempDir dir;
+    const std::string original = "<head><title>Plum jam</title></head>Plum jam\r\n";
+    const std::string page = dir.Write("jam.htm", original);
+    struct Option {
+        std::string name;
+        std::vector<std::string> good;
+        std::vector<std::string> outside;  // numbers out of this option's range
+        std::string range;
+    };
+    const std::string tens = "one of 0, 10, ..., 90";
+    const std::vector<Option> options = {
+        {"--title-weight", {"0", "40", "90"}, {"15", "100", "-10"}, tens},
+        {"--description-weight", {"10", "090"}, {"95", "5"}, tens},
+        {"--keywords-weight", {"0", "50"}, {"1", "900"}, tens},
+        {"--bold-weight", {"0", "9"}, {"10", "12"}, "a whole number from 0 to 9"},
+        {"--italic-weight", {"3"}, {"12"}, "a whole number from 0 to 9"},
+        {"--table-weight", {"0"}, {"12"}, "a whole number from 0 to 9"},
+        {"--div-weight", {"9"}, {"12"}, "a whole number from 0 to 9"},
+        {"--span-weight", {"1"}, {"12"}, "a whole number from 0 to 9"},
+        {"--short-word-size", {"1", "9"}, {"0", "12"}, "a whole number from 1 to 9"},
+        {"--min-frequency", {"1", "9"}, {"0", "10"}, "a whole number from 1 to 9"},
+        {"--max-keywords", {"5", "100", ""}, {"4", "101"}, "a whole number from 5 to 100"},
+        {"--max-bytes", {"0", "1000", ""}, {"1001"}, "a whole number from 0 to 1000"},
+    };
+    // Not decimal numbers at all; an empty value only where it is documented as "no limit".
+    const std::vector<std::string> malformed = {"abc", "-5", "0x10", "1e1", " 7",
+                                                "+7",  "7 ", "1.0",  "-0",  "99999999999"};
+    for (const Option& o : options) {
+        std::vector<std::string> bad = malformed;
+        bad.insert(bad.end(), o.outside.begin(), o.outside.end());
+        if (std::find(o.good.begin(), o.good.end(), "") == o.good.end())
+            bad.push_back("");
+        for (const std::string command : {"generate", "list", "insert"}) {
+            for (const std::string& value : bad) {
+                SCOPED_TRACE(command + " " + o.name + " [" + value + "]");
+                const RunResult run = RunTool({command, o.name, value, "--no-backup", page});
+                EXPECT_EQ(run.status, 2);
+                EXPECT_EQ(run.out, "");
+                EXPECT_EQ(run.err.rfind(o.name + ": expected " + o.range, 0), 0u) << run.err;
+            }
+            if (command == "insert")
+                continue;
+            for (const std::string& value : o.good) {
+                SCOPED_TRACE(command + " " + o.name + " [" + value + "]");
+                const RunResult run = RunTool({command, o.name, value, page});
+                EXPECT_EQ(run.status, 0) << run.err;
+            }
+        }
+    }
+    EXPECT_EQ(ReadFile(page), original);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("jam.bak.htm")));
+}
+
 TEST(Cli, WarningsGoToStderrAndThePassGoesOn) {
     TempDir data, dir;
-    RunResult run =
-        RunTool({"generate", dir.Write("u.htm", "<title>Tidy kitchens</title>\nTidy kitchens\n")});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");  // LF pages are read like any other, without a warning
-    EXPECT_EQ(run.out.rfind("<META NAME=\"keywords\" CONTENT=\"Tidy, kitchens\">\n", 0), 0u);
+    // Any line ends are read alike, without a word about them.
+    for (const char* ends : {"\n", "\r", "\r\n"}) {
+        const std::string content = std::string("<title>Tidy kitchens</title>") + ends +
+                                    "Tidy kitchens" + ends + "\fclean\x1b kitchens";
+        RunResult run = RunTool({"generate", dir.Write("u.htm", content)});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out.rfind("<META NAME=\"keywords\" CONTENT=\"Tidy, kitchens\">\n", 0), 0u);
+    }
 
     for (const char* f : {"lmr_text.dat", "cmwds_en.txt"}) {
         std::filesystem::copy_file(std::string(LUMORA_BIN_DIR) + "/" + f, data.File(f));
     }
     const std::string page = dir.Write("p.htm", "<title>Le jardin</title>\r\n");
-    run = RunTool({"generate", "--language", "fr", "--data-dir", data.Path(), page});
+    RunResult run = RunTool({"generate", "--language", "fr", "--data-dir", data.Path(), page});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err,
               "Common words not available: Common words in French could not be read from file\n" +
@@ -151,13 +234,15 @@ TEST(Cli, ShowPrintsTheReportOrRefuses) {
         "p.htm", "<title>Plums</title>\r\n<META NAME=\"Keywords\" CONTENT=\"plum, jam\">\r\n");
     RunResult run = RunTool({"show", page});
     EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(
         run.out,
         "TITLE: Plums\n\nKEYWORDS meta tag: <META NAME=\"Keywords\" CONTENT=\"plum, jam\">\n\n\n");
     run = RunTool({"show", dir.File("none.htm")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "File not found: Input file not found.\n");
+    EXPECT_EQ(run.err, "File not found: The input file " + dir.File("none.htm") +
+                           " could not be found. It may have been moved, renamed or deleted.\n");
 }
 
 TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
@@ -168,7 +253,7 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
     RunResult run = RunTool({"insert", page});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Meta tag inserted successfully into document.\n");
-    EXPECT_EQ(run.err, "Backup?: Back up " + page + " to " + dir.File("jam.bak.htm") + "?\n");
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(ReadFile(dir.File("jam.bak.htm")), original);
     EXPECT_EQ(ReadFile(page),
               "<html><head><title>Plum jam</title>\r\n"
@@ -178,6 +263,8 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
     // Without a backup the earlier backup stays as it was.
     run = RunTool({"insert", "--no-backup", "--lower-case", page});
     EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Meta tag inserted successfully into document.\n");
+    EXPECT_EQ(run.err, "");
     EXPECT_EQ(ReadFile(dir.File("jam.bak.htm")), original);
     EXPECT_NE(ReadFile(page).find("CONTENT=\"plum, jam\">\r\n</head>"), std::string::npos);
 
@@ -200,8 +287,18 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
          "nor an end of its head (</head>) or a <body> tag where it could go.\n"},
         {{"--max-bytes", "10"},
          spread,
-         "Meta tag not inserted: no keyword fits in 10 characters.\n"},
+         "Meta tag not inserted into " + dir.File("p.htm") +
+             ": no keyword fits in 10 characters.\n"},
     };
+    // A limit that no keyword fits leaves the page's tag alone rather than emptying it.
+    const std::string withTag =
+        "<head><META NAME=\"keywords\" CONTENT=\"plum, jam\">\r\n</head>Plum jam jam\r\n";
+    dir.Write("tag.htm", withTag);
+    run = RunTool({"insert", "--no-backup", "--max-bytes", "10", dir.File("tag.htm")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Meta tag not inserted into " + dir.File("tag.htm") +
+                           ": no keyword fits in 10 characters.\n");
+    EXPECT_EQ(ReadFile(dir.File("tag.htm")), withTag);
     for (const auto& [options, content, message] : refusals) {
         dir.Write("p.htm", content);
         std::vector<std::string> args = {"insert", "--no-backup"};
@@ -262,6 +359,39 @@ TEST(Cli, PagesThatCannotBeUsedAreRefusedByName) {
     EXPECT_EQ(ReadFile(readOnly), content);
     EXPECT_FALSE(std::filesystem::exists(dir.File("read-only.bak.htm")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("blank.htm")));
+}
+
+TEST(Cli, VerboseTellsWhatWasFoundOnStderrOnly) {
+    TempDir dir;
+    const std::string page = "<title>Plum jam</title>\nPlum jam\r\nplums\r";
+    const RunResult quiet = RunTool({"list", dir.Write("p.htm", page)});
+    for (const auto& [extra, ends] : std::vector<std::pair<std::string, std::string>>{
+             {"", "mixed"}, {"--encoding=windows-1252", "mixed"}}) {
+        std::vector<std::string> args = {"list", "--verbose", dir.File("p.htm")};
+        if (!extra.empty())
+            args.insert(args.begin() + 1, extra);
+        const RunResult run = RunTool(args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, quiet.out);
+        EXPECT_EQ(run.err, "Encoding: windows-1252\nLine ends: " + ends + "\n");
+    }
+    const RunResult lf = RunTool({"generate", "--verbose", dir.Write("lf.htm", "<p>x</p>\n")});
+    EXPECT_EQ(lf.err, "Encoding: windows-1252\nLine ends: LF\n");
+}
+
+TEST(Cli, CtrlCStopsThePassAndPrintsWhatWasFound) {
+    TempDir dir;
+    const std::string original = "<head><title>Plum jam</title></head>Plum jam\r\n";
+    const std::string page = dir.Write("jam.htm", original);
+    const std::atomic<bool> interrupted{true};
+    RunResult run = RunTool({"generate", page}, &interrupted);
+    EXPECT_EQ(run.status, 130);
+    EXPECT_EQ(run.out, "\n\nStopped with 0 words identified.\n");
+    run = RunTool({"insert", page}, &interrupted);
+    EXPECT_EQ(run.status, 130);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(ReadFile(page), original);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("jam.bak.htm")));
 }
 
 TEST(Cli, HelpAndVersion) {

@@ -188,9 +188,14 @@ TEST(EngineLineEnds, ExamplePagesInEveryConventionMatchTheExpectedTags) {
         for (const Text& page : {crlf, lf, cr}) {
             const AnalysisResult r = Analyse(page, {}, Shipped());
             ASSERT_TRUE(r.ok());
-            Text box = r.analysis.tag.boxText;
-            for (std::size_t at; (at = box.find("\r\n")) != Text::npos;) box.replace(at, 2, "\n");
-            EXPECT_EQ(box + "\n", expected) << name;
+            Text box;  // as the command line prints it: CR LF as LF, one more line end
+            const Text& shown = r.analysis.tag.boxText;
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                if (shown[i] != '\r' || i + 1 == shown.size() || shown[i + 1] != '\n')
+                    box.push_back(shown[i]);
+            }
+            box.push_back('\n');
+            EXPECT_EQ(box, expected) << name;
             ++checked;
         }
     }
@@ -362,9 +367,7 @@ TEST(EngineErrors, EveryCodeHasATitleAndAMessageThatNamesItsFile) {
         EXPECT_FALSE(e.Title().empty());
         const Text message = e.Message();
         EXPECT_EQ(message.find('{'), message.find("{detail} odd"));
-        const bool aboutAFile = e.code != Error::Code::kUnknownEncoding &&
-                                e.code != Error::Code::kStopped &&
-                                e.code != Error::Code::kBadOption;
+        const bool aboutAFile = e.code != Error::Code::kUnknownEncoding;
         EXPECT_EQ(message.find("/pages/{detail} odd.htm") != Text::npos, aboutAFile) << message;
     }
     EXPECT_EQ((Error{Error::Code::kNotText, "p.htm", 37, ""}.Message()),

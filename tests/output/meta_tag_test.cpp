@@ -100,15 +100,15 @@ TEST(RefuseTagWithoutKeyword, OnlyEmptyTags) {
         std::optional<Text> refusal;
     } cases[] = {
         {"<META NAME=\"keywords\" CONTENT=\"\">", "10",
-         "Meta tag not inserted: no keyword fits in 10 characters."},
+         "Meta tag not inserted into p.htm: no keyword fits in 10 characters."},
         {"<META NAME=\"keywords\" CONTENT=\" \">", "12.5",
-         "Meta tag not inserted: no keyword fits in 12 characters."},
-        {"<META NAME=\"keywords\">", "0", "Meta tag not inserted: it holds no keyword."},
+         "Meta tag not inserted into p.htm: no keyword fits in 12 characters."},
+        {"<META NAME=\"keywords\">", "0", "Meta tag not inserted into p.htm: it holds no keyword."},
         {"<META NAME=\"keywords\" CONTENT=\"a\">", "10", std::nullopt},
         {"No words with more than 2 letters occur at least twice.", "10", std::nullopt},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(RefuseTagWithoutKeyword(c.tag, c.maxBytes), c.refusal) << c.tag;
+        EXPECT_EQ(RefuseTagWithoutKeyword(c.tag, c.maxBytes, "p.htm"), c.refusal) << c.tag;
     }
 }
 

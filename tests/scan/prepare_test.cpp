@@ -33,7 +33,10 @@ TEST(PrepareLineTest, MarkersAndReferences) {
 std::string PreparedStepByStep(std::string line, bool lowerCaseOnly) {
     const auto replaceAll = [&](const std::string& sought, char by, bool ignoreCase) {
         if (ignoreCase) {
-            line = ReplaceNoCase(line, sought, std::string(1, by));
+            // The leftmost match of a search from the start each time, so that a match a
+            // replacement completes is replaced too.
+            for (Pos at = FindNoCase(1, line, sought); at > 0; at = FindNoCase(1, line, sought))
+                line.replace(static_cast<std::size_t>(at - 1), sought.size(), 1, by);
             return;
         }
         for (auto at = line.find(sought); at != std::string::npos; at = line.find(sought, at)) {
@@ -92,6 +95,15 @@ TEST(DecodeEntitiesTest, CandidateRunsToTheNextSemicolon) {
     for (const auto& [line, expected] : cases) EXPECT_EQ(Decoded(line), expected) << line;
 }
 
+// "&name;", built by appending: GCC 12 at -O3 wrongly reports an overlapping copy in
+// "&" + name + ";".
+std::string Reference(std::string_view name) {
+    std::string reference = "&";
+    reference.append(name);
+    reference.push_back(';');
+    return reference;
+}
+
 TEST(DecodeEntitiesTest, EveryLatinLetterHasItsReference) {
     std::set<unsigned> codes = {Code(Decoded("&szlig;")[0]), Code(Decoded("&yuml;")[0])};
     for (const char* name :
@@ -99,8 +111,8 @@ TEST(DecodeEntitiesTest, EveryLatinLetterHasItsReference) {
           "ETH",   "Eacute", "Ecirc",  "Egrave", "Euml",   "Iacute", "Icirc",  "Igrave",
           "Iuml",  "Ntilde", "Oacute", "Ocirc",  "Ograve", "Oslash", "Otilde", "Ouml",
           "THORN", "Uacute", "Ucirc",  "Ugrave", "Uuml",   "Yacute"}) {
-        const std::string capital = Decoded("&" + std::string(name) + ";");
-        const std::string small = Decoded("&" + Lower(name) + ";");
+        const std::string capital = Decoded(Reference(name));
+        const std::string small = Decoded(Reference(Lower(name)));
         ASSERT_EQ(capital.size() + small.size(), 2u) << name;
         EXPECT_EQ(ToLower(capital[0]), small[0]) << name;
         codes.insert({Code(capital[0]), Code(small[0])});
