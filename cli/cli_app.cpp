@@ -234,7 +234,7 @@ int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
         Tell(err, *error);
         return 1;
     }
-    out << ToConsoleText(scan::ShowExistingReport(o.page)) << '\n';
+    out << ToConsoleText(scan::ShowExistingReportForPage(bytes)) << '\n';
     return 0;
 }
 

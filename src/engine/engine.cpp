@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "html/head_scan.h"
 #include "output/meta_tag.h"
 #include "scan/prepare.h"
 #include "scan/scanner.h"
@@ -239,6 +240,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         scanner.ScanLine(line, sink.Weights(), sink);
     }
     facts.lineEnds = lines.Found();
+    result.analysis.existing = FindExistingTags(pageBytes);
     words::WordTable& table = sink.Table();
 
     if (stop.stop_requested()) {
@@ -255,6 +257,19 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     result.analysis.ranked = table.Ranked();
     result.analysis.tag = ComposeTag(result.analysis.ranked, options.tag, count);
     return result;
+}
+
+ExistingTags FindExistingTags(TextView pageBytes) {
+    // The same finder that insert uses, so what is reported is what insert would replace.
+    const html::Head head = html::ScanHead(pageBytes);
+    ExistingTags existing;
+    if (head.title)
+        existing.title = Text(head.title->In(pageBytes));
+    for (const html::Span& tag : head.descriptionTags)
+        existing.descriptions.emplace_back(tag.In(pageBytes));
+    for (const html::Span& tag : head.keywordsTags)
+        existing.keywords.emplace_back(tag.In(pageBytes));
+    return existing;
 }
 
 MetaTag ComposeTag(const std::vector<words::WordEntry>& ranked, const TagOptions& options,

@@ -146,6 +146,9 @@ struct AnalysisResult {
 AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resources& resources,
                        const ProgressCallback& progress = {}, std::stop_token stop = {});
 
+// The page's own title, description and keywords tags, found as insert finds them.
+ExistingTags FindExistingTags(TextView pageBytes);
+
 // The tag again from ranked words, for new tag options without a new reading pass.
 MetaTag ComposeTag(const std::vector<words::WordEntry>& ranked, const TagOptions& options,
                    const CountOptions& count);

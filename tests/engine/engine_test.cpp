@@ -377,3 +377,29 @@ TEST(EngineErrors, EveryCodeHasATitleAndAMessageThatNamesItsFile) {
 
 }  // namespace
 }  // namespace lumora::engine
+
+namespace lumora::engine {
+namespace {
+
+// The existing tags come from the head as a browser reads it: never from a comment, a
+// script or the body, and a tag spread over lines is reported whole.
+TEST(EngineExistingTags, TakenFromTheRealHeadOnly) {
+    const Text page =
+        "<html><head>\n<!-- <meta name=\"keywords\" content=\"commented\"> -->\n"
+        "<title>Plum &amp; jam</title>\n<script>var s = '<meta name=keywords "
+        "content=x>';</script>\n"
+        "<META content='sweet' NAME=Keywords>\n<meta name=\"description\"\n content=\"Jams\">\n"
+        "</head><body><meta name=\"keywords\" content=\"body\">Plum jam plum jam</body></html>\n";
+    const AnalysisResult result = Analyse(page, Options{}, Shipped());
+    ASSERT_TRUE(result.ok());
+    const ExistingTags& e = result.analysis.existing;
+    EXPECT_EQ(e.title, "Plum &amp; jam");
+    EXPECT_EQ(e.keywords, std::vector<Text>{"<META content='sweet' NAME=Keywords>"});
+    EXPECT_EQ(e.descriptions, std::vector<Text>{"<meta name=\"description\"\n content=\"Jams\">"});
+    const ExistingTags none = FindExistingTags("<p>No head at all</p>");
+    EXPECT_FALSE(none.title.has_value());
+    EXPECT_TRUE(none.keywords.empty());
+}
+
+}  // namespace
+}  // namespace lumora::engine
