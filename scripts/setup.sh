@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   clang libclang-rt-14-dev
   qt6-base-dev fonts-dejavu-core
+  libutf8proc-dev nlohmann-json3-dev patch
 )
 
 missing=()

@@ -1,0 +1,32 @@
+// One JSON object per page for `--json` (JSON Lines): what a script needs to know of the
+// page and its result, in the same terms as the text output.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "engine/engine.h"
+#include "text/chars.h"
+
+namespace lumora::cli {
+
+enum class PageStatus { kOk, kFailed, kSkipped };
+
+struct PageReport {
+    Text path;
+    PageStatus status = PageStatus::kOk;
+    Text error;                                  // the message, for kFailed and kSkipped
+    const engine::Analysis* analysis = nullptr;  // for kOk
+    bool withWords = false;                      // the ranked words (list)
+    bool inserted = false;                       // insert wrote the page
+    std::vector<Text> siteCommon;                // words left out as common to the site
+};
+
+// The object on one line, without the line end.
+Text JsonLine(const PageReport& report);
+
+// The names used in the JSON and by --verbose.
+const char* LineEndsName(engine::LineEnds ends);
+const char* StatusName(PageStatus status);
+
+}  // namespace lumora::cli

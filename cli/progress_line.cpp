@@ -1,0 +1,59 @@
+#include "progress_line.h"
+
+#include <cstdio>
+
+namespace lumora::cli {
+
+namespace {
+
+constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
+constexpr std::size_t kMaxPathShown = 40;
+
+Text MinutesSeconds(long long seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
+    return text;
+}
+
+}  // namespace
+
+ProgressLine::ProgressLine(std::ostream& err, bool enabled, int total)
+    : err_(err), enabled_(enabled), total_(total) {}
+
+Text ProgressLine::Format(int done, int total, TextView current, Clock::duration elapsed) {
+    const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+    Text line = std::to_string(done) + "/" + std::to_string(total) + " pages";
+    if (!current.empty()) {
+        // The end of a long path says most about where the run stands.
+        if (current.size() > kMaxPathShown)
+            current = current.substr(current.size() - kMaxPathShown);
+        line += ", now ";
+        line.append(current);
+    }
+    line += ", " + MinutesSeconds(seconds) + " elapsed";
+    if (done > 0 && done < total) {
+        const long long left = seconds * (total - done) / done;
+        line += ", about " + MinutesSeconds(left) + " left";
+    }
+    return line;
+}
+
+void ProgressLine::Update(int done, TextView current, bool force) {
+    if (!enabled_)
+        return;
+    const Clock::time_point now = Clock::now();
+    if (!force && shown_ && now - lastDrawn_ < kRedrawEvery)
+        return;
+    lastDrawn_ = now;
+    shown_ = true;
+    err_ << '\r' << Format(done, total_, current, now - start_) << "\x1b[K" << std::flush;
+}
+
+void ProgressLine::Clear() {
+    if (!enabled_ || !shown_)
+        return;
+    err_ << "\r\x1b[K" << std::flush;
+    shown_ = false;
+}
+
+}  // namespace lumora::cli

@@ -1,0 +1,37 @@
+// The one progress line a long run of many pages keeps on a terminal's standard error,
+// redrawn in place a few times a second and wiped before anything else is printed.
+#pragma once
+
+#include <chrono>
+#include <ostream>
+
+#include "text/chars.h"
+
+namespace lumora::cli {
+
+class ProgressLine {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    // A disabled line prints nothing (output is not a terminal, or --quiet).
+    ProgressLine(std::ostream& err, bool enabled, int total);
+
+    // `done` pages of the total are finished; `current` is being worked on. Drawn only when
+    // the last drawing is old enough, unless `force`.
+    void Update(int done, TextView current, bool force = false);
+    // Wipes the line so that the next output starts on a clean line.
+    void Clear();
+
+    // "12/200 pages, now site/a.htm, 0:03 elapsed, about 0:45 left"
+    static Text Format(int done, int total, TextView current, Clock::duration elapsed);
+
+  private:
+    std::ostream& err_;
+    bool enabled_;
+    int total_;
+    Clock::time_point start_ = Clock::now();
+    Clock::time_point lastDrawn_{};
+    bool shown_ = false;
+};
+
+}  // namespace lumora::cli

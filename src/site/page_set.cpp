@@ -1,0 +1,126 @@
+#include "site/page_set.h"
+
+#include <dirent.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <set>
+#include <utility>
+
+namespace lumora::site {
+
+namespace {
+
+Text Describe(const Text& path, int error) {
+    return path + ": " + std::strerror(error);
+}
+
+TextView NameOf(TextView path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == TextView::npos ? path : path.substr(slash + 1);
+}
+
+Text Join(const Text& folder, const char* name) {
+    if (!folder.empty() && folder.back() == '/')
+        return folder + name;
+    return folder + '/' + name;
+}
+
+bool MatchesAny(const std::vector<Text>& patterns, TextView path) {
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&](const Text& p) { return MatchesPattern(p, path); });
+}
+
+class Walker {
+  public:
+    Walker(const PageSetOptions& options, PageSet& out) : options_(options), out_(out) {}
+
+    void Argument(const Text& path) {
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) {
+            // A dangling link or a missing file: the page command reports it as its own.
+            out_.problems.push_back({path, Describe(path, errno)});
+            return;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            Folder(path, info);
+        } else {
+            // Named directly: taken whatever it is; the page command refuses what is not a
+            // regular file with its own message.
+            out_.pages.push_back(path);
+        }
+    }
+
+  private:
+    void Folder(const Text& folder, const struct stat& info) {
+        if (!visited_.insert({info.st_dev, info.st_ino}).second)
+            return;  // reached again through a link: walked once
+        DIR* dir = ::opendir(folder.c_str());
+        if (dir == nullptr) {
+            out_.problems.push_back({folder, Describe(folder, errno)});
+            return;
+        }
+        std::vector<Text> subfolders;
+        errno = 0;
+        while (const dirent* entry = ::readdir(dir)) {
+            const char* name = entry->d_name;
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+                continue;
+            const Text path = Join(folder, name);
+            struct stat linkInfo {};
+            if (::lstat(path.c_str(), &linkInfo) != 0)
+                continue;  // gone since it was listed
+            const bool isLink = S_ISLNK(linkInfo.st_mode);
+            struct stat target = linkInfo;
+            if (isLink && ::stat(path.c_str(), &target) != 0)
+                target = linkInfo;  // dangling: treated as a file, refused later if named
+            if (S_ISDIR(target.st_mode)) {
+                if (options_.recursive && (!isLink || options_.followSymlinks) &&
+                    !MatchesAny(options_.exclude, path)) {
+                    subfolders.push_back(path);
+                }
+                continue;
+            }
+            if (MatchesAny(options_.include, path) && !MatchesAny(options_.exclude, path))
+                out_.pages.push_back(path);
+        }
+        if (errno != 0)
+            out_.problems.push_back({folder, Describe(folder, errno)});
+        ::closedir(dir);
+        for (const Text& sub : subfolders) {
+            struct stat subInfo {};
+            if (::stat(sub.c_str(), &subInfo) == 0)
+                Folder(sub, subInfo);
+        }
+    }
+
+    const PageSetOptions& options_;
+    PageSet& out_;
+    std::set<std::pair<dev_t, ino_t>> visited_;
+};
+
+}  // namespace
+
+bool MatchesPattern(TextView pattern, TextView path) {
+    const Text p(pattern);
+    if (p.find('/') != Text::npos) {
+        const Text whole(path);
+        return ::fnmatch(p.c_str(), whole.c_str(), 0) == 0;
+    }
+    const Text name(NameOf(path));
+    return ::fnmatch(p.c_str(), name.c_str(), 0) == 0;
+}
+
+PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options) {
+    PageSet set;
+    Walker walker(options, set);
+    for (const Text& argument : arguments) walker.Argument(argument);
+    std::sort(set.pages.begin(), set.pages.end());
+    set.pages.erase(std::unique(set.pages.begin(), set.pages.end()), set.pages.end());
+    return set;
+}
+
+}  // namespace lumora::site

@@ -1,0 +1,39 @@
+// The pages a command works on: the PAGE arguments as given, with every folder among them
+// replaced by the pages it holds. The result is sorted by path, so that what a command
+// prints does not depend on the order in which folders list their entries.
+#pragma once
+
+#include <vector>
+
+#include "text/chars.h"
+
+namespace lumora::site {
+
+struct PageSetOptions {
+    bool recursive = false;       // walk subfolders too
+    bool followSymlinks = false;  // enter folders reached through a symbolic link
+    std::vector<Text> include = {"*.htm", "*.html"};  // file-name patterns taken from folders
+    std::vector<Text> exclude;  // patterns left out (matched against the name and the path)
+};
+
+// A PAGE argument that gave no page: a missing path, an unreadable folder.
+struct PageSetProblem {
+    Text path;
+    Text message;  // names the path
+};
+
+struct PageSet {
+    std::vector<Text> pages;  // sorted, each once
+    std::vector<PageSetProblem> problems;
+};
+
+// A file named directly is taken whatever its name (the user chose it); files inside folders
+// are taken when their name matches an include pattern and no exclude pattern. A folder
+// reached twice (a symbolic-link loop) is walked once.
+PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options);
+
+// fnmatch-style pattern against a file name ("*.htm"), or, for a pattern holding "/",
+// against the path.
+bool MatchesPattern(TextView pattern, TextView path);
+
+}  // namespace lumora::site

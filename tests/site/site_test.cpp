@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "site/page_set.h"
+#include "site/unified_diff.h"
+#include "site/worker_pool.h"
+#include "support/temp_dir.h"
+
+namespace lumora::site {
+namespace {
+
+using lumora::testing::ReadFile;
+using lumora::testing::TempDir;
+namespace fs = std::filesystem;
+
+// --- Which pages a command takes -------------------------------------------------------
+
+class PageSetTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(dir_.File("site/a/deep"));
+        fs::create_directories(dir_.File("site/b"));
+        for (const char* name :
+             {"site/index.html", "site/about.htm", "site/notes.txt", "site/a/one.html",
+              "site/a/deep/two.htm", "site/b/three.html", "site/b/draft.html"}) {
+            dir_.Write(name, "<html></html>");
+        }
+        // A loop back to the top, and a link to a folder outside.
+        fs::create_directory_symlink("..", dir_.File("site/a/loop"));
+        fs::create_directories(dir_.File("elsewhere"));
+        dir_.Write("elsewhere/far.html", "x");
+        fs::create_directory_symlink(dir_.File("elsewhere"), dir_.File("site/linked"));
+    }
+    Text P(const char* name) const { return dir_.File(name); }
+    TempDir dir_;
+};
+
+TEST_F(PageSetTest, FolderGivesItsPagesSortedWithOrWithoutSubfolders) {
+    struct Case {
+        PageSetOptions options;
+        std::vector<const char*> expected;
+    };
+    PageSetOptions flat;
+    PageSetOptions deep;
+    deep.recursive = true;
+    PageSetOptions following = deep;
+    following.followSymlinks = true;
+    PageSetOptions excluding = deep;
+    excluding.exclude = {"draft*", "*/a/deep"};
+    PageSetOptions onlyHtml = deep;
+    onlyHtml.include = {"*.html"};
+    const std::vector<Case> cases = {
+        {flat, {"site/about.htm", "site/index.html"}},
+        {deep,
+         {"site/a/deep/two.htm", "site/a/one.html", "site/about.htm", "site/b/draft.html",
+          "site/b/three.html", "site/index.html"}},
+        {following,
+         {"site/a/deep/two.htm", "site/a/one.html", "site/about.htm", "site/b/draft.html",
+          "site/b/three.html", "site/index.html", "site/linked/far.html"}},
+        {excluding, {"site/a/one.html", "site/about.htm", "site/b/three.html", "site/index.html"}},
+        {onlyHtml,
+         {"site/a/deep/two.htm" /* left out below */, "site/a/one.html", "site/b/draft.html",
+          "site/b/three.html", "site/index.html"}},
+    };
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        std::vector<Text> expected;
+        for (const char* e : cases[c].expected) {
+            if (c == 4 && Text(e).ends_with(".htm"))
+                continue;
+            expected.push_back(P(e));
+        }
+        const PageSet set = CollectPages({P("site")}, cases[c].options);
+        EXPECT_EQ(set.pages, expected) << "case " << c;
+        EXPECT_TRUE(set.problems.empty()) << "case " << c;
+    }
+}
+
+TEST_F(PageSetTest, NamedFilesAreTakenAsGivenOnceEachAndMissingOnesReported) {
+    const PageSet set = CollectPages(
+        {P("site/notes.txt"), P("site/index.html"), P("site/index.html"), P("site/nothing.html")},
+        {});
+    EXPECT_EQ(set.pages, (std::vector<Text>{P("site/index.html"), P("site/notes.txt")}));
+    ASSERT_EQ(set.problems.size(), 1u);
+    EXPECT_EQ(set.problems[0].path, P("site/nothing.html"));
+    EXPECT_NE(set.problems[0].message.find(P("site/nothing.html")), Text::npos);
+}
+
+TEST(MatchesPatternTest, NamesAndPaths) {
+    EXPECT_TRUE(MatchesPattern("*.htm", "/x/y/page.htm"));
+    EXPECT_FALSE(MatchesPattern("*.htm", "/x/y/page.html"));
+    EXPECT_TRUE(MatchesPattern("*/drafts/*", "/x/drafts/page.htm"));
+    EXPECT_FALSE(MatchesPattern("drafts", "/x/drafts/page.htm"));
+}
+
+// --- The dry run's diff ------------------------------------------------------------------
+
+// Applies a diff with the system's patch and returns the result.
+Text Patched(const TempDir& dir, const Text& before, const Text& diff) {
+    const Text page = dir.Write("page.htm", before);
+    const Text patchFile = dir.Write("page.diff", diff);
+    const Text command = "patch --quiet --binary " + page + " < " + patchFile + " > /dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << diff;
+    return ReadFile(page);
+}
+
+TEST(UnifiedDiffTest, PatchTurnsTheOldPageIntoTheNewOne) {
+    if (std::system("command -v patch > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "patch is not installed";
+    TempDir dir;
+    std::mt19937 random(11);
+    // patch reads lines up to LF, so pages whose lines end in a lone CR are left out here.
+    const std::vector<Text> ends = {"\n", "\r\n"};
+    for (int round = 0; round < 120; ++round) {
+        const Text& end = ends[static_cast<std::size_t>(round) % 2];
+        std::vector<Text> lines;
+        const int count = 1 + static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) lines.push_back("line " + std::to_string(random() % 7));
+        Text before;
+        for (const Text& l : lines) before += l + end;
+        // A few replaced, inserted or removed lines, as an insert makes them.
+        std::vector<Text> changed = lines;
+        const int edits = 1 + static_cast<int>(random() % 3);
+        for (int e = 0; e < edits; ++e) {
+            const std::size_t at = random() % (changed.size() + 1);
+            switch (random() % 3) {
+                case 0:
+                    changed.insert(changed.begin() + static_cast<long>(at), "<META new>");
+                    break;
+                case 1:
+                    if (at < changed.size())
+                        changed[at] = "<META replaced " + std::to_string(e) + ">";
+                    break;
+                default:
+                    if (at < changed.size() && changed.size() > 1)
+                        changed.erase(changed.begin() + static_cast<long>(at));
+            }
+        }
+        Text after;
+        for (const Text& l : changed) after += l + end;
+        if (round % 5 == 0 && !after.empty())
+            after.resize(after.size() - end.size());  // no line end at the very end
+        const Text diff = UnifiedDiff(before, after, "page.htm", "page.htm");
+        if (before == after) {
+            EXPECT_TRUE(diff.empty());
+            continue;
+        }
+        EXPECT_EQ(Patched(dir, before, diff), after) << "round " << round << "\n" << diff;
+    }
+}
+
+TEST(UnifiedDiffTest, ShowsOnlyTheChangedLinesWithTheirContext) {
+    Text before;
+    for (int i = 1; i <= 20; ++i) before += "l" + std::to_string(i) + "\n";
+    Text after = before;
+    after.replace(after.find("l10\n"), 4, "NEW\n");
+    EXPECT_EQ(
+        UnifiedDiff(before, after, "a.htm", "a.htm"),
+        "--- a.htm\n+++ a.htm\n@@ -7,7 +7,7 @@\n l7\n l8\n l9\n-l10\n+NEW\n l11\n l12\n l13\n");
+}
+
+// --- Pages on several threads, results in order ------------------------------------------
+
+TEST(RunInOrderTest, DeliversEveryTaskInIndexOrderWhateverFinishesFirst) {
+    for (int workers : {1, 2, 4, 9}) {
+        std::vector<int> results(50, -1);
+        std::vector<std::size_t> order;
+        const std::size_t delivered = RunInOrder(
+            results.size(), workers,
+            [&](std::size_t i) {
+                // Later tasks finish first now and then.
+                std::this_thread::sleep_for(std::chrono::microseconds((50 - i) % 7 * 100));
+                results[i] = static_cast<int>(i * i);
+            },
+            [&](std::size_t i) {
+                EXPECT_EQ(results[i], static_cast<int>(i * i));
+                order.push_back(i);
+            });
+        EXPECT_EQ(delivered, results.size());
+        for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
+    }
+}
+
+TEST(RunInOrderTest, StopLetsRunningTasksFinishAndStartsNoMore) {
+    std::stop_source stop;
+    std::atomic<int> started{0};
+    std::atomic<int> finished{0};
+    std::vector<std::size_t> order;
+    const std::size_t delivered = RunInOrder(
+        100, 2,
+        [&](std::size_t i) {
+            ++started;
+            if (i == 5)
+                stop.request_stop();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            ++finished;
+        },
+        [&](std::size_t i) { order.push_back(i); }, stop.get_token());
+    EXPECT_EQ(started.load(), finished.load());  // nothing half done
+    EXPECT_LT(started.load(), 100);
+    EXPECT_EQ(delivered, order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
+    EXPECT_GE(delivered, 6u);
+}
+
+}  // namespace
+}  // namespace lumora::site
