@@ -44,12 +44,6 @@ class Platform {
     virtual void SetFocus(Control control) = 0;
     virtual void Repaint(Control control) = 0;
 
-    // Called between the progress reports of a pass that runs on the session's own thread
-    // (a few times a second), so that a front without an event loop can look at its
-    // input, such as an interrupt that asks for a stop. The window's pass runs on a
-    // thread of its own and never needs it.
-    virtual void HandlePendingInput() {}
-
     // Share of the page read so far, during a pass.
     virtual void ShowPassProgress(std::int64_t /*done*/, std::int64_t /*total*/) {}
 
@@ -58,18 +52,6 @@ class Platform {
 
     // The program ends (after the session has saved its state).
     virtual void EndProgram() {}
-};
-
-// Answers every question with Yes and does nothing else: for unattended runs of the
-// session (benchmarks, fuzzing).
-class UnattendedPlatform : public Platform {
-  public:
-    Answer ShowMessage(const Text&, const Text&, Icon, Buttons) override { return Answer::kYes; }
-    std::optional<Text> ChooseFileToOpen(const OpenFileRequest&) override { return std::nullopt; }
-    void SetClipboardText(const Text&) override {}
-    bool OpenWebAddress(const Text&) override { return false; }
-    void SetFocus(Control) override {}
-    void Repaint(Control) override {}
 };
 
 }  // namespace lumora::app

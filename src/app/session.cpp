@@ -35,7 +35,7 @@ Text StoppedText(std::int32_t count) {
 Session::Session(Platform& platform, Text dataDir, PassRunner* runner)
     : platform_(platform), runner_(runner), dataDir_(std::move(dataDir)) {
     if (runner_ == nullptr) {
-        ownRunner_ = std::make_unique<InlinePassRunner>([this] { platform_.HandlePendingInput(); });
+        ownRunner_ = std::make_unique<InlinePassRunner>();
         runner_ = ownRunner_.get();
     }
     enabled_.fill(true);
