@@ -9,10 +9,19 @@ std::atomic<bool> ConsolePlatform::interrupted{false};
 Text ToConsoleText(TextView text) {
     Text out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
             continue;
-        out += text[i];
+        }
+        const Decoded d = CharAt(text, i);
+        if (d.cp == kReplacementCharacter && d.length == 1) {
+            // Bytes that are not UTF-8 (a file name, say) are shown as U+FFFD.
+            AppendUtf8(out, kReplacementCharacter);
+        } else {
+            out.append(text.substr(i, d.length));
+        }
+        i += d.length;
     }
     return out;
 }

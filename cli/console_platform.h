@@ -67,7 +67,7 @@ class ConsolePlatform : public app::Platform {
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-// Writes a text of the program with each CR LF as one LF.
+// A text of the program as the console gets it: UTF-8, each CR LF as one LF.
 Text ToConsoleText(TextView text);
 
 }  // namespace lumora::cli

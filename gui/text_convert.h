@@ -1,5 +1,5 @@
-// Between the program's texts (one byte per Latin-1 character, lines ending in CR LF) and
-// the strings the widgets hold.
+// Between the program's texts (UTF-8, lines ending in CR LF) and the strings the widgets
+// hold.
 #pragma once
 
 #include <QFile>
@@ -9,14 +9,13 @@
 
 namespace lumora::gui {
 
-// A one-line text: every byte is one character and comes back unchanged.
+// A one-line text.
 inline QString ToQString(TextView text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Characters beyond Latin-1 cannot be held by the program's texts; they become "?".
 inline Text FromQString(const QString& text) {
-    const QByteArray bytes = text.toLatin1();
+    const QByteArray bytes = text.toUtf8();
     return Text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -61,19 +60,18 @@ inline QString ToDisplay(TextView text, bool afterCr = false) {
 // The text of a multi-line box as the program holds it: every line break is CR LF.
 // `raw` may hold the paragraph and line separators of a text document.
 inline Text FromDisplay(const QString& raw) {
-    Text out;
-    out.reserve(static_cast<std::size_t>(raw.size()));
+    QString lines;
+    lines.reserve(raw.size());
     for (const QChar ch : raw) {
         const char16_t u = ch.unicode();
         if (u == u'\n' || u == 0x2029 || u == 0x2028) {
-            out += "\r\n";
-        } else if (u == u'\r') {
+            lines += QStringLiteral("\r\n");
+        } else if (u != u'\r') {
             // Line breaks arrive as separators; a stray CR would double them.
-        } else {
-            out += u <= 0xFF ? static_cast<Char>(u) : '?';
+            lines += ch;
         }
     }
-    return out;
+    return FromQString(lines);
 }
 
 }  // namespace lumora::gui

@@ -1,14 +1,18 @@
 #include "app/session.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <system_error>
 #include <utility>
 
 #include "files/file_checks.h"
-#include "files/line_reader.h"
 #include "output/meta_tag.h"
 #include "scan/prepare.h"
+#include "text/encoding.h"
 #include "words/consider.h"
 
 namespace lumora::app {
@@ -29,6 +33,20 @@ Text StoppedText(std::int32_t count) {
     if (count != 1)
         text += 's';
     return text + " identified.";
+}
+
+// The file's bytes, or nothing when it cannot be read whole.
+std::optional<Text> ReadWholeFile(const Text& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    Text bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    return bytes;
 }
 
 }  // namespace
@@ -444,20 +462,36 @@ void Session::GenerateOrList(bool makeTag) {
 
         passRunning_ = true;
         PassSink sink(*this);
-        files::LineReader reader;
         Text failure;
         try {
-            if (!reader.Open(name)) {
-                failure = "The file could not be opened.";
+            // The whole page is decoded to UTF-8 once, before its lines are read.
+            const std::optional<Text> bytes = ReadWholeFile(name);
+            text::DecodeResult decoded;
+            if (bytes)
+                decoded = text::DecodePage(*bytes);
+            if (!bytes) {
+                failure = "The file could not be read.";
+            } else if (!decoded.ok()) {
+                failure = decoded.error->Message();
             } else {
-                Text raw;
+                Text& page = decoded.page.text;
+                text::BlankControlCharacters(page);
+                const TextView pageView = page;
+                const auto pageSize = static_cast<std::int64_t>(page.size());
+                sink.SetFileSize(pageSize);
                 Text line;
-                sink.SetFileSize(reader.FileSize());
-                std::int64_t lineOffset = 0;
-                while (reader.ReadLine(raw)) {
-                    const std::int64_t rawOffset = lineOffset;
-                    // Each line ended with CR or CR LF; one byte is close enough for progress.
-                    lineOffset += static_cast<std::int64_t>(raw.size()) + 1;
+                std::size_t start = 0;
+                while (start < pageView.size()) {
+                    // A line ends at CR or CR LF.
+                    std::size_t end = pageView.find('\r', start);
+                    if (end == TextView::npos)
+                        end = pageView.size();
+                    const TextView raw = pageView.substr(start, end - start);
+                    const auto rawOffset = static_cast<std::int64_t>(start);
+                    start = end + 1;
+                    if (start < pageView.size() && pageView[start] == '\n' && end < pageView.size())
+                        ++start;
+                    const auto lineOffset = static_cast<std::int64_t>(start);
                     line.assign(TrimBlanks(raw));
                     if (line.empty())
                         continue;
@@ -468,23 +502,20 @@ void Session::GenerateOrList(bool makeTag) {
                         }
                     }
                     if (lowerCase)
-                        LowerInPlace(line);
+                        LowerLettersInPlace(line);
                     scan::PrepareLine(line, lowerCase);
                     scan::DecodeEntities(line);
                     line += ' ';
                     sink.StartLine(rawOffset, raw.size(), line.size());
                     scanner_.ScanLine(line, sink.Weights(), sink);
-                    platform_.ShowPassProgress(lineOffset, reader.FileSize());
+                    platform_.ShowPassProgress(std::min(lineOffset, pageSize), pageSize);
                     if (stopRequested_)
                         break;
                 }
-                if (reader.Failed())
-                    failure = "The file could not be read to its end.";
             }
         } catch (const std::exception& e) {
             failure = e.what();
         }
-        reader.Close();
         endPass();
 
         if (!failure.empty()) {

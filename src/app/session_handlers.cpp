@@ -1,6 +1,8 @@
 // The window's event handlers that are not part of a pass: options, input file, output
 // box, help and links, quitting.
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "app/session.h"
@@ -9,10 +11,27 @@
 #include "output/insert.h"
 #include "output/meta_tag.h"
 #include "scan/show_existing.h"
+#include "text/encoding.h"
 
 namespace lumora::app {
 
 namespace {
+
+// The tag as bytes of the page's own encoding; characters the encoding cannot hold
+// become numeric character references. A page that cannot be read keeps the tag as it is
+// (the insert then reports why it failed).
+Text TagInPageEncoding(const Text& pagePath, const Text& tag) {
+    std::error_code error;
+    if (std::filesystem::is_directory(pagePath, error))
+        return tag;
+    std::ifstream in(pagePath, std::ios::binary);
+    const Text bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const text::DecodeResult decoded = text::DecodePage(bytes);
+    if (!in || !decoded.ok())
+        return tag;
+    text::EncodeResult encoded = text::EncodeForPage(tag, decoded.page.encoding);
+    return encoded.ok() ? std::move(encoded.bytes) : tag;
+}
 
 int* DropDownField(Options& o, Control control) {
     switch (control) {
@@ -329,8 +348,9 @@ void Session::InsertMetaTag() {
                 "Not inserted", Icon::kExclamation);
         return;
     }
-    const auto outcome = output::InsertMetaTag(
-        path, tag, answer == Answer::kYes ? backupPath : std::nullopt, files::RealFileSystem());
+    const auto outcome = output::InsertMetaTag(path, TagInPageEncoding(path, tag),
+                                               answer == Answer::kYes ? backupPath : std::nullopt,
+                                               files::RealFileSystem());
     lastInsertSucceeded_ = outcome.kind == output::InsertOutcome::Kind::kInserted;
     const output::InsertMessage message = output::MessageFor(outcome);
     Message(message.prompt, message.title, Icon::kExclamation);

@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "text/encoding.h"
+
 namespace lumora::app {
 
 namespace {
@@ -102,7 +104,9 @@ Text FormatState(const Options& o) {
     return text;
 }
 
-std::optional<Options> ParseState(TextView content) {
+std::optional<Options> ParseState(TextView bytes) {
+    // Written in UTF-8; a file of the earlier single-byte format still loads.
+    const Text content = text::ReadStoredText(bytes);
     const std::vector<TextView> lines = SplitLines(content);
     if (lines.size() < kStateLines)
         return std::nullopt;

@@ -1,6 +1,11 @@
 #include "scan/show_existing.h"
 
-#include "files/line_reader.h"
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "text/encoding.h"
 
 namespace lumora::scan {
 
@@ -9,13 +14,55 @@ namespace {
 constexpr std::size_t kNone = TextView::npos;
 constexpr TextView kEntryEnd = "\r\n\r\n";
 
+// The page decoded to UTF-8, handed out line by line; a line ends at CR or CR LF.
+class PageLines {
+  public:
+    // False when the page cannot be read or decoded.
+    bool Open(const Text& path) {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            return false;
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return false;
+        const Text bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad())
+            return false;
+        text::DecodeResult decoded = text::DecodePage(bytes);
+        if (!decoded.ok())
+            return false;
+        page_ = std::move(decoded.page.text);
+        text::BlankControlCharacters(page_);
+        return true;
+    }
+
+    bool ReadLine(Text& line) {
+        if (next_ >= page_.size())
+            return false;
+        std::size_t end = page_.find('\r', next_);
+        if (end == Text::npos)
+            end = page_.size();
+        line.assign(page_, next_, end - next_);
+        next_ = end + 1;
+        if (next_ < page_.size() && page_[next_] == '\n')
+            ++next_;
+        return true;
+    }
+
+    bool Failed() const { return false; }
+
+  private:
+    Text page_;
+    std::size_t next_ = 0;
+};
+
 // The current line, trimmed, and its lower-cased copy in which all searches run; the copy
 // has the same length, so what is cut out of the line keeps the page's own case.
 struct Line {
     Text text;
     Text lower;
 
-    bool Read(files::LineReader& reader) {
+    bool Read(PageLines& reader) {
         if (!reader.ReadLine(text))
             return false;
         const TextView trimmed = TrimBlanks(text);
@@ -52,7 +99,7 @@ bool AppendMetaEntry(Text& report, const Line& line, std::size_t meta, TextView 
 Text ShowExistingReport(const Text& path) {
     Text report;
     bool found = false;
-    files::LineReader reader;
+    PageLines reader;
     bool failed = !reader.Open(path);
     Line line;
     while (!failed && line.Read(reader)) {

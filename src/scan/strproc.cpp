@@ -99,30 +99,49 @@ Text RemoveSpaces(TextView text) {
 }
 
 bool IsWordChar(TextView c, bool allowDigits, TextView extra) {
-    return !c.empty() && IsWordChar(c.front(), allowDigits, extra);
+    return !c.empty() && IsWordChar(CharAt(c, 0).cp, allowDigits, extra);
 }
 
-bool IsWordChar(Char c, bool allowDigits, TextView extra) {
-    if (Code(c) >= 128)
-        return IsLetter(c);
-    if (IsLetter(c))
+bool IsWordChar(CodePoint cp, bool allowDigits, TextView extra) {
+    if (IsLetter(cp))
         return true;
+    if (cp >= 0x80)
+        return false;
+    const Char c = static_cast<Char>(cp);
     if (allowDigits && IsDigit(c))
         return true;
     return extra.find(c) != TextView::npos;
 }
 
-Pos CountWordChars(TextView text, Pos start, bool allowDigits, TextView extra) {
-    if (start < 1)
-        return 0;
-    Pos count = 0;
-    for (auto i = static_cast<std::size_t>(start - 1); i < text.size() && count < kMaxWordRun;
-         ++i) {
-        if (!IsWordChar(text[i], allowDigits, extra))
-            break;
-        ++count;
+WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extra) {
+    WordRun run;
+    std::size_t i = at;
+    while (i < text.size() && run.chars < static_cast<std::size_t>(kMaxWordRun)) {
+        const Char c = text[i];
+        if (IsAscii(c)) {
+            // The fast path: most words of most pages are ASCII.
+            if (!IsAsciiLetter(c) && !(allowDigits && IsDigit(c)) &&
+                extra.find(c) == TextView::npos) {
+                break;
+            }
+            ++i;
+        } else {
+            const Decoded d = DecodeAt(text, i);
+            if (!IsWordChar(d.cp, allowDigits, extra) && !(run.chars > 0 && IsMark(d.cp)))
+                break;
+            i += d.length;
+        }
+        ++run.chars;
     }
-    return count;
+    run.bytes = i - at;
+    return run;
+}
+
+Pos CountWordChars(TextView text, Pos start, bool allowDigits, TextView extra) {
+    if (start < 1 || static_cast<std::size_t>(start) > text.size())
+        return 0;
+    return static_cast<Pos>(
+        WordRunAt(text, static_cast<std::size_t>(start - 1), allowDigits, extra).chars);
 }
 
 Pos SkipPast(TextView line, Pos start, TextView closing, bool& found) {

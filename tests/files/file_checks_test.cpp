@@ -71,7 +71,8 @@ TEST(FileChecksTest, InputFileNames) {
 TEST(FileChecksTest, PathsAndPrompts) {
     EXPECT_EQ(FolderOfPath("/home/Ann/page.htm"), "/home/Ann/");
     EXPECT_EQ(FolderOfPath("page.htm"), "");
-    EXPECT_EQ(FolderOfPath("c:/Web/\xC9T\xC9/Page.htm"), "C:/web/\xE9t\xE9/");
+    // Only ASCII letters change case: the bytes of a UTF-8 name stay as they are.
+    EXPECT_EQ(FolderOfPath("c:/Web/\u00C9T\u00C9/Page.htm"), "C:/web/\u00C9t\u00C9/");
 
     EXPECT_EQ(LineEndingsPrompt(2, UnixFileQuestionExtra()),
               "This file has Unix/Linux line endings.\r\n\r\n"

@@ -1,0 +1,239 @@
+#include "text/chars.h"
+
+#include <utf8proc.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace lumora {
+
+Decoded DecodeAt(TextView text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return Code(text[i]); };
+    const unsigned b0 = byte(at);
+    if (b0 < 0x80)
+        return {b0, 1};
+    std::size_t length = 0;
+    CodePoint cp = 0;
+    CodePoint smallest = 0;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        cp = b0 & 0x1F;
+        smallest = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        cp = b0 & 0x0F;
+        smallest = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        cp = b0 & 0x07;
+        smallest = 0x10000;
+    } else {
+        return {kReplacementCharacter, 1};
+    }
+    if (text.size() - at < length)
+        return {kReplacementCharacter, 1};
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned b = byte(at + k);
+        if ((b & 0xC0) != 0x80)
+            return {kReplacementCharacter, 1};
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    // Overlong forms, surrogates and code points beyond U+10FFFF are not characters.
+    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return {kReplacementCharacter, 1};
+    return {cp, length};
+}
+
+std::size_t StartOfCharBefore(TextView text, std::size_t end) {
+    std::size_t start = end - 1;
+    // At most three continuation bytes precede a lead byte.
+    for (int k = 0; k < 3 && start > 0 && (Code(text[start]) & 0xC0) == 0x80; ++k) --start;
+    if (DecodeAt(text, start).length != end - start)
+        return end - 1;  // damaged text: the last byte stands alone
+    return start;
+}
+
+void AppendUtf8(Text& out, CodePoint cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        cp = kReplacementCharacter;
+    if (cp < 0x80) {
+        out.push_back(static_cast<Char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<Char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<Char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<Char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<Char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<Char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<Char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<Char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<Char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<Char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::size_t CharCount(TextView text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++count) i += CharAt(text, i).length;
+    return count;
+}
+
+bool IsValidUtf8(TextView text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+        // Eight ASCII bytes at a time: most of a page is mark-up.
+        if (i + 8 <= n) {
+            unsigned long long chunk;
+            std::memcpy(&chunk, text.data() + i, 8);
+            if ((chunk & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        if (IsAscii(text[i])) {
+            ++i;
+            continue;
+        }
+        const Decoded d = DecodeAt(text, i);
+        if (d.cp == kReplacementCharacter && d.length == 1)
+            return false;
+        i += d.length;
+    }
+    return true;
+}
+
+namespace {
+
+utf8proc_category_t CategoryOf(CodePoint cp) {
+    return utf8proc_category(static_cast<utf8proc_int32_t>(cp));
+}
+
+}  // namespace
+
+bool IsLetter(CodePoint cp) {
+    if (cp < 0x80)
+        return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z');
+    switch (CategoryOf(cp)) {
+        case UTF8PROC_CATEGORY_LU:
+        case UTF8PROC_CATEGORY_LL:
+        case UTF8PROC_CATEGORY_LT:
+        case UTF8PROC_CATEGORY_LM:
+        case UTF8PROC_CATEGORY_LO:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsMark(CodePoint cp) {
+    if (cp < 0x300)
+        return false;
+    switch (CategoryOf(cp)) {
+        case UTF8PROC_CATEGORY_MN:
+        case UTF8PROC_CATEGORY_MC:
+        case UTF8PROC_CATEGORY_ME:
+            return true;
+        default:
+            return false;
+    }
+}
+
+CodePoint LowerChar(CodePoint cp) {
+    if (cp < 0x80)
+        return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    return static_cast<CodePoint>(utf8proc_tolower(static_cast<utf8proc_int32_t>(cp)));
+}
+
+CodePoint UpperChar(CodePoint cp) {
+    if (cp < 0x80)
+        return (cp >= 'a' && cp <= 'z') ? cp - 32 : cp;
+    return static_cast<CodePoint>(utf8proc_toupper(static_cast<utf8proc_int32_t>(cp)));
+}
+
+bool IsLatinLetter(CodePoint cp) {
+    if (!IsLetter(cp))
+        return false;
+    // The blocks Unicode gives to the Latin script: Basic Latin, Latin-1 Supplement,
+    // Latin Extended-A and -B, IPA Extensions, Phonetic Extensions (and Supplement),
+    // Latin Extended Additional, -C, -D, -E and the fullwidth Latin letters.
+    return cp < 0x2B0 || (cp >= 0x1D00 && cp <= 0x1DBF) || (cp >= 0x1E00 && cp <= 0x1EFF) ||
+           (cp >= 0x2C60 && cp <= 0x2C7F) || (cp >= 0xA720 && cp <= 0xA7FF) ||
+           (cp >= 0xAB30 && cp <= 0xAB6F) || (cp >= 0xFF21 && cp <= 0xFF5A);
+}
+
+CodePoint BaseLetter(CodePoint cp) {
+    if (cp < 0xC0)
+        return cp;
+    utf8proc_int32_t parts[8];
+    int last = 0;
+    const utf8proc_ssize_t n =
+        utf8proc_decompose_char(static_cast<utf8proc_int32_t>(cp), parts, 8,
+                                static_cast<utf8proc_option_t>(UTF8PROC_DECOMPOSE), &last);
+    if (n < 1 || n > 8)
+        return cp;
+    return static_cast<CodePoint>(parts[0]);
+}
+
+void LowerLettersInPlace(Text& text) {
+    std::size_t i = 0;
+    for (; i < text.size() && IsAscii(text[i]); ++i) text[i] = ToLower(text[i]);
+    if (i == text.size())
+        return;
+    // From the first non-ASCII byte on the length may change.
+    Text out(text, 0, i);
+    out.reserve(text.size() + 8);
+    while (i < text.size()) {
+        const Char c = text[i];
+        if (IsAscii(c)) {
+            out.push_back(ToLower(c));
+            ++i;
+            continue;
+        }
+        const Decoded d = DecodeAt(text, i);
+        if (d.cp == kReplacementCharacter && d.length == 1) {
+            out.push_back(c);  // damaged bytes stay as they were
+        } else {
+            AppendUtf8(out, LowerChar(d.cp));
+        }
+        i += d.length;
+    }
+    text = std::move(out);
+}
+
+Text LowerLetters(TextView text) {
+    Text result(text);
+    LowerLettersInPlace(result);
+    return result;
+}
+
+bool MayNeedNfc(TextView text) {
+    // Every character below U+0300 is its own NFC form and composes with nothing before
+    // it; the UTF-8 of U+0300 and above starts with a byte of 0xCC or more.
+    for (const Char c : text) {
+        if (Code(c) >= 0xCC)
+            return true;
+    }
+    return false;
+}
+
+Text Nfc(TextView text) {
+    if (!MayNeedNfc(text))
+        return Text(text);
+    utf8proc_uint8_t* result = nullptr;
+    const utf8proc_ssize_t n =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                     static_cast<utf8proc_ssize_t>(text.size()), &result,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    if (n < 0 || result == nullptr) {
+        std::free(result);
+        return Text(text);  // not valid UTF-8: left as it is
+    }
+    Text out(reinterpret_cast<const char*>(result), static_cast<std::size_t>(n));
+    std::free(result);
+    return out;
+}
+
+}  // namespace lumora
