@@ -31,6 +31,23 @@ TEST(StateFile, DefaultsAreWrittenAsTwentyLinesAndEveryOptionRoundTrips) {
     EXPECT_EQ(*parsed, o);
 }
 
+TEST(StateFile, TextsRoundTripAnyCharacterAndOldSingleByteFilesStillLoad) {
+    Options o;
+    o.inputFile = "/home/\u00E5sa/\u0441\u0430\u0439\u0442/index.htm";
+    o.beginMetaTagWith = "\u0153uvre, \u65E5\u672C, \U0001F600";
+    o.wordsToIgnore = "\u00E9t\u00E9,\u0436\u0438\u0437\u043D\u044C";
+    const Text written = FormatState(o);
+    EXPECT_NE(written.find("\"\u0153uvre, \u65E5\u672C, \U0001F600\""), Text::npos);
+    EXPECT_EQ(ParseState(written), o);
+
+    // The earlier program wrote its texts in a single-byte code page.
+    Text old = kDefaultsWithPage;
+    old.replace(old.find("\"\""), 2, "\"caf\xE9, cr\xE8me\"");
+    const auto parsed = ParseState(old);
+    ASSERT_TRUE(parsed.has_value());
+    EXPECT_EQ(parsed->beginMetaTagWith, "caf\u00E9, cr\u00E8me");
+}
+
 TEST(StateFile, DamagedContentIsRefused) {
     const Text good = kDefaultsWithPage;
     auto replaceLine = [&good](int line, const Text& value) {
