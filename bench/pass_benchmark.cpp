@@ -1,6 +1,6 @@
 // Throughput of a whole Generate pass (read, prepare, scan, count, rank, compose) on
-// generated pages of 1, 4 and 16 MB, with CR LF and LF-only line ends, and on a page with
-// 100 000 distinct words.
+// generated pages of 1, 4 and 16 MB, with CR LF and LF-only line ends and with UTF-8
+// words, and on a page with 100 000 distinct words.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -17,7 +17,8 @@ namespace {
 std::string PagePath(const lumora::bench::PageShape& shape) {
     static std::map<std::string, std::string> written;
     const std::string key = std::to_string(shape.bytes) + "_" + std::to_string(shape.vocabulary) +
-                            (shape.unixLineEnds ? "_lf" : "_crlf");
+                            (shape.unixLineEnds ? "_lf" : "_crlf") +
+                            (shape.utf8Words ? "_utf8" : "");
     auto it = written.find(key);
     if (it != written.end())
         return it->second;
@@ -62,6 +63,13 @@ void BM_GenerateLfOnly(benchmark::State& state) {
     RunPass(state, shape);
 }
 
+void BM_GenerateUtf8(benchmark::State& state) {
+    lumora::bench::PageShape shape;
+    shape.bytes = static_cast<std::size_t>(state.range(0)) << 20;
+    shape.utf8Words = true;
+    RunPass(state, shape);
+}
+
 void BM_GenerateDistinctWords(benchmark::State& state) {
     lumora::bench::PageShape shape;
     shape.bytes = 4 << 20;
@@ -73,6 +81,7 @@ void BM_GenerateDistinctWords(benchmark::State& state) {
 
 BENCHMARK(BM_GenerateCrLf)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerateLfOnly)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GenerateUtf8)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerateDistinctWords)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -1,10 +1,10 @@
 #include "app/session.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -40,11 +40,22 @@ std::optional<Text> ReadWholeFile(const Text& path) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
         return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
         return std::nullopt;
-    Text bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    Text bytes;
+    std::array<char, 1 << 16> piece{};
+    bool failed = false;
+    for (;;) {
+        const std::size_t got = std::fread(piece.data(), 1, piece.size(), file);
+        bytes.append(piece.data(), got);
+        if (got < piece.size()) {
+            failed = std::ferror(file) != 0;
+            break;
+        }
+    }
+    std::fclose(file);
+    if (failed)
         return std::nullopt;
     return bytes;
 }
@@ -465,10 +476,10 @@ void Session::GenerateOrList(bool makeTag) {
         Text failure;
         try {
             // The whole page is decoded to UTF-8 once, before its lines are read.
-            const std::optional<Text> bytes = ReadWholeFile(name);
+            std::optional<Text> bytes = ReadWholeFile(name);
             text::DecodeResult decoded;
             if (bytes)
-                decoded = text::DecodePage(*bytes);
+                decoded = text::DecodePageBytes(std::move(*bytes));
             if (!bytes) {
                 failure = "The file could not be read.";
             } else if (!decoded.ok()) {

@@ -561,7 +561,8 @@ bool Scanner::SkipBlock(LineCursor& cur, TextView opening, TextView closing, std
 
 void Scanner::ReadWord(LineCursor& cur, WordSink& sink) {
     const TextView line = cur.line;
-    const std::size_t end = cur.pos + WordRunAt(line, cur.pos, false).bytes;
+    const WordRun run = WordRunAt(line, cur.pos, false);
+    const std::size_t end = cur.pos + run.bytes;
     // A contraction such as don't, don’t or I'm gives no word; John's gives John (and
     // then s): an apostrophe, one letter that is not s, and a blank.
     if (end < line.size()) {
@@ -579,7 +580,7 @@ void Scanner::ReadWord(LineCursor& cur, WordSink& sink) {
     }
     const TextView word = line.substr(cur.pos, end - cur.pos);
     // Words are compared in one normal form: a decomposed é is the same word as é.
-    if (MayNeedNfc(word)) {
+    if (!run.ascii && MayNeedNfc(word)) {
         sink.OnWord(Nfc(word));
     } else {
         sink.OnWord(word);

@@ -130,6 +130,7 @@ WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extr
             if (!IsWordChar(d.cp, allowDigits, extra) && !(run.chars > 0 && IsMark(d.cp)))
                 break;
             i += d.length;
+            run.ascii = false;
         }
         ++run.chars;
     }

@@ -49,6 +49,7 @@ Pos CountWordChars(TextView text, Pos start, bool allowDigits, TextView extra = 
 struct WordRun {
     std::size_t bytes = 0;
     std::size_t chars = 0;
+    bool ascii = true;  // every character of the run is ASCII
 };
 WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extra = {});
 

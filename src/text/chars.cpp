@@ -2,6 +2,8 @@
 
 #include <utf8proc.h>
 
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -209,12 +211,70 @@ Text LowerLetters(TextView text) {
     return result;
 }
 
+namespace {
+
+// Whether the character is its own NFC form and can never compose with the character
+// before it: not a combining mark, no Hangul vowel or trailing consonant, and either no
+// canonical decomposition or one that composes back to the character itself.
+bool ComputeNfcStable(CodePoint cp) {
+    if (cp >= 0x1160 && cp <= 0x11FF)
+        return false;
+    const utf8proc_property_t* p = utf8proc_get_property(static_cast<utf8proc_int32_t>(cp));
+    if (p->combining_class != 0)
+        return false;
+    switch (p->category) {
+        case UTF8PROC_CATEGORY_MN:
+        case UTF8PROC_CATEGORY_MC:
+        case UTF8PROC_CATEGORY_ME:
+            return false;
+        default:
+            break;
+    }
+    if (p->decomp_seqindex == UINT16_MAX || p->decomp_type != 0)
+        return true;  // no canonical decomposition
+    utf8proc_int32_t parts[8];
+    int last = 0;
+    const auto options = static_cast<utf8proc_option_t>(UTF8PROC_DECOMPOSE);
+    utf8proc_ssize_t n =
+        utf8proc_decompose_char(static_cast<utf8proc_int32_t>(cp), parts, 8, options, &last);
+    if (n < 1 || n > 8)
+        return false;
+    n = utf8proc_normalize_utf32(
+        parts, n, static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    return n == 1 && static_cast<CodePoint>(parts[0]) == cp;
+}
+
+// The answers for the Basic Multilingual Plane, found once per character when first
+// asked: 0 not yet known, 1 stable, 2 not. Relaxed atomics let two passes share them.
+std::atomic<std::uint8_t> nfcStableBmp[0x10000];
+
+}  // namespace
+
+bool IsNfcStable(CodePoint cp) {
+    if (cp < 0x300)
+        return true;
+    if (cp >= 0x10000)
+        return ComputeNfcStable(cp);
+    std::uint8_t known = nfcStableBmp[cp].load(std::memory_order_relaxed);
+    if (known == 0) {
+        known = ComputeNfcStable(cp) ? 1 : 2;
+        nfcStableBmp[cp].store(known, std::memory_order_relaxed);
+    }
+    return known == 1;
+}
+
 bool MayNeedNfc(TextView text) {
     // Every character below U+0300 is its own NFC form and composes with nothing before
     // it; the UTF-8 of U+0300 and above starts with a byte of 0xCC or more.
-    for (const Char c : text) {
-        if (Code(c) >= 0xCC)
+    for (std::size_t i = 0; i < text.size();) {
+        if (Code(text[i]) < 0xCC) {
+            ++i;
+            continue;
+        }
+        const Decoded d = DecodeAt(text, i);
+        if (!IsNfcStable(d.cp))
             return true;
+        i += d.length;
     }
     return false;
 }

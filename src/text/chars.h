@@ -132,10 +132,12 @@ CodePoint BaseLetter(CodePoint cp);
 Text LowerLetters(TextView text);
 void LowerLettersInPlace(Text& text);
 
-// The text in Normalization Form C; a text that can only be NFC already (no character
-// from U+0300 on) is returned as it is without any work.
+// The text in Normalization Form C; a text that is NFC already is returned as it is.
 Text Nfc(TextView text);
-// True when Nfc would have anything to do.
+// False when the text is certainly in NFC already: each character is its own NFC form
+// and none can compose with the one before it (checked quickly, character by character).
 bool MayNeedNfc(TextView text);
+// The character is its own NFC form and never composes with a character before it.
+bool IsNfcStable(CodePoint cp);
 
 }  // namespace lumora

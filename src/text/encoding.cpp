@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace lumora::text {
@@ -480,6 +482,14 @@ DecodeResult DecodePage(TextView bytes, TextView overrideName) {
     return PageResult(Windows1252ToUtf8(bytes), kWindows1252, false);
 }
 
+DecodeResult DecodePageBytes(Text&& bytes, TextView overrideName) {
+    if (overrideName.empty() && !bytes.starts_with("\xEF\xBB\xBF") &&
+        !bytes.starts_with("\xFF\xFE") && !bytes.starts_with("\xFE\xFF") && IsValidUtf8(bytes)) {
+        return PageResult(std::move(bytes), kUtf8, false);
+    }
+    return DecodePage(TextView(bytes), overrideName);
+}
+
 CodePoint Windows1252Char(unsigned char byte) {
     if (byte >= 0x80 && byte < 0xA0)
         return kWindows1252High[byte - 0x80];
@@ -619,10 +629,22 @@ Text ReadStoredText(TextView bytes) {
 }
 
 void BlankControlCharacters(Text& text) {
-    for (Char& c : text) {
-        const unsigned b = Code(c);
-        if ((b < 32 && b != '\t' && b != '\n' && b != '\r') || b == 127)
-            c = ' ';
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Eight bytes at a time while none of them is below 32 (pages hold few).
+        if (i + 8 <= n) {
+            std::uint64_t chunk;
+            std::memcpy(&chunk, text.data() + i, 8);
+            if (((chunk - 0x2020202020202020ull) & ~chunk & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned b = Code(text[i]);
+        if (b < 32 && b != '\t' && b != '\n' && b != '\r')
+            text[i] = ' ';
+        ++i;
     }
 }
 

@@ -50,6 +50,8 @@ struct DecodeResult {
 
 // `overrideName` empty: detect (see above).
 DecodeResult DecodePage(TextView bytes, TextView overrideName = {});
+// The same, taking over the bytes: a page that is UTF-8 already is not copied.
+DecodeResult DecodePageBytes(Text&& bytes, TextView overrideName = {});
 
 // The encoding's name for a label as a browser reads it ("latin1" -> "windows-1252",
 // "utf8" -> "UTF-8"); nothing for a label we do not know. Case and surrounding blanks do
@@ -82,7 +84,7 @@ CodePoint Windows1252Char(unsigned char byte);
 // valid UTF-8, otherwise the single-byte text of the program's earlier versions.
 Text ReadStoredText(TextView bytes);
 
-// Control characters other than tab, LF and CR become blanks: pages converted from
+// C0 control characters other than tab, LF and CR become blanks: pages converted from
 // manuals hold form feeds and escapes, which separate words like blanks and must never
 // be taken for the scanner's context markers.
 void BlankControlCharacters(Text& text);

@@ -111,6 +111,12 @@ bool IsVowelBeyondLatin1(CodePoint cp, bool countY) {
 bool HasNoVowel(TextView word, bool countY) {
     const CharSet& vowels = countY ? kVowelsWithY : kVowels;
     for (std::size_t i = 0; i < word.size();) {
+        if (IsAscii(word[i])) {
+            if (vowels[Code(word[i])])
+                return false;
+            ++i;
+            continue;
+        }
         const Decoded d = CharAt(word, i);
         i += d.length;
         if (d.cp < 0x100 ? vowels[d.cp] : IsVowelBeyondLatin1(d.cp, countY))
@@ -161,9 +167,13 @@ bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreLi
                   const CommonWordLists& commonWords) {
     if (word.empty())
         return false;
-    // Lengths count characters; a word of ASCII letters has as many as it has bytes.
-    const std::size_t length =
-        word.size() > static_cast<std::size_t>(kMaxWordLength) * 4 ? word.size() : CharCount(word);
+    bool ascii = word.size() <= static_cast<std::size_t>(kMaxWordLength);
+    for (std::size_t i = 0; ascii && i < word.size(); ++i) ascii = IsAscii(word[i]);
+    // Lengths count characters; a word of ASCII letters has as many as it has bytes, and a
+    // word of more than four bytes per allowed character is too long in any case.
+    const std::size_t length = ascii || word.size() > static_cast<std::size_t>(kMaxWordLength) * 4
+                                   ? word.size()
+                                   : CharCount(word);
     if (options.ignoreShortWords &&
         static_cast<long long>(length) <= static_cast<long long>(options.shortWordSize)) {
         return false;
@@ -171,7 +181,17 @@ bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreLi
     if (length > static_cast<std::size_t>(kMaxWordLength))
         return false;
 
-    const Text lower = LowerLetters(word);
+    // Most words are ASCII: those are lower-cased on the stack.
+    std::array<Char, kMaxWordLength> buffer{};
+    Text unicodeLower;
+    TextView lower;
+    if (ascii) {
+        for (std::size_t i = 0; i < length; ++i) buffer[i] = ToLower(word[i]);
+        lower = TextView(buffer.data(), length);
+    } else {
+        unicodeLower = LowerLetters(word);
+        lower = unicodeLower;
+    }
 
     if (OneCharacterRepeated(lower))
         return false;
@@ -188,7 +208,7 @@ bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreLi
     if (onlyRomanLetters)
         return false;
 
-    if (IsLatinWord(word) && HasNoVowel(word, true))
+    if ((ascii || IsLatinWord(word)) && HasNoVowel(word, true))
         return false;
     if (options.language == 0 && IsContractionStem(word))
         return false;

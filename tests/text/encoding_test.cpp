@@ -163,9 +163,10 @@ TEST(StoredTextTest, Utf8WhenValidElseTheEarlierSingleByteFormat) {
     EXPECT_EQ(ReadStoredText(""), "");
     EXPECT_EQ(Windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
 
-    std::string controls = "a\x01\x07\x0B\x0C\x0E\x11\x1B\x7F\tb\r\nc";
+    std::string controls =
+        "a\x01\x07\x0B\x0C\x0E\x11\x1B\x7F\tb\r\nc \u00E9\u00A0 long text here\x1F";
     BlankControlCharacters(controls);
-    EXPECT_EQ(controls, "a        \tb\r\nc");
+    EXPECT_EQ(controls, "a       \x7F\tb\r\nc \u00E9\u00A0 long text here ");
 }
 
 }  // namespace
