@@ -43,10 +43,16 @@ std::optional<Text> ReadWholeFile(const Text& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr)
         return std::nullopt;
-    Text bytes;
+    // Read in one go into a buffer of the file's size; a file that grows meanwhile is
+    // read on to its end.
+    std::error_code sizeError;
+    const auto expected = std::filesystem::file_size(path, sizeError);
+    Text bytes(sizeError ? 0 : static_cast<std::size_t>(expected), '\0');
+    std::size_t have = std::fread(bytes.data(), 1, bytes.size(), file);
+    bool failed = have < bytes.size() && std::ferror(file) != 0;
+    bytes.resize(have);
     std::array<char, 1 << 16> piece{};
-    bool failed = false;
-    for (;;) {
+    while (!failed) {
         const std::size_t got = std::fread(piece.data(), 1, piece.size(), file);
         bytes.append(piece.data(), got);
         if (got < piece.size()) {

@@ -56,24 +56,39 @@ std::size_t StartOfCharBefore(TextView text, std::size_t end) {
     return start;
 }
 
-void AppendUtf8(Text& out, CodePoint cp) {
+namespace {
+
+// The UTF-8 of a character into `out` (room for 4 bytes); its length.
+std::size_t EncodeUtf8(CodePoint cp, char* out) {
     if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         cp = kReplacementCharacter;
     if (cp < 0x80) {
-        out.push_back(static_cast<Char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<Char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<Char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<Char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<Char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<Char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<Char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<Char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<Char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<Char>(0x80 | (cp & 0x3F)));
+        out[0] = static_cast<Char>(cp);
+        return 1;
     }
+    if (cp < 0x800) {
+        out[0] = static_cast<Char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<Char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = static_cast<Char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<Char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<Char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<Char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<Char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<Char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<Char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+}  // namespace
+
+void AppendUtf8(Text& out, CodePoint cp) {
+    char bytes[4];
+    out.append(bytes, EncodeUtf8(cp, bytes));
 }
 
 std::size_t CharCount(TextView text) {
@@ -86,9 +101,17 @@ bool IsValidUtf8(TextView text) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n) {
-        // Eight ASCII bytes at a time: most of a page is mark-up.
+        // Thirty-two ASCII bytes at a time: most of a page is mark-up.
+        if (i + 32 <= n) {
+            std::uint64_t chunk[4];
+            std::memcpy(chunk, text.data() + i, 32);
+            if (((chunk[0] | chunk[1] | chunk[2] | chunk[3]) & 0x8080808080808080ull) == 0) {
+                i += 32;
+                continue;
+            }
+        }
         if (i + 8 <= n) {
-            unsigned long long chunk;
+            std::uint64_t chunk;
             std::memcpy(&chunk, text.data() + i, 8);
             if ((chunk & 0x8080808080808080ull) == 0) {
                 i += 8;
@@ -113,39 +136,68 @@ utf8proc_category_t CategoryOf(CodePoint cp) {
     return utf8proc_category(static_cast<utf8proc_int32_t>(cp));
 }
 
+bool IsLetterCategory(utf8proc_category_t c) {
+    return c == UTF8PROC_CATEGORY_LU || c == UTF8PROC_CATEGORY_LL || c == UTF8PROC_CATEGORY_LT ||
+           c == UTF8PROC_CATEGORY_LM || c == UTF8PROC_CATEGORY_LO;
+}
+
+bool IsMarkCategory(utf8proc_category_t c) {
+    return c == UTF8PROC_CATEGORY_MN || c == UTF8PROC_CATEGORY_MC || c == UTF8PROC_CATEGORY_ME;
+}
+
+bool ComputeNfcStable(CodePoint cp);
+
+// What the scan asks of a character of the Basic Multilingual Plane, looked up in the
+// library once per character and then kept: its simple lower case (bits 0-15), letter,
+// mark, NFC-stable, and whether the entry is filled. Relaxed atomics let two passes on two
+// threads share the entries; both would store the same value.
+constexpr std::uint32_t kLowerMask = 0xFFFF;
+constexpr std::uint32_t kIsLetter = 1u << 16;
+constexpr std::uint32_t kIsMark = 1u << 17;
+constexpr std::uint32_t kIsNfcStable = 1u << 18;
+constexpr std::uint32_t kKnown = 1u << 19;
+std::atomic<std::uint32_t> bmpInfo[0x10000];
+
+std::uint32_t InfoOf(CodePoint cp) {
+    std::uint32_t info = bmpInfo[cp].load(std::memory_order_relaxed);
+    if (info != 0)
+        return info;
+    const utf8proc_category_t category = CategoryOf(cp);
+    const auto lower = static_cast<CodePoint>(utf8proc_tolower(static_cast<utf8proc_int32_t>(cp)));
+    info = kKnown | (lower <= 0xFFFF ? lower : cp);
+    if (IsLetterCategory(category))
+        info |= kIsLetter;
+    if (IsMarkCategory(category))
+        info |= kIsMark;
+    if (ComputeNfcStable(cp))
+        info |= kIsNfcStable;
+    bmpInfo[cp].store(info, std::memory_order_relaxed);
+    return info;
+}
+
 }  // namespace
 
 bool IsLetter(CodePoint cp) {
     if (cp < 0x80)
         return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z');
-    switch (CategoryOf(cp)) {
-        case UTF8PROC_CATEGORY_LU:
-        case UTF8PROC_CATEGORY_LL:
-        case UTF8PROC_CATEGORY_LT:
-        case UTF8PROC_CATEGORY_LM:
-        case UTF8PROC_CATEGORY_LO:
-            return true;
-        default:
-            return false;
-    }
+    if (cp <= 0xFFFF)
+        return (InfoOf(cp) & kIsLetter) != 0;
+    return IsLetterCategory(CategoryOf(cp));
 }
 
 bool IsMark(CodePoint cp) {
     if (cp < 0x300)
         return false;
-    switch (CategoryOf(cp)) {
-        case UTF8PROC_CATEGORY_MN:
-        case UTF8PROC_CATEGORY_MC:
-        case UTF8PROC_CATEGORY_ME:
-            return true;
-        default:
-            return false;
-    }
+    if (cp <= 0xFFFF)
+        return (InfoOf(cp) & kIsMark) != 0;
+    return IsMarkCategory(CategoryOf(cp));
 }
 
 CodePoint LowerChar(CodePoint cp) {
     if (cp < 0x80)
         return (cp >= 'A' && cp <= 'Z') ? cp + 32 : cp;
+    if (cp <= 0xFFFF)
+        return static_cast<CodePoint>(InfoOf(cp) & kLowerMask);  // stays in the BMP
     return static_cast<CodePoint>(utf8proc_tolower(static_cast<utf8proc_int32_t>(cp)));
 }
 
@@ -180,11 +232,30 @@ CodePoint BaseLetter(CodePoint cp) {
 }
 
 void LowerLettersInPlace(Text& text) {
+    // In place while each lower case has as many bytes as its capital, which holds for
+    // nearly every letter; from the first one that does not, the rest is rebuilt.
     std::size_t i = 0;
-    for (; i < text.size() && IsAscii(text[i]); ++i) text[i] = ToLower(text[i]);
+    while (i < text.size()) {
+        const Char c = text[i];
+        if (IsAscii(c)) {
+            text[i] = ToLower(c);
+            ++i;
+            continue;
+        }
+        const Decoded d = DecodeAt(text, i);
+        const CodePoint lower =
+            d.cp == kReplacementCharacter && d.length == 1 ? d.cp : LowerChar(d.cp);
+        if (lower != d.cp) {
+            char bytes[4];
+            const std::size_t n = EncodeUtf8(lower, bytes);
+            if (n != d.length)
+                break;
+            std::memcpy(text.data() + i, bytes, n);
+        }
+        i += d.length;
+    }
     if (i == text.size())
         return;
-    // From the first non-ASCII byte on the length may change.
     Text out(text, 0, i);
     out.reserve(text.size() + 8);
     while (i < text.size()) {
@@ -222,14 +293,8 @@ bool ComputeNfcStable(CodePoint cp) {
     const utf8proc_property_t* p = utf8proc_get_property(static_cast<utf8proc_int32_t>(cp));
     if (p->combining_class != 0)
         return false;
-    switch (p->category) {
-        case UTF8PROC_CATEGORY_MN:
-        case UTF8PROC_CATEGORY_MC:
-        case UTF8PROC_CATEGORY_ME:
-            return false;
-        default:
-            break;
-    }
+    if (IsMarkCategory(static_cast<utf8proc_category_t>(p->category)))
+        return false;
     if (p->decomp_seqindex == UINT16_MAX || p->decomp_type != 0)
         return true;  // no canonical decomposition
     utf8proc_int32_t parts[8];
@@ -244,23 +309,14 @@ bool ComputeNfcStable(CodePoint cp) {
     return n == 1 && static_cast<CodePoint>(parts[0]) == cp;
 }
 
-// The answers for the Basic Multilingual Plane, found once per character when first
-// asked: 0 not yet known, 1 stable, 2 not. Relaxed atomics let two passes share them.
-std::atomic<std::uint8_t> nfcStableBmp[0x10000];
-
 }  // namespace
 
 bool IsNfcStable(CodePoint cp) {
     if (cp < 0x300)
         return true;
-    if (cp >= 0x10000)
-        return ComputeNfcStable(cp);
-    std::uint8_t known = nfcStableBmp[cp].load(std::memory_order_relaxed);
-    if (known == 0) {
-        known = ComputeNfcStable(cp) ? 1 : 2;
-        nfcStableBmp[cp].store(known, std::memory_order_relaxed);
-    }
-    return known == 1;
+    if (cp <= 0xFFFF)
+        return (InfoOf(cp) & kIsNfcStable) != 0;
+    return ComputeNfcStable(cp);
 }
 
 bool MayNeedNfc(TextView text) {

@@ -86,6 +86,21 @@ TEST(CharsTest, LettersCaseAndScript) {
     EXPECT_FALSE(IsMark('a'));
 }
 
+// The classes kept for the characters of the Basic Multilingual Plane agree with the
+// library for every one of them.
+TEST(CharsTest, KeptClassesAgreeWithTheLibrary) {
+    for (CodePoint cp = 0; cp < 0x10000; ++cp) {
+        const auto c = static_cast<utf8proc_int32_t>(cp);
+        const utf8proc_category_t cat = utf8proc_category(c);
+        const bool letter = cat >= UTF8PROC_CATEGORY_LU && cat <= UTF8PROC_CATEGORY_LO;
+        const bool mark = cat >= UTF8PROC_CATEGORY_MN && cat <= UTF8PROC_CATEGORY_ME;
+        ASSERT_EQ(IsLetter(cp), letter) << std::hex << U(cp);
+        ASSERT_EQ(IsMark(cp), mark && cp >= 0x300) << std::hex << U(cp);
+        ASSERT_EQ(U(LowerChar(cp)), static_cast<unsigned>(utf8proc_tolower(c)))
+            << std::hex << U(cp);
+    }
+}
+
 TEST(CharsTest, NfcComposesAndLeavesComposedTextAlone) {
     EXPECT_EQ(Nfc("cafe\u0301"), "caf\u00E9");
     EXPECT_EQ(Nfc("\u212B"), "\u00C5");  // a singleton: the Angstrom sign
