@@ -132,17 +132,17 @@ class MainWindowTest : public QObject {
         QVERIFY(session_->Checked(Control::kPreserveCase));
     }
 
-    void typedTextsReachTheModelByteForByte() {
+    void typedTextsReachTheModelAsUtf8() {
         auto* ignore = Find<QLineEdit>("txbWordsToIgnore");
-        Type(ignore, QString::fromUtf8("caf\u00E9 na\u00EFve"));
-        QCOMPARE(session_->options().wordsToIgnore, Text("caf\xE9 na\xEFve"));
+        Type(ignore, QString::fromUtf8("caf\u00E9 na\u00EFve \u0436\u0438\u0437\u043D\u044C"));
+        QCOMPARE(session_->options().wordsToIgnore,
+                 Text("caf\u00E9 na\u00EFve \u0436\u0438\u0437\u043D\u044C"));
 
         auto* output = Find<QPlainTextEdit>("txbMetaTag");
         QTest::keyClicks(output, QStringLiteral("ab"));
         QTest::keyClick(output, Qt::Key_Return);
         Type(output, QString::fromUtf8("\u00A0c"));
-        QCOMPARE(session_->OutputText(), Text("ab\r\n\xA0"
-                                              "c"));
+        QCOMPARE(session_->OutputText(), Text("ab\r\n\u00A0c"));
 
         // A refused limit comes back as the default once the box loses the focus.
         window_->activateWindow();
