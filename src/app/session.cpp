@@ -506,7 +506,7 @@ void Session::GenerateOrList(bool makeTag) {
                     const TextView raw = pageView.substr(start, end - start);
                     const auto rawOffset = static_cast<std::int64_t>(start);
                     start = end + 1;
-                    if (start < pageView.size() && pageView[start] == '\n' && end < pageView.size())
+                    if (start < pageView.size() && pageView[start] == '\n')
                         ++start;
                     const auto lineOffset = static_cast<std::int64_t>(start);
                     line.assign(TrimBlanks(raw));
