@@ -113,6 +113,22 @@ bool IsWordChar(CodePoint cp, bool allowDigits, TextView extra) {
     return extra.find(c) != TextView::npos;
 }
 
+namespace {
+
+// The zero-width non-joiner and joiner belong to words of Persian and of Indic scripts
+// ("می‌خواهم"): between a letter and a letter or mark they are part of the word.
+bool IsJoinerInsideWord(TextView text, std::size_t at, const Decoded& d) {
+    if (d.cp != 0x200C && d.cp != 0x200D)
+        return false;
+    const std::size_t next = at + d.length;
+    if (next >= text.size())
+        return false;
+    const CodePoint after = CharAt(text, next).cp;
+    return IsLetter(after) || IsMark(after);
+}
+
+}  // namespace
+
 WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extra) {
     WordRun run;
     std::size_t i = at;
@@ -127,8 +143,10 @@ WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extr
             ++i;
         } else {
             const Decoded d = DecodeAt(text, i);
-            if (!IsWordChar(d.cp, allowDigits, extra) && !(run.chars > 0 && IsMark(d.cp)))
+            if (!IsWordChar(d.cp, allowDigits, extra) && !(run.chars > 0 && IsMark(d.cp)) &&
+                !(run.chars > 0 && IsJoinerInsideWord(text, i, d))) {
                 break;
+            }
             i += d.length;
             run.ascii = false;
         }

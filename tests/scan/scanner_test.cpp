@@ -149,6 +149,9 @@ TEST(ScannerTest, UnicodeWords) {
         // A decomposed accent stays inside its word and is composed: one form for both.
         {"cafe\u0301 caf\u00E9", "caf\u00E9:3 caf\u00E9:3"},
         {"\u0301x", "x:3"},  // a mark with no letter before it starts nothing
+        // Zero-width joiners inside Persian and Indic words; elsewhere they separate.
+        {"\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645 a\u200C b\u200D",
+         "\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645:3 a:3 b:3"},
         {"\xFF"
          "broken\xC3",
          "broken:3"},  // bytes that are not UTF-8 separate words
