@@ -55,6 +55,11 @@ TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
         {Words({"a", "b", "c", "d"}), "", "2.5", "0", false, true, "a,b", 2, 34},
         {Words({"a", "b", "c", "d", "e"}), "", "3.5", "", false, true, "a,b,c,d", 4, 38},
         {Words({"a", "b"}), "", "99999999999", "99999999999", false, true, "a,b", 2, 34},
+        // Phrases and limits count characters; word edges are found in any script.
+        {Words({"r\u00E8me", "cr\u00E8me", "\u00E9t\u00E9"}), "Caf\u00E9 cr\u00E8me", "50", "500",
+         false, false, "caf\u00E9 cr\u00E8me,r\u00E8me,\u00E9t\u00E9", 3, 50},
+        {Words({"\u0436\u0438\u0437\u043D\u044C", "x"}), "", "", "37", false, true,
+         "\u0436\u0438\u0437\u043D\u044C", 1, 36},
     };
     for (const Case& c : cases) {
         const MetaTagOptions options{c.maxKeywords, c.maxBytes, c.beginWith, c.preserveCase,
