@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times `lumora-cli generate` against `wc -w` on the same generated page, as a ratio.
-#   bench/compare_wc.sh [MEGABYTES] [VOCABULARY] [unix]
+#   bench/compare_wc.sh [MEGABYTES] [VOCABULARY] [unix|utf8]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mb=${1:-16}

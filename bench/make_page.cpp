@@ -1,5 +1,5 @@
 // Writes a generated page to standard output, for timing the command-line tool:
-//   lumora_make_page BYTES [VOCABULARY] [unix]
+//   lumora_make_page BYTES [VOCABULARY] [unix|utf8]
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::cerr << "usage: lumora_make_page BYTES [VOCABULARY] [unix]\n";
+        std::cerr << "usage: lumora_make_page BYTES [VOCABULARY] [unix|utf8]\n";
         return 2;
     }
     lumora::bench::PageShape shape;
@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     if (argc > 2)
         shape.vocabulary = std::strtoull(argv[2], nullptr, 10);
     shape.unixLineEnds = argc > 3 && std::string(argv[3]) == "unix";
+    shape.utf8Words = argc > 3 && std::string(argv[3]) == "utf8";
     std::cout << lumora::bench::MakePage(shape);
     return 0;
 }

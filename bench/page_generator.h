@@ -10,7 +10,8 @@ namespace lumora::bench {
 struct PageShape {
     std::size_t bytes = 1 << 20;
     std::size_t vocabulary = 5000;  // distinct words to draw from
-    bool unixLineEnds = false;      // LF-only line ends instead of CR LF
+    bool unixLineEnds = false;      // LF only: the page arrives as one line
+    bool utf8Words = false;         // words in accented Latin, Cyrillic and Greek letters
     unsigned seed = 1;
 };
 

@@ -1,6 +1,6 @@
-// Throughput of the engine's whole pass (split, prepare, scan, count, rank, compose) on
-// generated pages of 1, 4 and 16 MB, with CR LF and LF-only line ends, and on a page with
-// 100 000 distinct words.
+// Throughput of the engine's whole pass (decode, split, prepare, scan, count, rank, compose)
+// on generated pages of 1, 4 and 16 MB, with CR LF and LF-only line ends and with UTF-8
+// words, and on a page with 100 000 distinct words.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -15,7 +15,8 @@ namespace {
 const std::string& Page(const lumora::bench::PageShape& shape) {
     static std::map<std::string, std::string> made;
     const std::string key = std::to_string(shape.bytes) + "_" + std::to_string(shape.vocabulary) +
-                            (shape.unixLineEnds ? "_lf" : "_crlf");
+                            (shape.unixLineEnds ? "_lf" : "_crlf") +
+                            (shape.utf8Words ? "_utf8" : "");
     auto it = made.find(key);
     if (it == made.end())
         it = made.emplace(key, lumora::bench::MakePage(shape)).first;
@@ -52,6 +53,13 @@ void BM_GenerateLfOnly(benchmark::State& state) {
     RunPass(state, shape);
 }
 
+void BM_GenerateUtf8(benchmark::State& state) {
+    lumora::bench::PageShape shape;
+    shape.bytes = static_cast<std::size_t>(state.range(0)) << 20;
+    shape.utf8Words = true;
+    RunPass(state, shape);
+}
+
 void BM_GenerateDistinctWords(benchmark::State& state) {
     lumora::bench::PageShape shape;
     shape.bytes = 4 << 20;
@@ -63,6 +71,7 @@ void BM_GenerateDistinctWords(benchmark::State& state) {
 
 BENCHMARK(BM_GenerateCrLf)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerateLfOnly)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GenerateUtf8)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenerateDistinctWords)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -11,6 +11,7 @@
 #include "output/insert.h"
 #include "output/meta_tag.h"
 #include "scan/show_existing.h"
+#include "text/encoding.h"
 #include "text/program_texts.h"
 #include "words/common_words.h"
 
@@ -234,7 +235,12 @@ int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
         Tell(err, *error);
         return 1;
     }
-    out << ToConsoleText(scan::ShowExistingReportForPage(bytes)) << '\n';
+    if (!o.encoding.empty() && !text::EncodingForLabel(o.encoding)) {
+        Tell(err, engine::Error{engine::Error::Code::kUnknownEncoding, o.page, 0,
+                                "Unknown encoding: " + o.encoding});
+        return 1;
+    }
+    out << ToConsoleText(scan::ShowExistingReportForPage(bytes, o.encoding)) << '\n';
     return 0;
 }
 
@@ -245,8 +251,8 @@ int Insert(const CommandOptions& o, const engine::MetaTag& tag, bool backup, std
         return 1;
     }
     // An empty tag would wipe the keywords the page has.
-    if (const auto refusal =
-            output::RefuseTagWithoutKeyword(tag.tag, o.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes)), o.page)) {
+    if (const auto refusal = output::RefuseTagWithoutKeyword(
+            tag.tag, o.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes)), o.page)) {
         out << ToConsoleText(*refusal) << '\n';
         return 1;
     }
@@ -261,7 +267,7 @@ int Insert(const CommandOptions& o, const engine::MetaTag& tag, bool backup, std
         }
     }
     const auto outcome =
-        output::InsertMetaTag(o.page, tag.tag, backupPath, files::RealFileSystem());
+        output::InsertMetaTag(o.page, tag.tag, backupPath, files::RealFileSystem(), o.encoding);
     out << ToConsoleText(output::MessageFor(outcome).prompt) << '\n';
     return outcome.kind == output::InsertOutcome::Kind::kInserted ? 0 : 1;
 }
@@ -269,14 +275,23 @@ int Insert(const CommandOptions& o, const engine::MetaTag& tag, bool backup, std
 }  // namespace
 
 Text ToConsoleText(TextView text) {
-    Text result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+    Text out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
             continue;
-        result.push_back(text[i]);
+        }
+        const Decoded d = CharAt(text, i);
+        if (d.cp == kReplacementCharacter && d.length == 1) {
+            // Bytes that are not UTF-8 (a file name, say) are shown as U+FFFD.
+            AppendUtf8(out, kReplacementCharacter);
+        } else {
+            out.append(text.substr(i, d.length));
+        }
+        i += d.length;
     }
-    return result;
+    return out;
 }
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -300,6 +315,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     AddPassOptions(*insert, options);
     show->add_option("--data-dir", options.dataDir,
                      "Folder holding lmr_text.dat and the cmwds_*.txt files");
+    show->add_option("--encoding", options.encoding,
+                     "Read the page in this encoding instead of detecting it");
     show->add_option("PAGE", options.page, "The HTML page")->required();
     bool noBackup = false;
     bool backup = false;

@@ -9,16 +9,11 @@
 
 namespace lumora::gui {
 
-// A one-line text. Text that is not valid UTF-8 (a data file of the old single-byte
-// kind) is shown as Latin-1, so that no character turns into a replacement mark.
+// A one-line text.
 inline QString ToQString(TextView text) {
-    const QByteArrayView bytes(text.data(), static_cast<qsizetype>(text.size()));
-    if (bytes.isValidUtf8())
-        return QString::fromUtf8(bytes);
-    return QString::fromLatin1(bytes);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Every character the user can type is kept.
 inline Text FromQString(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return Text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -65,19 +60,18 @@ inline QString ToDisplay(TextView text, bool afterCr = false) {
 // The text of a multi-line box as the program holds it: every line break is CR LF.
 // `raw` may hold the paragraph and line separators of a text document.
 inline Text FromDisplay(const QString& raw) {
-    QString text;
-    text.reserve(raw.size() + raw.size() / 32);
+    QString lines;
+    lines.reserve(raw.size());
     for (const QChar ch : raw) {
         const char16_t u = ch.unicode();
         if (u == u'\n' || u == 0x2029 || u == 0x2028) {
-            text += QLatin1String("\r\n");
-        } else if (u == u'\r') {
+            lines += QStringLiteral("\r\n");
+        } else if (u != u'\r') {
             // Line breaks arrive as separators; a stray CR would double them.
-        } else {
-            text += ch;
+            lines += ch;
         }
     }
-    return FromQString(text);
+    return FromQString(lines);
 }
 
 }  // namespace lumora::gui

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz target with clang and runs it for the given number of seconds (default
-# 60), starting from the example pages.
+# 60), starting from the example pages and the seeds in fuzz/corpus (UTF-8, UTF-16,
+# damaged UTF-8 and single-byte pages, each after its eight option bytes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -13,5 +14,6 @@ for f in examples/*.htm; do
   # Eight option bytes, then the page.
   { printf '\x0b\x00\x35\x28\x16\x2a\x0a\x32'; cat "$f"; } > "$corpus/$(basename "$f")"
 done
+cp fuzz/corpus/* "$corpus/"
 build-fuzz/bin/pass_fuzzer -max_total_time="$seconds" -max_len=65536 -timeout=10 \
   -rss_limit_mb=2048 -print_final_stats=1 "$corpus"

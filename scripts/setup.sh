@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libutf8proc-dev
   clang libclang-rt-14-dev
   qt6-base-dev fonts-dejavu-core
   libutf8proc-dev nlohmann-json3-dev patch

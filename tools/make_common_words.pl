@@ -3,10 +3,11 @@
 #
 # Each file holds the Snowball stop words of its language (read from the Perl module
 # Lingua::StopWords, Debian package liblingua-stopwords-perl) followed by words that are
-# common on web pages. The words are cut exactly as the program cuts a list file: runs of
-# letters (A-Z, a-z, Latin-1 192-255 without 215 and 247), lower-cased; in the French file
-# digits may continue a word. Duplicates are dropped. Output: Windows-1252, one word per
-# line, CR LF line ends, sorted by character code, at most 500 words.
+# common on web pages, and everyday function words that the stop lists lack. The words
+# are cut exactly as the program cuts a list file: a letter (any script) followed by
+# letters and combining marks, lower-cased by simple case mapping, in NFC; in the French
+# file digits may continue a word. Duplicates are dropped. Output: UTF-8, one word per
+# line, CR LF line ends, sorted by byte order, at most 500 words.
 #
 # Usage: perl tools/make_common_words.pl [output folder] (default: data/ beside tools/)
 # The folder of the stop-word modules can be changed with STOPWORDS_DIR.
@@ -17,6 +18,7 @@ use utf8;
 
 use Encode qw(encode);
 use File::Basename qw(dirname);
+use Unicode::Normalize qw(NFC);
 
 my $max_words = 500;
 my $stop_dir = $ENV{STOPWORDS_DIR} // '/usr/share/perl5/Lingua/StopWords';
@@ -41,6 +43,7 @@ my %languages = (
             updated view please also may might must shall will via etc per within without
             upon however yet just still even ever every much many another whether either
             neither though although unless since
+            among around onto toward towards whose whereas thus hence therefore else beyond across along behind beside besides near
         )],
     },
     fr => {
@@ -54,6 +57,7 @@ my %languages = (
             entre vers chez depuis donc car ni or si alors ainsi bien déjà encore peu peut
             fait faire leurs quel quelle quels quelles autre autres avant après pendant selon
             lors afin chaque cela ceci celui celle ceux celles
+            les ils elles y puis être avoir là ça voici voilà quand comment pourquoi aucun aucune plusieurs quelque quelques lequel laquelle lesquels lesquelles tandis jusqu lorsque parce quoi
         )],
     },
     de => {
@@ -67,6 +71,7 @@ my %languages = (
             seitdem sogar somit trotz vielleicht wegen wurde wurden zudem zusammen sowohl
             statt gegenüber je nie wer wem wen wessen worden sei seien mal könnten müssen
             sollen dürfen darf geben
+            wird werden sind war waren sich oder wie wo wann warum viel viele einen
         )],
     },
     it => {
@@ -78,6 +83,7 @@ my %languages = (
             ancora allora cosa così dopo già invece mentre molto molti molta molte nessuno
             ogni oppure ora però poi poco prima proprio quando quindi senza sempre sopra
             sotto stesso tanto troppo verso
+            essere sono stato stata stati state tra fra anche più tutto tutti tutta tutte questo questa questi queste quello quella
         )],
     },
     pt => {
@@ -89,6 +95,7 @@ my %languages = (
             ainda além antes apenas assim cada coisa desde então enquanto lá muitos muitas
             nada nunca onde outro outra outros outras pode podem porque porém pois quanto
             sempre sobre tal tanto todo toda todos todas tudo vez vezes
+            ser são também entre sua seu suas seus sob muito pelo toda
         )],
     },
     es => {
@@ -100,6 +107,7 @@ my %languages = (
             además ahora así aunque cada cómo dónde entonces hace hacer mientras misma mismo
             mismos pues puede pueden según siempre solo sólo tal tan toda todas través vez
             veces
+            ser muy también sin sobre sus nos les lo otro otra otros otras todo todos
         )],
     },
     xx => {
@@ -119,13 +127,11 @@ sub snowball_words {
     return $list->();
 }
 
-# Cuts Windows-1252 text into words the way the program cuts a common-word file.
+# Cuts text into words the way the program cuts a common-word file.
 sub cut_words {
-    my ($bytes, $digits) = @_;
-    $bytes =~ tr/A-Z\xC0-\xD6\xD8-\xDE/a-z\xE0-\xF6\xF8-\xFE/;
-    my $letter = 'A-Za-z\xC0-\xD6\xD8-\xF6\xF8-\xFF';
-    my $word = $digits ? qr/[$letter][${letter}0-9]*/ : qr/[$letter]+/;
-    return $bytes =~ /$word/g;
+    my ($text, $digits) = @_;
+    my $word = $digits ? qr/\p{L}[\p{L}\p{M}0-9]*/ : qr/\p{L}[\p{L}\p{M}]*/;
+    return map { NFC(lc $_) } $text =~ /$word/g;
 }
 
 for my $code (sort keys %languages) {
@@ -136,8 +142,7 @@ for my $code (sort keys %languages) {
 
     my (%seen, @words);
     for my $text (@source) {
-        my $bytes = encode('cp1252', $text, Encode::FB_CROAK);
-        for my $w (cut_words($bytes, $code eq 'fr')) {
+        for my $w (cut_words($text, $code eq 'fr')) {
             push @words, $w unless $seen{$w}++;
         }
     }
@@ -146,7 +151,8 @@ for my $code (sort keys %languages) {
 
     my $path = "$out_dir/cmwds_$code.txt";
     open(my $out, '>:raw', $path) or die "cannot write $path: $!\n";
-    print {$out} map { "$_\r\n" } sort @words;
+    print {$out} map { encode('UTF-8', $_, Encode::FB_CROAK) . "\r\n" }
+        sort { encode('UTF-8', $a) cmp encode('UTF-8', $b) } @words;
     close($out) or die "cannot write $path: $!\n";
     printf "%s: %d words\n", $path, scalar(@words);
 }

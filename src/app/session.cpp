@@ -94,11 +94,7 @@ void Session::CompleteStartup() {
 void Session::LoadAllCommonWordLists() {
     for (int language = 0; language < words::kNumLanguages; ++language) {
         const Text path = words::CommonWordFilePath(dataDir_, language);
-        const auto result = commonWords_.Load(language, path);
-        if (result.fileType == 2 || result.fileType == 3) {
-            Message(files::LineEndingsPrompt(result.fileType, ""), files::kWarningTitle,
-                    Icon::kExclamation);
-        }
+        commonWords_.Load(language, path);
     }
     if (options_.ignoreCommonWords && !commonWords_.Available(options_.languageIndex)) {
         ReportCommonWordsUnavailable(options_.languageIndex);

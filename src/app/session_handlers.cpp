@@ -7,6 +7,7 @@
 #include "output/insert.h"
 #include "output/meta_tag.h"
 #include "scan/show_existing.h"
+#include "text/encoding.h"
 
 namespace lumora::app {
 

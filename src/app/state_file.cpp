@@ -1,9 +1,9 @@
 #include "app/state_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,8 +12,9 @@
 #include <system_error>
 #include <vector>
 
-#include "output/meta_tag.h"
 #include "files/page_file.h"
+#include "output/meta_tag.h"
+#include "text/encoding.h"
 
 namespace lumora::app {
 
@@ -177,7 +178,9 @@ Text SaveStateFile(const Text& path, const Options& options, files::FileSystem& 
     return files::ReplaceFile(fs, path, FormatState(options), like, path);
 }
 
-std::optional<Options> ParseState(TextView content) {
+std::optional<Options> ParseState(TextView bytes) {
+    // Written in UTF-8; a file of the earlier single-byte format still loads.
+    const Text content = text::ReadStoredText(bytes);
     const std::vector<TextView> lines = SplitLines(content);
     if (lines.size() < kStateLines)
         return std::nullopt;
@@ -217,23 +220,6 @@ std::optional<Options> ParseState(TextView content) {
     return o;
 }
 
-Text StateTextAsUtf8(TextView bytes) {
-    if (IsValidUtf8(bytes))
-        return Text(bytes);
-    Text out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (Char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<Char>(0xC0 | (b >> 6));
-            out += static_cast<Char>(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::optional<Options> LoadStateFile(const Text& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -241,8 +227,7 @@ std::optional<Options> LoadStateFile(const Text& path) {
     const Text content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         return std::nullopt;
-    return ParseState(StateTextAsUtf8(content));
+    return ParseState(content);
 }
-
 
 }  // namespace lumora::app

@@ -32,14 +32,11 @@ Text SaveStateFile(const Text& path, const Options& options,
                    files::FileSystem& fs = files::RealFileSystem());
 
 // The options of a state file's content, or nothing when the content is damaged (too
-// short, a value of the wrong type, a list index outside its list).
+// short, a value of the wrong type, a list index outside its list). Content that is not
+// valid UTF-8 is a file of the earlier single-byte format and is read as such.
 std::optional<Options> ParseState(TextView content);
-
-// The file's bytes as UTF-8: unchanged when they are valid UTF-8, else read as Latin-1.
-Text StateTextAsUtf8(TextView bytes);
 
 // Reads the state file; nothing when it is missing, unreadable or too short.
 std::optional<Options> LoadStateFile(const Text& path);
-
 
 }  // namespace lumora::app

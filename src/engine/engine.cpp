@@ -8,6 +8,7 @@
 #include "output/meta_tag.h"
 #include "scan/prepare.h"
 #include "scan/scanner.h"
+#include "text/encoding.h"
 #include "words/consider.h"
 
 namespace lumora::engine {
@@ -199,6 +200,9 @@ class PassSink : public scan::WordSink {
 std::optional<Error> RefusalOf(TextView page) {
     if (page.empty())
         return Error{Error::Code::kEmptyPage, {}, 0, {}};
+    // UTF-16 is full of NUL bytes; a page that says so by its byte order mark is decoded.
+    if (page.starts_with("\xFF\xFE") || page.starts_with("\xFE\xFF"))
+        return std::nullopt;
     if (const void* nul = std::memchr(page.data(), '\0', page.size())) {
         const auto at = static_cast<const Char*>(nul) - page.data();
         return Error{Error::Code::kNotText, {}, static_cast<std::int64_t>(at) + 1, {}};
@@ -213,16 +217,25 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     AnalysisResult result;
     PageFacts& facts = result.analysis.page;
     facts.size = static_cast<std::int64_t>(pageBytes.size());
-    facts.encoding = "windows-1252";
     if (auto refusal = RefusalOf(pageBytes)) {
         result.error = std::move(refusal);
         return result;
     }
-
     const CountOptions& count = options.count;
+    // Decoded once, as a browser decodes it; from here on the page is UTF-8.
+    text::DecodeResult decoded = text::DecodePage(pageBytes, count.encoding);
+    if (!decoded.ok()) {
+        result.error = Error{Error::Code::kUnknownEncoding, {}, 0, decoded.error->Message()};
+        return result;
+    }
+    facts.encoding = decoded.page.encoding;
+    facts.byteOrderMark = decoded.page.byteOrderMark;
+    const TextView page = decoded.page.text;
+
     scan::Scanner scanner;
-    PassSink sink(count, resources, scanner, progress, stop, facts.size);
-    LineSplitter lines(pageBytes);
+    PassSink sink(count, resources, scanner, progress, stop,
+                  static_cast<std::int64_t>(page.size()));
+    LineSplitter lines(page);
     TextView raw;
     std::int64_t start = 0;
     Text line;
@@ -232,7 +245,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         if (line.empty())
             continue;
         if (count.lowerCase)
-            LowerInPlace(line);
+            LowerLettersInPlace(line);
         scan::PrepareLine(line, count.lowerCase);
         scan::DecodeEntities(line);
         line += ' ';
@@ -240,7 +253,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         scanner.ScanLine(line, sink.Weights(), sink);
     }
     facts.lineEnds = lines.Found();
-    result.analysis.existing = FindExistingTags(pageBytes);
+    result.analysis.existing = FindExistingTags(page);
     words::WordTable& table = sink.Table();
 
     if (stop.stop_requested()) {
@@ -250,7 +263,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         result.analysis.wordsFound = std::move(sink.Arrivals());
         return result;
     }
-    sink.FinalReport(facts.size);
+    sink.FinalReport(static_cast<std::int64_t>(page.size()));
     table.ApplyMinimumFrequency(count.minFrequency);
     table.MergeCaseVariants();
     table.NormaliseKeyValues();
@@ -259,16 +272,15 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     return result;
 }
 
-ExistingTags FindExistingTags(TextView pageBytes) {
+ExistingTags FindExistingTags(TextView page) {
     // The same finder that insert uses, so what is reported is what insert would replace.
-    const html::Head head = html::ScanHead(pageBytes);
+    const html::Head head = html::ScanHead(page);
     ExistingTags existing;
     if (head.title)
-        existing.title = Text(head.title->In(pageBytes));
+        existing.title = Text(head.title->In(page));
     for (const html::Span& tag : head.descriptionTags)
-        existing.descriptions.emplace_back(tag.In(pageBytes));
-    for (const html::Span& tag : head.keywordsTags)
-        existing.keywords.emplace_back(tag.In(pageBytes));
+        existing.descriptions.emplace_back(tag.In(page));
+    for (const html::Span& tag : head.keywordsTags) existing.keywords.emplace_back(tag.In(page));
     return existing;
 }
 
@@ -313,9 +325,7 @@ constexpr MessageEntry kMessages[] = {
     {Error::Code::kNotText, "Not a text file",
      "The input file{file} contains a NUL byte at position {position}. It does not appear to "
      "be a text file and cannot be processed."},
-    {Error::Code::kUnknownEncoding, "Unknown encoding", "No encoding named {detail} is known."},
-    {Error::Code::kUndecodable, "Cannot decode",
-     "The input file{file} cannot be read as {detail}."},
+    {Error::Code::kUnknownEncoding, "Error", "{detail}"},
     {Error::Code::kFileMissing, "File not found",
      "The input file{file} could not be found. It may have been moved, renamed or deleted."},
     {Error::Code::kFileUnreadable, "Error", "The input file{file} could not be read: {detail}"},

@@ -93,7 +93,6 @@ struct Error {
         kEmptyPage,        // zero length
         kNotText,          // a NUL byte at `position`
         kUnknownEncoding,  // --encoding names nothing we can decode
-        kUndecodable,      // the page cannot be decoded (e.g. a broken UTF-16 page)
         kFileMissing,
         kFileUnreadable,
         kNotRegularFile,
@@ -146,8 +145,9 @@ struct AnalysisResult {
 AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resources& resources,
                        const ProgressCallback& progress = {}, std::stop_token stop = {});
 
-// The page's own title, description and keywords tags, found as insert finds them.
-ExistingTags FindExistingTags(TextView pageBytes);
+// The page's own title, description and keywords tags, found as insert finds them, in the
+// page decoded to UTF-8.
+ExistingTags FindExistingTags(TextView page);
 
 // The tag again from ranked words, for new tag options without a new reading pass.
 MetaTag ComposeTag(const std::vector<words::WordEntry>& ranked, const TagOptions& options,

@@ -6,6 +6,7 @@
 
 #include "files/page_file.h"
 #include "html/splice.h"
+#include "text/encoding.h"
 
 namespace lumora::output {
 
@@ -38,7 +39,8 @@ std::optional<Text> BackupPathFor(TextView path) {
 }
 
 InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
-                            const std::optional<Text>& backupPath, files::FileSystem& fs) {
+                            const std::optional<Text>& backupPath, files::FileSystem& fs,
+                            TextView encoding) {
     using Kind = InsertOutcome::Kind;
     const Text page = RealPageOf(pagePath);
     files::FileInfo info;
@@ -52,7 +54,17 @@ InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
     if (Text error = fs.ReadAll(page, oldBytes); !error.empty())
         return {Kind::kFailed, pagePath + " could not be read: " + error};
 
-    const html::SpliceResult spliced = html::SpliceKeywordsTag(oldBytes, tag);
+    const text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);
+    if (!decoded.ok())
+        return {Kind::kFailed, decoded.error->Message()};
+    const Text& pageEncoding = decoded.page.encoding;
+    if (pageEncoding.starts_with("UTF-16"))
+        return {Kind::kWideEncoding, pagePath};
+    text::EncodeResult encodedTag = text::EncodeForPage(tag, pageEncoding);
+    if (!encodedTag.ok())
+        return {Kind::kFailed, encodedTag.error->Message()};
+
+    const html::SpliceResult spliced = html::SpliceKeywordsTag(oldBytes, encodedTag.bytes);
     if (spliced.refusal) {
         switch (*spliced.refusal) {
             case html::SpliceRefusal::kNotAKeywordsTag:
@@ -91,6 +103,10 @@ InsertMessage MessageFor(const InsertOutcome& outcome) {
             return {"No meta tag to insert.", "Error"};
         case InsertOutcome::Kind::kRefused:
             return {outcome.error, "Not inserted"};
+        case InsertOutcome::Kind::kWideEncoding:
+            return {"Meta tag not inserted because " + outcome.error +
+                        " is written in UTF-16; save it as UTF-8 to insert the tag.",
+                    "Not inserted"};
         case InsertOutcome::Kind::kFailed:
             break;
     }

@@ -21,13 +21,14 @@ struct InsertOutcome {
         kNowhereToInsert,  // no keywords tag, no </head>, no <body>
         kNoKeyword,        // the tag's content is empty
         kNotATag,          // the text is not one keywords meta tag
-        kRefused,  // the page may not be replaced (see files::CheckReplaceable)
+        kRefused,          // the page may not be replaced (see files::CheckReplaceable)
+        kWideEncoding,     // a UTF-16 page, whose mark-up is not in single bytes
         kFailed,
     };
     Kind kind;
     // For kRefused (the page may not be replaced: missing, not a regular file, read-only,
-    // hard links) and kFailed: the message, naming the file; for kNowhereToInsert the page's
-    // name as given.
+    // hard links) and kFailed: the message, naming the file; for kNowhereToInsert and
+    // kWideEncoding the page's name as given.
     Text error;
 };
 
@@ -40,8 +41,13 @@ struct InsertOutcome {
 // and mode, and one reached through a symbolic link is replaced where it lives. With
 // `backupPath`, that file is written the same way first and ends up holding exactly the
 // page as it was. Nothing is written for a refused page.
+//
+// `tag` is UTF-8; it is written in the page's own encoding, found as a pass finds it
+// (`encoding` overrides the detection), each character that encoding cannot hold as a
+// numeric character reference.
 InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
-                            const std::optional<Text>& backupPath, files::FileSystem& fs);
+                            const std::optional<Text>& backupPath, files::FileSystem& fs,
+                            TextView encoding = {});
 
 // The message box that reports an outcome.
 struct InsertMessage {

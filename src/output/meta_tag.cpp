@@ -53,7 +53,7 @@ Text NormalisePhrases(TextView trimmed, bool preserveCase) {
         phrases.pop_back();
     phrases.erase(0, std::min(phrases.find_first_not_of(' '), phrases.size()));
     if (!preserveCase)
-        LowerInPlace(phrases);
+        LowerLettersInPlace(phrases);
     return phrases;
 }
 
@@ -63,8 +63,9 @@ bool CoveredByPhrases(TextView phrases, TextView word) {
     for (std::size_t at = phrases.find(word); at != TextView::npos;
          at = phrases.find(word, at + 1)) {
         const std::size_t end = at + word.size();
-        const bool startsWord = at == 0 || !IsLetter(phrases[at - 1]);
-        const bool endsWord = end == phrases.size() || !IsLetter(phrases[end]);
+        const bool startsWord =
+            at == 0 || !IsLetter(CharAt(phrases, StartOfCharBefore(phrases, at)).cp);
+        const bool endsWord = end == phrases.size() || !IsLetter(CharAt(phrases, end).cp);
         if (startsWord && endsWord)
             return true;
     }
@@ -120,31 +121,33 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     }
 
     // Counts and lengths are 64-bit: without limits a long table makes a tag far longer
-    // than a 16-bit counter could hold.
-    std::int64_t tagLength = static_cast<std::int64_t>(out.size());
+    // than a 16-bit counter could hold. Lengths count characters, not bytes.
+    std::int64_t tagLength = static_cast<std::int64_t>(CharCount(out));
     const TextView separator = options.spaceAfterComma ? ", " : ",";
     std::unordered_set<TextView> taken;
     for (const words::WordEntry& entry : ranked) {
         const Text& word = entry.word;
         if (maxKeywords > 0 && keywordCount + 1 > maxKeywords)
             break;
-        // The limit counts the tag as written, escapes included. One separator character
-        // is counted whatever the separator is.
+        // The limit counts the tag as written, escapes included, in characters. One
+        // separator character is counted whatever the separator is.
         const Text written = AsAttributeValue(word);
-        if (maxBytes > 0 && static_cast<std::int64_t>(written.size()) + tagLength + 1 > maxBytes) {
+        const auto wordLength = static_cast<std::int64_t>(CharCount(written));
+        if (maxBytes > 0 && wordLength + tagLength + 1 > maxBytes)
             break;
-        }
         // A word the phrases already hold is not repeated, nor is a word already taken (the
         // plural folding can, rarely, leave two entries with the same word).
         if (!phrases.empty() && CoveredByPhrases(phrases, word))
             continue;
         if (!taken.insert(word).second)
             continue;
-        if (keywordCount > 0)
+        if (keywordCount > 0) {
             out.append(separator);
+            tagLength += static_cast<std::int64_t>(separator.size());
+        }
         out.append(written);
+        tagLength += wordLength;
         ++keywordCount;
-        tagLength = static_cast<std::int64_t>(out.size());
     }
 
     out.append(kTagClosing);

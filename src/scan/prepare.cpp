@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <iterator>
+#include <optional>
 #include <string_view>
+
+#include "text/encoding.h"
 
 namespace lumora::scan {
 
@@ -79,36 +84,69 @@ Char ContextTagAt(TextView line, std::size_t at, bool ignoreCase, std::size_t& l
     return 0;
 }
 
-// The 62 named references of the Latin-1 letters, sorted by name (byte order).
-constexpr std::array<Replacement, 62> kLetterEntities{{
-    {"AElig", '\xC6'},  {"Aacute", '\xC1'}, {"Acirc", '\xC2'},  {"Agrave", '\xC0'},
-    {"Aring", '\xC5'},  {"Atilde", '\xC3'}, {"Auml", '\xC4'},   {"Ccedil", '\xC7'},
-    {"ETH", '\xD0'},    {"Eacute", '\xC9'}, {"Ecirc", '\xCA'},  {"Egrave", '\xC8'},
-    {"Euml", '\xCB'},   {"Iacute", '\xCD'}, {"Icirc", '\xCE'},  {"Igrave", '\xCC'},
-    {"Iuml", '\xCF'},   {"Ntilde", '\xD1'}, {"Oacute", '\xD3'}, {"Ocirc", '\xD4'},
-    {"Ograve", '\xD2'}, {"Oslash", '\xD8'}, {"Otilde", '\xD5'}, {"Ouml", '\xD6'},
-    {"THORN", '\xDE'},  {"Uacute", '\xDA'}, {"Ucirc", '\xDB'},  {"Ugrave", '\xD9'},
-    {"Uuml", '\xDC'},   {"Yacute", '\xDD'}, {"aacute", '\xE1'}, {"acirc", '\xE2'},
-    {"aelig", '\xE6'},  {"agrave", '\xE0'}, {"aring", '\xE5'},  {"atilde", '\xE3'},
-    {"auml", '\xE4'},   {"ccedil", '\xE7'}, {"eacute", '\xE9'}, {"ecirc", '\xEA'},
-    {"egrave", '\xE8'}, {"eth", '\xF0'},    {"euml", '\xEB'},   {"iacute", '\xED'},
-    {"icirc", '\xEE'},  {"igrave", '\xEC'}, {"iuml", '\xEF'},   {"ntilde", '\xF1'},
-    {"oacute", '\xF3'}, {"ocirc", '\xF4'},  {"ograve", '\xF2'}, {"oslash", '\xF8'},
-    {"otilde", '\xF5'}, {"ouml", '\xF6'},   {"szlig", '\xDF'},  {"thorn", '\xFE'},
-    {"uacute", '\xFA'}, {"ucirc", '\xFB'},  {"ugrave", '\xF9'}, {"uuml", '\xFC'},
-    {"yacute", '\xFD'}, {"yuml", '\xFF'},
-}};
+// HTML's named references (two characters for a few of them).
+struct NamedReference {
+    std::string_view name;
+    CodePoint first;
+    CodePoint second;  // 0 when the name stands for one character
+};
 
-constexpr bool ByName(const Replacement& a, const Replacement& b) {
+constexpr NamedReference kNamedReferences[] = {
+#include "scan/entity_table.inc"
+};
+
+constexpr bool ByName(const NamedReference& a, const NamedReference& b) {
     return a.name < b.name;
 }
-static_assert(std::is_sorted(kLetterEntities.begin(), kLetterEntities.end(), ByName));
+static_assert(std::is_sorted(std::begin(kNamedReferences), std::end(kNamedReferences), ByName));
 
-// The letter of the reference "&name;", or 0 when the name is not in the table.
-Char LetterOf(TextView name) {
-    const auto it = std::lower_bound(kLetterEntities.begin(), kLetterEntities.end(),
-                                     Replacement{name, 0}, ByName);
-    return (it != kLetterEntities.end() && it->name == name) ? it->value : Char{0};
+const NamedReference* FindNamed(TextView name) {
+    const auto it = std::lower_bound(std::begin(kNamedReferences), std::end(kNamedReferences),
+                                     NamedReference{name, 0, 0}, ByName);
+    return (it != std::end(kNamedReferences) && it->name == name) ? it : nullptr;
+}
+
+// The character of a numeric reference's text after "&#" ("233", "xE9"), as a browser
+// reads it; nothing when the text is not a number.
+std::optional<CodePoint> NumericReference(TextView digits) {
+    unsigned base = 10;
+    if (!digits.empty() && (digits.front() == 'x' || digits.front() == 'X')) {
+        base = 16;
+        digits.remove_prefix(1);
+    }
+    if (digits.empty())
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const Char c : digits) {
+        unsigned d = 0;
+        if (IsDigit(c)) {
+            d = static_cast<unsigned>(c - '0');
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            d = static_cast<unsigned>(c - 'a' + 10);
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            d = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            return std::nullopt;
+        }
+        // Anything beyond the last code point stays beyond it.
+        value = std::min<std::uint32_t>(value * base + d, 0x110000);
+    }
+    if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return kReplacementCharacter;
+    if (value >= 0x80 && value < 0xA0)
+        return text::Windows1252Char(static_cast<unsigned char>(value));  // as browsers do
+    return static_cast<CodePoint>(value);
+}
+
+// Appends a decoded character. ASCII that is neither a letter, a digit nor the
+// apostrophe becomes a blank: a decoded < or & must not open a tag or a reference, and a
+// decoded control character must not pass for a context marker.
+void AppendDecoded(Text& out, CodePoint cp) {
+    if (cp < 0x80 && !IsAsciiLetter(static_cast<Char>(cp)) && !IsDigit(cp) && cp != '\'') {
+        out.push_back(' ');
+        return;
+    }
+    AppendUtf8(out, cp);
 }
 
 }  // namespace
@@ -173,11 +211,19 @@ void DecodeEntities(Text& line) {
         if (semi == TextView::npos)
             break;
         // The candidate runs from the ampersand to the next semicolon, whatever lies
-        // between; the search goes on after it whether it was a letter or not.
-        const Char letter = LetterOf(in.substr(amp + 1, semi - amp - 1));
-        if (letter != 0) {
+        // between; the search goes on after it whether it was a reference or not.
+        const TextView name = in.substr(amp + 1, semi - amp - 1);
+        if (!name.empty() && name.front() == '#') {
+            if (const auto cp = NumericReference(name.substr(1))) {
+                out.append(in.substr(copied, amp - copied));
+                AppendDecoded(out, *cp);
+                copied = semi + 1;
+            }
+        } else if (const NamedReference* ref = FindNamed(name)) {
             out.append(in.substr(copied, amp - copied));
-            out.push_back(letter);
+            AppendDecoded(out, ref->first);
+            if (ref->second != 0)
+                AppendDecoded(out, ref->second);
             copied = semi + 1;
         }
         amp = in.find('&', semi + 1);

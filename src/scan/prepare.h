@@ -2,8 +2,9 @@
 //
 // The bare context tags (<b>, <strong>, <i>, <em>, <title>, <h1>..<h6> and their end
 // tags) become one-character markers, five common references become plain characters,
-// and the named references of the Latin-1 letters become the letters. Each routine makes
-// one pass over the line, so a page that arrives as one huge line costs linear time.
+// and the other character references become the characters they name, in UTF-8. Each
+// routine makes one pass over the line, so a page that arrives as one huge line costs
+// linear time.
 #pragma once
 
 #include "text/chars.h"
@@ -31,8 +32,11 @@ inline constexpr Char HeadingStart(int level) {
 // five references are still matched in lower case only.
 void PrepareLine(Text& line, bool lowerCaseOnly);
 
-// Replaces &Name; by its Latin-1 letter for the 62 letter references (case exact). A
-// candidate always runs from an ampersand to the next semicolon.
+// Replaces each named reference of HTML (&eacute;, &rsquo;; case exact) and each numeric
+// one (&#233;, &#xE9;; any code point, &#128; to &#159; read as windows-1252 as browsers
+// do) by its character. Decoded ASCII other than letters, digits and the apostrophe
+// becomes a blank, so that a decoded < or & opens nothing. A candidate always runs from
+// an ampersand to the next semicolon.
 void DecodeEntities(Text& line);
 
 }  // namespace lumora::scan

@@ -378,14 +378,28 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
                 continue;
             }
         }
-        if (IsWordChar(c, false)) {
+        if (IsAsciiLetter(c)) {
             ReadWord(cur, sink);
             linePosition_ = pos;
             if (sink.ShouldStop())
                 return;
             continue;
         }
-        ++pos;
+        if (IsAscii(c)) {
+            ++pos;
+            continue;
+        }
+        // Beyond ASCII: a letter starts a word; anything else (no-break space, curly
+        // quotes, dashes, symbols) separates words and is passed over whole.
+        const Decoded d = DecodeAt(line, pos);
+        if (IsLetter(d.cp)) {
+            ReadWord(cur, sink);
+            linePosition_ = pos;
+            if (sink.ShouldStop())
+                return;
+            continue;
+        }
+        pos += d.length;
     }
 }
 
@@ -547,17 +561,30 @@ bool Scanner::SkipBlock(LineCursor& cur, TextView opening, TextView closing, std
 
 void Scanner::ReadWord(LineCursor& cur, WordSink& sink) {
     const TextView line = cur.line;
-    const auto length =
-        static_cast<std::size_t>(CountWordChars(line, static_cast<Pos>(cur.pos) + 1, false));
-    const auto at = [&](std::size_t i) { return i < line.size() ? line[i] : Char{0}; };
-    const std::size_t end = cur.pos + length;
-    // A contraction such as don't or I'm gives no word; John's gives John (and then s).
-    if (at(end) == '\'' && IsWordChar(at(end + 1), false) && ToLower(at(end + 1)) != 's' &&
-        at(end + 2) == ' ') {
-        cur.MoveTo(end + 3);
-        return;
+    const WordRun run = WordRunAt(line, cur.pos, false);
+    const std::size_t end = cur.pos + run.bytes;
+    // A contraction such as don't, don’t or I'm gives no word; John's gives John (and
+    // then s): an apostrophe, one letter that is not s, and a blank.
+    if (end < line.size()) {
+        const Decoded apostrophe = CharAt(line, end);
+        const std::size_t next = end + apostrophe.length;
+        if (IsApostrophe(apostrophe.cp) && next < line.size()) {
+            const Decoded letter = CharAt(line, next);
+            const std::size_t after = next + letter.length;
+            if (IsLetter(letter.cp) && LowerChar(letter.cp) != 's' && after < line.size() &&
+                line[after] == ' ') {
+                cur.MoveTo(after + 1);
+                return;
+            }
+        }
     }
-    sink.OnWord(line.substr(cur.pos, length));
+    const TextView word = line.substr(cur.pos, end - cur.pos);
+    // Words are compared in one normal form: a decomposed é is the same word as é.
+    if (!run.ascii && MayNeedNfc(word)) {
+        sink.OnWord(Nfc(word));
+    } else {
+        sink.OnWord(word);
+    }
     cur.MoveTo(end);
 }
 

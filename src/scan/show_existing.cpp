@@ -5,6 +5,7 @@
 
 #include "files/file_system.h"
 #include "html/head_scan.h"
+#include "text/encoding.h"
 
 namespace lumora::scan {
 
@@ -25,8 +26,14 @@ void AddEntries(std::vector<Entry>& entries, const std::vector<html::Span>& tags
 
 }  // namespace
 
-Text ShowExistingReportForPage(TextView pageBytes) {
-    const html::Head head = html::ScanHead(pageBytes);
+Text ShowExistingReportForPage(TextView pageBytes, TextView encoding) {
+    // The tags are shown as characters: the page is decoded first. Mark-up is ASCII in
+    // every encoding a page may use, so the head reads the same in the decoded text.
+    text::DecodeResult decoded = text::DecodePage(pageBytes, encoding);
+    if (!decoded.ok())
+        return decoded.error->Message();
+    const Text& page = decoded.page.text;
+    const html::Head head = html::ScanHead(page);
     std::vector<Entry> entries;
     if (head.title)
         entries.push_back({*head.title, 0, "TITLE: "});
@@ -40,7 +47,7 @@ Text ShowExistingReportForPage(TextView pageBytes) {
     Text report;
     for (const Entry& entry : entries) {
         report += entry.label;
-        report += entry.span.In(pageBytes);
+        report += entry.span.In(page);
         report += kEntryEnd;
     }
     if (head.keywordsTags.empty())

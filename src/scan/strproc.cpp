@@ -40,30 +40,68 @@ Pos SkipBlanks(TextView text, Pos position) {
 }
 
 bool IsWordChar(TextView c, bool allowDigits, TextView extra) {
-    return !c.empty() && IsWordChar(c.front(), allowDigits, extra);
+    return !c.empty() && IsWordChar(CharAt(c, 0).cp, allowDigits, extra);
 }
 
-bool IsWordChar(Char c, bool allowDigits, TextView extra) {
-    if (Code(c) >= 128)
-        return IsLetter(c);
-    if (IsLetter(c))
+bool IsWordChar(CodePoint cp, bool allowDigits, TextView extra) {
+    if (IsLetter(cp))
         return true;
+    if (cp >= 0x80)
+        return false;
+    const Char c = static_cast<Char>(cp);
     if (allowDigits && IsDigit(c))
         return true;
     return extra.find(c) != TextView::npos;
 }
 
-Pos CountWordChars(TextView text, Pos start, bool allowDigits, TextView extra) {
-    if (start < 1)
-        return 0;
-    Pos count = 0;
-    for (auto i = static_cast<std::size_t>(start - 1); i < text.size() && count < kMaxWordRun;
-         ++i) {
-        if (!IsWordChar(text[i], allowDigits, extra))
-            break;
-        ++count;
+namespace {
+
+// The zero-width non-joiner and joiner belong to words of Persian and of Indic scripts
+// ("می‌خواهم"): between a letter and a letter or mark they are part of the word.
+bool IsJoinerInsideWord(TextView text, std::size_t at, const Decoded& d) {
+    if (d.cp != 0x200C && d.cp != 0x200D)
+        return false;
+    const std::size_t next = at + d.length;
+    if (next >= text.size())
+        return false;
+    const CodePoint after = CharAt(text, next).cp;
+    return IsLetter(after) || IsMark(after);
+}
+
+}  // namespace
+
+WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extra) {
+    WordRun run;
+    std::size_t i = at;
+    while (i < text.size() && run.chars < static_cast<std::size_t>(kMaxWordRun)) {
+        const Char c = text[i];
+        if (IsAscii(c)) {
+            // The fast path: most words of most pages are ASCII.
+            if (!IsAsciiLetter(c) && !(allowDigits && IsDigit(c)) &&
+                extra.find(c) == TextView::npos) {
+                break;
+            }
+            ++i;
+        } else {
+            const Decoded d = DecodeAt(text, i);
+            if (!IsWordChar(d.cp, allowDigits, extra) && !(run.chars > 0 && IsMark(d.cp)) &&
+                !(run.chars > 0 && IsJoinerInsideWord(text, i, d))) {
+                break;
+            }
+            i += d.length;
+            run.ascii = false;
+        }
+        ++run.chars;
     }
-    return count;
+    run.bytes = i - at;
+    return run;
+}
+
+Pos CountWordChars(TextView text, Pos start, bool allowDigits, TextView extra) {
+    if (start < 1 || static_cast<std::size_t>(start) > text.size())
+        return 0;
+    return static_cast<Pos>(
+        WordRunAt(text, static_cast<std::size_t>(start - 1), allowDigits, extra).chars);
 }
 
 Pos SkipPast(TextView line, Pos start, TextView closing, bool& found) {

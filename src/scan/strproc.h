@@ -1,7 +1,7 @@
 // Small string routines shared by the scanner, word extraction and the common-word lists.
 //
-// Positions count from 1, as users of the word list and the messages see them; 0 means
-// "not found" and length + 1 means "past the end".
+// Positions count from 1 and are byte positions in the UTF-8 text; 0 means "not found"
+// and length + 1 means "past the end".
 #pragma once
 
 #include <cstdint>
@@ -22,12 +22,23 @@ bool EqualNoCase(TextView a, TextView b);
 // character at `position` itself is never looked at.
 Pos SkipBlanks(TextView text, Pos position);
 
-// A one-character text that can be part of a word. Empty text gives false.
+// The first character of the text can be part of a word: a letter, a digit when
+// `allowDigits`, or an ASCII character of `extra`. Empty text gives false.
 bool IsWordChar(TextView c, bool allowDigits, TextView extra = {});
-bool IsWordChar(Char c, bool allowDigits, TextView extra = {});
+bool IsWordChar(CodePoint cp, bool allowDigits, TextView extra = {});
 
-// Number of word characters from `start` on, at most 65000.
+// Number of word characters from the byte position `start` on, at most 65000. Combining
+// marks that follow a word character belong to the word.
 Pos CountWordChars(TextView text, Pos start, bool allowDigits, TextView extra = {});
+
+// The run of word characters that starts at byte offset `at` (0-based): its length in
+// bytes and in characters, at most kMaxWordRun characters.
+struct WordRun {
+    std::size_t bytes = 0;
+    std::size_t chars = 0;
+    bool ascii = true;  // every character of the run is ASCII
+};
+WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extra = {});
 
 inline constexpr Pos kMaxWordRun = 65000;
 

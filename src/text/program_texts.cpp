@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 
+#include "text/encoding.h"
+
 namespace lumora::text {
 
 namespace {
@@ -101,15 +103,18 @@ std::int32_t ProgramTexts::Load(const Text& path) {
     return count;
 }
 
-std::int32_t ProgramTexts::LoadFromContent(TextView content) {
+std::int32_t ProgramTexts::LoadFromContent(TextView bytes) {
     languages_.clear();
     lastResult_ = 0;
     problemLine_ = 0;
     problemDetail_ = 0;
-    if (content.empty())
+    if (bytes.empty())
         return Fail(kEmptyFile, 0);
-    if (StartsWith(content, kByteOrderMark))
-        content.remove_prefix(kByteOrderMark.size());
+    if (StartsWith(bytes, kByteOrderMark))
+        bytes.remove_prefix(kByteOrderMark.size());
+    // The texts are held in UTF-8; a file of the earlier single-byte format still loads.
+    const Text decoded = ReadStoredText(bytes);
+    const TextView content = decoded;
 
     std::vector<std::map<int, Text>> languages;
     std::int32_t count = 0;

@@ -1,6 +1,7 @@
 // The numbered program texts (messages, captions, addresses) read from lmr_text.dat.
 //
-// File format (Windows-1252, one text per line, CR LF or LF line ends):
+// File format (UTF-8, or windows-1252 when the bytes are not valid UTF-8; one text per
+// line, CR LF or LF line ends):
 //   - a line starting with "#" is a comment, an empty line is skipped;
 //   - "@language <name>" starts the texts of the next language (at most six; texts
 //     before the first such line make up the first language on their own);

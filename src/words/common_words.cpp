@@ -5,6 +5,7 @@
 
 #include "files/file_checks.h"
 #include "files/page_file.h"
+#include "text/encoding.h"
 #include "text/text_hash.h"
 
 namespace lumora::words {
@@ -21,29 +22,34 @@ bool DigitsContinueWords(int language) {
 }
 
 // Cuts list text into lower-case words: a word starts with a letter and runs while letters
-// (and, in the French list, digits) follow; every other character separates words, line
-// ends included, so the text may arrive in pieces of any size.
+// and combining marks (and, in the French list, digits) follow; every other character
+// separates words, line ends included. Words are kept lower-cased and in NFC, the form in
+// which the words of a page are looked up.
 class WordCutter {
   public:
     WordCutter(std::vector<Text>& words, bool digitsContinue)
         : words_(words), digitsContinue_(digitsContinue) {}
 
+    // `text` is UTF-8 and ends at a character boundary.
     void Feed(TextView text) {
-        for (Char c : text) {
-            if (inWord_ && (IsLetter(c) || (digitsContinue_ && IsDigit(c)))) {
-                current_.push_back(ToLower(c));
+        for (std::size_t i = 0; i < text.size();) {
+            const Decoded d = CharAt(text, i);
+            const TextView bytes = text.substr(i, d.length);
+            i += d.length;
+            if (inWord_ && (IsLetter(d.cp) || IsMark(d.cp) || (digitsContinue_ && IsDigit(d.cp)))) {
+                current_.append(bytes);
             } else if (inWord_) {
                 EndWord();
-            } else if (IsLetter(c)) {
+            } else if (IsLetter(d.cp)) {
                 inWord_ = true;
-                current_.assign(1, ToLower(c));
+                current_.assign(bytes);
             }
         }
     }
 
     void EndWord() {
         if (inWord_)
-            words_.push_back(current_);
+            words_.push_back(Nfc(LowerLetters(current_)));
         inWord_ = false;
         current_.clear();
     }
@@ -140,8 +146,11 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
     if (result.fileType < 1)
         return result;
 
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.erase(0, 3);
+    // Decoded as UTF-8 or, for lists of the earlier single-byte format, as windows-1252.
     WordCutter cutter(list, DigitsContinueWords(language));
-    cutter.Feed(bytes);
+    cutter.Feed(text::ReadStoredText(bytes));
     cutter.EndWord();
     SortList(list);
     Index(language);
@@ -197,15 +206,20 @@ bool CommonWordLists::IsCommonWord(TextView word, int language) const {
     const std::vector<int>& slots = slots_[static_cast<std::size_t>(language)];
     if (list.empty() || slots.empty())
         return false;
-    // Runs for every word of a page: lower-case on the stack, then one hash look-up.
+    // Runs for every word of a page: an ASCII word is lower-cased on the stack, then one
+    // hash look-up.
     std::array<Char, kShortWord> buffer{};
     Text longWord;
     TextView lower;
-    if (word.size() <= kShortWord) {
-        for (std::size_t i = 0; i < word.size(); ++i) buffer[i] = ToLower(word[i]);
+    bool ascii = word.size() <= kShortWord;
+    for (std::size_t i = 0; ascii && i < word.size(); ++i) {
+        ascii = IsAscii(word[i]);
+        buffer[i] = ToLower(word[i]);
+    }
+    if (ascii) {
         lower = TextView(buffer.data(), word.size());
     } else {
-        longWord = Lower(word);
+        longWord = LowerLetters(word);
         lower = longWord;
     }
     const std::size_t mask = slots.size() - 1;
@@ -244,15 +258,16 @@ Text NormaliseWordsToIgnore(TextView boxText) {
     // Blanks become commas and a run of commas becomes one.
     Text result;
     result.reserve(trimmed.size());
-    for (Char c : trimmed) {
-        const Char out = c == ' ' ? ',' : ToLower(c);
+    for (Char c : LowerLetters(trimmed)) {
+        const Char out = c == ' ' ? ',' : c;
         if (out == ',' && !result.empty() && result.back() == ',')
             continue;
         result.push_back(out);
     }
     if (!result.empty() && result.back() == ',')
         result.pop_back();
-    return result;
+    // Compared with the words of the page, which are in NFC.
+    return Nfc(result);
 }
 
 }  // namespace lumora::words

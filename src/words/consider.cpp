@@ -65,8 +65,8 @@ bool InIgnoreList(TextView word, TextView ignoreList) {
 }
 
 // Adverbs in -ly and past forms in -ed of five letters or more.
-bool IsAdverbOrPastForm(TextView lower) {
-    if (lower.size() < 5)
+bool IsAdverbOrPastForm(TextView lower, std::size_t characters) {
+    if (characters < 5)
         return false;
     if (!EndsWith(lower, "ly") && !EndsWith(lower, "ed"))
         return false;
@@ -92,10 +92,34 @@ void StripCharSet(Text& text, TextView set) {
     text.resize(out);
 }
 
+namespace {
+
+// Vowels beyond Latin-1: the accented forms of a e i o u (ő, ū, ę, ...) and the
+// ligatures Œ œ, which stand beside Æ æ.
+bool IsVowelBeyondLatin1(CodePoint cp, bool countY) {
+    if (cp == 0x152 || cp == 0x153)
+        return true;
+    const CodePoint base = BaseLetter(cp);
+    if (base == cp || base >= 0x100)
+        return false;
+    const auto b = static_cast<unsigned char>(base);
+    return (countY ? kVowelsWithY : kVowels)[b];
+}
+
+}  // namespace
+
 bool HasNoVowel(TextView word, bool countY) {
     const CharSet& vowels = countY ? kVowelsWithY : kVowels;
-    for (Char c : word) {
-        if (vowels[Code(c)])
+    for (std::size_t i = 0; i < word.size();) {
+        if (IsAscii(word[i])) {
+            if (vowels[Code(word[i])])
+                return false;
+            ++i;
+            continue;
+        }
+        const Decoded d = CharAt(word, i);
+        i += d.length;
+        if (d.cp < 0x100 ? vowels[d.cp] : IsVowelBeyondLatin1(d.cp, countY))
             return false;
     }
     return true;
@@ -112,24 +136,64 @@ bool IsContractionStem(TextView word) {
     return kContractionStems.find(TextView(lower.data(), word.size() + 1)) != TextView::npos;
 }
 
+namespace {
+
+// Tests made for Latin letters (no vowel) apply to words written in Latin letters only.
+bool IsLatinWord(TextView word) {
+    for (std::size_t i = 0; i < word.size();) {
+        const Decoded d = CharAt(word, i);
+        i += d.length;
+        if (IsLetter(d.cp) && !IsLatinLetter(d.cp))
+            return false;
+    }
+    return true;
+}
+
+// The word is one character, repeated (aa, mmm, ЖЖЖ).
+bool OneCharacterRepeated(TextView lower) {
+    const std::size_t first = CharAt(lower, 0).length;
+    if (first >= lower.size())
+        return false;  // a single character is not a repetition
+    for (std::size_t i = first; i < lower.size(); i += first) {
+        if (lower.substr(i, first) != lower.substr(0, first))
+            return false;
+    }
+    return lower.size() % first == 0;
+}
+
+}  // namespace
+
 bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreList,
                   const CommonWordLists& commonWords) {
-    const std::size_t length = word.size();
+    if (word.empty())
+        return false;
+    bool ascii = word.size() <= static_cast<std::size_t>(kMaxWordLength);
+    for (std::size_t i = 0; ascii && i < word.size(); ++i) ascii = IsAscii(word[i]);
+    // Lengths count characters; a word of ASCII letters has as many as it has bytes, and a
+    // word of more than four bytes per allowed character is too long in any case.
+    const std::size_t length = ascii || word.size() > static_cast<std::size_t>(kMaxWordLength) * 4
+                                   ? word.size()
+                                   : CharCount(word);
     if (options.ignoreShortWords &&
         static_cast<long long>(length) <= static_cast<long long>(options.shortWordSize)) {
         return false;
     }
     if (length > static_cast<std::size_t>(kMaxWordLength))
         return false;
-    if (length == 0)
-        return false;
 
-    // The word is at most 60 characters here, so its lower-case copy lives on the stack.
+    // Most words are ASCII: those are lower-cased on the stack.
     std::array<Char, kMaxWordLength> buffer{};
-    for (std::size_t i = 0; i < length; ++i) buffer[i] = ToLower(word[i]);
-    const TextView lower(buffer.data(), length);
+    Text unicodeLower;
+    TextView lower;
+    if (ascii) {
+        for (std::size_t i = 0; i < length; ++i) buffer[i] = ToLower(word[i]);
+        lower = TextView(buffer.data(), length);
+    } else {
+        unicodeLower = LowerLetters(word);
+        lower = unicodeLower;
+    }
 
-    if (length > 1 && lower.find_first_not_of(lower[0]) == TextView::npos)
+    if (OneCharacterRepeated(lower))
         return false;
     if (InIgnoreList(lower, ignoreList))
         return false;
@@ -144,14 +208,14 @@ bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreLi
     if (onlyRomanLetters)
         return false;
 
-    if (HasNoVowel(word, true))
+    if ((ascii || IsLatinWord(word)) && HasNoVowel(word, true))
         return false;
     if (options.language == 0 && IsContractionStem(word))
         return false;
     if (options.ignoreCommonWords && commonWords.IsCommonWord(word, options.language)) {
         return false;
     }
-    return !IsAdverbOrPastForm(lower);
+    return !IsAdverbOrPastForm(lower, length);
 }
 
 }  // namespace lumora::words

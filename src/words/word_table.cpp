@@ -37,16 +37,14 @@ struct AtRank {
     std::int32_t rank;
 };
 
-// Only a word of three or more letters whose letters after the first are all lower case
-// looks for case variants of itself further down the table.
+// Only a word of three or more characters whose characters after the first are all lower
+// case looks for case variants of itself further down the table.
 bool CanLeadMerge(const Text& word) {
-    if (word.size() <= 2)
+    const std::size_t first = CharAt(word, 0).length;
+    const TextView tail = TextView(word).substr(first);
+    if (tail.empty() || CharCount(tail) < 2)
         return false;
-    for (std::size_t k = 1; k < word.size(); ++k) {
-        if (ToLower(word[k]) != word[k])
-            return false;
-    }
-    return true;
+    return LowerLetters(tail) == tail;
 }
 
 }  // namespace
@@ -479,14 +477,21 @@ struct WordTable::Impl {
     // The highest-ranked entry at a rank from `from` to `to` whose word differs from
     // that of entry n at most in the case of its first letter.
     Id NextCaseVariant(Id n, std::int32_t from, std::int32_t to) {
-        Text spelling = Word(n);
-        const Char lower = ToLower(spelling[0]);
-        const Char upper = ToUpper(lower);
-        const int spellings = upper != lower && ToLower(upper) == lower ? 2 : 1;
+        // The two spellings of the word that differ in the case of the first character:
+        // its lower-case form, and the upper-case form when that maps back to it.
+        const Text& word = Word(n);
+        const Decoded firstChar = CharAt(word, 0);
+        const TextView tail = TextView(word).substr(firstChar.length);
+        const CodePoint lower = LowerChar(firstChar.cp);
+        const CodePoint upper = UpperChar(lower);
+        const int spellings = upper != lower && LowerChar(upper) == lower ? 2 : 1;
+        Text spelling;
         Id best = kNil;
         std::int32_t bestRank = to + 1;
         for (int k = 0; k < spellings; ++k) {
-            spelling[0] = k == 0 ? lower : upper;
+            spelling.clear();
+            AppendUtf8(spelling, k == 0 ? lower : upper);
+            spelling.append(tail);
             const RecordId r = Find(spelling);
             if (r == kNoRecord)
                 continue;
@@ -583,7 +588,7 @@ void WordTable::MergeCaseVariants() {
             t.nodes[keep].frequency += t.nodes[other].frequency;
             t.AddValue(keep, t.nodes[other].value);
             t.Remove(other);
-            const Text lowered = Lower(t.Word(keep));
+            const Text lowered = LowerLetters(t.Word(keep));
             if (lowered != t.Word(keep))
                 t.Rename(keep, t.RecordFor(lowered));
             t.PromoteEntry();

@@ -11,6 +11,7 @@
 #include "support/fake_platform.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
+#include "text/encoding.h"
 
 namespace lumora::app {
 namespace {
@@ -51,7 +52,7 @@ TEST(StateFile, TextsRoundTripAnyCharacterInUtf8) {
     o.wordsToIgnore = "Ελλάδα,ÿ";
     const Text content = FormatState(o);
     EXPECT_NE(content.find("\"/home/zoë/Šumava/стр.htm\"\r\n"), Text::npos);  // as UTF-8
-    const auto parsed = ParseState(StateTextAsUtf8(content));
+    const auto parsed = ParseState(content);
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(*parsed, o);
     // A line break in a text cannot push the numbers onto other lines.
@@ -62,18 +63,18 @@ TEST(StateFile, TextsRoundTripAnyCharacterInUtf8) {
     EXPECT_EQ(broken->maxKeywords, "50");
 }
 
-TEST(StateFile, OldLatin1FilesAreReadAsLatin1AndUtf8FilesAsUtf8) {
+TEST(StateFile, OldSingleByteFilesAreReadAsWindows1252AndUtf8FilesAsUtf8) {
     const std::vector<std::pair<Text, Text>> cases = {
-        {"caf\xE9 na\xEFve", "café naïve"},  // Latin-1 bytes of an earlier version
+        {"caf\xE9 na\xEFve", "café naïve"},  // single-byte text of an earlier version
         {"café naïve", "café naïve"},        // already UTF-8
         {"plain ascii", "plain ascii"},
-        {"\xC3\xA9 but \xFF", "Ã© but ÿ"},      // not valid UTF-8 as a whole: all Latin-1
-        {"\xE0\x80\x80", "à\xC2\x80\xC2\x80"},  // an overlong form is not UTF-8
-        {"\xED\xA0\x80", "í\xC2\xA0\xC2\x80"},  // nor is a surrogate
+        {"\xC3\xA9 but \xFF", "Ã© but ÿ"},  // not valid UTF-8 as a whole: all Latin-1
+        {"\xE0\x80\x80", "à€€"},            // an overlong form is not UTF-8
+        {"\xED\xA0\x80", "í\xC2\xA0€"},     // nor is a surrogate
         {"\xF0\x9F\x99\x82", "🙂"},
     };
     for (const auto& [bytes, expected] : cases) {
-        EXPECT_EQ(StateTextAsUtf8(bytes), expected) << bytes;
+        EXPECT_EQ(text::ReadStoredText(bytes), expected) << bytes;
     }
     TempDir dir;
     const Text path = dir.Write("old.usr", WithLine(2, "\"caf\xE9\""));

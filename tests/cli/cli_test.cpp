@@ -284,7 +284,7 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
          "<title>Plum jam</title>\r\nPlum jam\r\n",
          "Meta tag not inserted because " + dir.File("p.htm") +
              " has neither a keywords meta tag\n"
-         "nor an end of its head (</head>) or a <body> tag where it could go.\n"},
+             "nor an end of its head (</head>) or a <body> tag where it could go.\n"},
         {{"--max-bytes", "10"},
          spread,
          "Meta tag not inserted into " + dir.File("p.htm") +
@@ -365,18 +365,26 @@ TEST(Cli, VerboseTellsWhatWasFoundOnStderrOnly) {
     TempDir dir;
     const std::string page = "<title>Plum jam</title>\nPlum jam\r\nplums\r";
     const RunResult quiet = RunTool({"list", dir.Write("p.htm", page)});
-    for (const auto& [extra, ends] : std::vector<std::pair<std::string, std::string>>{
-             {"", "mixed"}, {"--encoding=windows-1252", "mixed"}}) {
+    // An ASCII page is valid UTF-8; an override is taken as given.
+    for (const auto& [extra, encoding] : std::vector<std::pair<std::string, std::string>>{
+             {"", "UTF-8"}, {"--encoding=latin1", "windows-1252"}}) {
         std::vector<std::string> args = {"list", "--verbose", dir.File("p.htm")};
         if (!extra.empty())
             args.insert(args.begin() + 1, extra);
         const RunResult run = RunTool(args);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.out, quiet.out);
-        EXPECT_EQ(run.err, "Encoding: windows-1252\nLine ends: " + ends + "\n");
+        EXPECT_EQ(run.err, "Encoding: " + encoding + "\nLine ends: mixed\n");
     }
-    const RunResult lf = RunTool({"generate", "--verbose", dir.Write("lf.htm", "<p>x</p>\n")});
+    const RunResult lf =
+        RunTool({"generate", "--verbose", dir.Write("lf.htm", "<p>caf\xE9 x</p>\n")});
     EXPECT_EQ(lf.err, "Encoding: windows-1252\nLine ends: LF\n");
+    const RunResult unknown = RunTool({"generate", "--encoding=klingon", dir.File("lf.htm")});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "Error: Unknown encoding: klingon\n");
+    const RunResult show = RunTool({"show", "--encoding=klingon", dir.File("lf.htm")});
+    EXPECT_EQ(show.status, 1);
+    EXPECT_EQ(show.err, unknown.err);
 }
 
 TEST(Cli, CtrlCStopsThePassAndPrintsWhatWasFound) {

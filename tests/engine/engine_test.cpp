@@ -396,6 +396,18 @@ TEST(EngineExistingTags, TakenFromTheRealHeadOnly) {
     EXPECT_EQ(e.title, "Plum &amp; jam");
     EXPECT_EQ(e.keywords, std::vector<Text>{"<META content='sweet' NAME=Keywords>"});
     EXPECT_EQ(e.descriptions, std::vector<Text>{"<meta name=\"description\"\n content=\"Jams\">"});
+    // A UTF-16 page is full of NUL bytes, but its byte order mark says what it is.
+    Text utf16 = "\xFF\xFE";
+    for (const char c : page) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const AnalysisResult wide = Analyse(utf16, Options{}, Shipped());
+    ASSERT_TRUE(wide.ok());
+    EXPECT_EQ(wide.analysis.page.encoding, "UTF-16LE");
+    EXPECT_EQ(wide.analysis.existing.keywords, e.keywords);
+    EXPECT_EQ(wide.analysis.tag.tag, result.analysis.tag.tag);
+
     const ExistingTags none = FindExistingTags("<p>No head at all</p>");
     EXPECT_FALSE(none.title.has_value());
     EXPECT_TRUE(none.keywords.empty());

@@ -11,43 +11,16 @@ namespace {
 
 using testing::TempDir;
 
-TEST(FileChecksTest, ClassifiesInputAndListFiles) {
-    const struct {
-        const char* name;
-        std::string bytes;
-        std::int64_t inputCode;
-        int listCode;  // CheckTextFile with 16384 characters
-    } cases[] = {
-        {"crlf", "a\r\nb\r\n", 1, 1},
-        {"no line end", "a\tb\x80\xff", 1, 1},
-        {"lf only", "a\nb\n", 2, 2},
-        {"cr only", "a\rb\r", 3, 3},
-        {"form feed at 37", std::string(36, 'x') + "\f\r\n", -37, 0},
-        {"nul first", std::string(1, '\0'), -1, 0},
-        // Positions count over the whole file; the list check stops after 16384 characters.
-        {"control in second piece", std::string(16484, 'a') + "\x01", -16485, 1},
-        {"lf in second piece", std::string(16384, 'a') + "\n", 2, 1},
-        {"empty", "", 4, -2},
-    };
+TEST(FileChecksTest, FilesAndFolders) {
     TempDir dir;
-    for (const auto& c : cases) {
-        const std::string path = dir.Write(c.name, c.bytes);
-        EXPECT_EQ(ClassifyInputFile(path), c.inputCode) << c.name;
-        EXPECT_EQ(CheckTextFile(path, 16384), c.listCode) << c.name;
-    }
-    // A folder is not a file.
+    const std::string page = dir.Write("page.htm", "x");
     std::filesystem::create_directory(dir.File("folder.htm"));
-    for (const std::string& path : {dir.File("missing.htm"), dir.File("folder.htm")}) {
-        EXPECT_FALSE(FileExists(path));
-        EXPECT_EQ(ClassifyInputFile(path), 0);
-        EXPECT_EQ(CheckTextFile(path, 16384), -1);
-    }
+    EXPECT_TRUE(FileExists(page));
+    EXPECT_FALSE(FileExists(dir.File("folder.htm")));
+    EXPECT_FALSE(FileExists(dir.File("missing.htm")));
+    EXPECT_FALSE(FileExists(""));
     EXPECT_TRUE(FolderExists(dir.File("folder.htm")));
-    EXPECT_FALSE(FolderExists(dir.File("empty")));
-    // A limit above one piece must not let the rest of the second piece through.
-    const std::string late = dir.Write("late.txt", std::string(20000, 'a') + "\x02");
-    EXPECT_EQ(CheckTextFile(late, 20000), 1);
-    EXPECT_EQ(CheckTextFile(late, 20001), 0);
+    EXPECT_FALSE(FolderExists(page));
 }
 
 TEST(FileChecksTest, InputFileNames) {
@@ -68,15 +41,11 @@ TEST(FileChecksTest, InputFileNames) {
     EXPECT_EQ(CheckInputFileName("page"), InputNameStatus::kInvalidName);
 }
 
-TEST(FileChecksTest, PathsAndPrompts) {
+TEST(FileChecksTest, FolderOfAPath) {
     EXPECT_EQ(FolderOfPath("/home/Ann/page.htm"), "/home/Ann/");
     EXPECT_EQ(FolderOfPath("page.htm"), "");
-    EXPECT_EQ(FolderOfPath("c:/Web/\xC9T\xC9/Page.htm"), "C:/web/\xE9t\xE9/");
-
-    EXPECT_EQ(LineEndingsPrompt(2, "Read it?"),
-              "This file has Unix/Linux line endings.\r\n\r\nRead it?");
-    EXPECT_EQ(LineEndingsPrompt(3, ""), "This file has Macintosh line endings.");
-    EXPECT_EQ(LineEndingsPrompt(-2, "x"), "This is a zero-length file.");
+    // The bytes of a name stay as they are, whatever their case or encoding.
+    EXPECT_EQ(FolderOfPath("c:/Web/\u00C9T\u00C9/Page.htm"), "c:/Web/\u00C9T\u00C9/");
 }
 
 }  // namespace

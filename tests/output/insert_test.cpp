@@ -86,6 +86,40 @@ TEST(InsertMetaTag, RefusesTagsThatAreNoKeywordsTag) {
     }
 }
 
+// UTF-16 mark-up is not in single bytes, so the tag has no safe place: the page stays.
+// Every other page gets the tag in its own encoding.
+TEST(InsertMetaTag, WritesThePagesOwnEncodingAndLeavesUtf16Alone) {
+    TempDir dir;
+    const Text utf8Tag = "<META NAME=\"keywords\" CONTENT=\"caf\u00E9, \u0158ez\">";
+    struct Case {
+        Text page;
+        Kind kind;
+        Text expectedTag;  // as bytes in the page
+    };
+    const Case cases[] = {
+        {"<head><meta charset=utf-8></head>caf\u00E9", Kind::kInserted, utf8Tag},
+        {"<head><meta charset=iso-8859-1></head>caf\xE9", Kind::kInserted,
+         "<META NAME=\"keywords\" CONTENT=\"caf\xE9, &#344;ez\">"},
+        {"<head><meta charset=iso-8859-2></head>caf\xE9", Kind::kInserted,
+         "<META NAME=\"keywords\" CONTENT=\"caf\xE9, \xD8"
+         "ez\">"},
+        {Text("\xFF\xFE<\0h\0>\0", 8), Kind::kWideEncoding, ""},
+    };
+    for (const Case& c : cases) {
+        const Text page = dir.Write("p.htm", c.page);
+        const InsertOutcome outcome =
+            InsertMetaTag(page, utf8Tag, std::nullopt, files::RealFileSystem());
+        EXPECT_EQ(outcome.kind, c.kind) << c.page;
+        const Text after = ReadFile(page);
+        if (c.kind == Kind::kInserted) {
+            EXPECT_NE(after.find(c.expectedTag), Text::npos) << after;
+        } else {
+            EXPECT_EQ(after, c.page);
+            EXPECT_NE(MessageFor(outcome).prompt.find(page + " is written in UTF-16"), Text::npos);
+        }
+    }
+}
+
 TEST(InsertMetaTag, BackupPaths) {
     EXPECT_EQ(BackupPathFor("page.htm"), "page.bak.htm");
     EXPECT_EQ(BackupPathFor("/w/index.html"), "/w/index.bak.html");

@@ -63,6 +63,11 @@ TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
         {Words({"alpha"}), "\"><script>x</script>, a&b", "50", "500", false, true,
          "&quot;>&lt;script>x&lt;/script>,a&amp;b,alpha", 3, 76},
         {Words({"x"}), "a&b", "50", "39", false, true, "a&amp;b", 1, 38},
+        // Phrases and limits count characters; word edges are found in any script.
+        {Words({"r\u00E8me", "cr\u00E8me", "\u00E9t\u00E9"}), "Caf\u00E9 cr\u00E8me", "50", "500",
+         false, false, "caf\u00E9 cr\u00E8me,r\u00E8me,\u00E9t\u00E9", 3, 50},
+        {Words({"\u0436\u0438\u0437\u043D\u044C", "x"}), "", "", "37", false, true,
+         "\u0436\u0438\u0437\u043D\u044C", 1, 36},
     };
     for (const Case& c : cases) {
         const MetaTagOptions options{c.maxKeywords, c.maxBytes, c.beginWith, c.preserveCase,

@@ -85,12 +85,31 @@ TEST(PrepareLineTest, OnePassEqualsReplacingEachPatternInTurn) {
 
 TEST(DecodeEntitiesTest, CandidateRunsToTheNextSemicolon) {
     const std::pair<const char*, const char*> cases[] = {
-        {"caf&eacute;", "caf\xE9"},
-        {"&Eacute;&auml;&szlig;&THORN;&yuml;", "\xC9\xE4\xDF\xDE\xFF"},
-        {"&EACUTE;&amp;&copy;&eacute", "&EACUTE;&amp;&copy;&eacute"},
+        {"caf&eacute;", "caf\u00E9"},
+        {"&Eacute;&auml;&szlig;&THORN;&yuml;", "\u00C9\u00E4\u00DF\u00DE\u00FF"},
+        // Unknown names and unfinished references stay; decoded punctuation is a blank.
+        {"&EACUTE;&amp;&copy;&eacute", "&EACUTE; \u00A9&eacute"},
         {"A & B &eacute;", "A & B &eacute;"},  // the lone & swallows the reference
-        {"&eacute; & x", "\xE9 & x"},
-        {"&&eacute;;&ouml;", "&&eacute;;\xF6"},
+        {"&eacute; & x", "\u00E9 & x"},
+        {"&&eacute;;&ouml;", "&&eacute;;\u00F6"},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(Decoded(line), expected) << line;
+}
+
+TEST(DecodeEntitiesTest, AnyReferenceGivesItsCharacter) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"c&oelig;ur &Scaron;", "c\u0153ur \u0160"},
+        {"&alpha;&Omega; &ZHcy;", "\u03B1\u03A9 \u0416"},
+        {"don&rsquo;t", "don\u2019t"},
+        {"don&#8217;t &#39;", "don\u2019t '"},
+        {"&#233;&#xE9;&#XE9;&#x1F600;", "\u00E9\u00E9\u00E9\U0001F600"},
+        {"&#150;&#146;", "\u2013\u2019"},  // 128 to 159 as windows-1252, as browsers do
+        {"&#0;&#xD800;&#1114112;&#99999999999;", "\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"&#;&#x;&#12a;&#-5;", "&#;&#x;&#12a;&#-5;"},  // not numbers: left alone
+        {"&nbsp;&#160;&#xa0;", "\u00A0\u00A0\u00A0"},  // no-break spaces: not letters
+        {"&NotEqualTilde;", "\u2242\u0338"},           // two characters
+        // Decoded mark-up and control characters open nothing.
+        {"a&#60;b&#62;c&#38;d&lt;e&#11;f&#x0E;g", "a b c d e f g"},
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(Decoded(line), expected) << line;
 }
@@ -105,7 +124,8 @@ std::string Reference(std::string_view name) {
 }
 
 TEST(DecodeEntitiesTest, EveryLatinLetterHasItsReference) {
-    std::set<unsigned> codes = {Code(Decoded("&szlig;")[0]), Code(Decoded("&yuml;")[0])};
+    std::set<CodePoint> codes = {DecodeAt(Decoded("&szlig;"), 0).cp,
+                                 DecodeAt(Decoded("&yuml;"), 0).cp};
     for (const char* name :
          {"AElig", "Aacute", "Acirc",  "Agrave", "Aring",  "Atilde", "Auml",   "Ccedil",
           "ETH",   "Eacute", "Ecirc",  "Egrave", "Euml",   "Iacute", "Icirc",  "Igrave",
@@ -113,12 +133,12 @@ TEST(DecodeEntitiesTest, EveryLatinLetterHasItsReference) {
           "THORN", "Uacute", "Ucirc",  "Ugrave", "Uuml",   "Yacute"}) {
         const std::string capital = Decoded(Reference(name));
         const std::string small = Decoded(Reference(Lower(name)));
-        ASSERT_EQ(capital.size() + small.size(), 2u) << name;
-        EXPECT_EQ(ToLower(capital[0]), small[0]) << name;
-        codes.insert({Code(capital[0]), Code(small[0])});
+        ASSERT_EQ(CharCount(capital) + CharCount(small), 2u) << name;
+        EXPECT_EQ(LowerLetters(capital), small) << name;
+        codes.insert({DecodeAt(capital, 0).cp, DecodeAt(small, 0).cp});
     }
-    std::set<unsigned> letters;  // 192..255 but the multiplication and division signs
-    for (unsigned b = 192; b < 256; ++b) letters.insert(b);
+    std::set<CodePoint> letters;  // 192..255 but the multiplication and division signs
+    for (CodePoint b = 192; b < 256; ++b) letters.insert(b);
     letters.erase(215);
     letters.erase(247);
     EXPECT_EQ(codes, letters);

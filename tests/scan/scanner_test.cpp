@@ -39,7 +39,7 @@ std::string Scan(Scanner& scanner, const std::string& page, const WeightSettings
             continue;
         line = line.substr(first, line.find_last_not_of(' ') + 1 - first);
         if (!keepCase)
-            LowerInPlace(line);
+            LowerLettersInPlace(line);
         PrepareLine(line, !keepCase);
         DecodeEntities(line);
         scanner.ScanLine(line + ' ', weights, sink);
@@ -66,7 +66,7 @@ TEST(ScannerTest, ContextWeightsWithDefaults) {
         {"<span>s</span> <div>d</div>", "s:7 d:5"},
         {"don't I'm John's they're", "john:3 s:3 they:3 re:3"},
         {"AT&T &copy; 2006 &x & y;z", "at:3 t:3 x:3 y:3 z:3"},
-        {"mp3 caf&eacute; na&iuml;ve", "mp:3 caf\xE9:3 na\xEFve:3"},
+        {"mp3 caf&eacute; na&iuml;ve", "mp:3 caf\u00E9:3 na\u00EFve:3"},
         {"a <!-- b\nc <b>\nd --> e", "a:3 e:3"},
         {"<!-->x <script>var v</SCRIPT>y <Style>p{}</style>z", "x:3 y:3 z:3"},
         {"> x <a href=y>z</a> 1 > w", "x:3 z:3 w:3"},
@@ -124,11 +124,39 @@ TEST(ScannerTest, ZeroWeightBlocksAreSkippedToTheirMatchingEnd) {
 
 TEST(ScannerTest, KeptCaseLongWordsAndStop) {
     EXPECT_EQ(ScanPage("<Strong>Big</STRONG> <H1>Caf&eacute;</h1> &NBSP;", {}, true),
-              "Big:7 Caf\xE9:33");
+              "Big:7 Caf\u00E9:33");
     EXPECT_EQ(ScanPage(std::string(70000, 'w')),
               std::string(65000, 'w') + ":3 " + std::string(5000, 'w') + ":3");
     Scanner scanner;
     EXPECT_EQ(Scan(scanner, "one two three\nfour", {}, false, 2), "one:3 two:3");
+}
+
+// Words of any script, cut at every character that is not a letter; the apostrophe
+// rules hold for ’ as for '.
+TEST(ScannerTest, UnicodeWords) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"\u00DCbersicht \u00EAtre", "\u00FCbersicht:3 \u00EAtre:3"},
+        {"Chapter\u00A0One", "chapter:3 one:3"},
+        {"c\u0153ur \u0152uvre \u0160koda", "c\u0153ur:3 \u0153uvre:3 \u0161koda:3"},
+        {"\u039A\u03CC\u03C3\u03BC\u03BF\u03C2 \u041C\u0418\u0420",
+         "\u03BA\u03CC\u03C3\u03BC\u03BF\u03C2:3 \u043C\u0438\u0440:3"},
+        {"\u05E9\u05DC\u05D5\u05DD \u0928\u092E\u0938\u094D\u0924\u0947",
+         "\u05E9\u05DC\u05D5\u05DD:3 \u0928\u092E\u0938\u094D\u0924\u0947:3"},
+        {"don\u2019t I\u2019m John\u2019s they\u2019re", "john:3 s:3 they:3 re:3"},
+        {"don&rsquo;t it&#8217;s", "it:3 s:3"},
+        {"\u201Cquoted\u201D\u2014dash\u2026end \u00ABx\u00BB", "quoted:3 dash:3 end:3 x:3"},
+        {"\u00AA \u00B5m 3\u00BA", "\u00AA:3 \u00B5m:3 \u00BA:3"},  // ª µ º are letters
+        // A decomposed accent stays inside its word and is composed: one form for both.
+        {"cafe\u0301 caf\u00E9", "caf\u00E9:3 caf\u00E9:3"},
+        {"\u0301x", "x:3"},  // a mark with no letter before it starts nothing
+        // Zero-width joiners inside Persian and Indic words; elsewhere they separate.
+        {"\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645 a\u200C b\u200D",
+         "\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645:3 a:3 b:3"},
+        {"\xFF"
+         "broken\xC3",
+         "broken:3"},  // bytes that are not UTF-8 separate words
+    };
+    for (const auto& [page, expected] : cases) EXPECT_EQ(ScanPage(page), expected) << page;
 }
 
 TEST(ScannerTest, ResetLeavesNoContextOfTheLastPage) {

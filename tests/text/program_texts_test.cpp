@@ -36,8 +36,11 @@ TEST(ProgramTexts, GetByNumberAndLanguage) {
     ASSERT_EQ(texts.LoadFromContent("\xEF\xBB\xBF# texts\r\n@language English\r\n1=One \xE9 \r\n"
                                     "2=Two\r\n@language French\r\n1=Un\n"),
               3);
-    EXPECT_EQ(texts.Get(1), "One \xE9 ");
+    EXPECT_EQ(texts.Get(1), "One \u00E9 ");  // not UTF-8: the earlier single-byte format
     EXPECT_EQ(texts.Get(2, 0), "Two");
+    ProgramTexts utf8;
+    ASSERT_EQ(utf8.LoadFromContent("1=Caf\u00E9 \u0416\u2019\r\n"), 1);
+    EXPECT_EQ(utf8.Get(1), "Caf\u00E9 \u0416\u2019");
     EXPECT_EQ(texts.Get(1, 1), "Un");
     for (auto [n, language] : {std::pair{2, 1}, {3, 0}, {1, 2}, {1, -1}}) {
         EXPECT_EQ(texts.Get(n, language), "");

@@ -29,18 +29,40 @@ TEST(CommonWordsTest, ParsesAndSortsWords) {
               (Words{"ab", "cd", "homme", "l", "x", "y", "z"}));
     EXPECT_EQ(Parsed(kGerman, {"h2o 1er"}), (Words{"er", "h", "o"}));
     // By character code: accented letters after z, a prefix before the longer word.
-    EXPECT_EQ(Parsed(kEnglish, {"zeta \xC9T\xC9 abc ab"}),
-              (Words{"ab", "abc", "zeta", "\xE9t\xE9"}));
+    EXPECT_EQ(Parsed(kEnglish, {"zeta \u00C9T\u00C9 abc ab"}),
+              (Words{"ab", "abc", "zeta", "\u00E9t\u00E9"}));
+    // Any script; decomposed accents are composed; marks stay inside a word.
+    EXPECT_EQ(Parsed(kEnglish, {"\u0395\u039D\u0391 \u0418 e\u0301t\u00E9\u2019s"}),
+              (Words{"s", "\u00E9t\u00E9", "\u03B5\u03BD\u03B1", "\u0438"}));
+}
+
+TEST(CommonWordsTest, ListFilesInUtf8OrTheEarlierSingleByteFormat) {
+    TempDir dir;
+    const Text files[] = {
+        "\xEF\xBB\xBF"
+        "d\u00E9j\u00E0 c\u0153ur\r\n",
+        "d\u00E9j\u00E0 c\u0153ur\r\n",
+        "d\xE9j\xE0 c\x9C"
+        "ur\r\n",
+        "de\u0301ja\u0300 c\u0153ur\r\n"};
+    for (const Text& content : files) {
+        CommonWordLists lists;
+        lists.Load(kFrench, dir.Write("cmwds_fr.txt", content));
+        EXPECT_EQ(lists.Words(kFrench), (Words{"c\u0153ur", "d\u00E9j\u00E0"})) << content;
+        EXPECT_TRUE(lists.IsCommonWord("D\u00C9J\u00C0", kFrench));
+    }
 }
 
 TEST(CommonWordsTest, LookupFindsExactlyTheListedWords) {
     CommonWordLists lists;
-    lists.SetFromLines(kEnglish, {"with into over \xE9t\xE9 b bb", "abc aa"});
+    lists.SetFromLines(
+        kEnglish, {"with into over \u00E9t\u00E9 b bb \u0436\u0438\u0437\u043D\u044C", "abc aa"});
     EXPECT_FALSE(lists.Available(kFrench));
-    for (const char* word : {"with", "WITH", "into", "over", "\xC9T\xC9", "b", "bb", "abc", "aa"}) {
+    for (const char* word : {"with", "WITH", "into", "over", "\u00C9T\u00C9", "b", "bb", "abc",
+                             "aa", "\u0416\u0418\u0417\u041D\u042C"}) {
         EXPECT_TRUE(lists.IsCommonWord(word, kEnglish)) << word;
     }
-    for (const char* word : {"a", "ab", "abcd", "bbb", "withi", "zzz", "\xE9t", "\xFF", ""}) {
+    for (const char* word : {"a", "ab", "abcd", "bbb", "withi", "zzz", "\u00E9t", "\u00FF", ""}) {
         EXPECT_FALSE(lists.IsCommonWord(word, kEnglish)) << word;
     }
     EXPECT_FALSE(lists.IsCommonWord("with", kFrench));
@@ -142,7 +164,13 @@ TEST(CommonWordsTest, ShippedListsAreUsable) {
         Words tokens;
         std::istringstream in(bytes);
         for (Text token; in >> token; tokens.push_back(token)) {
-            for (const Char c : token) EXPECT_TRUE(IsLetter(c) && ToLower(c) == c) << token;
+            EXPECT_TRUE(IsValidUtf8(token)) << token;
+            for (std::size_t i = 0; i < token.size();) {
+                const Decoded d = DecodeAt(token, i);
+                EXPECT_TRUE(IsLetter(d.cp) && LowerChar(d.cp) == d.cp) << token;
+                i += d.length;
+            }
+            EXPECT_EQ(Nfc(token), token);
         }
         std::sort(tokens.begin(), tokens.end());
         EXPECT_EQ(lists.Words(language), tokens) << path;

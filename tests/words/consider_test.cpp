@@ -78,8 +78,14 @@ TEST(ConsiderWordTest, Helpers) {
     StripCharSet(text, "ip");
     EXPECT_EQ(text, "M");
     EXPECT_TRUE(HasNoVowel("rhythm", false));
-    EXPECT_FALSE(HasNoVowel("\xE6\xD8", false));        // ae ligature, O with stroke
-    EXPECT_TRUE(HasNoVowel("\xC7\xD1\xFD\xFF", true));  // C cedilla, N tilde, accented y
+    EXPECT_FALSE(HasNoVowel("\u00E6\u00D8", false));            // ae ligature, O with stroke
+    EXPECT_TRUE(HasNoVowel("\u00C7\u00D1\u00FD\u00FF", true));  // Ç Ñ and the accented y
+    // Accented vowels beyond Latin-1, and œ beside æ.
+    for (const char* vowel : {"\u0151", "\u016B", "\u0119", "\u0103", "\u1EBF", "\u0153", "\u0152"})
+        EXPECT_FALSE(HasNoVowel(std::string("sz") + vowel, false)) << vowel;
+    EXPECT_FALSE(HasNoVowel("\u0177", true));  // ŷ counts as y does
+    EXPECT_TRUE(HasNoVowel("\u0177", false));
+    EXPECT_TRUE(HasNoVowel("\u010D\u0161\u017E", true));  // č š ž
     EXPECT_TRUE(IsContractionStem("uldn"));
     EXPECT_FALSE(IsContractionStem("aren couldn"));
 }

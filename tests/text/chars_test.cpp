@@ -1,0 +1,142 @@
+#include "text/chars.h"
+
+#include <gtest/gtest.h>
+#include <utf8proc.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace lumora {
+namespace {
+
+unsigned U(CodePoint cp) {
+    return static_cast<unsigned>(cp);
+}
+
+std::string Utf8(CodePoint cp) {
+    std::string s;
+    AppendUtf8(s, cp);
+    return s;
+}
+
+// NFC computed by the library in full, without the program's quick check.
+std::string FullNfc(const std::string& s) {
+    utf8proc_uint8_t* out = nullptr;
+    const utf8proc_ssize_t n =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(s.data()),
+                     static_cast<utf8proc_ssize_t>(s.size()), &out,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    std::string result =
+        n < 0 ? s : std::string(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
+    std::free(out);
+    return result;
+}
+
+TEST(CharsTest, DecodingTakesOnlyWellFormedUtf8) {
+    struct Case {
+        std::string bytes;
+        CodePoint cp;
+        std::size_t length;
+    };
+    const Case cases[] = {
+        {"a", 'a', 1},
+        {"\xC3\xA9", 0xE9, 2},
+        {"\xE2\x80\x99", 0x2019, 3},
+        {"\xF0\x9F\x98\x80", 0x1F600, 4},
+        {"\xC0\xAF", kReplacementCharacter, 1},          // overlong
+        {"\xE0\x80\xAF", kReplacementCharacter, 1},      // overlong
+        {"\xED\xA0\x80", kReplacementCharacter, 1},      // surrogate
+        {"\xF4\x90\x80\x80", kReplacementCharacter, 1},  // beyond U+10FFFF
+        {"\xE2\x80", kReplacementCharacter, 1},          // cut off
+        {"\x80", kReplacementCharacter, 1},              // continuation byte alone
+        {"\xC3"
+         "a",
+         kReplacementCharacter, 1},
+    };
+    for (const Case& c : cases) {
+        const Decoded d = DecodeAt(c.bytes, 0);
+        EXPECT_EQ(U(d.cp), U(c.cp)) << c.bytes;
+        EXPECT_EQ(d.length, c.length) << c.bytes;
+        EXPECT_EQ(IsValidUtf8(c.bytes), c.cp != kReplacementCharacter) << c.bytes;
+    }
+    EXPECT_EQ(CharCount("a\u00E9\u2019\U0001F600\xFF"), 5u);
+    EXPECT_EQ(StartOfCharBefore("a\u00E9", 3), 1u);
+    EXPECT_EQ(StartOfCharBefore("a\xA9", 2), 1u);  // a stray continuation byte stands alone
+    for (CodePoint cp :
+         {CodePoint{0}, CodePoint{0x7F}, CodePoint{0x80}, CodePoint{0x7FF}, CodePoint{0x800},
+          CodePoint{0xFFFF}, CodePoint{0x10000}, CodePoint{0x10FFFF}}) {
+        EXPECT_EQ(U(DecodeAt(Utf8(cp), 0).cp), U(cp));
+    }
+}
+
+TEST(CharsTest, LettersCaseAndScript) {
+    EXPECT_EQ(LowerLetters("\u00C0\u03A3\u0416 ABC \u0130\u023A"),
+              "\u00E0\u03C3\u0436 abc i\u2C65");
+    EXPECT_EQ(Lower("\u00C0BC"), "\u00C0bc");  // mark-up lower-casing keeps every byte
+    EXPECT_EQ(UpperChar(0xB5), 0x39Cu);        // µ upper-cases to Greek Mu ...
+    EXPECT_EQ(LowerChar(0x39C), 0x3BCu);       // ... which lower-cases to μ, not µ
+    EXPECT_TRUE(IsLatinLetter(0x151));
+    EXPECT_TRUE(IsLatinLetter(0x1EBF));
+    EXPECT_FALSE(IsLatinLetter(0x3B1));
+    EXPECT_FALSE(IsLatinLetter(0x436));
+    EXPECT_FALSE(IsLatinLetter('1'));
+    EXPECT_EQ(U(BaseLetter(0x151)), unsigned{'o'});
+    EXPECT_EQ(U(BaseLetter(0xF8)), 0xF8u);  // ø is a letter of its own
+    EXPECT_TRUE(IsMark(0x301));
+    EXPECT_FALSE(IsMark('a'));
+}
+
+// The classes kept for the characters of the Basic Multilingual Plane agree with the
+// library for every one of them.
+TEST(CharsTest, KeptClassesAgreeWithTheLibrary) {
+    for (CodePoint cp = 0; cp < 0x10000; ++cp) {
+        const auto c = static_cast<utf8proc_int32_t>(cp);
+        const utf8proc_category_t cat = utf8proc_category(c);
+        const bool letter = cat >= UTF8PROC_CATEGORY_LU && cat <= UTF8PROC_CATEGORY_LO;
+        const bool mark = cat >= UTF8PROC_CATEGORY_MN && cat <= UTF8PROC_CATEGORY_ME;
+        ASSERT_EQ(IsLetter(cp), letter) << std::hex << U(cp);
+        ASSERT_EQ(IsMark(cp), mark && cp >= 0x300) << std::hex << U(cp);
+        ASSERT_EQ(U(LowerChar(cp)), static_cast<unsigned>(utf8proc_tolower(c)))
+            << std::hex << U(cp);
+    }
+}
+
+TEST(CharsTest, NfcComposesAndLeavesComposedTextAlone) {
+    EXPECT_EQ(Nfc("cafe\u0301"), "caf\u00E9");
+    EXPECT_EQ(Nfc("\u212B"), "\u00C5");  // a singleton: the Angstrom sign
+    EXPECT_EQ(Nfc("\u1100\u1161"), "\uAC00");
+    EXPECT_FALSE(MayNeedNfc("caf\u00E9 \u0436\u0438\u0437\u043D\u044C \u65E5\u672C"));
+    EXPECT_TRUE(MayNeedNfc("cafe\u0301"));
+    EXPECT_EQ(Nfc("\xFF"
+                  "e\u0301"),
+              "\xFF"
+              "e\u0301");  // damaged text is left as it is
+}
+
+// The quick check must never call a text NFC that is not: every character it calls
+// stable is its own NFC form, and no character it calls stable is the second part of a
+// composition.
+TEST(CharsTest, NfcQuickCheckIsSoundForEveryCharacter) {
+    for (CodePoint cp = 0; cp < 0x30000; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF)
+            continue;
+        const std::string s = Utf8(cp);
+        const std::string composed = FullNfc(s);
+        if (IsNfcStable(cp)) {
+            ASSERT_EQ(composed, s) << std::hex << U(cp);
+        }
+        utf8proc_int32_t parts[8];
+        int last = 0;
+        const utf8proc_ssize_t n =
+            utf8proc_decompose_char(static_cast<utf8proc_int32_t>(cp), parts, 8,
+                                    static_cast<utf8proc_option_t>(UTF8PROC_DECOMPOSE), &last);
+        if (n < 2 || n > 8 || composed != s)
+            continue;  // only characters that compose from their parts
+        for (utf8proc_ssize_t k = 1; k < n; ++k)
+            ASSERT_FALSE(IsNfcStable(static_cast<CodePoint>(parts[k])))
+                << std::hex << U(cp) << " part " << parts[k];
+    }
+}
+
+}  // namespace
+}  // namespace lumora

@@ -1,0 +1,191 @@
+#include "text/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "scan/prepare.h"
+
+namespace lumora::text {
+namespace {
+
+// Every way a page's encoding is decided, with what the page then reads as.
+TEST(DecodePageTest, EncodingIsDecidedOnceInItsOrder) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string override;
+        std::string text;
+        std::string encoding;
+        bool bom;
+    };
+    const std::string meta2 = "<meta charset=\"ISO-8859-2\">";
+    const std::string httpEquiv1251 =
+        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">";
+    const Case cases[] = {
+        {"ascii", "<p>plain</p>", "", "<p>plain</p>", "UTF-8", false},
+        {"utf-8 bom",
+         "\xEF\xBB\xBF"
+         "caf\xC3\xA9",
+         "", "caf\u00E9", "UTF-8", true},
+        {"utf-16le bom", std::string("\xFF\xFEh\0\xE9\0", 6), "", "h\u00E9", "UTF-16LE", true},
+        {"utf-16be bom, surrogate pair", std::string("\xFE\xFF\xD8\x3D\xDE\x00\0a", 8), "",
+         "\U0001F600a", "UTF-16BE", true},
+        {"utf-16 odd byte and lone surrogate", std::string("\xFF\xFE\x00\xD8x", 5), "",
+         "\uFFFD\uFFFD", "UTF-16LE", true},
+        {"valid utf-8 whatever the label",
+         "<meta charset=iso-8859-1>\xC5\x99"
+         "ek",
+         "", "<meta charset=iso-8859-1>\u0159ek", "UTF-8", false},
+        {"no label: windows-1252", "caf\xE9 \x92\x9C\x80", "", "caf\u00E9 \u2019\u0153\u20AC",
+         "windows-1252", false},
+        {"latin-1 label means windows-1252", "<meta charset=latin1>\x8A", "",
+         "<meta charset=latin1>\u0160", "windows-1252", false},
+        {"declared iso-8859-2", meta2 + "\xB1\xEA\xB3\xBF", "", meta2 + "\u0105\u0119\u0142\u017C",
+         "ISO-8859-2", false},
+        {"declared in http-equiv", httpEquiv1251 + "\xCC\xE8\xF0", "",
+         httpEquiv1251 + "\u041C\u0438\u0440", "windows-1251", false},
+        {"koi8-r", "<meta charset='koi8-r'>\xED\xC9\xD2", "",
+         "<meta charset='koi8-r'>\u041C\u0438\u0440", "KOI8-R", false},
+        {"shift_jis", "<meta charset=shift_jis>\x93\xFA\x96\x7B", "",
+         "<meta charset=shift_jis>\u65E5\u672C", "Shift_JIS", false},
+        {"lying utf-8 label on single-byte text", "<meta charset=utf-8>caf\xE9", "",
+         "<meta charset=utf-8>caf\u00E9", "windows-1252", false},
+        {"utf-8 label, mostly utf-8 with a damaged byte",
+         "<meta charset=utf-8>\xC3\xA9t\xC3\xA9 \xFF", "",
+         "<meta charset=utf-8>\u00E9t\u00E9 \uFFFD", "UTF-8", false},
+        {"unknown label", "<meta charset=klingon>\xE9", "", "<meta charset=klingon>\u00E9",
+         "windows-1252", false},
+        {"override wins over valid utf-8", "\xC3\xA9", "latin2", "\u0102\u0160", "ISO-8859-2",
+         false},
+        {"override utf-8 repairs",
+         "a\xE9"
+         "b",
+         "UTF-8",
+         "a\uFFFD"
+         "b",
+         "UTF-8", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const DecodeResult r = DecodePage(c.bytes, c.override);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r.page.text, c.text);
+        EXPECT_EQ(r.page.encoding, c.encoding);
+        EXPECT_EQ(r.page.byteOrderMark, c.bom);
+        EXPECT_TRUE(IsValidUtf8(r.page.text));
+    }
+}
+
+// Every encoding a label can name is one the system converts.
+TEST(DecodePageTest, EveryNamedEncodingIsAvailable) {
+    for (const char* name :
+         {"UTF-8",        "IBM866",       "ISO-8859-2",   "ISO-8859-3",   "ISO-8859-4",
+          "ISO-8859-5",   "ISO-8859-6",   "ISO-8859-7",   "ISO-8859-8",   "ISO-8859-10",
+          "ISO-8859-13",  "ISO-8859-14",  "ISO-8859-15",  "ISO-8859-16",  "KOI8-R",
+          "KOI8-U",       "macintosh",    "windows-874",  "windows-1250", "windows-1251",
+          "windows-1252", "windows-1253", "windows-1254", "windows-1255", "windows-1256",
+          "windows-1257", "windows-1258", "GBK",          "gb18030",      "Big5",
+          "EUC-JP",       "ISO-2022-JP",  "Shift_JIS",    "EUC-KR"}) {
+        const DecodeResult r = DecodePage("<p>plain words</p>", name);
+        ASSERT_TRUE(r.ok()) << name;
+        EXPECT_EQ(r.page.text, "<p>plain words</p>") << name;
+        EXPECT_EQ(r.page.encoding, name);
+        EXPECT_EQ(EncodeForPage("<p>plain words</p>", name).bytes, "<p>plain words</p>") << name;
+    }
+}
+
+TEST(DecodePageTest, AnUnknownOverrideIsAnError) {
+    const DecodeResult r = DecodePage("abc", "no-such-code");
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error->kind, EncodingError::Kind::kUnknownEncoding);
+    EXPECT_EQ(r.error->Message(), "Unknown encoding: no-such-code");
+}
+
+// Whatever the bytes, the result is valid UTF-8 holding no NUL-free surprises.
+TEST(DecodePageTest, AnyBytesGiveValidUtf8) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        for (auto n = random() % 64; n > 0; --n) bytes.push_back(static_cast<char>(random()));
+        for (const char* over : {"", "UTF-8", "UTF-16BE", "Shift_JIS", "ISO-2022-JP", "gb18030"}) {
+            const DecodeResult r = DecodePage(bytes, over);
+            ASSERT_TRUE(r.ok());
+            EXPECT_TRUE(IsValidUtf8(r.page.text)) << over;
+        }
+    }
+}
+
+TEST(EncodingLabelTest, LabelsAreReadAsBrowsersReadThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {" Latin1 ", "windows-1252"},
+        {"US-ASCII", "windows-1252"},
+        {"ISO-8859-1", "windows-1252"},
+        {"utf8", "UTF-8"},
+        {"ISO_8859-2", "ISO-8859-2"},
+        {"iso-8859-9", "windows-1254"},
+        {"x-sjis", "Shift_JIS"},
+        {"KS_C_5601-1987", "EUC-KR"},
+        {"gb2312", "GBK"},
+        {"Big5-HKSCS", "Big5"},
+        {"koi8-u", "KOI8-U"},
+        {"cp1250", "windows-1250"},
+    };
+    for (const auto& [label, name] : cases) EXPECT_EQ(EncodingForLabel(label), name) << label;
+    EXPECT_FALSE(EncodingForLabel("bogus").has_value());
+    EXPECT_FALSE(EncodingForLabel("").has_value());
+    EXPECT_EQ(DeclaredCharset("<html><META charset = \"Windows-1250\" />"), "windows-1250");
+    EXPECT_EQ(DeclaredCharset("<meta name=x><p>charset=koi8-r</p>"), "");
+}
+
+// A character the page's encoding cannot hold is written as its numeric reference.
+TEST(EncodeForPageTest, NumericReferencesForWhatTheEncodingCannotHold) {
+    const std::string text = "caf\u00E9 \u0152 \u0159 \U0001F600";
+    const std::pair<const char*, std::string> cases[] = {
+        {"UTF-8", text},
+        {"windows-1252", "caf\xE9 \x8C &#345; &#128512;"},
+        {"ISO-8859-1", "caf\xE9 \x8C &#345; &#128512;"},
+        {"ISO-8859-2", "caf\xE9 &#338; \xF8 &#128512;"},
+        {"UTF-16BE", std::string("\0c\0a\0f\0\xE9\0 \x01\x52\0 \x01\x59\0 \xD8\x3D\xDE\x00", 22)},
+    };
+    for (const auto& [encoding, bytes] : cases) {
+        const EncodeResult r = EncodeForPage(text, encoding);
+        ASSERT_TRUE(r.ok()) << encoding;
+        EXPECT_EQ(r.bytes, bytes) << encoding;
+    }
+    EXPECT_FALSE(EncodeForPage(text, "no-such-code").ok());
+}
+
+// Writing a text into a page and reading the page back gives the text again, in every
+// encoding: what the bytes cannot hold comes back through its reference.
+TEST(EncodeForPageTest, WhatIsWrittenReadsBackAsTheSameText) {
+    const std::string text =
+        "Ce\u0161k\u00E1 \u0159e\u010D \u0153uvre \u0416\u0438\u0437\u043D\u044C "
+        "\u65E5\u672C \u03A3\u03BF\u03C6\u03AF\u03B1 \U0001F600 caf\u00E9";
+    for (const char* encoding :
+         {"UTF-8", "windows-1252", "ISO-8859-2", "ISO-8859-15", "windows-1251", "KOI8-R",
+          "Shift_JIS", "EUC-KR", "gb18030", "Big5", "ISO-2022-JP", "UTF-16LE", "macintosh"}) {
+        const EncodeResult encoded = EncodeForPage(text, encoding);
+        ASSERT_TRUE(encoded.ok()) << encoding;
+        DecodeResult decoded = DecodePage(encoded.bytes, encoding);
+        ASSERT_TRUE(decoded.ok()) << encoding;
+        scan::DecodeEntities(decoded.page.text);
+        EXPECT_EQ(decoded.page.text, text) << encoding;
+    }
+}
+
+TEST(StoredTextTest, Utf8WhenValidElseTheEarlierSingleByteFormat) {
+    EXPECT_EQ(ReadStoredText("caf\xC3\xA9"), "caf\u00E9");
+    EXPECT_EQ(ReadStoredText("caf\xE9 \x93x\x94"), "caf\u00E9 \u201Cx\u201D");
+    EXPECT_EQ(ReadStoredText(""), "");
+    EXPECT_EQ(Windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
+
+    std::string controls =
+        "a\x01\x07\x0B\x0C\x0E\x11\x1B\x7F\tb\r\nc \u00E9\u00A0 long text here\x1F";
+    BlankControlCharacters(controls);
+    EXPECT_EQ(controls, "a       \x7F\tb\r\nc \u00E9\u00A0 long text here ");
+}
+
+}  // namespace
+}  // namespace lumora::text
