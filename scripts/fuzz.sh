@@ -15,5 +15,12 @@ for f in examples/*.htm; do
   { printf '\x0b\x00\x35\x28\x16\x2a\x0a\x32'; cat "$f"; } > "$corpus/$(basename "$f")"
 done
 cp fuzz/corpus/* "$corpus/"
-build-fuzz/bin/pass_fuzzer -max_total_time="$seconds" -max_len=65536 -timeout=10 \
+# Two thirds of the time for the whole pass, the rest for the head scanner and the splice
+# that insert relies on.
+build-fuzz/bin/pass_fuzzer -max_total_time=$((seconds * 2 / 3)) -max_len=65536 -timeout=10 \
   -rss_limit_mb=2048 -print_final_stats=1 "$corpus"
+head_corpus=build-fuzz/head_corpus
+mkdir -p "$head_corpus"
+cp examples/*.htm "$head_corpus/"
+build-fuzz/bin/head_scan_fuzzer -max_total_time=$((seconds - seconds * 2 / 3)) -max_len=65536 \
+  -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 "$head_corpus"

@@ -3,6 +3,7 @@
 # says so and points to lumora-cli.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-bash scripts/build.sh build
-exec build/bin/lumora "$@"
+bash scripts/setup.sh run
+# The window needs neither the test suite nor its libraries.
+bash scripts/build.sh build-run -DLUMORA_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+exec build-run/bin/lumora "$@"

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Installs what Lumora needs to build and test, from Debian's packages. Safe to run again:
-# it installs only what is missing. Runs as root (CI) or through sudo.
+# Installs what Lumora needs from Debian's packages: `setup.sh run` for building and running
+# the program, `setup.sh` (or `setup.sh test`) for the tests too. Safe to run again: it
+# installs only what is missing. Runs as root (CI) or through sudo.
 set -euo pipefail
 
+# What building and running the program needs; `test` adds what the tests, the benchmarks
+# and the fuzz targets need (GoogleTest, Google Benchmark, clang for libFuzzer, patch).
 packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libutf8proc-dev
-  clang libclang-rt-14-dev
+  libcli11-dev libutf8proc-dev nlohmann-json3-dev
   qt6-base-dev fonts-dejavu-core
-  libutf8proc-dev nlohmann-json3-dev patch
 )
+if [ "${1:-test}" = "test" ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev patch)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
