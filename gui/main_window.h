@@ -28,7 +28,7 @@ class MainWindow : public QWidget, public app::SessionListener {
     // for the caption bar and borders, so that the layout rule gives the designed output
     // box whatever the window manager draws around it.
     static constexpr int kDesignClientWidth = 9645;
-    static constexpr int kDesignClientHeight = 7680;
+    static constexpr int kDesignClientHeight = 8100;
     static constexpr int kDecorationHeight = 355;
 
     MainWindow(app::Session& session, QtPlatform& platform);

@@ -49,10 +49,12 @@ capture() {
     echo "wrote $2 (${w}x${h})"
 }
 
-# Runs one demonstration step, waits until the window says it is ready, captures.
+# Runs one demonstration step, waits until the window says it is ready, captures. The page
+# is named relative to the folder the program runs in (default: the repository), so that
+# the pictures show a plain relative name and nothing of this machine's folders.
 shot() {
-    local step=$1 title=$2 file=$3 page=${4:-} log=$work/$1.log
-    "$exe" --screenshot-demo "$step" $page >"$log" 2>&1 &
+    local step=$1 title=$2 file=$3 page=${4:-} folder=${5:-$PWD} log=$work/$1.log
+    (cd "$folder" && exec "$exe" --screenshot-demo "$step" $page) >"$log" 2>&1 &
     local pid=$!
     for _ in $(seq 150); do
         grep -q '^ready' "$log" && break
@@ -60,14 +62,15 @@ shot() {
     done
     grep -q '^ready' "$log" || { echo "step $step did not get ready:" >&2; cat "$log" >&2; }
     sleep 0.3
-    capture "$title" "docs/$file"
+    capture "$title" "$docs/$file"
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
 }
 
-mkdir -p docs
+docs=$PWD/docs
+mkdir -p "$docs"
 shot start "Lumora " window_start.png
-shot generate "Lumora " window_generate.png "$PWD/examples/bakery.htm"
-shot pass "Lumora " window_pass_stop.png "$big"
+shot generate "Lumora " window_generate.png examples/bakery.htm
+shot pass "Lumora " window_pass_stop.png "$(basename "$big")" "$(dirname "$big")"
 shot large "Lumora " window_large.png
 shot help "Help screen for Lumora" help_window.png

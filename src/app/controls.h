@@ -8,6 +8,7 @@ enum class Control {
     kInputFileButton,
     kInputFile,
     kClearInputFile,
+    kEncoding,
     kLanguage,
     kIgnoreCommonWords,
     kIgnoreShortWords,

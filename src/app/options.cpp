@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "output/meta_tag.h"
+#include "text/encoding.h"
 
 namespace lumora::app {
 
@@ -16,6 +17,23 @@ std::optional<int> LimitOf(TextView text, int low, int high) {
 }
 
 }  // namespace
+
+Text EncodingOverrideOf(int encodingIndex) {
+    if (encodingIndex <= 0 || encodingIndex >= kEncodingChoiceCount)
+        return {};
+    return kEncodingChoices[encodingIndex];
+}
+
+int EncodingIndexOf(TextView name) {
+    const std::optional<Text> encoding = text::EncodingForLabel(name);
+    if (!encoding)
+        return 0;
+    for (int i = 1; i < kEncodingChoiceCount; ++i) {
+        if (*encoding == kEncodingChoices[i])
+            return i;
+    }
+    return 0;
+}
 
 engine::CountOptions CountOptionsOf(const Options& o, const Text& wordsToIgnore) {
     engine::CountOptions c;
@@ -34,6 +52,7 @@ engine::CountOptions CountOptionsOf(const Options& o, const Text& wordsToIgnore)
     c.minFrequency = o.thresholdIndex + 1;
     c.lowerCase = !o.preserveCase;
     c.wordsToIgnore = wordsToIgnore;
+    c.encoding = EncodingOverrideOf(o.encodingIndex);
     return c;
 }
 

@@ -37,6 +37,8 @@ int* DropDownField(Options& o, Control control) {
             return &o.spanWeightIndex;
         case Control::kLanguage:
             return &o.languageIndex;
+        case Control::kEncoding:
+            return &o.encodingIndex;
         default:
             return nullptr;
     }
@@ -94,6 +96,9 @@ std::vector<Text> Session::ListItems(Control control) {
             break;
         case Control::kLanguage:
             for (const char* name : words::kLanguageNames) items.emplace_back(name);
+            break;
+        case Control::kEncoding:
+            for (const char* name : kEncodingChoices) items.emplace_back(name);
             break;
         default:
             break;
@@ -271,7 +276,12 @@ void Session::ClickShowExisting() {
         Message("Input file not found.", "File not found", Icon::kExclamation);
         return;
     }
-    SetOutput(scan::ShowExistingReport(path));
+    Text bytes;
+    if (!files::RealFileSystem().ReadAll(path, bytes).empty()) {
+        SetOutput("Error when looking for keywords meta tag.");
+        return;
+    }
+    SetOutput(scan::ShowExistingReportForPage(bytes, EncodingOverrideOf(options_.encodingIndex)));
 }
 
 void Session::ClickInsert() {
@@ -338,8 +348,10 @@ void Session::InsertMetaTag() {
                 "Not inserted", Icon::kExclamation);
         return;
     }
-    const auto outcome = output::InsertMetaTag(
-        path, tag, answer == Answer::kYes ? backupPath : std::nullopt, files::RealFileSystem());
+    // The tag goes into the page in the encoding its words were read in.
+    const auto outcome =
+        output::InsertMetaTag(path, tag, answer == Answer::kYes ? backupPath : std::nullopt,
+                              files::RealFileSystem(), EncodingOverrideOf(options_.encodingIndex));
     lastInsertSucceeded_ = outcome.kind == output::InsertOutcome::Kind::kInserted;
     const output::InsertMessage message = output::MessageFor(outcome);
     Message(message.prompt, message.title, Icon::kExclamation);

@@ -20,7 +20,9 @@ namespace lumora::app {
 
 namespace {
 
+// Files of the earlier format end after the language; the encoding line came later.
 constexpr int kStateLines = 20;
+constexpr std::size_t kEncodingLine = 20;
 
 Text Quoted(const Text& text) {
     Text line = "\"" + text + "\"";
@@ -80,46 +82,6 @@ std::vector<TextView> SplitLines(TextView content) {
     return lines;
 }
 
-bool IsValidUtf8(TextView bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 0;
-        std::uint32_t cp = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            cp = b & 0x1Fu;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            cp = b & 0x0Fu;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            cp = b & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto c = static_cast<unsigned char>(bytes[i + k]);
-            if ((c & 0xC0u) != 0x80u)
-                return false;
-            cp = (cp << 6) | (c & 0x3Fu);
-        }
-        // Overlong forms, surrogates and values past the last code point are not UTF-8.
-        if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 }  // namespace
 
 Text FolderPath(const Text& fileName, const Text& folderName) {
@@ -163,6 +125,7 @@ Text FormatState(const Options& o) {
     number(o.divWeightIndex);
     number(o.spanWeightIndex);
     number(o.languageIndex);
+    line(Quoted(EncodingOverrideOf(o.encodingIndex)));
     return text;
 }
 
@@ -217,6 +180,8 @@ std::optional<Options> ParseState(TextView bytes) {
         if (const auto value = ParseNumber(v[static_cast<std::size_t>(10 + i)], 0, 1))
             *checks[i] = *value == 1;
     }
+    if (lines.size() > kEncodingLine)
+        o.encodingIndex = EncodingIndexOf(Unquote(lines[kEncodingLine]));
     return o;
 }
 

@@ -1,11 +1,13 @@
 // The state file, lmr.usr: the options carried from one run to the next.
 //
-// Twenty lines, each ending in CR LF: texts in double quotes as typed, then list indices
-// and check-box values as plain decimal numbers. The file is written in UTF-8. It is read
-// as UTF-8 when its bytes are valid UTF-8, else as Latin-1, so files written by earlier
+// Twenty-one lines, each ending in CR LF: texts in double quotes as typed, then list
+// indices and check-box values as plain decimal numbers, then the page encoding chosen,
+// by name in double quotes ("" for Detect). The file is written in UTF-8. It is read as
+// UTF-8 when its bytes are valid UTF-8, else as Latin-1, so files written by earlier
 // versions keep loading. A number that is not a plain decimal integer in its documented
-// range gives that line's default; only a file too short to hold the twenty lines is
-// refused as a whole.
+// range gives that line's default, and an encoding name the drop-down does not list gives
+// Detect. A file of the earlier twenty lines loads with Detect; only a file too short to
+// hold those twenty lines is refused as a whole.
 #pragma once
 
 #include <optional>

@@ -8,9 +8,9 @@ namespace lumora::app {
 struct WindowLayout {
     int windowTop = 0;
     int windowHeight = 0;  // outer height; 0 until the window has reported its metrics
-    int outputTop = 4725;
+    int outputTop = 5145;
     int outputHeight = 2115;
-    int frameTop = 6930;  // the bottom row
+    int frameTop = 7350;  // the bottom row
     int frameHeight = 645;
 
     bool operator==(const WindowLayout&) const = default;

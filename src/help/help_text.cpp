@@ -59,6 +59,13 @@ Text BuildHelpText(const Text& manualAddress) {
     t += "The input file (whose name must have an extension containing 'htm') is selected (by "
          "clicking on 'Input file') in the usual way:" +
          para;
+    t += "The page's encoding is found as a web browser finds it: a byte order mark, else UTF-8 "
+         "when the page is valid UTF-8, else the character set the page declares, else "
+         "windows-1252 (which also reads ISO-8859-1 pages).  If the words come out garbled, "
+         "choose the page's encoding under 'Page encoding'; 'Detect' finds it again.  The choice "
+         "is kept for the next run, and showing, listing, generating and inserting all read the "
+         "page in it." +
+         para;
     t += "If the document already has a keywords meta tag then you can display it by clicking on "
          "'Show existing keywords, etc.'.  This also shows the current title and description, if "
          "any." +
@@ -89,6 +96,9 @@ Text BuildHelpText(const Text& manualAddress) {
     t += "You can edit the keywords directly, then copy the keywords meta tag to the clipboard and "
          "paste it into the header section of your HTML document.  Or perhaps better, copy it "
          "into your HTML document and edit there." +
+         para;
+    t += "Whole sites are handled by the command-line tool: lumora-cli generate -r FOLDER (see "
+         "the README)." +
          para;
     t += "Lumora was written by the Lumora team." + para;
     t += "This program is free to use." + nl;

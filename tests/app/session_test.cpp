@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -12,6 +13,7 @@
 #include "support/fake_platform.h"
 #include "support/scripted_pass_runner.h"
 #include "support/temp_dir.h"
+#include "text/encoding.h"
 
 namespace lumora::app {
 namespace {
@@ -89,6 +91,8 @@ TEST_F(SessionTest, CountingOptionsMakeTheTableStale) {
         {"short words", [&] { session.SetCheck(Control::kIgnoreShortWords, false); }},
         {"case", [&] { session.SetCheck(Control::kPreserveCase, false); }},
         {"language", [&] { session.SetListIndex(Control::kLanguage, 3); }},
+        {"page encoding", [&] { session.SetListIndex(Control::kEncoding, 2); }},
+        {"back to detect", [&] { session.SetListIndex(Control::kEncoding, 0); }},
         {"ignore list", [&] { session.WordsToIgnoreLostFocus(); }},
         {"restore defaults", [&] { session.ClickRestoreDefaults(); }},
     };
@@ -276,6 +280,12 @@ TEST_F(SessionPassTest, CountingOptionChangedDuringAPassLeavesTheResultStale) {
     EXPECT_EQ(runner.started, 3);
     runner.RunWork();
     EXPECT_TRUE(session.WordTableValid());
+    // The page's encoding chosen during a pass: its words were read in the old one.
+    session.SetListIndex(Control::kThresholdFrequency, 1);
+    session.ClickListWords();
+    session.SetListIndex(Control::kEncoding, EncodingIndexOf("windows-1251"));
+    runner.RunWork();
+    EXPECT_FALSE(session.WordTableValid());
 }
 
 TEST_F(SessionPassTest, ErrorsOfThePassAreShownWithTheProgramsTexts) {
@@ -459,6 +469,7 @@ TEST_F(SessionTest, RestoreDefaultsKeepsTextsAndLanguage) {
     session.SetWordsToIgnoreText("spade");
     session.SetListIndex(Control::kLanguage, 4);
     session.SetListIndex(Control::kTitleWeight, 1);
+    session.SetListIndex(Control::kEncoding, EncodingIndexOf("KOI8-R"));
     session.SetCheck(Control::kSpaceAfterComma, false);
     session.SetMaxBytesText("700");
     session.ClickRestoreDefaults();
@@ -468,6 +479,7 @@ TEST_F(SessionTest, RestoreDefaultsKeepsTextsAndLanguage) {
     expected.wordsToIgnore = "spade";
     expected.languageIndex = 4;
     EXPECT_EQ(session.options(), expected);
+    EXPECT_EQ(session.ListIndex(Control::kEncoding), 0);  // Detect
 }
 
 TEST_F(SessionTest, InsertTakesOnlyATagAndAsksForABackupWhereOneCanBeMade) {
@@ -528,12 +540,99 @@ TEST_F(SessionTest, InsertRefusesATagWithoutKeywords) {
     const std::size_t before = platform.messages.size();
     session.ClickInsert();
     ASSERT_EQ(platform.messages.size(), before + 1);  // no backup question either
-    EXPECT_EQ(platform.messages.back().prompt,
-              "Meta tag not inserted into " + dir.File("tagged.htm") +
-                  ": no keyword fits in 10 characters.");
+    EXPECT_EQ(platform.messages.back().prompt, "Meta tag not inserted into " +
+                                                   dir.File("tagged.htm") +
+                                                   ": no keyword fits in 10 characters.");
     EXPECT_EQ(platform.messages.back().title, "Not inserted");
     EXPECT_EQ(ReadFile(dir.File("tagged.htm")), tagged);
     EXPECT_FALSE(session.LastInsertSucceeded());
+}
+
+// The page-encoding drop-down: Detect first, then names the decoder knows as they are.
+TEST(EncodingChoice, DetectComesFirstAndEveryChoiceIsAnEncodingThatDecodes) {
+    const std::vector<Text> items = Session::ListItems(Control::kEncoding);
+    ASSERT_GT(items.size(), 30u);
+    EXPECT_EQ(items[0], "Detect");
+    EXPECT_EQ(EncodingOverrideOf(0), "");
+    for (int i = 1; i < static_cast<int>(items.size()); ++i) {
+        const Text& name = items[static_cast<std::size_t>(i)];
+        SCOPED_TRACE(name);
+        EXPECT_EQ(text::EncodingForLabel(name), name);  // listed by its own name, once
+        EXPECT_EQ(EncodingIndexOf(name), i);
+        EXPECT_EQ(EncodingOverrideOf(i), name);
+        EXPECT_TRUE(text::DecodePage("<p>plain</p>", name).ok());
+    }
+    for (const char* needed : {"UTF-8", "windows-1252", "ISO-8859-2", "ISO-8859-15", "windows-1250",
+                               "windows-1258", "KOI8-R", "KOI8-U", "Shift_JIS", "EUC-JP", "EUC-KR",
+                               "gb18030", "Big5", "UTF-16LE", "UTF-16BE"}) {
+        EXPECT_NE(std::find(items.begin(), items.end(), needed), items.end()) << needed;
+    }
+    // Labels count as the encoding browsers read them as; anything else is Detect.
+    const std::vector<std::pair<Text, Text>> labels = {
+        {"latin1", "windows-1252"},
+        {"ISO-8859-1", "windows-1252"},
+        {" shift_jis ", "Shift_JIS"},
+        {"utf8", "UTF-8"},
+        {"Detect", ""},
+        {"", ""},
+        {"EBCDIC", ""},
+        {"utf-7", ""},
+    };
+    for (const auto& [label, expected] : labels) {
+        EXPECT_EQ(EncodingOverrideOf(EncodingIndexOf(label)), expected) << label;
+    }
+    EXPECT_EQ(EncodingOverrideOf(-1), "");
+    EXPECT_EQ(EncodingOverrideOf(static_cast<int>(items.size())), "");
+}
+
+// A KOI8-R page that does not say so reads as windows-1252 until the user chooses KOI8-R;
+// then generate, list, show and insert all read and write it as KOI8-R.
+TEST_F(SessionTest, ChosenEncodingIsUsedByEveryActionOnThePage) {
+    const Text utf8 =
+        "<html><head><title>Москва летом</title>\r\n</head><body>\r\n"
+        "<p>Москва и парки. Москва летом, парки летом.</p>\r\n</body></html>\r\n";
+    const Text koi8 = text::EncodeForPage(utf8, "KOI8-R").bytes;
+    const auto characters =
+        std::count_if(utf8.begin(), utf8.end(), [](char b) { return (b & 0xC0) != 0x80; });
+    ASSERT_EQ(koi8.size(), static_cast<std::size_t>(characters));  // one byte a letter
+    const Text path = dir.Write("moscow.htm", koi8);
+    session.SetInputFileText(path);
+
+    struct Case {
+        const char* choice;
+        bool cyrillic;  // the page's words come out as written
+    };
+    for (const Case& c : {Case{"Detect", false}, Case{"KOI8-R", true}, Case{"Detect", false}}) {
+        SCOPED_TRACE(c.choice);
+        session.SetListIndex(Control::kEncoding, EncodingIndexOf(c.choice));
+        EXPECT_FALSE(session.WordTableValid());
+        session.ClickGenerate();
+        ASSERT_TRUE(platform.messages.empty()) << platform.messages[0].prompt;
+        EXPECT_EQ(session.GetMetaTag().find("Москва") != Text::npos, c.cyrillic)
+            << session.GetMetaTag();
+        session.ClickListWords();
+        EXPECT_EQ(session.OutputText().find("Москва") != Text::npos, c.cyrillic);
+        session.ClickShowExisting();
+        EXPECT_EQ(session.OutputText().find("TITLE: Москва летом\r\n") != Text::npos, c.cyrillic)
+            << session.OutputText();
+    }
+
+    // The tag goes into the page in KOI8-R, a typed phrase included, bytes for characters.
+    session.SetListIndex(Control::kEncoding, EncodingIndexOf("KOI8-R"));
+    session.SetBeginMetaTagWithText("Россия");
+    session.ClickGenerate();
+    const Text tag = session.GetMetaTag();
+    ASSERT_EQ(tag.rfind("<META NAME=\"keywords\" CONTENT=\"Россия, Москва", 0), 0u) << tag;
+    platform.answers.push_back(Answer::kNo);
+    session.ClickInsert();
+    ASSERT_TRUE(session.LastInsertSucceeded()) << platform.messages.back().prompt;
+    const Text written = ReadFile(path);
+    EXPECT_NE(written.find(text::EncodeForPage(tag, "KOI8-R").bytes), Text::npos);
+    EXPECT_EQ(written.find("&#"), Text::npos);
+    EXPECT_EQ(text::DecodePage(written, "KOI8-R").page.text,
+              "<html><head><title>Москва летом</title>\r\n" + tag +
+                  "\r\n</head><body>\r\n"
+                  "<p>Москва и парки. Москва летом, парки летом.</p>\r\n</body></html>\r\n");
 }
 
 TEST_F(SessionTest, WordsToIgnoreAreNormalisedAndFilterThePass) {

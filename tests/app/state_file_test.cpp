@@ -20,9 +20,12 @@ using lumora::testing::FakePlatform;
 using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
 
-constexpr const char* kDefaultsWithPage =
+// A file of the earlier format: twenty lines, no page encoding.
+constexpr const char* kTwentyLines =
     "\"/home/ann/site/index.htm\"\r\n\"\"\r\n\"\"\r\n\"50\"\r\n\"500\"\r\n"
     "1\r\n1\r\n2\r\n0\r\n4\r\n1\r\n1\r\n1\r\n1\r\n9\r\n5\r\n4\r\n2\r\n4\r\n0\r\n";
+// The same options as written now: the page encoding (Detect) follows.
+const Text kDefaultsWithPage = Text(kTwentyLines) + "\"\"\r\n";
 
 // The content of kDefaultsWithPage with its line `line` (0-based) replaced by `value`.
 Text WithLine(int line, const Text& value) {
@@ -33,16 +36,69 @@ Text WithLine(int line, const Text& value) {
     return s.replace(start, end - start, value);
 }
 
-TEST(StateFile, DefaultsAreWrittenAsTwentyLinesAndEveryOptionRoundTrips) {
+TEST(StateFile, DefaultsAreWrittenAsTwentyOneLinesAndEveryOptionRoundTrips) {
     Options defaults;
     defaults.inputFile = "/home/ann/site/index.htm";
     EXPECT_EQ(FormatState(defaults), kDefaultsWithPage);
     // Every field away from its default, in declaration order.
     const Options o("/tmp/a \"quoted\" name.htm", "web design, \"html\"", "foo,bar", "7", "", 8, 0,
-                    9, 3, 0, false, false, false, false, 1, 2, 7, 6, 5, 6);
+                    9, 3, 0, false, false, false, false, 1, 2, 7, 6, 5, 6,
+                    EncodingIndexOf("ISO-8859-2"));
+    EXPECT_NE(FormatState(o).find("\r\n6\r\n\"ISO-8859-2\"\r\n"), Text::npos);
     const auto parsed = ParseState(FormatState(o));
     ASSERT_TRUE(parsed.has_value());
     EXPECT_EQ(*parsed, o);
+}
+
+TEST(StateFile, EveryPageEncodingChoiceRoundTrips) {
+    for (int i = 0; i < kEncodingChoiceCount; ++i) {
+        SCOPED_TRACE(kEncodingChoices[i]);
+        Options o;
+        o.encodingIndex = i;
+        const auto parsed = ParseState(FormatState(o));
+        ASSERT_TRUE(parsed.has_value());
+        EXPECT_EQ(parsed->encodingIndex, i);
+    }
+}
+
+TEST(StateFile, EarlierFilesLoadWithDetectAndUnknownNamesGiveDetect) {
+    // The earlier format loads whole, every other option as written.
+    const auto old = ParseState(kTwentyLines);
+    ASSERT_TRUE(old.has_value());
+    EXPECT_EQ(old->encodingIndex, 0);
+    EXPECT_EQ(*old, *ParseState(kDefaultsWithPage));
+    Text oldWithLanguage = kTwentyLines;
+    oldWithLanguage.replace(oldWithLanguage.size() - 3, 1, "5");
+    EXPECT_EQ(ParseState(oldWithLanguage)->languageIndex, 5);
+
+    struct Case {
+        Text line;
+        Text encoding;  // as the engine is told; "" is Detect
+    };
+    const std::vector<Case> cases = {
+        {"\"UTF-8\"", "UTF-8"},
+        {"\"KOI8-U\"", "KOI8-U"},
+        {"\"gb18030\"", "gb18030"},
+        {"UTF-16BE", "UTF-16BE"},        // unquoted, as numbers may be
+        {"\"shift_jis\"", "Shift_JIS"},  // labels as browsers read them
+        {"\"latin1\"", "windows-1252"},
+        {"\"\"", ""},
+        {"", ""},
+        {"\"Detect\"", ""},
+        {"\"EBCDIC-US\"", ""},  // no encoding we know
+        {"\"UTF-8", ""},        // damaged
+        {"3", ""},              // an index of some other list
+        {"\"\xE9\"", ""},       // an earlier single-byte text
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto parsed = ParseState(WithLine(20, c.line));
+        ASSERT_TRUE(parsed.has_value());
+        EXPECT_EQ(EncodingOverrideOf(parsed->encodingIndex), c.encoding);
+        Options rest = *parsed;
+        rest.encodingIndex = 0;
+        EXPECT_EQ(rest, *ParseState(kDefaultsWithPage));
+    }
 }
 
 TEST(StateFile, TextsRoundTripAnyCharacterInUtf8) {
@@ -167,7 +223,8 @@ TEST(StateFile, NumbersOutsideTheirRangeFallBackToThatLinesDefault) {
 TEST(StateFile, OnlyAFileTooShortIsRefusedAsAWhole) {
     const Text good = kDefaultsWithPage;
     ASSERT_TRUE(ParseState(good).has_value());
-    EXPECT_FALSE(ParseState(good.substr(0, good.rfind("0\r\n"))).has_value());  // 19 lines
+    const Text twenty = kTwentyLines;
+    EXPECT_FALSE(ParseState(twenty.substr(0, twenty.rfind("0\r\n"))).has_value());  // 19 lines
     EXPECT_FALSE(ParseState("").has_value());
     // Bare numbers may also be quoted, and LF-only line ends are read as well.
     EXPECT_EQ(ParseState(WithLine(5, "\"3\""))->shortWordSizeIndex, 3);
@@ -245,6 +302,7 @@ TEST_F(SessionStateTest, QuitSavesWhatTheNextStartLoads) {
     session.SetInputFileText("/srv/www/page.htm");
     session.SetWordsToIgnoreText("Foo  Bar");
     session.SetListIndex(Control::kLanguage, 5);
+    session.SetListIndex(Control::kEncoding, EncodingIndexOf("windows-1251"));
     session.SetCheck(Control::kIgnoreShortWords, false);
     session.Quit();
     EXPECT_EQ(platform.programEnded, 1);
@@ -259,6 +317,7 @@ TEST_F(SessionStateTest, QuitSavesWhatTheNextStartLoads) {
     EXPECT_EQ(next.options().wordsToIgnore, "foo,bar");  // parsed as on losing the focus
     EXPECT_EQ(next.IgnoreList(), "foo,bar,");
     EXPECT_EQ(next.options().languageIndex, 5);
+    EXPECT_EQ(next.ListIndex(Control::kEncoding), EncodingIndexOf("windows-1251"));
     EXPECT_FALSE(next.options().ignoreShortWords);
     EXPECT_FALSE(next.LargeWindow());
     // A remembered page that has gone since is forgotten quietly.
@@ -289,7 +348,7 @@ TEST_F(SessionStateTest, RememberedPageThatHasGoneStartsTheDialogInItsFolder) {
 
 TEST_F(SessionStateTest, DamagedFileLeavesEveryOptionAtItsDefault) {
     // Nineteen lines: the own texts, then lines 4 to 19 of a good file.
-    const Text good = kDefaultsWithPage;
+    const Text good = kTwentyLines;
     const std::size_t line4 = good.find("\"50\"");
     const Text nineteen =
         "\"a.htm\"\r\n\"x\"\r\n\"secret\"\r\n" + good.substr(line4, good.rfind("0\r\n") - line4);

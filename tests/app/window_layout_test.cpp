@@ -29,9 +29,9 @@ TEST(WindowLayout, LargeUsesNineTenthsOfTheScreenAndBackCentres) {
         EXPECT_EQ(layout.windowTop, c.top);
         EXPECT_EQ(layout.windowHeight, c.height);
         // The output box takes the room left; the bottom row sits 100 twips below it.
-        EXPECT_EQ(layout.outputTop, 4725);
-        EXPECT_EQ(layout.outputHeight, c.height - 4725 - 645 - 550);
-        EXPECT_EQ(layout.frameTop, 4725 + layout.outputHeight + 100);
+        EXPECT_EQ(layout.outputTop, 5145);
+        EXPECT_EQ(layout.outputHeight, c.height - 5145 - 645 - 550);
+        EXPECT_EQ(layout.frameTop, 5145 + layout.outputHeight + 100);
         EXPECT_EQ(layout.frameHeight, 645);
     }
     // Whatever the top was, unchecking centres the window again.

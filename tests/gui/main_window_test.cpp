@@ -173,6 +173,56 @@ class MainWindowTest : public QObject {
         QVERIFY(session_->Checked(Control::kPreserveCase));
     }
 
+    void pageEncodingDropDownListsDetectFirstAndSetsTheOption() {
+        auto* encoding = Find<QComboBox>("cboEncoding");
+        QCOMPARE(Find<QLabel>("lblPageEncoding")->text(), QStringLiteral("Page encoding:"));
+        QCOMPARE(encoding->itemText(0), QStringLiteral("Detect"));
+        QCOMPARE(encoding->currentIndex(), 0);
+        const std::vector<Text> items = lumora::app::Session::ListItems(Control::kEncoding);
+        QCOMPARE(encoding->count(), static_cast<int>(items.size()));
+        QCOMPARE(encoding->findText(QStringLiteral("windows-1252")), 2);
+        QVERIFY(encoding->findText(QStringLiteral("Shift_JIS")) > 0);
+        QVERIFY(encoding->isEnabled());
+
+        session_->SetInputFileText(dir_->Write("page.htm", "<title>Words</title> alpha\r\n"));
+        QTest::mouseClick(Find<QPushButton>("cmdGenerateKeywordMetaTag"), Qt::LeftButton);
+        QTRY_VERIFY(!session_->PassRunning());
+        QVERIFY(session_->WordTableValid());
+        QTest::keyClick(encoding, Qt::Key_Down);
+        QCOMPARE(session_->ListIndex(Control::kEncoding), 1);
+        QCOMPARE(lumora::app::EncodingOverrideOf(session_->options().encodingIndex), Text("UTF-8"));
+        QVERIFY(!session_->WordTableValid());
+
+        // Restore defaults shows Detect again; a restored choice is shown as well.
+        Find<QPushButton>("cmdReset")->click();
+        QCOMPARE(encoding->currentIndex(), 0);
+        lumora::app::Options saved = session_->options();
+        saved.encodingIndex = lumora::app::EncodingIndexOf("KOI8-U");
+        session_->RestoreOptions(saved);
+        QCOMPARE(encoding->currentText(), QStringLiteral("KOI8-U"));
+    }
+
+    void pageEncodingRowSitsUnderTheNameWithoutCoveringAnything() {
+        const QWidget* label = Find<QLabel>("lblPageEncoding");
+        const QWidget* encoding = Find<QComboBox>("cboEncoding");
+        const QWidget* name = Find<QLineEdit>("txbInputFile");
+        QCOMPARE(encoding->x(), name->x());
+        QVERIFY(encoding->y() > name->geometry().bottom());
+        QVERIFY(label->geometry().right() < encoding->x());
+        for (QWidget* other :
+             window_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (other == label || other == encoding)
+                continue;
+            QVERIFY2(!other->geometry().intersects(label->geometry()) &&
+                         !other->geometry().intersects(encoding->geometry()),
+                     qPrintable(other->objectName()));
+        }
+        // Every row above the output box stays above it.
+        const int outputTop = Find<QPlainTextEdit>("txbMetaTag")->y();
+        QVERIFY(Find<QLabel>("lblNumberOfWords")->geometry().bottom() < outputTop);
+        QVERIFY(Find<QCheckBox>("chkLargeWindow")->geometry().bottom() < outputTop);
+    }
+
     void typedTextsReachTheModelAsUtf8() {
         auto* ignore = Find<QLineEdit>("txbWordsToIgnore");
         Type(ignore, QString::fromUtf8("caf\u00E9 na\u00EFve \u0436\u0438\u0437\u043D\u044C"));
