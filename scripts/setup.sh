@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev fonts-dejavu-core
   libutf8proc-dev nlohmann-json3-dev patch
+  time
 )
 
 missing=()
