@@ -1,5 +1,6 @@
 #include "engine/engine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <utility>
@@ -56,9 +57,14 @@ class LineSplitter {
             return false;
         const Char* base = page_.data();
         const std::size_t from = pos_;
-        std::size_t end = from;
         const std::size_t size = page_.size();
-        while (end < size && base[end] != '\r' && base[end] != '\n') ++end;
+        // The next LF and the next CR are found by the library and each searched for again
+        // only once passed, so that a page with only one kind of line end stays linear.
+        if (nextLf_ < from)
+            nextLf_ = NextOf('\n', from);
+        if (nextCr_ < from)
+            nextCr_ = NextOf('\r', from);
+        const std::size_t end = std::min(nextLf_, nextCr_);
         line = page_.substr(from, end - from);
         start = static_cast<std::int64_t>(from);
         if (end == size) {
@@ -83,18 +89,35 @@ class LineSplitter {
     }
 
   private:
+    std::size_t NextOf(Char c, std::size_t from) const {
+        const std::size_t at = page_.find(c, from);
+        return at == TextView::npos ? page_.size() : at;
+    }
+
     TextView page_;
     std::size_t pos_ = 0;
+    std::size_t nextLf_ = NextOf('\n', 0);
+    std::size_t nextCr_ = NextOf('\r', 0);
     bool crLf_ = false, lf_ = false, cr_ = false;
 };
 
-// The line as the scanner wants it: stray control characters (form feed, escape, ...)
-// become blanks, since the scanner's own markers are control characters; tabs stay.
+// Stray control characters (form feed, escape, ...) read as blanks, since the scanner's
+// own markers are control characters; tabs stay.
+bool ReadsAsBlank(Char c) {
+    const unsigned b = Code(c);
+    return b == ' ' || (b < 32 && b != '\t');
+}
+
+// The line as the scanner wants it, without the blanks at either end, in `line` (reused
+// from line to line, so that it is not allocated again).
 void CopyAsText(TextView raw, Text& line) {
-    line.assign(raw);
+    std::size_t first = 0;
+    std::size_t last = raw.size();
+    while (first < last && ReadsAsBlank(raw[first])) ++first;
+    while (last > first && ReadsAsBlank(raw[last - 1])) --last;
+    line.assign(raw.substr(first, last - first));
     for (Char& c : line) {
-        const unsigned b = Code(c);
-        if (b < 32 && b != '\t')
+        if (ReadsAsBlank(c))
             c = ' ';
     }
 }
@@ -117,13 +140,22 @@ class PassSink : public scan::WordSink {
     }
 
     void OnWord(TextView word) override {
-        if (!words::ConsiderWord(word, filter_, ignoreList_, commonWords_))
+        // A page repeats its words: each distinct word is looked up in the table once and
+        // goes through the filters once; its key then answers for it.
+        const words::WordTable::WordKey key = table_.KeyOf(word);
+        if (key >= verdicts_.size())
+            verdicts_.resize(key + 1, Verdict::kUnknown);
+        Verdict& verdict = verdicts_[key];
+        if (verdict == Verdict::kUnknown) {
+            verdict = words::ConsiderWord(word, filter_, ignoreList_, commonWords_)
+                          ? Verdict::kCounted
+                          : Verdict::kSkipped;
+        }
+        if (verdict == Verdict::kSkipped)
             return;
-        word_.assign(word);
         const float weight = scanner_.ContextWeight(weights_);
-        // The table may fold a plural into its singular; the word as counted is kept.
-        if (table_.AddWordOccurrence(word_, weight, scanner_.InTitleOrMetaContent()))
-            arrivals_.push_back(word_);
+        if (table_.AddOccurrence(key, weight, scanner_.InTitleOrMetaContent()))
+            arrivals_.push_back(key);
     }
 
     bool ShouldStop() override {
@@ -133,7 +165,8 @@ class PassSink : public scan::WordSink {
 
     const scan::WeightSettings& Weights() const { return weights_; }
     words::WordTable& Table() { return table_; }
-    std::vector<Text>& Arrivals() { return arrivals_; }
+    // The distinct words in order of arrival.
+    std::vector<Text> Arrivals() const { return WordsOf(0, arrivals_.size()); }
 
     // The line about to be scanned: where it starts in the page, its size there and once
     // prepared, so that progress can advance within one long line.
@@ -170,11 +203,20 @@ class PassSink : public scan::WordSink {
     void Report(std::int64_t bytesDone) {
         report_.bytesDone = bytesDone;
         report_.distinctWords = table_.WordCount();
-        report_.newWords.assign(arrivals_.begin() + static_cast<std::ptrdiff_t>(reported_),
-                                arrivals_.end());
+        report_.newWords = WordsOf(reported_, arrivals_.size());
         reported_ = arrivals_.size();
         progress_(report_);
     }
+
+    std::vector<Text> WordsOf(std::size_t from, std::size_t to) const {
+        std::vector<Text> words;
+        words.reserve(to - from);
+        for (std::size_t i = from; i < to; ++i) words.push_back(table_.WordOf(arrivals_[i]));
+        return words;
+    }
+
+    // What the filters said of a word, by its key.
+    enum class Verdict : std::uint8_t { kUnknown, kCounted, kSkipped };
 
     static inline const words::CommonWordLists noLists_{};
     const words::FilterOptions filter_;
@@ -186,8 +228,8 @@ class PassSink : public scan::WordSink {
     const std::stop_token stop_;
 
     words::WordTable table_;
-    Text word_;
-    std::vector<Text> arrivals_;  // distinct words in order of arrival
+    std::vector<Verdict> verdicts_;
+    std::vector<words::WordTable::WordKey> arrivals_;  // distinct words in order of arrival
     std::size_t reported_ = 0;
     PassProgress report_;
     std::uint32_t ticks_ = 0;
@@ -222,15 +264,24 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         return result;
     }
     const CountOptions& count = options.count;
-    // Decoded once, as a browser decodes it; from here on the page is UTF-8.
-    text::DecodeResult decoded = text::DecodePage(pageBytes, count.encoding);
-    if (!decoded.ok()) {
-        result.error = Error{Error::Code::kUnknownEncoding, {}, 0, decoded.error->Message()};
-        return result;
+    // Decoded once, as a browser decodes it; from here on the page is UTF-8. A page that is
+    // UTF-8 already is read where it lies rather than copied.
+    text::DecodeResult decoded;
+    TextView page;
+    if (auto asIs = text::ReadableAsIs(pageBytes, count.encoding)) {
+        facts.encoding = std::move(asIs->encoding);
+        facts.byteOrderMark = asIs->byteOrderMark;
+        page = asIs->text;
+    } else {
+        decoded = text::DecodePage(pageBytes, count.encoding);
+        if (!decoded.ok()) {
+            result.error = Error{Error::Code::kUnknownEncoding, {}, 0, decoded.error->Message()};
+            return result;
+        }
+        facts.encoding = decoded.page.encoding;
+        facts.byteOrderMark = decoded.page.byteOrderMark;
+        page = decoded.page.text;
     }
-    facts.encoding = decoded.page.encoding;
-    facts.byteOrderMark = decoded.page.byteOrderMark;
-    const TextView page = decoded.page.text;
 
     scan::Scanner scanner;
     PassSink sink(count, resources, scanner, progress, stop,
@@ -238,16 +289,15 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     LineSplitter lines(page);
     TextView raw;
     std::int64_t start = 0;
-    Text line;
+    Text line, scratch;
     while (!stop.stop_requested() && lines.Next(raw, start)) {
         CopyAsText(raw, line);
-        line.assign(TrimBlanks(line));
         if (line.empty())
             continue;
         if (count.lowerCase)
             LowerLettersInPlace(line);
-        scan::PrepareLine(line, count.lowerCase);
-        scan::DecodeEntities(line);
+        scan::PrepareLine(line, count.lowerCase, scratch);
+        scan::DecodeEntities(line, scratch);
         line += ' ';
         sink.StartLine(start, raw.size(), line.size());
         scanner.ScanLine(line, sink.Weights(), sink);
@@ -260,7 +310,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         sink.FinalReport(start);
         result.analysis.stopped = true;
         result.analysis.wordsWhenStopped = table.WordCount();
-        result.analysis.wordsFound = std::move(sink.Arrivals());
+        result.analysis.wordsFound = sink.Arrivals();
         return result;
     }
     sink.FinalReport(static_cast<std::int64_t>(page.size()));

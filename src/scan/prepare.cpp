@@ -156,17 +156,33 @@ void AppendDecoded(Text& out, CodePoint cp) {
 // overlap and no replacement can make or break another match: one pass from the left
 // gives what replacing each pattern in turn over the whole line would give.
 void PrepareLine(Text& line, bool lowerCaseOnly) {
+    Text scratch;
+    PrepareLine(line, lowerCaseOnly, scratch);
+}
+
+void PrepareLine(Text& line, bool lowerCaseOnly, Text& scratch) {
     const TextView in = line;
     // Only '<' and '&' can start a replacement; the text between them is copied in spans.
-    auto nextSpecial = [&in](std::size_t from) {
-        while (from < in.size() && in[from] != '<' && in[from] != '&') ++from;
-        return from;
+    // The next of each is searched for by the library, each again only once it has been
+    // passed, so that a long line is not searched over and over.
+    auto nextOf = [&in](Char c, std::size_t from) {
+        const std::size_t at = in.find(c, from);
+        return at == TextView::npos ? in.size() : at;
+    };
+    std::size_t nextAngle = nextOf('<', 0);
+    std::size_t nextAmpersand = nextOf('&', 0);
+    auto nextSpecial = [&](std::size_t from) {
+        if (nextAngle < from)
+            nextAngle = nextOf('<', from);
+        if (nextAmpersand < from)
+            nextAmpersand = nextOf('&', from);
+        return std::min(nextAngle, nextAmpersand);
     };
     std::size_t i = nextSpecial(0);
     if (i == in.size())
         return;
-    Text out;
-    out.reserve(in.size());
+    Text& out = scratch;
+    out.clear();
     std::size_t copied = 0;  // everything before this has been written to `out`
     while (i < in.size()) {
         Char replacement = 0;
@@ -195,16 +211,21 @@ void PrepareLine(Text& line, bool lowerCaseOnly) {
     if (copied == 0)
         return;
     out.append(in.substr(copied));
-    line = std::move(out);
+    line.swap(out);
 }
 
 void DecodeEntities(Text& line) {
+    Text scratch;
+    DecodeEntities(line, scratch);
+}
+
+void DecodeEntities(Text& line, Text& scratch) {
     const TextView in = line;
     std::size_t amp = in.find('&');
     if (amp == TextView::npos)
         return;
-    Text out;
-    out.reserve(in.size());
+    Text& out = scratch;
+    out.clear();
     std::size_t copied = 0;  // everything before this has been written to `out`
     while (amp != TextView::npos) {
         const std::size_t semi = in.find(';', amp);
@@ -231,7 +252,7 @@ void DecodeEntities(Text& line) {
     if (copied == 0)
         return;
     out.append(in.substr(copied));
-    line = std::move(out);
+    line.swap(out);
 }
 
 }  // namespace lumora::scan

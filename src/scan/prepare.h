@@ -31,6 +31,9 @@ inline constexpr Char HeadingStart(int level) {
 // the tags need handling. Otherwise every case form of the tags is recognised, while the
 // five references are still matched in lower case only.
 void PrepareLine(Text& line, bool lowerCaseOnly);
+// The same, building the result in `scratch` and swapping it in: a caller that keeps both
+// texts from line to line allocates nothing once they have grown.
+void PrepareLine(Text& line, bool lowerCaseOnly, Text& scratch);
 
 // Replaces each named reference of HTML (&eacute;, &rsquo;; case exact) and each numeric
 // one (&#233;, &#xE9;; any code point, &#128; to &#159; read as windows-1252 as browsers
@@ -38,5 +41,6 @@ void PrepareLine(Text& line, bool lowerCaseOnly);
 // becomes a blank, so that a decoded < or & opens nothing. A candidate always runs from
 // an ampersand to the next semicolon.
 void DecodeEntities(Text& line);
+void DecodeEntities(Text& line, Text& scratch);  // as PrepareLine with a scratch text
 
 }  // namespace lumora::scan

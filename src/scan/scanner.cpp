@@ -1,6 +1,7 @@
 #include "scan/scanner.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 #include "scan/prepare.h"
@@ -119,6 +120,20 @@ class NextChar {
     bool valid_ = false;
 };
 
+// An ASCII character that is passed over in running text without any effect: not a
+// letter, not mark-up (< > &) and not a control character (the context markers).
+constexpr std::array<bool, 256> kInert = [] {
+    std::array<bool, 256> inert{};
+    for (unsigned c = 32; c < 128; ++c) {
+        inert[c] = !IsAsciiLetter(static_cast<Char>(c)) && c != '<' && c != '>' && c != '&';
+    }
+    return inert;
+}();
+
+inline bool IsInert(Char c) {
+    return kInert[Code(c)];
+}
+
 // Reads the decimal number at `at` of a size attribute: digits and an optional fraction,
 // spaces passed over, no digits giving 0, rounded to the nearest whole number with
 // halves going to the even one. Anything far outside the font sizes is cut to a value
@@ -171,6 +186,32 @@ struct Scanner::LineCursor {
     std::size_t NextSemicolon() { return semicolon_.From(line, pos); }
     std::size_t NextSpace() { return space_.From(line, pos); }
 
+    // Where the tag whose attributes start at `from` ends: its first '>' outside quoted
+    // values, or the end of the line when the tag runs on past it. A tag that starts
+    // inside the last one found (within its quoted text) is taken to end where that one
+    // ends, so that no part of the line is searched twice.
+    std::size_t TagEnd(std::size_t from) {
+        if (tagScanned_ && from >= tagFrom_ && from <= tagEnd_)
+            return tagEnd_;
+        tagScanned_ = true;
+        tagFrom_ = from;
+        tagEnd_ = line.size();
+        Char quote = 0;
+        for (std::size_t i = from; i < line.size(); ++i) {
+            const Char c = line[i];
+            if (quote != 0) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                tagEnd_ = i;
+                break;
+            }
+        }
+        return tagEnd_;
+    }
+
     // Moves to `to`, or to the end of the line for kNone. Never moves back.
     void MoveTo(std::size_t to) {
         if (to == kNone || to > line.size())
@@ -192,6 +233,8 @@ struct Scanner::LineCursor {
         sizeInLine_, contentNoCase_, contentExact_;
     NextChar semicolon_{';'};
     NextChar space_{' '};
+    bool tagScanned_ = false;
+    std::size_t tagFrom_ = 0, tagEnd_ = 0;
 };
 
 Scanner::Scanner() {
@@ -386,7 +429,10 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
             continue;
         }
         if (IsAscii(c)) {
+            // The characters that change nothing (blanks, digits, punctuation) are passed
+            // over in one run.
             ++pos;
+            while (pos < line.size() && IsInert(line[pos])) ++pos;
             continue;
         }
         // Beyond ASCII: a letter starts a word; anything else (no-break space, curly
@@ -456,17 +502,20 @@ void Scanner::HandleMetaTag(LineCursor& cur, const WeightSettings& weights) {
     inDescription_ = inKeywords_ = false;
     cur.MoveTo(cur.pos + 5);  // past "meta "
 
-    // The name may stand anywhere in the rest of the line, before or after the content.
-    if (cur.DescriptionName().FirstAtOrAfter(cur.pos) != kNone) {
+    // The name and the content may stand in either order, but within this tag: on a page
+    // written as one line, the next tag's name or content must not be taken for this one's.
+    const std::size_t tagEnd = cur.TagEnd(cur.pos);
+    const auto inThisTag = [tagEnd](std::size_t at) { return at != kNone && at < tagEnd; };
+    if (inThisTag(cur.DescriptionName().FirstAtOrAfter(cur.pos))) {
         const std::size_t content = cur.ContentNoCase().FirstAtOrAfter(cur.pos);
-        if (content != kNone) {
+        if (inThisTag(content)) {
             inDescription_ = true;
             cur.MoveTo(content + 7);
         }
-    } else if (cur.KeywordsName().FirstAtOrAfter(cur.pos) != kNone &&
+    } else if (inThisTag(cur.KeywordsName().FirstAtOrAfter(cur.pos)) &&
                weights.existingKeywords > 0) {
         const std::size_t content = cur.ContentExact().FirstAtOrAfter(cur.pos);
-        if (content != kNone) {
+        if (inThisTag(content)) {
             inKeywords_ = true;
             cur.MoveTo(content + 7);
         }

@@ -118,14 +118,42 @@ bool IsValidUtf8(TextView text) {
                 continue;
             }
         }
-        if (IsAscii(text[i])) {
+        // One character, checked in place: the lead byte gives the length and the range
+        // of the second byte (which rules out overlong forms, surrogates and code points
+        // beyond U+10FFFF); the bytes after it are plain continuation bytes.
+        const auto byte = [&](std::size_t k) { return Code(text[k]); };
+        const unsigned b0 = byte(i);
+        if (b0 < 0x80) {
             ++i;
             continue;
         }
-        const Decoded d = DecodeAt(text, i);
-        if (d.cp == kReplacementCharacter && d.length == 1)
+        std::size_t length = 0;
+        unsigned low = 0x80;
+        unsigned high = 0xBF;
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
+            length = 2;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            length = 3;
+            if (b0 == 0xE0)
+                low = 0xA0;
+            if (b0 == 0xED)
+                high = 0x9F;
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            length = 4;
+            if (b0 == 0xF0)
+                low = 0x90;
+            if (b0 == 0xF4)
+                high = 0x8F;
+        } else {
             return false;
-        i += d.length;
+        }
+        if (n - i < length || byte(i + 1) < low || byte(i + 1) > high)
+            return false;
+        for (std::size_t k = 2; k < length; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80)
+                return false;
+        }
+        i += length;
     }
     return true;
 }

@@ -490,6 +490,19 @@ DecodeResult DecodePageBytes(Text&& bytes, TextView overrideName) {
     return DecodePage(TextView(bytes), overrideName);
 }
 
+std::optional<PageView> ReadableAsIs(TextView bytes, TextView overrideName) {
+    // The cases in which DecodePage keeps the bytes as they are. A UTF-16 byte order mark
+    // is never valid UTF-8.
+    if (!overrideName.empty() && EncodingForLabel(overrideName) != std::optional<Text>(kUtf8))
+        return std::nullopt;
+    const bool bom = bytes.starts_with("\xEF\xBB\xBF");
+    if (bom)
+        bytes.remove_prefix(3);
+    if (!IsValidUtf8(bytes))
+        return std::nullopt;
+    return PageView{bytes, kUtf8, bom};
+}
+
 CodePoint Windows1252Char(unsigned char byte) {
     if (byte >= 0x80 && byte < 0xA0)
         return kWindows1252High[byte - 0x80];

@@ -53,6 +53,16 @@ DecodeResult DecodePage(TextView bytes, TextView overrideName = {});
 // The same, taking over the bytes: a page that is UTF-8 already is not copied.
 DecodeResult DecodePageBytes(Text&& bytes, TextView overrideName = {});
 
+// A page that DecodePage would return unchanged (valid UTF-8, detected or named, with or
+// without its byte order mark): its text as a view into `bytes`, so that a large page is
+// not held twice. Nothing when the page needs converting or repairing.
+struct PageView {
+    TextView text;  // without the byte order mark
+    Text encoding;
+    bool byteOrderMark = false;
+};
+std::optional<PageView> ReadableAsIs(TextView bytes, TextView overrideName = {});
+
 // The encoding's name for a label as a browser reads it ("latin1" -> "windows-1252",
 // "utf8" -> "UTF-8"); nothing for a label we do not know. Case and surrounding blanks do
 // not matter.

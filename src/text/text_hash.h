@@ -20,9 +20,22 @@ inline std::uint64_t HashText(TextView text) {
         h = (h ^ chunk) * kMul;
         h ^= h >> 29;
     }
+    // The last one to seven bytes, read in at most two loads that may overlap (a copy of
+    // a variable length through memory would stall the load that follows it). Together
+    // the loads cover every byte, so texts of one length that differ get different tails.
+    const std::size_t rest = text.size() - i;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data() + i);
     std::uint64_t tail = 0;
-    if (i < text.size())
-        std::memcpy(&tail, text.data() + i, text.size() - i);
+    if (rest >= 4) {
+        std::uint32_t low;
+        std::uint32_t high;
+        std::memcpy(&low, p, 4);
+        std::memcpy(&high, p + rest - 4, 4);
+        tail = low | (static_cast<std::uint64_t>(high) << 32);
+    } else if (rest > 0) {
+        tail = p[0] | (static_cast<std::uint64_t>(p[rest / 2]) << 8) |
+               (static_cast<std::uint64_t>(p[rest - 1]) << 16);
+    }
     h = (h ^ tail) * kMul;
     // Final mix, so that the low bits the tables use depend on every byte.
     h ^= h >> 33;

@@ -345,7 +345,7 @@ struct WordTable::Impl {
     RecordId Find(TextView word) const { return slots[SlotOf(word, Hash(word))].record; }
 
     // The record of `word`, made and linked to its singular and plural records if new.
-    RecordId RecordFor(const Text& word) {
+    RecordId RecordFor(TextView word) {
         const std::uint32_t hash = Hash(word);
         std::size_t k = SlotOf(word, hash);
         if (slots[k].record != kNoRecord)
@@ -474,6 +474,39 @@ struct WordTable::Impl {
             IndexAdd(moving);
     }
 
+    // Counts one occurrence of the word of `record`. Plural folding against whichever
+    // candidate ranks first: an entry holding the word without its final "s" takes the
+    // occurrence (`folded`), an entry holding the word plus "s" is renamed to the word.
+    // True when the word made a new entry.
+    bool CountOccurrence(RecordId record, float weight, bool title, bool& folded) {
+        const Record& r = records[record];
+        Id singular = r.singular != kNoRecord ? records[r.singular].first : kNil;
+        Id plural = r.plural != kNoRecord ? records[r.plural].first : kNil;
+        if (singular != kNil && plural != kNil) {
+            (Rank(singular) < Rank(plural) ? plural : singular) = kNil;
+        }
+        if (singular != kNil) {
+            folded = true;
+            record = r.singular;
+        } else if (plural != kNil) {
+            Rename(plural, record);
+        }
+
+        // A known word only adds to its counts; its rank is left for later ordering steps.
+        if (const Id known = records[record].first; known != kNil) {
+            nodes[known].frequency += 1;
+            AddValue(known, weight);
+            return false;
+        }
+
+        const Id n = NewEntry(record, weight, title);
+        Insert(n, kNil);
+        IndexAdd(n);
+        if (Count() > 1)
+            PromoteEntry();
+        return true;
+    }
+
     // The highest-ranked entry at a rank from `from` to `to` whose word differs from
     // that of entry n at most in the case of its first letter.
     Id NextCaseVariant(Id n, std::int32_t from, std::int32_t to) {
@@ -518,41 +551,30 @@ void WordTable::Clear() {
 }
 
 bool WordTable::AddWordOccurrence(Text& word, float weight, bool titleContext) {
-    Impl& t = *impl_;
     // An empty word would fold "s" into an empty entry; it is never a keyword.
     if (word.empty())
         return false;
-
-    // Plural folding against whichever candidate ranks first: an entry holding the word
-    // without its final "s" takes the occurrence, an entry holding the word plus "s" is
-    // renamed to the word.
-    RecordId record = t.RecordFor(word);
-    const Impl::Record& r = t.records[record];
-    Id singular = r.singular != kNoRecord ? t.records[r.singular].first : kNil;
-    Id plural = r.plural != kNoRecord ? t.records[r.plural].first : kNil;
-    if (singular != kNil && plural != kNil) {
-        (t.Rank(singular) < t.Rank(plural) ? plural : singular) = kNil;
-    }
-    if (singular != kNil) {
+    bool folded = false;
+    const bool isNew = impl_->CountOccurrence(impl_->RecordFor(word), weight, titleContext, folded);
+    if (folded)
         word.pop_back();
-        record = r.singular;
-    } else if (plural != kNil) {
-        t.Rename(plural, record);
-    }
+    return isNew;
+}
 
-    // A known word only adds to its counts; its rank is left for later ordering steps.
-    if (const Id known = t.records[record].first; known != kNil) {
-        t.nodes[known].frequency += 1;
-        t.AddValue(known, weight);
+WordTable::WordKey WordTable::KeyOf(TextView word) {
+    return impl_->RecordFor(word);
+}
+
+const Text& WordTable::WordOf(WordKey key) const {
+    return impl_->records[key].word;
+}
+
+bool WordTable::AddOccurrence(WordKey key, float weight, bool titleContext) {
+    Impl& t = *impl_;
+    if (key == kNoRecord || key >= t.records.size() || t.records[key].word.empty())
         return false;
-    }
-
-    const Id n = t.NewEntry(record, weight, titleContext);
-    t.Insert(n, kNil);
-    t.IndexAdd(n);
-    if (t.Count() > 1)
-        t.PromoteEntry();
-    return true;
+    bool folded = false;
+    return t.CountOccurrence(key, weight, titleContext, folded);
 }
 
 void WordTable::ApplyMinimumFrequency(int minimum) {

@@ -28,7 +28,7 @@ struct WordEntry {
 };
 
 class WordTable {
-public:
+  public:
     WordTable();
     ~WordTable();
     WordTable(WordTable&&) noexcept;
@@ -41,6 +41,16 @@ public:
     // true when the word made a new entry.
     bool AddWordOccurrence(Text& word, float weight, bool titleContext);
 
+    // The same in two steps, for a caller that meets the same words again and again: a
+    // word's key stays the same until Clear, so it is looked up once and then counted by
+    // its key. A key may stand for a word that is never counted; it holds no entry then.
+    using WordKey = std::uint32_t;
+    WordKey KeyOf(TextView word);
+    // Counts one occurrence of the word of `key` as AddWordOccurrence counts `word`.
+    bool AddOccurrence(WordKey key, float weight, bool titleContext);
+    // The word a key stands for, as it was given to KeyOf.
+    const Text& WordOf(WordKey key) const;
+
     // Finishing steps after a complete pass, in this order.
     void ApplyMinimumFrequency(int minimum);  // 1..9; words met in the title etc. are exempt
     void MergeCaseVariants();                 // Apple + apple -> apple
@@ -50,7 +60,7 @@ public:
     // The entries in rank order (entry 1 first).
     std::vector<WordEntry> Ranked() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

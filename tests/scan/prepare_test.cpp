@@ -83,6 +83,24 @@ TEST(PrepareLineTest, OnePassEqualsReplacingEachPatternInTurn) {
     }
 }
 
+// A pass keeps one scratch text from line to line; what it held before must not show.
+TEST(PrepareLineTest, AScratchTextKeptFromLineToLineChangesNothing) {
+    const std::vector<std::string> pieces = {"<b>",  "</i>",     "&nbsp;",  "&eacute;", "&#x41;",
+                                             "&",    ";",        "<",       "word",     " ",
+                                             "<h3>", "&amp;lt;", "\xC3\xA9"};
+    std::mt19937 random(99);
+    std::string scratch = "left over from before";
+    for (int round = 0; round < 2000; ++round) {
+        std::string line;
+        for (auto k = random() % 10; k > 0; --k) line += pieces[random() % pieces.size()];
+        const bool lowerCaseOnly = round % 2 == 0;
+        std::string reused = line;
+        PrepareLine(reused, lowerCaseOnly, scratch);
+        DecodeEntities(reused, scratch);
+        ASSERT_EQ(reused, Decoded(Prepared(line, lowerCaseOnly))) << line;
+    }
+}
+
 TEST(DecodeEntitiesTest, CandidateRunsToTheNextSemicolon) {
     const std::pair<const char*, const char*> cases[] = {
         {"caf&eacute;", "caf\u00E9"},

@@ -81,9 +81,17 @@ TEST(ScannerTest, MetaTags) {
         {"<meta content=\"good\" name=\"description\">x", "good:50* name:50* description:50* x:3"},
         {"<meta name='description' content='no'>x", "x:3"},
         {"<meta name=\"keywords\" content=\"alpha beta\"> gamma", "gamma:3"},
-        // The name of a later meta tag on the line decides the first one too.
+        // Each tag's own name and content decide, also with several tags on one line.
         {"<meta name=\"keywords\" content=\"k\"><meta name=\"description\" content=\"d\">",
-         "k:50* d:50*"},
+         "d:50*"},
+        {"<meta name=\"description\" content=\"x\"><meta http-equiv=\"Content-Type\" "
+         "content=\"text/html\"> y",
+         "x:50* y:3"},
+        {"<meta content=\"c\"><meta name=\"description\" content=\"d\">", "d:50*"},
+        {"<meta name=\"description\"><p>content=\"no\"</p>", "content:3 no:3"},
+        // A > inside a quoted value does not end the tag.
+        {"<meta name=\"description\" title=\"1>2\" content=\"d\">", "d:50*"},
+        {"<meta title='a>b' name=\"description\" content=\"d\">", "d:50*"},
         // A meta tag left open at the end of its line: the rest is read as text.
         {"<META CONTENT=\"good\"\nNAME = \"Description\">x", "name:3 description:3 x:3"},
         {"<meta name=\"description\"\ncontent=\"late\">x", "content:3 late:3 x:3"},
@@ -93,6 +101,10 @@ TEST(ScannerTest, MetaTags) {
     keywords.existingKeywords = 30;
     EXPECT_EQ(ScanPage("<meta name=\"keywords\" content=\"alpha beta\"> gamma", keywords),
               "alpha:30* beta:30* gamma:3");
+    EXPECT_EQ(ScanPage("<meta name=\"description\" content=\"d\"><meta name=\"keywords\" "
+                       "content=\"k\"><meta name=\"robots\" content=\"all\">",
+                       keywords),
+              "d:50* k:30*");
 }
 
 TEST(ScannerTest, FontSizes) {
@@ -198,6 +210,8 @@ TEST(ScannerTest, PathologicalLinesFinishAndKeepTheirMeaning) {
     EXPECT_EQ(ScanPage(std::string(size, '<') + " word"), "");
     EXPECT_EQ(ScanPage(std::string(size, '&') + " word"), "word:3");
     EXPECT_EQ(ScanPage(Times("<meta ", size / 6) + "> word"), "word:3");
+    EXPECT_EQ(ScanPage("<p a=\"" + Times("<meta ", size / 6) + "> word"), "word:3");
+    EXPECT_EQ(ScanPage(Times("<meta title=\"x\" ", size / 16) + "> word"), "word:3");
     EXPECT_EQ(ScanPage(Times("<font size=", size / 11) + "> word\n</font>more"), "more:3");
     EXPECT_EQ(ScanPage(Times("<div>", size / 5) + "x"), "x:5");
 

@@ -4,7 +4,11 @@
 #include <utf8proc.h>
 
 #include <cstdlib>
+#include <iterator>
+#include <random>
 #include <string>
+
+#include "text/text_hash.h"
 
 namespace lumora {
 namespace {
@@ -66,6 +70,52 @@ TEST(CharsTest, DecodingTakesOnlyWellFormedUtf8) {
          {CodePoint{0}, CodePoint{0x7F}, CodePoint{0x80}, CodePoint{0x7FF}, CodePoint{0x800},
           CodePoint{0xFFFF}, CodePoint{0x10000}, CodePoint{0x10FFFF}}) {
         EXPECT_EQ(U(DecodeAt(Utf8(cp), 0).cp), U(cp));
+    }
+}
+
+// The whole-text check agrees with reading the text character by character, on random
+// bytes weighted towards the edges of the multi-byte forms.
+TEST(CharsTest, ValidityAgreesWithDecodingEveryCharacter) {
+    const unsigned char edges[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1,
+                                   0xC2, 0xDF, 0xE0, 0xED, 0xEE, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+    std::mt19937 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes;
+        // Long ASCII runs as well, for the blocks checked many bytes at a time.
+        if (round % 4 == 0)
+            bytes.assign(random() % 70, 'a');
+        for (auto n = random() % 6; n > 0; --n)
+            bytes.push_back(static_cast<char>(edges[random() % std::size(edges)]));
+        if (round % 3 == 0)
+            bytes.append(random() % 40, 'b');
+        bool valid = true;
+        for (std::size_t i = 0; i < bytes.size();) {
+            const Decoded d = DecodeAt(bytes, i);
+            if (d.cp == kReplacementCharacter && d.length == 1)
+                valid = false;
+            i += d.length;
+        }
+        ASSERT_EQ(IsValidUtf8(bytes), valid) << round;
+    }
+}
+
+// Every byte of a text counts in its hash, whatever the length: changing any one byte
+// changes the hash (the last few bytes are read specially).
+TEST(TextHashTest, EveryByteCounts) {
+    std::mt19937 random(3);
+    for (std::size_t length = 0; length <= 40; ++length) {
+        std::string text(length, 'a');
+        for (char& c : text) c = static_cast<char>(random());
+        const std::uint64_t hash = HashText(text);
+        EXPECT_EQ(HashText(std::string(text)), hash);
+        for (std::size_t i = 0; i < length; ++i) {
+            std::string changed = text;
+            changed[i] = static_cast<char>(changed[i] ^ 0x01);
+            EXPECT_NE(HashText(changed), hash) << "length " << length << " byte " << i;
+        }
+        // A text is not the same as itself padded with a zero byte.
+        const std::string padded = text + '\0';
+        EXPECT_NE(HashText(padded), hash) << "length " << length;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 
@@ -113,6 +114,44 @@ TEST(DecodePageTest, AnyBytesGiveValidUtf8) {
             const DecodeResult r = DecodePage(bytes, over);
             ASSERT_TRUE(r.ok());
             EXPECT_TRUE(IsValidUtf8(r.page.text)) << over;
+        }
+    }
+}
+
+// A page read where it lies reads exactly as the decoded copy, and it is read so whenever
+// the copy would hold the same bytes.
+TEST(DecodePageTest, APageReadAsItIsReadsAsItsDecodedCopy) {
+    const std::string samples[] = {
+        "",
+        "<p>plain</p>",
+        "caf\xC3\xA9 \xD0\x96",
+        "\xEF\xBB\xBF"
+        "caf\xC3\xA9",
+        "\xEF\xBB\xBF",
+        "caf\xE9",  // windows-1252
+        "\xEF\xBB\xBF"
+        "caf\xE9",  // a UTF-8 mark over damaged bytes
+        "\xFF\xFEh\0i\0",
+        "\xFE\xFF\0h\0i",
+        "<meta charset=\"ISO-8859-2\">\xB1",
+        "<meta charset=\"ISO-8859-2\">plain",
+        "\xED\xA0\x80",  // a surrogate
+    };
+    for (const std::string& bytes : samples) {
+        for (const char* over : {"", "utf8", "UTF-8", "latin1", "ISO-8859-2", "no-such-code"}) {
+            const DecodeResult decoded = DecodePage(bytes, over);
+            const std::optional<PageView> asIs = ReadableAsIs(bytes, over);
+            const bool unchanged = decoded.ok() && decoded.page.encoding == kUtf8 &&
+                                   TextView(bytes).ends_with(decoded.page.text) &&
+                                   (decoded.page.text.size() == bytes.size() ||
+                                    (decoded.page.byteOrderMark && decoded.page.encoding == kUtf8));
+            EXPECT_EQ(asIs.has_value(), unchanged) << bytes << " / " << over;
+            if (!asIs || !decoded.ok())
+                continue;
+            EXPECT_EQ(asIs->text, decoded.page.text) << bytes << " / " << over;
+            EXPECT_EQ(asIs->text.data() + asIs->text.size(), bytes.data() + bytes.size());
+            EXPECT_EQ(asIs->encoding, decoded.page.encoding) << bytes << " / " << over;
+            EXPECT_EQ(asIs->byteOrderMark, decoded.page.byteOrderMark) << bytes << " / " << over;
         }
     }
 }

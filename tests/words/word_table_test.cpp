@@ -177,6 +177,39 @@ TEST(WordTableTest, MatchesPlainTableOnRandomStreams) {
     CompareWithPlainTable(everyFirstCharacter, 1);
 }
 
+// Counting by key is counting by word: the same stream gives the same table either way,
+// also when every word has been given a key before any is counted.
+TEST(WordTableTest, CountingByKeyMatchesCountingByWord) {
+    std::mt19937 rng(77);
+    for (int run = 0; run < 300 && !HasFatalFailure(); ++run) {
+        const std::vector<Occurrence> stream =
+            RandomStream(rng, 1 + rng() % 150, "aAbs", "abss", 4);
+        const bool keysFirst = run % 2 == 0;
+        WordTable byWord;
+        WordTable byKey;
+        std::vector<WordTable::WordKey> keys;
+        if (keysFirst) {
+            for (const Occurrence& o : stream) keys.push_back(byKey.KeyOf(o.word));
+        }
+        for (std::size_t k = 0; k < stream.size(); ++k) {
+            Text word = stream[k].word;
+            const bool isNew = byWord.AddWordOccurrence(word, stream[k].weight, stream[k].title);
+            const WordTable::WordKey key = keysFirst ? keys[k] : byKey.KeyOf(stream[k].word);
+            ASSERT_EQ(byKey.WordOf(key), stream[k].word);
+            ASSERT_EQ(byKey.AddOccurrence(key, stream[k].weight, stream[k].title), isNew) << k;
+        }
+        ASSERT_EQ(Show(byWord.Ranked()), Show(byKey.Ranked()));
+        byWord.ApplyMinimumFrequency(2);
+        byKey.ApplyMinimumFrequency(2);
+        byWord.MergeCaseVariants();
+        byKey.MergeCaseVariants();
+        ASSERT_EQ(Show(byWord.Ranked()), Show(byKey.Ranked()));
+    }
+    WordTable table;
+    EXPECT_FALSE(table.AddOccurrence(table.KeyOf(""), 1, false));  // never an entry
+    EXPECT_EQ(table.WordCount(), 0);
+}
+
 TEST(WordTableTest, PassAndFinishingSteps) {
     struct Case {
         std::vector<Occurrence> words;
