@@ -48,11 +48,15 @@ Text JsonLine(const PageReport& report) {
     page["title"] = a.existing.title ? json(*a.existing.title) : json(nullptr);
     page["description"] = a.existing.descriptions;
     page["keywords"] = a.existing.keywords;
-    page["tag"] = a.tag.tag;
-    page["tag_keywords"] = a.tag.keywords;
-    page["tag_characters"] = a.tag.characters;
+    if (report.withTag) {
+        page["tag"] = a.tag.tag;
+        page["tag_keywords"] = a.tag.keywords;
+        page["tag_characters"] = a.tag.characters;
+    }
     if (report.inserted)
         page["inserted"] = true;
+    if (report.diff)
+        page["diff"] = *report.diff;
     if (report.withWords) {
         json words = json::array();
         for (const words::WordEntry& w : a.ranked) {

@@ -20,6 +20,8 @@ struct PageReport {
     bool withWords = false;                      // the ranked words (list)
     bool inserted = false;                       // insert wrote the page
     std::vector<Text> siteCommon;                // words left out as common to the site
+    bool withTag = true;                         // the composed tag (not for show)
+    std::optional<Text> diff;                    // insert --dry-run: what would change
 };
 
 // The object on one line, without the line end.

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "html/head_scan.h"
@@ -111,6 +112,8 @@ class PassSink : public scan::WordSink {
           weights_(WeightsOf(options)),
           progress_(progress),
           stop_(std::move(stop)),
+          siteCommon_(options.siteCommonWords.get()),
+          collectVisible_(options.collectVisibleWords),
           lastReport_(Clock::now()) {
         report_.bytesTotal = pageSize;
     }
@@ -118,12 +121,40 @@ class PassSink : public scan::WordSink {
     void OnWord(TextView word) override {
         if (!words::ConsiderWord(word, filter_, ignoreList_, commonWords_))
             return;
-        word_.assign(word);
         const float weight = scanner_.ContextWeight(weights_);
-        // The table may fold a plural into its singular; the word as counted is kept.
-        if (table_.AddWordOccurrence(word_, weight, scanner_.InTitleOrMetaContent()))
-            arrivals_.push_back(word_);
+        const bool titleOrMeta = scanner_.InTitleOrMetaContent();
+        if (siteCommon_ != nullptr || collectVisible_) {
+            lower_ = Lower(word);
+            if (collectVisible_ && !titleOrMeta)
+                visible_.insert(lower_);
+            if (siteCommon_ != nullptr && siteCommon_->count(lower_) != 0) {
+                if (scanner_.InTitle()) {
+                    titleWords_.insert(lower_);
+                } else {
+                    // Whether the title holds it may only show later in the page.
+                    held_.push_back({Text(word), lower_, weight, titleOrMeta});
+                    return;
+                }
+            }
+        }
+        Add(word, weight, titleOrMeta);
     }
+
+    // The held site-common words: counted after all when the page's title holds them,
+    // otherwise left out.
+    void SettleSiteCommonWords(std::vector<Text>& leftOut) {
+        std::set<Text> out;
+        for (const HeldWord& held : held_) {
+            if (titleWords_.count(held.lower) != 0)
+                Add(held.word, held.weight, held.titleOrMeta);
+            else
+                out.insert(held.lower);
+        }
+        held_.clear();
+        leftOut.assign(out.begin(), out.end());
+    }
+
+    std::vector<Text> VisibleWords() const { return {visible_.begin(), visible_.end()}; }
 
     bool ShouldStop() override {
         Tick();
@@ -150,6 +181,20 @@ class PassSink : public scan::WordSink {
     }
 
   private:
+    struct HeldWord {
+        Text word;
+        Text lower;
+        float weight;
+        bool titleOrMeta;
+    };
+
+    void Add(TextView word, float weight, bool titleOrMeta) {
+        word_.assign(word);
+        // The table may fold a plural into its singular; the word as counted is kept.
+        if (table_.AddWordOccurrence(word_, weight, titleOrMeta))
+            arrivals_.push_back(word_);
+    }
+
     void Tick() {
         if (!progress_ || ++ticks_ % kTicksPerClockRead != 0)
             return;
@@ -183,8 +228,14 @@ class PassSink : public scan::WordSink {
     const scan::WeightSettings weights_;
     const ProgressCallback& progress_;
     const std::stop_token stop_;
+    const std::unordered_set<Text>* const siteCommon_;
+    const bool collectVisible_;
 
     words::WordTable table_;
+    Text lower_;
+    std::set<Text> visible_;     // distinct words outside the title and meta tags
+    std::set<Text> titleWords_;  // site-common words met in the title
+    std::vector<HeldWord> held_;
     Text word_;
     std::vector<Text> arrivals_;  // distinct words in order of arrival
     std::size_t reported_ = 0;
@@ -251,6 +302,9 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         return result;
     }
     sink.FinalReport(facts.size);
+    sink.SettleSiteCommonWords(result.analysis.siteCommonLeftOut);
+    if (count.collectVisibleWords)
+        result.analysis.visibleWords = sink.VisibleWords();
     table.ApplyMinimumFrequency(count.minFrequency);
     table.MergeCaseVariants();
     table.NormaliseKeyValues();

@@ -19,7 +19,11 @@ TEST(JsonLineTest, APageResultParsesBackWithEveryField) {
     a.tag.keywords = 2;
     a.tag.characters = 44;
     a.ranked = {{"bread", 3, 100.0f, true}, {"flour", 2, 42.5f, false}};
-    PageReport report{"site/a b.htm", PageStatus::kOk, "", &a, true, false, {"home"}};
+    PageReport report;
+    report.path = "site/a b.htm";
+    report.analysis = &a;
+    report.withWords = true;
+    report.siteCommon = {"home"};
 
     const Text line = JsonLine(report);
     EXPECT_EQ(line.find('\n'), Text::npos);  // one object, one line
