@@ -51,8 +51,8 @@ TEST(EngineSiteCommon, LeavesOutTheSitesWordsExceptThoseOfThePagesTitle) {
     struct Case {
         const char* name;
         Text page;
-        std::vector<Text> words;     // the ranked words, sorted
-        std::vector<Text> leftOut;   // reported as left out
+        std::vector<Text> words;    // the ranked words, sorted
+        std::vector<Text> leftOut;  // reported as left out
     };
     const std::vector<Case> cases = {
         {"nav bar only in the body",
@@ -118,9 +118,9 @@ TEST(WordSpreadTest, MoreThanAShareOfThePagesReadAndNoMore) {
     const std::vector<Case> cases = {
         {100, {}},
         {99, {"home"}},
-        {75, {"home"}},        // 3 of 4 is not more than 75 %
+        {75, {"home"}},  // 3 of 4 is not more than 75 %
         {74, {"home"}},
-        {50, {"home"}},        // 2 of 4 is not more than half
+        {50, {"home"}},  // 2 of 4 is not more than half
         {49, {"about", "home", "kites"}},
         {1, {"about", "home", "kites", "tails"}},
     };
