@@ -91,6 +91,14 @@ TEST(ProgressLineTest, SaysPagesTimeAndWhatIsLeft) {
               "5/20 pages, 1:15 elapsed, about 3:45 left");
     const Text longPath(100, 'x');
     EXPECT_LT(ProgressLine::Format(1, 2, longPath, seconds(1)).size(), 90u);
+    // A long name is cut from the front, never inside a character.
+    Text accented;
+    for (int i = 0; i < 30; ++i) accented += "\xC3\xA9";
+    for (int extra = 0; extra < 2; ++extra) {
+        const Text line = ProgressLine::Format(1, 2, Text(extra, 'x') + accented, seconds(1));
+        const std::size_t start = line.find("now ") + 4;
+        EXPECT_EQ(line.compare(start, 2, "\xC3\xA9"), 0) << extra;
+    }
 }
 
 }  // namespace

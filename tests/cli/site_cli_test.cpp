@@ -359,6 +359,49 @@ TEST(SiteCli, CtrlCBeforeTheRunStartsNoPageAndSaysSo) {
     EXPECT_EQ(Snapshot(dir.File("site")), before);
 }
 
+// Ctrl-C in the middle: no new page starts, the pages begun are finished and reported, and
+// the summary counts exactly the pages that changed, which are the first ones in order.
+TEST(SiteCli, CtrlCDuringARunFinishesThePagesBegunAndCountsThem) {
+    TempDir dir;
+    fs::create_directories(dir.File("site"));
+    const int pages = 400;
+    std::vector<std::string> paths, olds;
+    for (int i = 0; i < pages; ++i) {
+        std::string page = "<head><title>Plum jam " + std::to_string(i) + "</title></head>\n";
+        for (int line = 0; line < 100; ++line) page += "Plum jam, plum cake and plum tart.\n";
+        olds.push_back(page);
+        paths.push_back(dir.Write("site/p" + std::to_string(1000 + i) + ".htm", page));
+    }
+    std::atomic<bool> interrupted{false};
+    std::thread presser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        interrupted = true;
+    });
+    const RunResult run =
+        RunTool({"insert", "--no-backup", "-j", "2", dir.File("site")}, &interrupted);
+    presser.join();
+    EXPECT_EQ(run.status, 130);
+    EXPECT_NE(run.err.find("(stopped by Ctrl-C)"), std::string::npos) << run.err;
+    int changed = 0;
+    for (int i = 0; i < pages; ++i) {
+        if (ReadFile(paths[i]) != olds[i]) {
+            EXPECT_EQ(changed, i) << "pages change in order, without gaps";
+            ++changed;
+        }
+    }
+    EXPECT_LT(changed, pages) << "the run ended before Ctrl-C; make the site larger";
+    std::size_t blocks = 0;
+    for (std::size_t at = run.out.find("==> "); at != std::string::npos;
+         at = run.out.find("==> ", at + 1)) {
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, static_cast<std::size_t>(changed));
+    EXPECT_NE(run.err.find(std::to_string(pages) + " pages: " + std::to_string(changed) +
+                           " done, 0 failed, " + std::to_string(pages - changed) + " skipped"),
+              std::string::npos)
+        << run.err;
+}
+
 // Pages replaced on several threads at once leave the program's own Ctrl-C handler in place.
 TEST(SiteCli, ParallelInsertsLeaveTheSignalHandlerAsTheyFoundIt) {
     TempDir dir;
