@@ -84,7 +84,7 @@ class PageTask {
         }
         const engine::Analysis& a = result.analysis;
         if (a.stopped)
-            return {PageStatus::kSkipped, {}};
+            return Stopped();
         report_.analysis = &a;
         report_.siteCommon = a.siteCommonLeftOut;
         if (c_.run.verbose) {
@@ -124,7 +124,7 @@ class PageTask {
         const engine::AnalysisResult facts =
             engine::Analyse(bytes, engine::Options{}, engine::Resources{}, {}, c_.stop);
         if (facts.analysis.stopped)
-            return {PageStatus::kSkipped, {}};
+            return Stopped();
         report_.withTag = false;
         report_.analysis = &facts.analysis;
         return Done(PageStatus::kOk);
@@ -146,6 +146,15 @@ class PageTask {
             report_.diff = inserted.text;
         body_ += inserted.text;
         return Done(PageStatus::kOk);
+    }
+
+    // Ctrl-C came while the page was being read: nothing of it is reported or written.
+    PageOutcome Stopped() {
+        report_.status = PageStatus::kSkipped;
+        report_.error = "Stopped by Ctrl-C before this page was done.";
+        report_.analysis = nullptr;
+        body_ = report_.error;
+        return Done(PageStatus::kSkipped);
     }
 
     PageOutcome Failed(const Text& message) {
@@ -339,6 +348,7 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
     int done = 0, failed = 0, skipped = 0;
     std::vector<PageOutcome> outcomes(entries.size());
     std::size_t delivered = 0;
+    bool printed = false;
     if (!stop.stop_requested()) {
         progress.Update(0, total > 0 ? TextView(entries[0].path) : TextView());
         delivered = site::RunInOrder(
@@ -352,9 +362,10 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
                 if (!outcome.text.empty()) {
                     progress.Clear();
                     // Blocks for people are parted by a blank line.
-                    if (!run.flags.json && done + failed > 1)
+                    if (!run.flags.json && printed)
                         out << '\n';
                     out << outcome.text << std::flush;
+                    printed = true;
                 }
                 outcome = {};
                 progress.Update(static_cast<int>(i + 1), i + 1 < entries.size()

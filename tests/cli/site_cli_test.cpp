@@ -35,7 +35,8 @@ struct RunResult {
     std::string err;
 };
 
-RunResult RunTool(std::vector<std::string> args, const std::atomic<bool>* interrupted = nullptr) {
+RunResult RunTool(std::vector<std::string> args, const std::atomic<bool>* interrupted = nullptr,
+                  bool terminal = false) {
     args.insert(args.begin(), "lumora-cli");
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
@@ -43,6 +44,7 @@ RunResult RunTool(std::vector<std::string> args, const std::atomic<bool>* interr
     CliEnvironment env;
     env.executableFolder = LUMORA_BIN_DIR;
     env.interrupted = interrupted;
+    env.progressOnTerminal = terminal;
     const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
     return {status, out.str(), err.str()};
 }
@@ -390,16 +392,46 @@ TEST(SiteCli, CtrlCDuringARunFinishesThePagesBegunAndCountsThem) {
         }
     }
     EXPECT_LT(changed, pages) << "the run ended before Ctrl-C; make the site larger";
-    std::size_t blocks = 0;
+    // Each page written says so under its header; a page whose pass Ctrl-C cut short says
+    // that instead, and counts as skipped.
+    std::size_t inserted = 0, blocks = 0, cut = 0;
     for (std::size_t at = run.out.find("==> "); at != std::string::npos;
          at = run.out.find("==> ", at + 1)) {
         ++blocks;
     }
-    EXPECT_EQ(blocks, static_cast<std::size_t>(changed));
+    for (std::size_t at = run.out.find("inserted successfully"); at != std::string::npos;
+         at = run.out.find("inserted successfully", at + 1)) {
+        ++inserted;
+    }
+    for (std::size_t at = run.out.find("Stopped by Ctrl-C"); at != std::string::npos;
+         at = run.out.find("Stopped by Ctrl-C", at + 1)) {
+        ++cut;
+    }
+    EXPECT_EQ(inserted, static_cast<std::size_t>(changed));
+    EXPECT_EQ(blocks, inserted + cut);
     EXPECT_NE(run.err.find(std::to_string(pages) + " pages: " + std::to_string(changed) +
                            " done, 0 failed, " + std::to_string(pages - changed) + " skipped"),
               std::string::npos)
         << run.err;
+}
+
+// On a terminal the progress line is drawn over itself and wiped before the summary;
+// --quiet and a standard error that is no terminal show neither it nor (quiet) the summary.
+TEST(SiteCli, ProgressLineOnATerminalOnly) {
+    TempDir dir;
+    WriteSite(dir);
+    const std::string site = dir.File("site");
+    const RunResult shown = RunTool({"generate", "-r", site}, nullptr, true);
+    EXPECT_EQ(shown.err.rfind("\r0/7 pages, now ", 0), 0u) << shown.err;
+    EXPECT_NE(shown.err.find("site/about.htm, 0:00 elapsed"), std::string::npos) << shown.err;
+    EXPECT_NE(shown.err.find("\r\x1b[K7 pages: 6 done, 1 failed"), std::string::npos) << shown.err;
+    // Standard output holds the results only.
+    EXPECT_EQ(shown.out, RunTool({"generate", "-r", site}).out);
+    EXPECT_EQ(shown.out.find('\r'), std::string::npos);
+    const RunResult plain = RunTool({"generate", "-r", site});
+    EXPECT_EQ(plain.err.find('\r'), std::string::npos);
+    EXPECT_EQ(plain.err.rfind("7 pages: 6 done, 1 failed, 0 skipped, ", 0), 0u) << plain.err;
+    EXPECT_EQ(RunTool({"generate", "-r", "--quiet", site}, nullptr, true).err, "");
 }
 
 // Pages replaced on several threads at once leave the program's own Ctrl-C handler in place.
