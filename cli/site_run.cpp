@@ -322,7 +322,7 @@ void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags) {
 bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags) {
     if (pages.size() != 1 || flags.json || flags.siteCommon)
         return true;
-    return site::WalkedAsFolder(pages.front(), PageSetOptionsOf(flags));
+    return site::WalkedAsFolder(pages.front());
 }
 
 int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,

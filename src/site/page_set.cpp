@@ -34,8 +34,11 @@ bool MatchesAny(const std::vector<Text>& patterns, TextView path) {
                        [&](const Text& p) { return MatchesPattern(p, path); });
 }
 
-bool LooksLikeAPage(const Text& argument, const PageSetOptions& options) {
-    return !argument.ends_with('/') && MatchesAny(options.include, argument);
+// Judged by the usual page names, not by --include: "--include '*'" must not turn every
+// folder named on the command line into a page.
+bool LooksLikeAPage(const Text& argument) {
+    static const std::vector<Text> kPageNames = PageSetOptions{}.include;
+    return !argument.ends_with('/') && MatchesAny(kPageNames, argument);
 }
 
 class Walker {
@@ -49,7 +52,7 @@ class Walker {
             out_.problems.push_back({path, Describe(path, errno)});
             return;
         }
-        if (S_ISDIR(info.st_mode) && !LooksLikeAPage(path, options_)) {
+        if (S_ISDIR(info.st_mode) && !LooksLikeAPage(path)) {
             Folder(path, info);
         } else {
             // Named directly: taken whatever it is; the page command refuses what is not a
@@ -123,10 +126,10 @@ bool MatchesPattern(TextView pattern, TextView path) {
     return ::fnmatch(p.c_str(), name.c_str(), 0) == 0;
 }
 
-bool WalkedAsFolder(const Text& argument, const PageSetOptions& options) {
+bool WalkedAsFolder(const Text& argument) {
     struct stat info {};
     return ::stat(argument.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           !LooksLikeAPage(argument, options);
+           !LooksLikeAPage(argument);
 }
 
 PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options) {

@@ -120,8 +120,13 @@ TEST_F(PageSetTest, AFolderNamedLikeAPageIsTakenAsAPageUnlessWrittenWithASlash) 
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.argument);
-        EXPECT_EQ(WalkedAsFolder(c.argument, {}), c.walked);
+        EXPECT_EQ(WalkedAsFolder(c.argument), c.walked);
         EXPECT_EQ(CollectPages({c.argument}, {}).pages, c.pages);
+        // Whatever the include patterns say.
+        PageSetOptions everything;
+        everything.include = {"*"};
+        EXPECT_EQ(CollectPages({c.argument}, everything).pages == std::vector<Text>{c.argument},
+                  !c.walked);
     }
 }
 
