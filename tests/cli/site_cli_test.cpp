@@ -150,6 +150,46 @@ TEST(SiteCli, ManyPagesGiveWhatOneCallPerPageGivesInPathOrder) {
     EXPECT_EQ(JsonLines(run.out).size(), pages.size());
 }
 
+// Insert over a folder writes each page and its backup as one call per page does.
+TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWrites) {
+    TempDir many, one;
+    WriteSite(many);
+    WriteSite(one);
+    const auto before = Snapshot(one.File("site"));
+    const RunResult run = RunTool({"insert", "--backup", "-r", "-q", many.File("site")});
+    EXPECT_EQ(run.status, 1);
+    std::string expected;
+    std::vector<std::string> pages;
+    for (const auto& [path, bytes] : before) {
+        if (path.ends_with(".htm") || path.ends_with(".html"))
+            pages.push_back(path);
+    }
+    pages.push_back(one.File("site/shop/stuck.htm"));
+    std::sort(pages.begin(), pages.end());
+    int status = 0;
+    for (const std::string& page : pages) {
+        if (!expected.empty())
+            expected += "\n";
+        const std::string shown = many.Path() + page.substr(one.Path().size());
+        expected += "==> " + shown + " <==\n";
+        std::string result = OnePage({"insert", "--backup"}, page, status);
+        for (std::size_t at; (at = result.find(one.Path())) != std::string::npos;)
+            result.replace(at, one.Path().size(), many.Path());
+        expected += result;
+    }
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(run.out, expected);
+    const auto written = Snapshot(many.File("site"));
+    const auto wanted = Snapshot(one.File("site"));
+    ASSERT_EQ(written.size(), wanted.size());
+    int backups = 0;
+    for (const auto& [path, bytes] : wanted) {
+        EXPECT_EQ(written.at(many.Path() + path.substr(one.Path().size())), bytes) << path;
+        backups += path.find(".bak.") != std::string::npos;
+    }
+    EXPECT_EQ(backups, 4);
+}
+
 TEST(SiteCli, OptionsOfManyPagesAreCheckedLikeTheOthers) {
     TempDir dir;
     WriteSite(dir);
