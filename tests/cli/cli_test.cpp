@@ -284,7 +284,7 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
          "<title>Plum jam</title>\r\nPlum jam\r\n",
          "Meta tag not inserted because " + dir.File("p.htm") +
              " has neither a keywords meta tag\n"
-             "nor an end of its head (</head>) or a <body> tag where it could go.\n"},
+         "nor an end of its head (</head>) or a <body> tag where it could go.\n"},
         {{"--max-bytes", "10"},
          spread,
          "Meta tag not inserted into " + dir.File("p.htm") +
