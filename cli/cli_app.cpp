@@ -6,11 +6,13 @@
 #include <stop_token>
 
 #include "app/data_dir.h"
+#include "decimal_option.h"
 #include "engine/engine.h"
 #include "engine/page_file.h"
-#include "output/insert.h"
 #include "output/meta_tag.h"
+#include "page_insert.h"
 #include "scan/show_existing.h"
+#include "site_run.h"
 #include "text/encoding.h"
 #include "text/program_texts.h"
 #include "words/common_words.h"
@@ -24,7 +26,8 @@ constexpr std::int64_t kProgressMinBytes = 1 << 20;
 
 // The flags as typed; numbers stay text until their validators have accepted them.
 struct CommandOptions {
-    Text page;
+    std::vector<Text> pages;
+    SiteFlags site;
     Text language = "en";
     Text titleWeight = "90", descriptionWeight = "50", keywordsWeight = "0";
     Text boldWeight = "4", italicWeight = "4", tableWeight = "2", divWeight = "2", spanWeight = "4";
@@ -36,31 +39,6 @@ struct CommandOptions {
     bool verbose = false;
     Text dataDir;
 };
-
-// A whole number written in decimal digits only (no sign, no blanks, no exponent, no hex)
-// from `lowest` to `highest` in steps of `step`; `emptyMeans` lets an empty value through.
-CLI::Validator DecimalIn(int lowest, int highest, int step, const char* emptyMeans = nullptr) {
-    Text range =
-        step == 1
-            ? "a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest)
-            : "one of " + std::to_string(lowest) + ", " + std::to_string(lowest + step) +
-                  ", ..., " + std::to_string(highest);
-    if (emptyMeans != nullptr)
-        range += Text(" (empty: ") + emptyMeans + ")";
-    return CLI::Validator(
-        [=](std::string& value) -> std::string {
-            const Text wanted = "expected " + range + ", not \"" + value + "\"";
-            if (value.empty())
-                return emptyMeans != nullptr ? "" : wanted;
-            if (value.size() > 9 || value.find_first_not_of("0123456789") != Text::npos)
-                return wanted;
-            const int number = std::stoi(value);
-            if (number < lowest || number > highest || (number - lowest) % step != 0)
-                return wanted;
-            return "";
-        },
-        "");
-}
 
 int NumberOf(const Text& accepted) {
     return std::stoi(accepted);
@@ -120,7 +98,7 @@ void AddPassOptions(CLI::App& command, CommandOptions& o) {
                      "Tell on standard error which encoding and line ends were found");
     command.add_option("--data-dir", o.dataDir,
                        "Folder holding lmr_text.dat and the cmwds_*.txt files");
-    command.add_option("PAGE", o.page, "The HTML page")->required();
+    command.add_option("PAGE", o.pages, "The HTML pages, and folders of pages")->required();
 }
 
 engine::Options ToOptions(const CommandOptions& o) {
@@ -231,12 +209,12 @@ Text StoppedText(const engine::Analysis& a) {
 
 int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
     Text bytes;
-    if (auto error = engine::ReadPageFile(o.page, files::RealFileSystem(), bytes)) {
+    if (auto error = engine::ReadPageFile(o.pages.front(), files::RealFileSystem(), bytes)) {
         Tell(err, *error);
         return 1;
     }
     if (!o.encoding.empty() && !text::EncodingForLabel(o.encoding)) {
-        Tell(err, engine::Error{engine::Error::Code::kUnknownEncoding, o.page, 0,
+        Tell(err, engine::Error{engine::Error::Code::kUnknownEncoding, o.pages.front(), 0,
                                 "Unknown encoding: " + o.encoding});
         return 1;
     }
@@ -244,32 +222,36 @@ int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
     return 0;
 }
 
-int Insert(const CommandOptions& o, const engine::MetaTag& tag, bool backup, std::ostream& out) {
-    // The final message goes to standard output.
-    if (tag.tag.empty()) {
-        out << "No meta tag to insert.\n";
-        return 1;
+int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag, bool backup,
+           std::ostream& out) {
+    // The final message, or the dry run's diff, goes to standard output.
+    InsertRequest request;
+    request.path = o.pages.front();
+    request.bytes = page;
+    request.tag = tag.tag;
+    request.maxBytesText = o.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes));
+    request.encoding = o.encoding;
+    request.backup = backup;
+    request.dryRun = o.site.dryRun;
+    const InsertReport report = InsertPage(request);
+    if (!report.text.empty())
+        out << report.text << '\n';
+    return report.ok ? 0 : 1;
+}
+
+// The common-word list of the page language, read once; without it the pass goes on
+// without leaving common words out, after a warning.
+void LoadCommonWords(engine::Options& options, const Text& dataDir,
+                     words::CommonWordLists& commonWords, std::ostream& err) {
+    if (!options.count.ignoreCommonWords)
+        return;
+    const int language = static_cast<int>(options.count.language);
+    const Text path = words::CommonWordFilePath(dataDir, language);
+    if (!commonWords.Load(language, path).available) {
+        Tell(err, words::kCommonWordsUnavailableTitle,
+             words::CommonWordsUnavailablePrompt(language, path));
+        options.count.ignoreCommonWords = false;
     }
-    // An empty tag would wipe the keywords the page has.
-    if (const auto refusal = output::RefuseTagWithoutKeyword(
-            tag.tag, o.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes)), o.page)) {
-        out << ToConsoleText(*refusal) << '\n';
-        return 1;
-    }
-    std::optional<Text> backupPath;
-    if (backup) {
-        backupPath = output::BackupPathFor(o.page);
-        if (!backupPath) {
-            out << "No backup can be made of " << o.page
-                << ": its name has no \".\" before which \"bak\" could go.\n"
-                   "Use --no-backup to insert the meta tag without a backup.\n";
-            return 1;
-        }
-    }
-    const auto outcome =
-        output::InsertMetaTag(o.page, tag.tag, backupPath, files::RealFileSystem(), o.encoding);
-    out << ToConsoleText(output::MessageFor(outcome).prompt) << '\n';
-    return outcome.kind == output::InsertOutcome::Kind::kInserted ? 0 : 1;
 }
 
 }  // namespace
@@ -313,11 +295,15 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     AddPassOptions(*generate, options);
     AddPassOptions(*list, options);
     AddPassOptions(*insert, options);
+    AddSiteFlags(*generate, SiteCommand::kGenerate, options.site);
+    AddSiteFlags(*list, SiteCommand::kList, options.site);
+    AddSiteFlags(*insert, SiteCommand::kInsert, options.site);
+    AddSiteFlags(*show, SiteCommand::kShow, options.site);
     show->add_option("--data-dir", options.dataDir,
                      "Folder holding lmr_text.dat and the cmwds_*.txt files");
     show->add_option("--encoding", options.encoding,
                      "Read the page in this encoding instead of detecting it");
-    show->add_option("PAGE", options.page, "The HTML page")->required();
+    show->add_option("PAGE", options.pages, "The HTML pages, and folders of pages")->required();
     bool noBackup = false;
     bool backup = false;
     auto* backupFlag = insert->add_flag("--backup", backup,
@@ -337,28 +323,38 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 2;
     }
 
+    const Text dataDir =
+        options.dataDir.empty() ? app::FindDataDir(environment.executableFolder) : options.dataDir;
+    if (IsSiteRun(options.pages, options.site)) {
+        SiteRun run;
+        run.command = show->parsed()     ? SiteCommand::kShow
+                      : list->parsed()   ? SiteCommand::kList
+                      : insert->parsed() ? SiteCommand::kInsert
+                                         : SiteCommand::kGenerate;
+        run.arguments = options.pages;
+        run.flags = options.site;
+        run.options = ToOptions(options);
+        words::CommonWordLists commonWords;
+        if (run.command != SiteCommand::kShow)
+            LoadCommonWords(run.options, dataDir, commonWords, err);
+        run.commonWords = &commonWords;
+        run.maxBytesText = options.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes));
+        run.backup = !noBackup;
+        run.verbose = options.verbose;
+        return RunSite(run, out, err, environment);
+    }
+
     if (show->parsed())
         return Show(options, out, err);
 
     engine::Options engineOptions = ToOptions(options);
     Text page;
-    if (auto error = engine::ReadPageFile(options.page, files::RealFileSystem(), page)) {
+    if (auto error = engine::ReadPageFile(options.pages.front(), files::RealFileSystem(), page)) {
         Tell(err, *error);
         return 1;
     }
-
-    const Text dataDir =
-        options.dataDir.empty() ? app::FindDataDir(environment.executableFolder) : options.dataDir;
     words::CommonWordLists commonWords;
-    if (engineOptions.count.ignoreCommonWords) {
-        const int language = static_cast<int>(engineOptions.count.language);
-        const Text path = words::CommonWordFilePath(dataDir, language);
-        if (!commonWords.Load(language, path).available) {
-            Tell(err, words::kCommonWordsUnavailableTitle,
-                 words::CommonWordsUnavailablePrompt(language, path));
-            engineOptions.count.ignoreCommonWords = false;
-        }
-    }
+    LoadCommonWords(engineOptions, dataDir, commonWords, err);
 
     // Ctrl-C stops the pass; the engine offers the chance a few times a second.
     std::stop_source stop;
@@ -377,7 +373,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     progressLine.Clear();
     if (!result.ok()) {
         engine::Error error = *result.error;
-        error.path = options.page;
+        error.path = options.pages.front();
         Tell(err, error);
         return 1;
     }
@@ -392,7 +388,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 130;
     }
     if (insert->parsed())
-        return Insert(options, analysis.tag, !noBackup, out);
+        return Insert(options, page, analysis.tag, !noBackup, out);
     const Text box = list->parsed() ? engine::WordList(analysis.ranked, engineOptions.count)
                                     : analysis.tag.boxText;
     out << ToConsoleText(box) << '\n';

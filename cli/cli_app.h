@@ -1,4 +1,5 @@
-// The command-line tool: one page, one command, the options of the main window.
+// The command-line tool: one command, the options of the main window, on one page or on
+// many pages and folders at once (see site_run.h).
 #pragma once
 
 #include <atomic>

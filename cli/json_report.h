@@ -20,7 +20,13 @@ struct PageReport {
     bool withWords = false;                      // the ranked words (list)
     bool inserted = false;                       // insert wrote the page
     std::vector<Text> siteCommon;                // words left out as common to the site
+    bool withTag = true;                         // the composed tag (not for show)
+    std::optional<Text> diff;                    // insert --dry-run: what would change
 };
+
+// A text of the page for JSON, which holds UTF-8 only: UTF-8 as it is, anything else read
+// as windows-1252, the encoding the page was decoded from when it is not UTF-8.
+Text JsonText(TextView text);
 
 // The object on one line, without the line end.
 Text JsonLine(const PageReport& report);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "html/head_scan.h"
@@ -135,6 +136,8 @@ class PassSink : public scan::WordSink {
           weights_(WeightsOf(options)),
           progress_(progress),
           stop_(std::move(stop)),
+          siteCommon_(options.siteCommonWords.get()),
+          collectVisible_(options.collectVisibleWords),
           lastReport_(Clock::now()) {
         report_.bytesTotal = pageSize;
     }
@@ -154,9 +157,39 @@ class PassSink : public scan::WordSink {
         if (verdict == Verdict::kSkipped)
             return;
         const float weight = scanner_.ContextWeight(weights_);
-        if (table_.AddOccurrence(key, weight, scanner_.InTitleOrMetaContent()))
-            arrivals_.push_back(key);
+        const bool titleOrMeta = scanner_.InTitleOrMetaContent();
+        if (siteCommon_ != nullptr || collectVisible_) {
+            lower_ = LowerLetters(word);
+            if (collectVisible_ && !titleOrMeta)
+                visible_.insert(lower_);
+            if (siteCommon_ != nullptr && siteCommon_->count(lower_) != 0) {
+                if (scanner_.InTitle()) {
+                    titleWords_.insert(lower_);
+                } else {
+                    // Whether the title holds it may only show later in the page.
+                    held_.push_back({key, lower_, weight, titleOrMeta});
+                    return;
+                }
+            }
+        }
+        Add(key, weight, titleOrMeta);
     }
+
+    // The held site-common words: counted after all when the page's title holds them,
+    // otherwise left out.
+    void SettleSiteCommonWords(std::vector<Text>& leftOut) {
+        std::set<Text> out;
+        for (const HeldWord& held : held_) {
+            if (titleWords_.count(held.lower) != 0)
+                Add(held.key, held.weight, held.titleOrMeta);
+            else
+                out.insert(held.lower);
+        }
+        held_.clear();
+        leftOut.assign(out.begin(), out.end());
+    }
+
+    std::vector<Text> VisibleWords() const { return {visible_.begin(), visible_.end()}; }
 
     bool ShouldStop() override {
         Tick();
@@ -184,6 +217,18 @@ class PassSink : public scan::WordSink {
     }
 
   private:
+    struct HeldWord {
+        words::WordTable::WordKey key;
+        Text lower;
+        float weight;
+        bool titleOrMeta;
+    };
+
+    void Add(words::WordTable::WordKey key, float weight, bool titleOrMeta) {
+        if (table_.AddOccurrence(key, weight, titleOrMeta))
+            arrivals_.push_back(key);
+    }
+
     void Tick() {
         if (!progress_ || ++ticks_ % kTicksPerClockRead != 0)
             return;
@@ -226,10 +271,16 @@ class PassSink : public scan::WordSink {
     const scan::WeightSettings weights_;
     const ProgressCallback& progress_;
     const std::stop_token stop_;
+    const std::unordered_set<Text>* const siteCommon_;
+    const bool collectVisible_;
 
     words::WordTable table_;
     std::vector<Verdict> verdicts_;
     std::vector<words::WordTable::WordKey> arrivals_;  // distinct words in order of arrival
+    Text lower_;
+    std::set<Text> visible_;     // distinct words outside the title and meta tags
+    std::set<Text> titleWords_;  // site-common words met in the title
+    std::vector<HeldWord> held_;
     std::size_t reported_ = 0;
     PassProgress report_;
     std::uint32_t ticks_ = 0;
@@ -314,6 +365,9 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         return result;
     }
     sink.FinalReport(static_cast<std::int64_t>(page.size()));
+    sink.SettleSiteCommonWords(result.analysis.siteCommonLeftOut);
+    if (count.collectVisibleWords)
+        result.analysis.visibleWords = sink.VisibleWords();
     table.ApplyMinimumFrequency(count.minFrequency);
     table.MergeCaseVariants();
     table.NormaliseKeyValues();

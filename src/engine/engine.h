@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stop_token>
+#include <unordered_set>
 #include <vector>
 
 #include "text/chars.h"
@@ -41,6 +43,11 @@ struct CountOptions {
     Text wordsToIgnore;      // the user's words, separated by blanks or commas
     // An encoding name that overrides detection ("" detects it from the page).
     Text encoding;
+    // Words common to the user's whole site (lower case): left out like common words,
+    // except on a page whose title holds them. Shared read-only by the pages of one run.
+    std::shared_ptr<const std::unordered_set<Text>> siteCommonWords;
+    // Fill Analysis::visibleWords, for finding the words common to a site.
+    bool collectVisibleWords = false;
 
     bool operator==(const CountOptions&) const = default;
 };
@@ -132,6 +139,12 @@ struct Analysis {
     bool stopped = false;
     std::int32_t wordsWhenStopped = 0;
     std::vector<Text> wordsFound;
+    // With CountOptions::collectVisibleWords: the distinct words, lower case and sorted,
+    // that passed the filters outside the title, description and keywords.
+    std::vector<Text> visibleWords;
+    // With CountOptions::siteCommonWords: the site's common words this page held and lost,
+    // lower case and sorted.
+    std::vector<Text> siteCommonLeftOut;
 };
 
 struct AnalysisResult {

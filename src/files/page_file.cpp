@@ -2,6 +2,7 @@
 
 #include <array>
 #include <csignal>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <vector>
@@ -30,7 +31,8 @@ Text TempPrefixFor(TextView base) {
 }
 
 Text NewTempName(TextView base) {
-    static std::mt19937_64 generator{std::random_device{}()};
+    // One generator per thread: pages are replaced on several threads at once.
+    thread_local std::mt19937_64 generator{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, kTempChars.size() - 1);
     Text name = TempPrefixFor(base);
     for (std::size_t i = 0; i < kTempRandomChars; ++i) name += kTempChars[pick(generator)];
@@ -45,10 +47,17 @@ Text JoinFolder(const Text& folder, const Text& name) {
 // The three signals with which a user or a session manager stops a program politely are
 // held back while a new file has a temporary name, and delivered right after it has its
 // final one. Handlers rather than a signal mask, so that a signal sent to the process
-// cannot slip in through another thread.
+// cannot slip in through another thread. The handlers belong to the whole process, so
+// when several threads replace pages at once the first holder installs them and the last
+// one puts the program's own back and delivers what arrived meanwhile; otherwise one
+// thread could save another's holding handler as the "old" one and leave it in place for
+// good, and Ctrl-C would stop working.
 class SignalsHeld {
   public:
     SignalsHeld() {
+        std::lock_guard lock(mutex_);
+        if (holders_++ > 0)
+            return;
         pending_ = 0;
         struct sigaction hold {};
         hold.sa_handler = &Note;
@@ -62,10 +71,17 @@ class SignalsHeld {
         }
     }
     ~SignalsHeld() {
-        for (std::size_t i = 0; i < kSignals.size(); ++i)
-            ::sigaction(kSignals[i], &old_[i], nullptr);
-        if (pending_ != 0)
-            std::raise(pending_);
+        int pending = 0;
+        {
+            std::lock_guard lock(mutex_);
+            if (--holders_ > 0)
+                return;
+            for (std::size_t i = 0; i < kSignals.size(); ++i)
+                ::sigaction(kSignals[i], &old_[i], nullptr);
+            pending = pending_;
+        }
+        if (pending != 0)
+            std::raise(pending);
     }
     SignalsHeld(const SignalsHeld&) = delete;
     SignalsHeld& operator=(const SignalsHeld&) = delete;
@@ -74,7 +90,9 @@ class SignalsHeld {
     static void Note(int signal) { pending_ = signal; }
     static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
     static volatile std::sig_atomic_t pending_;
-    std::array<struct sigaction, 3> old_{};
+    static inline std::mutex mutex_;
+    static inline int holders_ = 0;
+    static inline std::array<struct sigaction, 3> old_{};
 };
 
 volatile std::sig_atomic_t SignalsHeld::pending_ = 0;

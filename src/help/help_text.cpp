@@ -97,8 +97,13 @@ Text BuildHelpText(const Text& manualAddress) {
          "paste it into the header section of your HTML document.  Or perhaps better, copy it "
          "into your HTML document and edit there." +
          para;
-    t += "Whole sites are handled by the command-line tool: lumora-cli generate -r FOLDER (see "
-         "the README)." +
+    t += "This window works on one page at a time. For a whole site, use the command-line "
+         "tool, lumora-cli: generate, list, show and insert take many pages and folders at "
+         "once (-r for subfolders), work on all processor cores, and report each page under "
+         "its name. insert --dry-run shows what would change without changing anything, "
+         "--json writes one line of JSON per page for scripts, and --site-common 50 leaves "
+         "out the words that stand on more than half of the pages, such as those of a "
+         "navigation bar. Type lumora-cli --help for the details." +
          para;
     t += "Lumora was written by the Lumora team." + para;
     t += "This program is free to use." + nl;

@@ -38,6 +38,32 @@ std::optional<Text> BackupPathFor(TextView path) {
     return backup;
 }
 
+InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath) {
+    using Kind = InsertOutcome::Kind;
+    const text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);
+    if (!decoded.ok())
+        return {InsertOutcome{Kind::kFailed, decoded.error->Message()}, {}};
+    const Text& pageEncoding = decoded.page.encoding;
+    if (pageEncoding.starts_with("UTF-16"))
+        return {InsertOutcome{Kind::kWideEncoding, pagePath}, {}};
+    text::EncodeResult encodedTag = text::EncodeForPage(tag, pageEncoding);
+    if (!encodedTag.ok())
+        return {InsertOutcome{Kind::kFailed, encodedTag.error->Message()}, {}};
+
+    html::SpliceResult spliced = html::SpliceKeywordsTag(oldBytes, encodedTag.bytes);
+    if (spliced.refusal) {
+        switch (*spliced.refusal) {
+            case html::SpliceRefusal::kNotAKeywordsTag:
+                return {InsertOutcome{Kind::kNotATag, {}}, {}};
+            case html::SpliceRefusal::kNoKeyword:
+                return {InsertOutcome{Kind::kNoKeyword, {}}, {}};
+            case html::SpliceRefusal::kNowhereToInsert:
+                return {InsertOutcome{Kind::kNowhereToInsert, pagePath}, {}};
+        }
+    }
+    return {std::nullopt, std::move(spliced.page)};
+}
+
 InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
                             const std::optional<Text>& backupPath, files::FileSystem& fs,
                             TextView encoding) {
@@ -54,28 +80,10 @@ InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
     if (Text error = fs.ReadAll(page, oldBytes); !error.empty())
         return {Kind::kFailed, pagePath + " could not be read: " + error};
 
-    const text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);
-    if (!decoded.ok())
-        return {Kind::kFailed, decoded.error->Message()};
-    const Text& pageEncoding = decoded.page.encoding;
-    if (pageEncoding.starts_with("UTF-16"))
-        return {Kind::kWideEncoding, pagePath};
-    text::EncodeResult encodedTag = text::EncodeForPage(tag, pageEncoding);
-    if (!encodedTag.ok())
-        return {Kind::kFailed, encodedTag.error->Message()};
-
-    const html::SpliceResult spliced = html::SpliceKeywordsTag(oldBytes, encodedTag.bytes);
-    if (spliced.refusal) {
-        switch (*spliced.refusal) {
-            case html::SpliceRefusal::kNotAKeywordsTag:
-                return {Kind::kNotATag, {}};
-            case html::SpliceRefusal::kNoKeyword:
-                return {Kind::kNoKeyword, {}};
-            case html::SpliceRefusal::kNowhereToInsert:
-                return {Kind::kNowhereToInsert, pagePath};
-        }
-    }
-    const Text& newBytes = spliced.page;
+    InsertPlan plan = PlanInsert(oldBytes, tag, encoding, pagePath);
+    if (plan.refusal)
+        return *plan.refusal;
+    const Text& newBytes = plan.page;
     // The backup is in place before the page changes, so a failure in between leaves the
     // old page and its copy, never a new page without the promised backup.
     if (backupPath) {

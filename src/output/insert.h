@@ -32,6 +32,15 @@ struct InsertOutcome {
     Text error;
 };
 
+// The page's new bytes for `tag` (UTF-8), or why it cannot take it; nothing is read or
+// written. InsertMetaTag and the dry run both use it, so a dry run shows exactly what an
+// insert writes.
+struct InsertPlan {
+    std::optional<InsertOutcome> refusal;
+    Text page;
+};
+InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath);
+
 // Writes `tag` into the page, changing nothing else: every keywords meta tag of the head
 // is replaced by it in place, otherwise it goes on a line of its own before the </head>
 // that ends the head, or before the <body> tag (see html::SpliceKeywordsTag). A tag that

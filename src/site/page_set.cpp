@@ -34,6 +34,13 @@ bool MatchesAny(const std::vector<Text>& patterns, TextView path) {
                        [&](const Text& p) { return MatchesPattern(p, path); });
 }
 
+// Judged by the usual page names, not by --include: "--include '*'" must not turn every
+// folder named on the command line into a page.
+bool LooksLikeAPage(const Text& argument) {
+    static const std::vector<Text> kPageNames = PageSetOptions{}.include;
+    return !argument.ends_with('/') && MatchesAny(kPageNames, argument);
+}
+
 class Walker {
   public:
     Walker(const PageSetOptions& options, PageSet& out) : options_(options), out_(out) {}
@@ -45,7 +52,7 @@ class Walker {
             out_.problems.push_back({path, Describe(path, errno)});
             return;
         }
-        if (S_ISDIR(info.st_mode)) {
+        if (S_ISDIR(info.st_mode) && !LooksLikeAPage(path)) {
             Folder(path, info);
         } else {
             // Named directly: taken whatever it is; the page command refuses what is not a
@@ -64,8 +71,13 @@ class Walker {
             return;
         }
         std::vector<Text> subfolders;
-        errno = 0;
-        while (const dirent* entry = ::readdir(dir)) {
+        // readdir tells its own failure only through errno, which the lstat and stat calls
+        // of the loop may have set: cleared before every call.
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (entry == nullptr)
+                break;
             const char* name = entry->d_name;
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
                 continue;
@@ -112,6 +124,12 @@ bool MatchesPattern(TextView pattern, TextView path) {
     }
     const Text name(NameOf(path));
     return ::fnmatch(p.c_str(), name.c_str(), 0) == 0;
+}
+
+bool WalkedAsFolder(const Text& argument) {
+    struct stat info {};
+    return ::stat(argument.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           !LooksLikeAPage(argument);
 }
 
 PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options) {

@@ -32,6 +32,11 @@ struct PageSet {
 // reached twice (a symbolic-link loop) is walked once.
 PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options);
 
+// True when the PAGE argument is a folder to walk. A folder named like a page ("old.htm",
+// "old.html") is taken as a page, and refused as one, since that is what the user named;
+// "old.htm/" walks it.
+bool WalkedAsFolder(const Text& argument);
+
 // fnmatch-style pattern against a file name ("*.htm"), or, for a pattern holding "/",
 // against the path.
 bool MatchesPattern(TextView pattern, TextView path);

@@ -19,7 +19,11 @@ TEST(JsonLineTest, APageResultParsesBackWithEveryField) {
     a.tag.keywords = 2;
     a.tag.characters = 44;
     a.ranked = {{"bread", 3, 100.0f, true}, {"flour", 2, 42.5f, false}};
-    PageReport report{"site/a b.htm", PageStatus::kOk, "", &a, true, false, {"home"}};
+    PageReport report;
+    report.path = "site/a b.htm";
+    report.analysis = &a;
+    report.withWords = true;
+    report.siteCommon = {"home"};
 
     const Text line = JsonLine(report);
     EXPECT_EQ(line.find('\n'), Text::npos);  // one object, one line
@@ -51,6 +55,34 @@ TEST(JsonLineTest, AFailedPageCarriesItsMessageAndSurvivesABadPath) {
     EXPECT_FALSE(j.contains("tag"));
 }
 
+// JSON holds UTF-8 only; a page's windows-1252 text is carried over character by character.
+TEST(JsonTextTest, KeepsUtf8AndReadsAnythingElseAsWindows1252) {
+    const std::vector<std::pair<Text, Text>> cases = {
+        {"plain", "plain"},
+        {"Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9\x65", "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9\x65"},
+        {"\xE2\x82\xAC 5", "\xE2\x82\xAC 5"},
+        {"Cr\xE8me", "Cr\xC3\xA8me"},
+        {"\x80 5 \x93quoted\x94", "\xE2\x82\xAC 5 \xE2\x80\x9Cquoted\xE2\x80\x9D"},
+        {"Caf\xC3", "Caf\xC3\x83"},        // a UTF-8 sequence cut short
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},  // an overlong form
+        {"\x81", "\xC2\x81"},              // undefined in windows-1252: kept as C1
+    };
+    for (const auto& [in, want] : cases) {
+        EXPECT_EQ(JsonText(in), want) << in;
+    }
+    engine::Analysis a;
+    a.tag.tag = "<META NAME=\"keywords\" CONTENT=\"cr\xE8me\">";
+    a.existing.title = "Cr\xE8me";
+    a.ranked = {{"cr\xE8me", 2, 100.0f, true}};
+    PageReport report;
+    report.analysis = &a;
+    report.withWords = true;
+    const auto j = nlohmann::json::parse(JsonLine(report));
+    EXPECT_EQ(j["title"], "Cr\xC3\xA8me");
+    EXPECT_EQ(j["words"][0]["word"], "cr\xC3\xA8me");
+    EXPECT_NE(j["tag"].get<std::string>().find("cr\xC3\xA8me"), std::string::npos);
+}
+
 TEST(ProgressLineTest, SaysPagesTimeAndWhatIsLeft) {
     using std::chrono::seconds;
     EXPECT_EQ(ProgressLine::Format(0, 10, "a.htm", seconds(0)),
@@ -59,6 +91,14 @@ TEST(ProgressLineTest, SaysPagesTimeAndWhatIsLeft) {
               "5/20 pages, 1:15 elapsed, about 3:45 left");
     const Text longPath(100, 'x');
     EXPECT_LT(ProgressLine::Format(1, 2, longPath, seconds(1)).size(), 90u);
+    // A long name is cut from the front, never inside a character.
+    Text accented;
+    for (int i = 0; i < 30; ++i) accented += "\xC3\xA9";
+    for (int extra = 0; extra < 2; ++extra) {
+        const Text line = ProgressLine::Format(1, 2, Text(extra, 'x') + accented, seconds(1));
+        const std::size_t start = line.find("now ") + 4;
+        EXPECT_EQ(line.compare(start, 2, "\xC3\xA9"), 0) << extra;
+    }
 }
 
 }  // namespace

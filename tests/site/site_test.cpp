@@ -94,6 +94,42 @@ TEST_F(PageSetTest, NamedFilesAreTakenAsGivenOnceEachAndMissingOnesReported) {
     EXPECT_NE(set.problems[0].message.find(P("site/nothing.html")), Text::npos);
 }
 
+// A dangling link among the pages left errno set for readdir's end, and the whole folder
+// was reported as unreadable.
+TEST_F(PageSetTest, ADanglingLinkInAFolderIsNoProblemOfTheFolder) {
+    fs::create_symlink(dir_.File("gone.htm"), dir_.File("site/b/dangling.txt"));
+    fs::create_symlink(dir_.File("gone"), dir_.File("site/b/dangling-folder"));
+    const PageSet set = CollectPages({P("site/b")}, {});
+    EXPECT_TRUE(set.problems.empty()) << set.problems.front().message;
+    EXPECT_EQ(set.pages, (std::vector<Text>{P("site/b/draft.html"), P("site/b/three.html")}));
+}
+
+TEST_F(PageSetTest, AFolderNamedLikeAPageIsTakenAsAPageUnlessWrittenWithASlash) {
+    fs::create_directories(dir_.File("old.htm"));
+    dir_.Write("old.htm/inside.htm", "x");
+    struct Case {
+        Text argument;
+        bool walked;
+        std::vector<Text> pages;
+    };
+    const std::vector<Case> cases = {
+        {P("old.htm"), false, {P("old.htm")}},
+        {P("old.htm") + "/", true, {P("old.htm") + "/inside.htm"}},
+        {P("site/b"), true, {P("site/b/draft.html"), P("site/b/three.html")}},
+        {P("site/index.html"), false, {P("site/index.html")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.argument);
+        EXPECT_EQ(WalkedAsFolder(c.argument), c.walked);
+        EXPECT_EQ(CollectPages({c.argument}, {}).pages, c.pages);
+        // Whatever the include patterns say.
+        PageSetOptions everything;
+        everything.include = {"*"};
+        EXPECT_EQ(CollectPages({c.argument}, everything).pages == std::vector<Text>{c.argument},
+                  !c.walked);
+    }
+}
+
 TEST(MatchesPatternTest, NamesAndPaths) {
     EXPECT_TRUE(MatchesPattern("*.htm", "/x/y/page.htm"));
     EXPECT_FALSE(MatchesPattern("*.htm", "/x/y/page.html"));

@@ -1,0 +1,34 @@
+// The insert command for one page: the tag written into the page, or with a dry run the
+// diff of what would be written. Used alike for one page and for a whole site.
+#pragma once
+
+#include <optional>
+
+#include "engine/engine.h"
+#include "text/chars.h"
+
+namespace lumora::cli {
+
+struct InsertRequest {
+    Text path;          // the page as the user named it
+    TextView bytes;     // the page as it was analysed (the dry run's "before")
+    Text tag;           // the composed tag; empty when no word qualified
+    Text maxBytesText;  // --max-bytes as typed, for the refusal of a tag without keyword
+    Text encoding;      // --encoding: the page's encoding, "" to detect it
+    bool backup = true;
+    bool dryRun = false;
+};
+
+struct InsertReport {
+    bool ok = false;
+    bool written = false;  // the page on disk changed
+    // What is printed on standard output, without the final line end: the final message,
+    // or for a dry run the unified diff (empty when nothing would change) or the refusal.
+    Text text;
+};
+
+// A dry run checks what insert checks (a tag with keywords, a backup name, a page that may
+// be replaced, a place for the tag) and writes nothing.
+InsertReport InsertPage(const InsertRequest& request);
+
+}  // namespace lumora::cli

@@ -1,0 +1,396 @@
+#include "site_run.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <stop_token>
+#include <thread>
+
+#include "decimal_option.h"
+#include "engine/page_file.h"
+#include "json_report.h"
+#include "page_insert.h"
+#include "progress_line.h"
+#include "scan/show_existing.h"
+#include "site/page_set.h"
+#include "site/site_common.h"
+#include "site/worker_pool.h"
+
+namespace lumora::cli {
+
+namespace {
+
+constexpr int kMostWorkers = 256;
+
+// One entry of the run: a page, or a PAGE argument that gave none (an unreadable folder).
+struct Entry {
+    Text path;
+    Text problem;  // "Title: message" when the entry failed before any page was read
+};
+
+// What one page came to, ready to print.
+struct PageOutcome {
+    PageStatus status = PageStatus::kOk;
+    Text text;  // the page's block, or its JSON line
+};
+
+// "Title: prompt", as the tool tells a failure of one page.
+Text Told(TextView title, TextView prompt) {
+    Text line(title);
+    line += ": ";
+    line += ToConsoleText(prompt);
+    return line;
+}
+
+const char* LineEndsText(engine::LineEnds ends) {
+    return ends == engine::LineEnds::kCrLf ? "CR LF" : LineEndsName(ends);
+}
+
+Text Header(const Text& path) {
+    return "==> " + path + " <==\n";
+}
+
+// Everything a page's task needs, shared read-only by the workers.
+struct RunContext {
+    const SiteRun& run;
+    engine::Resources resources;
+    std::shared_ptr<const std::unordered_set<Text>> siteCommon;
+    std::stop_token stop;
+};
+
+class PageTask {
+  public:
+    PageTask(const RunContext& context, const Entry& entry) : c_(context), entry_(entry) {}
+
+    PageOutcome Run() {
+        report_.path = entry_.path;
+        if (!entry_.problem.empty())
+            return Failed(entry_.problem);
+        Text bytes;
+        if (auto error = engine::ReadPageFile(entry_.path, files::RealFileSystem(), bytes))
+            return Failed(Told(error->Title(), error->Message()));
+        if (c_.run.command == SiteCommand::kShow)
+            return Show(bytes);
+        engine::Options options = c_.run.options;
+        options.count.siteCommonWords = c_.siteCommon;
+        engine::AnalysisResult result = engine::Analyse(bytes, options, c_.resources, {}, c_.stop);
+        if (!result.ok()) {
+            result.error->path = entry_.path;
+            return Failed(Told(result.error->Title(), result.error->Message()));
+        }
+        const engine::Analysis& a = result.analysis;
+        if (a.stopped)
+            return Stopped();
+        report_.analysis = &a;
+        report_.siteCommon = a.siteCommonLeftOut;
+        if (c_.run.verbose) {
+            body_ += Told("Encoding", a.page.encoding) + "\n";
+            body_ += Told("Line ends", LineEndsText(a.page.lineEnds)) + "\n";
+        }
+        switch (c_.run.command) {
+            case SiteCommand::kGenerate:
+                body_ += ToConsoleText(a.tag.boxText);
+                break;
+            case SiteCommand::kList:
+                report_.withWords = true;
+                body_ += ToConsoleText(engine::WordList(a.ranked, options.count));
+                if (c_.siteCommon && !a.siteCommonLeftOut.empty())
+                    body_ += "\nLeft out as common to the site: " + Joined(a.siteCommonLeftOut);
+                break;
+            case SiteCommand::kInsert:
+                return Insert(bytes, a);
+            case SiteCommand::kShow:
+                break;
+        }
+        return Done(PageStatus::kOk);
+    }
+
+  private:
+    static Text Joined(const std::vector<Text>& words) {
+        Text text;
+        for (const Text& w : words) text += (text.empty() ? "" : ", ") + w;
+        return text;
+    }
+
+    PageOutcome Show(TextView bytes) {
+        body_ =
+            ToConsoleText(scan::ShowExistingReportForPage(bytes, c_.run.options.count.encoding));
+        if (!c_.run.flags.json)
+            return Done(PageStatus::kOk);
+        // The page's facts come from a pass; the common words play no part in them.
+        engine::Options plain;
+        plain.count.encoding = c_.run.options.count.encoding;
+        const engine::AnalysisResult facts =
+            engine::Analyse(bytes, plain, engine::Resources{}, {}, c_.stop);
+        if (facts.analysis.stopped)
+            return Stopped();
+        report_.withTag = false;
+        report_.analysis = &facts.analysis;
+        return Done(PageStatus::kOk);
+    }
+
+    PageOutcome Insert(TextView bytes, const engine::Analysis& a) {
+        InsertRequest request;
+        request.path = entry_.path;
+        request.bytes = bytes;
+        request.tag = a.tag.tag;
+        request.maxBytesText = c_.run.maxBytesText;
+        request.encoding = c_.run.options.count.encoding;
+        request.backup = c_.run.backup;
+        request.dryRun = c_.run.flags.dryRun;
+        const InsertReport inserted = InsertPage(request);
+        if (!inserted.ok)
+            return Failed(inserted.text);
+        report_.inserted = inserted.written;
+        if (request.dryRun)
+            report_.diff = inserted.text;
+        body_ += inserted.text;
+        return Done(PageStatus::kOk);
+    }
+
+    // Ctrl-C came while the page was being read: nothing of it is reported or written.
+    PageOutcome Stopped() {
+        report_.status = PageStatus::kSkipped;
+        report_.error = "Stopped by Ctrl-C before this page was done.";
+        report_.analysis = nullptr;
+        body_ = report_.error;
+        return Done(PageStatus::kSkipped);
+    }
+
+    PageOutcome Failed(const Text& message) {
+        report_.status = PageStatus::kFailed;
+        report_.error = message;
+        report_.analysis = nullptr;
+        body_ = message;
+        return Done(PageStatus::kFailed);
+    }
+
+    PageOutcome Done(PageStatus status) {
+        if (c_.run.flags.json)
+            return {status, JsonLine(report_) + "\n"};
+        Text block = Header(entry_.path) + body_;
+        if (!body_.empty())
+            block += '\n';
+        return {status, std::move(block)};
+    }
+
+    const RunContext& c_;
+    const Entry& entry_;
+    PageReport report_;
+    Text body_;
+};
+
+site::PageSetOptions PageSetOptionsOf(const SiteFlags& flags) {
+    site::PageSetOptions options;
+    options.recursive = flags.recursive;
+    options.followSymlinks = flags.followSymlinks;
+    if (!flags.include.empty())
+        options.include = flags.include;
+    options.exclude = flags.exclude;
+    return options;
+}
+
+// The pages of the PAGE arguments, and the arguments that gave none, in path order.
+std::vector<Entry> EntriesOf(const SiteRun& run) {
+    const site::PageSet set = site::CollectPages(run.arguments, PageSetOptionsOf(run.flags));
+    std::vector<Entry> entries;
+    entries.reserve(set.pages.size() + set.problems.size());
+    for (const Text& page : set.pages) entries.push_back({page, {}});
+    for (const site::PageSetProblem& problem : set.problems) {
+        // A named page that does not exist is told as for one page.
+        struct stat info {};
+        if (::lstat(problem.path.c_str(), &info) != 0 && errno == ENOENT) {
+            entries.push_back({problem.path, {}});
+            continue;
+        }
+        entries.push_back({problem.path, Told("Error", problem.message)});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.path < b.path; });
+    return entries;
+}
+
+int WorkersOf(const SiteFlags& flags) {
+    return flags.jobs ? std::stoi(*flags.jobs) : site::DefaultWorkers();
+}
+
+// Turns Ctrl-C (a flag set by the signal handler) into a stop request, a few times a second.
+class InterruptWatch {
+  public:
+    InterruptWatch(const std::atomic<bool>* interrupted, std::stop_source& stop)
+        : interrupted_(interrupted), stop_(stop) {
+        if (Seen())
+            return;
+        if (interrupted_ != nullptr) {
+            watcher_ = std::jthread([this](std::stop_token done) {
+                while (!done.stop_requested() && !Seen())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            });
+        }
+    }
+    bool Interrupted() const { return interrupted_ != nullptr && interrupted_->load(); }
+
+  private:
+    bool Seen() {
+        if (!Interrupted())
+            return false;
+        stop_.request_stop();
+        return true;
+    }
+    const std::atomic<bool>* interrupted_;
+    std::stop_source& stop_;
+    std::jthread watcher_;
+};
+
+// The first reading of every page, when the site's common words are wanted: which words
+// stand on how many pages. Pages that cannot be read are told in the second reading.
+std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
+    const std::vector<Entry>& entries, const RunContext& c, int workers, ProgressLine& progress) {
+    engine::Options options = c.run.options;
+    options.count.collectVisibleWords = true;
+    std::vector<std::vector<Text>> words(entries.size());
+    std::vector<char> read(entries.size(), 0);
+    site::WordSpread spread;
+    site::RunInOrder(
+        entries.size(), workers,
+        [&](std::size_t i) {
+            if (!entries[i].problem.empty())
+                return;
+            Text bytes;
+            if (engine::ReadPageFile(entries[i].path, files::RealFileSystem(), bytes))
+                return;
+            engine::AnalysisResult r = engine::Analyse(bytes, options, c.resources, {}, c.stop);
+            if (r.ok() && !r.analysis.stopped) {
+                words[i] = std::move(r.analysis.visibleWords);
+                read[i] = 1;
+            }
+        },
+        [&](std::size_t i) {
+            if (read[i])
+                spread.AddPage(words[i]);
+            std::vector<Text>().swap(words[i]);
+            progress.Update(static_cast<int>(i + 1),
+                            i + 1 < entries.size() ? TextView(entries[i + 1].path) : TextView());
+        },
+        c.stop);
+    const double percent = std::stod(*c.run.flags.siteCommon);
+    return spread.MoreThan(percent);
+}
+
+Text Seconds(std::chrono::steady_clock::duration d) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", std::chrono::duration<double>(d).count());
+    return text;
+}
+
+}  // namespace
+
+void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags) {
+    command.add_flag("-r,--recursive", flags.recursive, "Walk the subfolders of folders too");
+    command
+        .add_option("--include", flags.include,
+                    "Take the files of folders whose names match this pattern (default *.htm "
+                    "and *.html; may be repeated)")
+        ->allow_extra_args(false)
+        ->type_name("GLOB");
+    command
+        .add_option("--exclude", flags.exclude,
+                    "Leave out files and folders matching this pattern (may be repeated)")
+        ->allow_extra_args(false)
+        ->type_name("GLOB");
+    command.add_flag("--follow-symlinks", flags.followSymlinks,
+                     "Enter folders reached through symbolic links");
+    command.add_option("-j,--jobs", flags.jobs, "Pages analysed at once (default: all cores)")
+        ->check(DecimalIn(1, kMostWorkers, 1))
+        ->type_name("N");
+    command.add_flag("--json", flags.json, "One JSON object per page on standard output");
+    command.add_flag("-q,--quiet", flags.quiet, "No progress line and no summary");
+    if (which != SiteCommand::kShow) {
+        command
+            .add_option("--site-common", flags.siteCommon,
+                        "Leave out words found on more than this percentage of the pages "
+                        "given, except in a page's title")
+            ->check(DecimalIn(1, 100, 1))
+            ->type_name("PERCENT");
+    }
+    if (which == SiteCommand::kInsert) {
+        command.add_flag("--dry-run", flags.dryRun,
+                         "Change nothing; print the unified diff of what insert would change");
+    }
+}
+
+bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags) {
+    if (pages.size() != 1 || flags.json || flags.siteCommon)
+        return true;
+    return site::WalkedAsFolder(pages.front());
+}
+
+int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
+            const CliEnvironment& environment) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<Entry> entries = EntriesOf(run);
+    const int total = static_cast<int>(entries.size());
+    const int workers = WorkersOf(run.flags);
+    const bool showProgress = environment.progressOnTerminal && !run.flags.quiet;
+
+    std::stop_source stop;
+    InterruptWatch watch(environment.interrupted, stop);
+    RunContext context{run, engine::Resources{run.commonWords}, nullptr, stop.get_token()};
+
+    if (run.flags.siteCommon && !stop.stop_requested()) {
+        ProgressLine firstReading(err, showProgress, total);
+        firstReading.Update(0, total > 0 ? TextView(entries[0].path) : TextView());
+        context.siteCommon = FindSiteCommonWords(entries, context, workers, firstReading);
+        firstReading.Clear();
+    }
+
+    ProgressLine progress(err, showProgress, total);
+    int done = 0, failed = 0, skipped = 0;
+    std::vector<PageOutcome> outcomes(entries.size());
+    std::size_t delivered = 0;
+    bool printed = false;
+    if (!stop.stop_requested()) {
+        progress.Update(0, total > 0 ? TextView(entries[0].path) : TextView());
+        delivered = site::RunInOrder(
+            entries.size(), workers,
+            [&](std::size_t i) { outcomes[i] = PageTask(context, entries[i]).Run(); },
+            [&](std::size_t i) {
+                PageOutcome& outcome = outcomes[i];
+                (outcome.status == PageStatus::kOk       ? done
+                 : outcome.status == PageStatus::kFailed ? failed
+                                                         : skipped)++;
+                if (!outcome.text.empty()) {
+                    progress.Clear();
+                    // Blocks for people are parted by a blank line.
+                    if (!run.flags.json && printed)
+                        out << '\n';
+                    out << outcome.text << std::flush;
+                    printed = true;
+                }
+                outcome = {};
+                progress.Update(static_cast<int>(i + 1), i + 1 < entries.size()
+                                                             ? TextView(entries[i + 1].path)
+                                                             : TextView());
+            },
+            context.stop);
+    }
+    progress.Clear();
+    skipped += total - static_cast<int>(delivered);
+
+    const bool interrupted = watch.Interrupted();
+    if (!run.flags.quiet) {
+        err << total << (total == 1 ? " page: " : " pages: ") << done << " done, " << failed
+            << " failed, " << skipped << " skipped, "
+            << Seconds(std::chrono::steady_clock::now() - started)
+            << (interrupted ? " (stopped by Ctrl-C)" : "") << '\n';
+    }
+    if (interrupted)
+        return 130;
+    return failed > 0 ? 1 : 0;
+}
+
+}  // namespace lumora::cli

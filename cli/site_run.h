@@ -1,0 +1,55 @@
+// Many pages in one call: folders walked, pages analysed on a pool of threads, one block
+// (or one JSON line) per page in path order, progress on a terminal, a summary at the end.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "cli_app.h"
+#include "engine/engine.h"
+#include "text/chars.h"
+#include "words/common_words.h"
+
+namespace lumora::cli {
+
+// The flags of a run over many pages, as typed; numbers checked by their validators.
+struct SiteFlags {
+    bool recursive = false;
+    bool followSymlinks = false;
+    std::vector<Text> include;  // empty: *.htm and *.html
+    std::vector<Text> exclude;
+    std::optional<Text> jobs;  // empty: all cores
+    bool json = false;
+    bool quiet = false;
+    std::optional<Text> siteCommon;  // a percentage
+    bool dryRun = false;             // insert only
+};
+
+enum class SiteCommand { kGenerate, kList, kShow, kInsert };
+
+// Adds the flags to a command: all of them to generate, list and insert; --dry-run to
+// insert only; --site-common to all but show.
+void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags);
+
+// True when the call is for a site rather than for one page as the tool has always done
+// it: several PAGE arguments, a folder among them, --json or --site-common.
+bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags);
+
+struct SiteRun {
+    SiteCommand command = SiteCommand::kGenerate;
+    std::vector<Text> arguments;  // PAGE arguments: pages and folders
+    SiteFlags flags;
+    engine::Options options;                              // with the data files' outcome applied
+    const words::CommonWordLists* commonWords = nullptr;  // loaded once for all pages
+    Text maxBytesText;                                    // --max-bytes as typed
+    bool backup = true;
+    bool verbose = false;
+};
+
+// Exit status: 0 every page done, 1 any page failed, 130 stopped by Ctrl-C.
+int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
+            const CliEnvironment& environment);
+
+}  // namespace lumora::cli

@@ -1,0 +1,138 @@
+// The engine's two additions for whole sites: the words a page shows, and the site's
+// common words left out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/engine.h"
+#include "site/site_common.h"
+
+namespace lumora::engine {
+namespace {
+
+std::vector<Text> Words(const Analysis& a) {
+    std::vector<Text> words;
+    for (const auto& w : a.ranked) words.push_back(w.word);
+    std::sort(words.begin(), words.end());
+    return words;
+}
+
+AnalysisResult AnalyseWith(const Text& page, const CountOptions& count) {
+    Options options;
+    options.count = count;
+    options.count.ignoreCommonWords = false;
+    options.count.minFrequency = 1;
+    return Analyse(page, options, Resources{});
+}
+
+TEST(EngineVisibleWords, AreTheDistinctLowerCaseWordsOutsideTitleAndMetaTags) {
+    const Text page =
+        "<head><title>Orchard Guide</title>\n"
+        "<meta name=\"description\" content=\"Cider presses\">\n"
+        "<meta name=\"keywords\" content=\"ladders\"></head>\n"
+        "<body>Pruning APPLE trees, apple pruning; the Orchard in May.</body>\n";
+    CountOptions count;
+    count.collectVisibleWords = true;
+    const AnalysisResult r = AnalyseWith(page, count);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.analysis.visibleWords,
+              (std::vector<Text>{"apple", "may", "orchard", "pruning", "the", "trees"}));
+    // Asking for them changes nothing else.
+    const AnalysisResult plain = AnalyseWith(page, CountOptions{});
+    EXPECT_TRUE(plain.analysis.visibleWords.empty());
+    EXPECT_EQ(Words(plain.analysis), Words(r.analysis));
+    EXPECT_EQ(plain.analysis.tag.tag, r.analysis.tag.tag);
+}
+
+TEST(EngineSiteCommon, LeavesOutTheSitesWordsExceptThoseOfThePagesTitle) {
+    const auto common = std::make_shared<const std::unordered_set<Text>>(
+        std::unordered_set<Text>{"portfolio", "gallery", "acmeworks"});
+    struct Case {
+        const char* name;
+        Text page;
+        std::vector<Text> words;    // the ranked words, sorted
+        std::vector<Text> leftOut;  // reported as left out
+    };
+    const std::vector<Case> cases = {
+        {"nav bar only in the body",
+         "<title>Kites</title><body>Portfolio Gallery Acmeworks\nkites and strings</body>",
+         {"and", "kites", "strings"},
+         {"acmeworks", "gallery", "portfolio"}},
+        {"a title word stays, in any case and wherever it stands",
+         "<title>Our gallery</title><body>Portfolio GALLERY Acmeworks gallery</body>",
+         {"GALLERY", "Our", "gallery"},
+         {"acmeworks", "portfolio"}},
+        {"the title may come after the body text",
+         "<body>Gallery of kites</body><title>Gallery</title>",
+         {"Gallery", "kites"},
+         {}},
+        {"the description does not exempt",
+         "<head><meta name=\"description\" content=\"Acmeworks kites\"></head>kites",
+         {"kites"},
+         {"acmeworks"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CountOptions count;
+        count.siteCommonWords = common;
+        const AnalysisResult r = AnalyseWith(c.page, count);
+        ASSERT_TRUE(r.ok());
+        std::vector<Text> words = Words(r.analysis);
+        EXPECT_EQ(words, c.words);
+        EXPECT_EQ(r.analysis.siteCommonLeftOut, c.leftOut);
+    }
+}
+
+TEST(EngineSiteCommon, AnEmptySetGivesTheUsualResult) {
+    const Text page = "<title>Kites</title>\r\nKites, strings and tails; kites fly.\r\n";
+    CountOptions count;
+    count.siteCommonWords = std::make_shared<const std::unordered_set<Text>>();
+    const AnalysisResult with = AnalyseWith(page, count);
+    const AnalysisResult without = AnalyseWith(page, CountOptions{});
+    ASSERT_EQ(with.analysis.ranked.size(), without.analysis.ranked.size());
+    for (std::size_t i = 0; i < with.analysis.ranked.size(); ++i) {
+        EXPECT_EQ(with.analysis.ranked[i].word, without.analysis.ranked[i].word);
+        EXPECT_EQ(with.analysis.ranked[i].keyValue, without.analysis.ranked[i].keyValue);
+    }
+    EXPECT_EQ(with.analysis.tag.tag, without.analysis.tag.tag);
+}
+
+}  // namespace
+}  // namespace lumora::engine
+
+namespace lumora::site {
+namespace {
+
+TEST(WordSpreadTest, MoreThanAShareOfThePagesReadAndNoMore) {
+    WordSpread spread;
+    EXPECT_TRUE(spread.MoreThan(50)->empty());  // no page: no common word
+    spread.AddPage({"home", "kites", "about"});
+    spread.AddPage({"home", "kites"});
+    spread.AddPage({"home", "tails"});
+    spread.AddPage({"home", "about"});
+    struct Case {
+        double percent;
+        std::vector<Text> common;
+    };
+    const std::vector<Case> cases = {
+        {100, {}},
+        {99, {"home"}},
+        {75, {"home"}},  // 3 of 4 is not more than 75 %
+        {74, {"home"}},
+        {50, {"home"}},  // 2 of 4 is not more than half
+        {49, {"about", "home", "kites"}},
+        {1, {"about", "home", "kites", "tails"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.percent);
+        const auto common = spread.MoreThan(c.percent);
+        std::vector<Text> got(common->begin(), common->end());
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, c.common);
+    }
+    EXPECT_EQ(spread.Pages(), 4u);
+}
+
+}  // namespace
+}  // namespace lumora::site
