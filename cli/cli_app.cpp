@@ -9,6 +9,7 @@
 #include "decimal_option.h"
 #include "engine/engine.h"
 #include "engine/page_file.h"
+#include "json_report.h"
 #include "output/meta_tag.h"
 #include "page_insert.h"
 #include "scan/show_existing.h"
@@ -137,22 +138,6 @@ engine::Options ToOptions(const CommandOptions& o) {
     tag.lowerCase = o.lowerCase;
     tag.spaceAfterComma = !o.noSpaceAfterComma;
     return options;
-}
-
-const char* LineEndsName(engine::LineEnds ends) {
-    switch (ends) {
-        case engine::LineEnds::kNone:
-            return "none";
-        case engine::LineEnds::kCrLf:
-            return "CR LF";
-        case engine::LineEnds::kLf:
-            return "LF";
-        case engine::LineEnds::kCr:
-            return "CR";
-        case engine::LineEnds::kMixed:
-            return "mixed";
-    }
-    return "";
 }
 
 // "Title: prompt" on standard error.
@@ -380,7 +365,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     const engine::Analysis& analysis = result.analysis;
     if (options.verbose) {
         Tell(err, "Encoding", analysis.page.encoding);
-        Tell(err, "Line ends", LineEndsName(analysis.page.lineEnds));
+        Tell(err, "Line ends", LineEndsText(analysis.page.lineEnds));
     }
     if (analysis.stopped) {
         if (!insert->parsed())

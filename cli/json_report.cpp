@@ -77,6 +77,10 @@ const char* LineEndsName(engine::LineEnds ends) {
     return "none";
 }
 
+const char* LineEndsText(engine::LineEnds ends) {
+    return ends == engine::LineEnds::kCrLf ? "CR LF" : LineEndsName(ends);
+}
+
 const char* StatusName(PageStatus status) {
     switch (status) {
         case PageStatus::kOk:

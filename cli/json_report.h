@@ -33,6 +33,8 @@ Text JsonLine(const PageReport& report);
 
 // The names used in the JSON and by --verbose.
 const char* LineEndsName(engine::LineEnds ends);
+// The same for people (--verbose): "CR LF" rather than "CRLF".
+const char* LineEndsText(engine::LineEnds ends);
 const char* StatusName(PageStatus status);
 
 }  // namespace lumora::cli

@@ -46,10 +46,6 @@ Text Told(TextView title, TextView prompt) {
     return line;
 }
 
-const char* LineEndsText(engine::LineEnds ends) {
-    return ends == engine::LineEnds::kCrLf ? "CR LF" : LineEndsName(ends);
-}
-
 Text Header(const Text& path) {
     return "==> " + path + " <==\n";
 }

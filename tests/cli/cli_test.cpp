@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli_app.h"
+#include "support/run_cli.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 
@@ -19,23 +20,8 @@ namespace {
 using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
 
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-RunResult RunTool(std::vector<std::string> args, const std::atomic<bool>* interrupted = nullptr) {
-    args.insert(args.begin(), "lumora-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    CliEnvironment env;
-    env.executableFolder = LUMORA_BIN_DIR;
-    env.interrupted = interrupted;
-    const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
-    return {status, out.str(), err.str()};
-}
+using lumora::testing::RunResult;
+using lumora::testing::RunTool;
 
 // Every example page with its expected output for both commands: adding a case is adding
 // a page and its expected files.

@@ -20,6 +20,7 @@
 
 #include "cli_app.h"
 #include "json_report.h"
+#include "support/run_cli.h"
 #include "support/temp_dir.h"
 
 namespace lumora::cli {
@@ -29,25 +30,8 @@ using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
 namespace fs = std::filesystem;
 
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-RunResult RunTool(std::vector<std::string> args, const std::atomic<bool>* interrupted = nullptr,
-                  bool terminal = false) {
-    args.insert(args.begin(), "lumora-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    CliEnvironment env;
-    env.executableFolder = LUMORA_BIN_DIR;
-    env.interrupted = interrupted;
-    env.progressOnTerminal = terminal;
-    const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
-    return {status, out.str(), err.str()};
-}
+using lumora::testing::RunResult;
+using lumora::testing::RunTool;
 
 std::vector<nlohmann::json> JsonLines(const std::string& out) {
     std::vector<nlohmann::json> lines;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli_app.h"
+#include "support/run_cli.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 
@@ -14,22 +15,8 @@ namespace {
 using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
 
-struct RunResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-RunResult RunTool(std::vector<std::string> args) {
-    args.insert(args.begin(), "lumora-cli");
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    CliEnvironment env;
-    env.executableFolder = LUMORA_BIN_DIR;
-    const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
-    return {status, out.str(), err.str()};
-}
+using lumora::testing::RunResult;
+using lumora::testing::RunTool;
 
 // The first line of generate's output: the tag.
 std::string TagOf(const RunResult& run) {

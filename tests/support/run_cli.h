@@ -1,0 +1,34 @@
+// Runs lumora-cli in-process, as the tests of the command-line tool do: the arguments
+// after the program's name in, standard output, standard error and the exit status out.
+#pragma once
+
+#include <atomic>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli_app.h"
+
+namespace lumora::testing {
+
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+inline RunResult RunTool(std::vector<std::string> args,
+                         const std::atomic<bool>* interrupted = nullptr, bool terminal = false) {
+    args.insert(args.begin(), "lumora-cli");
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    cli::CliEnvironment env;
+    env.executableFolder = LUMORA_BIN_DIR;
+    env.interrupted = interrupted;
+    env.progressOnTerminal = terminal;
+    const int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
+    return {status, out.str(), err.str()};
+}
+
+}  // namespace lumora::testing
