@@ -119,19 +119,7 @@ TEST(StateFile, TextsRoundTripAnyCharacterInUtf8) {
     EXPECT_EQ(broken->maxKeywords, "50");
 }
 
-TEST(StateFile, OldSingleByteFilesAreReadAsWindows1252AndUtf8FilesAsUtf8) {
-    const std::vector<std::pair<Text, Text>> cases = {
-        {"caf\xE9 na\xEFve", "café naïve"},  // single-byte text of an earlier version
-        {"café naïve", "café naïve"},        // already UTF-8
-        {"plain ascii", "plain ascii"},
-        {"\xC3\xA9 but \xFF", "Ã© but ÿ"},  // not valid UTF-8 as a whole: all Latin-1
-        {"\xE0\x80\x80", "à€€"},            // an overlong form is not UTF-8
-        {"\xED\xA0\x80", "í\xC2\xA0€"},     // nor is a surrogate
-        {"\xF0\x9F\x99\x82", "🙂"},
-    };
-    for (const auto& [bytes, expected] : cases) {
-        EXPECT_EQ(text::ReadStoredText(bytes), expected) << bytes;
-    }
+TEST(StateFile, OldSingleByteFilesAreReadAsWindows1252) {
     TempDir dir;
     const Text path = dir.Write("old.usr", WithLine(2, "\"caf\xE9\""));
     const auto loaded = LoadStateFile(path);
@@ -140,83 +128,46 @@ TEST(StateFile, OldSingleByteFilesAreReadAsWindows1252AndUtf8FilesAsUtf8) {
 }
 
 TEST(StateFile, NumbersOutsideTheirRangeFallBackToThatLinesDefault) {
-    struct Case {
-        int line;
-        Text value;
-        bool accepted;  // else that option keeps its default
+    struct Line {
+        int line;                             // 0-based
+        void (*set)(Options&, const Text&);   // what an accepted value does
+        std::vector<Text> accepted, refused;  // refused: that option keeps its default
     };
-    const std::vector<Case> cases = {
-        {3, "5", true},
-        {3, "100", true},
-        {3, "", true},
-        {3, "4", false},
-        {3, "101", false},
-        {3, "+7", false},
-        {3, "1e1", false},
-        {3, "abc", false},
-        {4, "0", true},
-        {4, "1000", true},
-        {4, "1001", false},
-        {4, "-5", false},
-        {4, "0x10", false},
-        {5, "0", true},
-        {5, "8", true},
-        {5, "9", false},
-        {5, "-1", false},
-        {5, "", false},
-        {5, " 3x", false},
-        {9, "9", true},
-        {9, "10", false},
-        {10, "0", true},
-        {10, "2", false},
-        {13, "1", true},
-        {13, "yes", false},
-        {19, "6", true},
-        {19, "7", false},
-        {19, "-1", false},
-        {19, "99999999999", false},
+    const std::vector<Line> lines = {
+        {3,
+         [](Options& o, const Text& v) { o.maxKeywords = v; },
+         {"5", "100", ""},
+         {"4", "101", "+7", "1e1", "abc"}},
+        {4,
+         [](Options& o, const Text& v) { o.maxBytes = v; },
+         {"0", "1000"},
+         {"1001", "-5", "0x10"}},
+        {5,
+         [](Options& o, const Text& v) { o.shortWordSizeIndex = std::stoi(v); },
+         {"0", "8"},
+         {"9", "-1", "", " 3x"}},
+        {9, [](Options& o, const Text& v) { o.boldWeightIndex = std::stoi(v); }, {"9"}, {"10"}},
+        {10, [](Options& o, const Text& v) { o.ignoreShortWords = v == "1"; }, {"0"}, {"2"}},
+        {13, [](Options& o, const Text& v) { o.spaceAfterComma = v == "1"; }, {"1"}, {"yes"}},
+        {19,
+         [](Options& o, const Text& v) { o.languageIndex = std::stoi(v); },
+         {"6"},
+         {"7", "-1", "99999999999"}},
     };
-    const Options defaults;
-    for (const auto& c : cases) {
-        SCOPED_TRACE("line " + std::to_string(c.line + 1) + " = \"" + c.value + "\"");
-        const auto parsed = ParseState(WithLine(c.line, c.value));
-        ASSERT_TRUE(parsed.has_value());
-        Options expected = defaults;
-        expected.inputFile = "/home/ann/site/index.htm";
-        const Options& got = *parsed;
-        // Only the line's own option may differ from the defaults, and only when accepted.
-        Options other = got;
-        switch (c.line) {
-            case 3:
-                EXPECT_EQ(got.maxKeywords, c.accepted ? c.value : "50");
-                other.maxKeywords = expected.maxKeywords;
-                break;
-            case 4:
-                EXPECT_EQ(got.maxBytes, c.accepted ? c.value : "500");
-                other.maxBytes = expected.maxBytes;
-                break;
-            case 5:
-                EXPECT_EQ(got.shortWordSizeIndex, c.accepted ? std::stoi(c.value) : 1);
-                other.shortWordSizeIndex = expected.shortWordSizeIndex;
-                break;
-            case 9:
-                EXPECT_EQ(got.boldWeightIndex, c.accepted ? std::stoi(c.value) : 4);
-                other.boldWeightIndex = expected.boldWeightIndex;
-                break;
-            case 10:
-                EXPECT_EQ(got.ignoreShortWords, c.accepted ? c.value == "1" : true);
-                other.ignoreShortWords = expected.ignoreShortWords;
-                break;
-            case 13:
-                EXPECT_EQ(got.spaceAfterComma, true);
-                other.spaceAfterComma = expected.spaceAfterComma;
-                break;
-            case 19:
-                EXPECT_EQ(got.languageIndex, c.accepted ? std::stoi(c.value) : 0);
-                other.languageIndex = expected.languageIndex;
-                break;
+    Options defaults;
+    defaults.inputFile = "/home/ann/site/index.htm";
+    for (const Line& l : lines) {
+        for (const bool accepted : {true, false}) {
+            for (const Text& value : accepted ? l.accepted : l.refused) {
+                SCOPED_TRACE("line " + std::to_string(l.line + 1) + " = \"" + value + "\"");
+                const auto parsed = ParseState(WithLine(l.line, value));
+                ASSERT_TRUE(parsed.has_value());
+                Options expected = defaults;
+                if (accepted)
+                    l.set(expected, value);
+                EXPECT_EQ(*parsed, expected);
+            }
         }
-        EXPECT_EQ(other, expected);
     }
 }
 

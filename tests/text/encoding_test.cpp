@@ -215,9 +215,16 @@ TEST(EncodeForPageTest, WhatIsWrittenReadsBackAsTheSameText) {
 }
 
 TEST(StoredTextTest, Utf8WhenValidElseTheEarlierSingleByteFormat) {
-    EXPECT_EQ(ReadStoredText("caf\xC3\xA9"), "caf\u00E9");
-    EXPECT_EQ(ReadStoredText("caf\xE9 \x93x\x94"), "caf\u00E9 \u201Cx\u201D");
-    EXPECT_EQ(ReadStoredText(""), "");
+    const std::pair<std::string, std::string> cases[] = {
+        {"caf\xC3\xA9", "caf\u00E9"},                      // already UTF-8
+        {"caf\xE9 \x93x\x94", "caf\u00E9 \u201Cx\u201D"},  // an earlier single-byte text
+        {"", ""},
+        {"\xC3\xA9 but \xFF", "\u00C3\u00A9 but \u00FF"},  // not UTF-8 as a whole: all Latin-1
+        {"\xE0\x80\x80", "\u00E0\u20AC\u20AC"},            // an overlong form is not UTF-8
+        {"\xED\xA0\x80", "\u00ED\u00A0\u20AC"},            // nor is a surrogate
+        {"\xF0\x9F\x99\x82", "\U0001F642"},
+    };
+    for (const auto& [bytes, expected] : cases) EXPECT_EQ(ReadStoredText(bytes), expected) << bytes;
     EXPECT_EQ(Windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
 
     std::string controls =
