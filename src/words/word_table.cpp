@@ -83,7 +83,8 @@ struct WordTable::Impl {
         Id parent = kNil;
         std::uint32_t priority = 0;
         std::int32_t size = 0;
-        std::int32_t ascents = 0;  // ascent flags in the subtree
+        std::int32_t ascents = 0;  // counted flags in the subtree
+        bool counted = false;      // the ascent flag as the subtree counts see it
     };
 
     struct Entry {
@@ -100,6 +101,7 @@ struct WordTable::Impl {
     std::vector<TreeNode> tree;  // by id; tree[kNil] and ent[kNil] stay empty
     std::vector<Entry> ent;
     std::vector<Id> freeIds;
+    std::vector<Id> changedFlags;  // entries whose flag may differ from the one counted
     Id root = kNil;
     Id last = kNil;
     std::vector<Record> records;  // by record id
@@ -113,6 +115,7 @@ struct WordTable::Impl {
         tree.assign(1, TreeNode{});
         ent.assign(1, Entry{});
         freeIds.clear();
+        changedFlags.clear();
         root = last = kNil;
         records.clear();
         records.emplace_back();
@@ -134,7 +137,7 @@ struct WordTable::Impl {
     void Pull(Id n) {
         TreeNode& x = tree[n];
         x.size = 1 + tree[x.left].size + tree[x.right].size;
-        x.ascents = (ent[n].ascent ? 1 : 0) + tree[x.left].ascents + tree[x.right].ascents;
+        x.ascents = (x.counted ? 1 : 0) + tree[x.left].ascents + tree[x.right].ascents;
     }
 
     void PullUp(Id n) {
@@ -238,7 +241,26 @@ struct WordTable::Impl {
         if (flag == ent[n].ascent)
             return;
         ent[n].ascent = flag;
-        for (Id x = n; x != kNil; x = tree[x].parent) tree[x].ascents += flag ? 1 : -1;
+        // The counts up the tree are brought in line only when the ordering step asks:
+        // between two steps a flag often turns and turns back.
+        if (flag != tree[n].counted) {
+            changedFlags.push_back(n);
+            // A page that brings no new word for long would otherwise pile them up.
+            if (changedFlags.size() > 1024 + static_cast<std::size_t>(Count()))
+                SettleFlags();
+        }
+    }
+
+    // Brings the counts up the tree in line with the flags that changed.
+    void SettleFlags() {
+        for (const Id n : changedFlags) {
+            const bool flag = ent[n].ascent;
+            if (flag == tree[n].counted)
+                continue;
+            tree[n].counted = flag;
+            for (Id x = n; x != kNil; x = tree[x].parent) tree[x].ascents += flag ? 1 : -1;
+        }
+        changedFlags.clear();
     }
 
     // Puts the detached node n before `before`, or last when `before` is kNil.
@@ -250,7 +272,7 @@ struct WordTable::Impl {
         if (p != kNil)
             ent[p].next = n;
         (before == kNil ? last : ent[before].prev) = n;
-        ent[n].ascent = IsAscent(n);
+        ent[n].ascent = tree[n].counted = IsAscent(n);
         Pull(n);
         Id head = kNil;
         Id tail = kNil;
@@ -268,7 +290,7 @@ struct WordTable::Impl {
         if (last != kNil)
             ent[last].next = n;
         last = n;
-        ent[n].ascent = IsAscent(n);
+        ent[n].ascent = tree[n].counted = IsAscent(n);
         Pull(n);
         SetRoot(Merge(root, n));
     }
@@ -292,13 +314,14 @@ struct WordTable::Impl {
             ent[before].next = after;
         (after == kNil ? last : ent[after].prev) = before;
         x.left = x.right = x.parent = e.prev = e.next = kNil;
-        e.ascent = false;
+        e.ascent = x.counted = false;
         Pull(n);
         Refresh(after);
     }
 
     // The first entry whose key value is greater than that of the entry before it.
-    Id FirstAscent() const {
+    Id FirstAscent() {
+        SettleFlags();
         if (tree[root].ascents == 0)
             return kNil;
         Id t = root;
@@ -306,7 +329,7 @@ struct WordTable::Impl {
             const Id l = tree[t].left;
             if (tree[l].ascents > 0) {
                 t = l;
-            } else if (ent[t].ascent) {
+            } else if (tree[t].counted) {
                 return t;
             } else {
                 t = tree[t].right;
@@ -373,8 +396,9 @@ struct WordTable::Impl {
             if (previous != kNil)
                 ent[previous].next = n;
             previous = n;
-            ent[n].ascent = IsAscent(n);
+            ent[n].ascent = x.counted = IsAscent(n);
         }
+        changedFlags.clear();
         root = spine.empty() ? kNil : spine.front();
         last = previous;
         PullAll(root);
@@ -557,6 +581,7 @@ struct WordTable::Impl {
         const Id n = NewEntry(record, weight, title);
         // When every entry is in order and the new one is greater than the last, the
         // ordering step would move the new one: it goes to that place at once.
+        SettleFlags();
         if (tree[root].ascents == 0 && last != kNil && weight > ent[last].value) {
             if (const Id target = FirstBelow(weight, Count() + 1); target != kNil) {
                 Insert(n, target);
@@ -717,7 +742,8 @@ void WordTable::NormaliseKeyValues() {
         float& v = t.ent[n].value;
         v = static_cast<float>(static_cast<double>(v) * 100.0 / static_cast<double>(maxValue));
     }
-    for (const Id n : order) t.ent[n].ascent = t.IsAscent(n);
+    for (const Id n : order) t.ent[n].ascent = t.tree[n].counted = t.IsAscent(n);
+    t.changedFlags.clear();
     t.PullAll(t.root);
 }
 
