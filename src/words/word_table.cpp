@@ -274,12 +274,7 @@ struct WordTable::Impl {
         (before == kNil ? last : ent[before].prev) = n;
         ent[n].ascent = tree[n].counted = IsAscent(n);
         Pull(n);
-        Id head = kNil;
-        Id tail = kNil;
-        Split(root, rank - 1, head, tail);
-        SetParent(head, kNil);
-        SetParent(tail, kNil);
-        SetRoot(Merge(Merge(head, n), tail));
+        TreeInsert(n, rank - 1);
         Refresh(before);
     }
 
@@ -292,7 +287,43 @@ struct WordTable::Impl {
         last = n;
         ent[n].ascent = tree[n].counted = IsAscent(n);
         Pull(n);
-        SetRoot(Merge(root, n));
+        TreeInsert(n, Count());
+    }
+
+    // Puts the detached, pulled node n into the treap behind its first `k` entries: down
+    // to where its priority belongs, counting it in on the way, then one split below.
+    void TreeInsert(Id n, std::int32_t k) {
+        Id parent = kNil;
+        bool leftOfParent = false;
+        Id t = root;
+        const std::int32_t flag = tree[n].counted ? 1 : 0;
+        while (t != kNil && tree[t].priority >= tree[n].priority) {
+            TreeNode& x = tree[t];
+            x.size += 1;
+            x.ascents += flag;
+            parent = t;
+            const std::int32_t leftSize = tree[x.left].size;
+            leftOfParent = k <= leftSize;
+            if (leftOfParent) {
+                t = x.left;
+            } else {
+                k -= leftSize + 1;
+                t = x.right;
+            }
+        }
+        Id a = kNil;
+        Id b = kNil;
+        Split(t, k, a, b);
+        tree[n].left = a;
+        tree[n].right = b;
+        SetParent(a, n);
+        SetParent(b, n);
+        Pull(n);
+        tree[n].parent = parent;
+        if (parent == kNil)
+            root = n;
+        else
+            (leftOfParent ? tree[parent].left : tree[parent].right) = n;
     }
 
     // Takes n out of the ranking; the others keep their order.
