@@ -74,18 +74,23 @@ struct WordTable::Impl {
         RecordId record = kNoRecord;
     };
 
-    struct Node {
-        // the treap
+    // An entry's place in the treap. Kept apart from the entry itself: counting a known
+    // word reads only the entry and its two neighbours, so that array stays small enough
+    // for the cache on a page with a hundred thousand distinct words.
+    struct TreeNode {
         Id left = kNil;
         Id right = kNil;
         Id parent = kNil;
         std::uint32_t priority = 0;
         std::int32_t size = 0;
-        std::int32_t ascents = 0;  // ascent flags in the subtree
+        std::int32_t ascents = 0;  // counted flags in the subtree
+        bool counted = false;      // the ascent flag as the subtree counts see it
+    };
+
+    struct Entry {
         // the ranked list
         Id prev = kNil;
         Id next = kNil;
-        // the entry
         float value = 0.0f;
         std::int32_t frequency = 0;
         RecordId record = kNoRecord;
@@ -93,8 +98,10 @@ struct WordTable::Impl {
         bool title = false;
     };
 
-    std::vector<Node> nodes;  // by id; nodes[kNil] stays empty
+    std::vector<TreeNode> tree;  // by id; tree[kNil] and ent[kNil] stay empty
+    std::vector<Entry> ent;
     std::vector<Id> freeIds;
+    std::vector<Id> changedFlags;  // entries whose flag may differ from the one counted
     Id root = kNil;
     Id last = kNil;
     std::vector<Record> records;  // by record id
@@ -105,16 +112,18 @@ struct WordTable::Impl {
     Impl() { Clear(); }
 
     void Clear() {
-        nodes.assign(1, Node{});
+        tree.assign(1, TreeNode{});
+        ent.assign(1, Entry{});
         freeIds.clear();
+        changedFlags.clear();
         root = last = kNil;
         records.clear();
         records.emplace_back();
         slots.assign(1024, Slot{});
     }
 
-    std::int32_t Count() const { return nodes[root].size; }
-    const Text& Word(Id n) const { return records[nodes[n].record].word; }
+    std::int32_t Count() const { return tree[root].size; }
+    const Text& Word(Id n) const { return records[ent[n].record].word; }
 
     std::uint32_t NextPriority() {
         seed ^= seed << 13;
@@ -126,18 +135,18 @@ struct WordTable::Impl {
     // ---- the treap ----
 
     void Pull(Id n) {
-        Node& x = nodes[n];
-        x.size = 1 + nodes[x.left].size + nodes[x.right].size;
-        x.ascents = (x.ascent ? 1 : 0) + nodes[x.left].ascents + nodes[x.right].ascents;
+        TreeNode& x = tree[n];
+        x.size = 1 + tree[x.left].size + tree[x.right].size;
+        x.ascents = (x.counted ? 1 : 0) + tree[x.left].ascents + tree[x.right].ascents;
     }
 
     void PullUp(Id n) {
-        for (Id x = n; x != kNil; x = nodes[x].parent) Pull(x);
+        for (Id x = n; x != kNil; x = tree[x].parent) Pull(x);
     }
 
     void SetParent(Id child, Id parent) {
         if (child != kNil)
-            nodes[child].parent = parent;
+            tree[child].parent = parent;
     }
 
     void SetRoot(Id r) {
@@ -150,15 +159,15 @@ struct WordTable::Impl {
             return b;
         if (b == kNil)
             return a;
-        if (nodes[a].priority > nodes[b].priority) {
-            const Id m = Merge(nodes[a].right, b);
-            nodes[a].right = m;
+        if (tree[a].priority > tree[b].priority) {
+            const Id m = Merge(tree[a].right, b);
+            tree[a].right = m;
             SetParent(m, a);
             Pull(a);
             return a;
         }
-        const Id m = Merge(a, nodes[b].left);
-        nodes[b].left = m;
+        const Id m = Merge(a, tree[b].left);
+        tree[b].left = m;
         SetParent(m, b);
         Pull(b);
         return b;
@@ -170,19 +179,19 @@ struct WordTable::Impl {
             first = rest = kNil;
             return;
         }
-        const std::int32_t leftSize = nodes[nodes[t].left].size;
+        const std::int32_t leftSize = tree[tree[t].left].size;
         Id a = kNil;
         Id b = kNil;
         if (k <= leftSize) {
-            Split(nodes[t].left, k, a, b);
-            nodes[t].left = b;
+            Split(tree[t].left, k, a, b);
+            tree[t].left = b;
             SetParent(b, t);
             Pull(t);
             first = a;
             rest = t;
         } else {
-            Split(nodes[t].right, k - leftSize - 1, a, b);
-            nodes[t].right = a;
+            Split(tree[t].right, k - leftSize - 1, a, b);
+            tree[t].right = a;
             SetParent(a, t);
             Pull(t);
             first = t;
@@ -191,11 +200,11 @@ struct WordTable::Impl {
     }
 
     std::int32_t Rank(Id n) const {
-        std::int32_t rank = nodes[nodes[n].left].size + 1;
-        for (Id x = n; nodes[x].parent != kNil; x = nodes[x].parent) {
-            const Id p = nodes[x].parent;
-            if (nodes[p].right == x)
-                rank += nodes[nodes[p].left].size + 1;
+        std::int32_t rank = tree[tree[n].left].size + 1;
+        for (Id x = n; tree[x].parent != kNil; x = tree[x].parent) {
+            const Id p = tree[x].parent;
+            if (tree[p].right == x)
+                rank += tree[tree[p].left].size + 1;
         }
         return rank;
     }
@@ -203,14 +212,14 @@ struct WordTable::Impl {
     Id NodeAt(std::int32_t rank) const {
         Id t = root;
         while (t != kNil) {
-            const std::int32_t leftSize = nodes[nodes[t].left].size;
+            const std::int32_t leftSize = tree[tree[t].left].size;
             if (rank <= leftSize) {
-                t = nodes[t].left;
+                t = tree[t].left;
             } else if (rank == leftSize + 1) {
                 return t;
             } else {
                 rank -= leftSize + 1;
-                t = nodes[t].right;
+                t = tree[t].right;
             }
         }
         return kNil;
@@ -219,8 +228,8 @@ struct WordTable::Impl {
     // ---- the ranked list and the ascent flags ----
 
     bool IsAscent(Id n) const {
-        const Id p = nodes[n].prev;
-        return p != kNil && nodes[n].value > nodes[p].value;
+        const Id p = ent[n].prev;
+        return p != kNil && ent[n].value > ent[p].value;
     }
 
     // Re-evaluates the flag of n, which is in the treap, after its value or its
@@ -229,68 +238,132 @@ struct WordTable::Impl {
         if (n == kNil)
             return;
         const bool flag = IsAscent(n);
-        if (flag == nodes[n].ascent)
+        if (flag == ent[n].ascent)
             return;
-        nodes[n].ascent = flag;
-        for (Id x = n; x != kNil; x = nodes[x].parent) nodes[x].ascents += flag ? 1 : -1;
+        ent[n].ascent = flag;
+        // The counts up the tree are brought in line only when the ordering step asks:
+        // between two steps a flag often turns and turns back.
+        if (flag != tree[n].counted) {
+            changedFlags.push_back(n);
+            // A page that brings no new word for long would otherwise pile them up.
+            if (changedFlags.size() > 1024 + static_cast<std::size_t>(Count()))
+                SettleFlags();
+        }
+    }
+
+    // Brings the counts up the tree in line with the flags that changed.
+    void SettleFlags() {
+        for (const Id n : changedFlags) {
+            const bool flag = ent[n].ascent;
+            if (flag == tree[n].counted)
+                continue;
+            tree[n].counted = flag;
+            for (Id x = n; x != kNil; x = tree[x].parent) tree[x].ascents += flag ? 1 : -1;
+        }
+        changedFlags.clear();
     }
 
     // Puts the detached node n before `before`, or last when `before` is kNil.
     void Insert(Id n, Id before) {
         const std::int32_t rank = before == kNil ? Count() + 1 : Rank(before);
-        const Id p = before == kNil ? last : nodes[before].prev;
-        nodes[n].prev = p;
-        nodes[n].next = before;
+        const Id p = before == kNil ? last : ent[before].prev;
+        ent[n].prev = p;
+        ent[n].next = before;
         if (p != kNil)
-            nodes[p].next = n;
-        (before == kNil ? last : nodes[before].prev) = n;
-        nodes[n].ascent = IsAscent(n);
+            ent[p].next = n;
+        (before == kNil ? last : ent[before].prev) = n;
+        ent[n].ascent = tree[n].counted = IsAscent(n);
         Pull(n);
-        Id head = kNil;
-        Id tail = kNil;
-        Split(root, rank - 1, head, tail);
-        SetParent(head, kNil);
-        SetParent(tail, kNil);
-        SetRoot(Merge(Merge(head, n), tail));
+        TreeInsert(n, rank - 1);
         Refresh(before);
+    }
+
+    // Puts the detached node n last: a merge down the right spine, with no split.
+    void Append(Id n) {
+        ent[n].prev = last;
+        ent[n].next = kNil;
+        if (last != kNil)
+            ent[last].next = n;
+        last = n;
+        ent[n].ascent = tree[n].counted = IsAscent(n);
+        Pull(n);
+        TreeInsert(n, Count());
+    }
+
+    // Puts the detached, pulled node n into the treap behind its first `k` entries: down
+    // to where its priority belongs, counting it in on the way, then one split below.
+    void TreeInsert(Id n, std::int32_t k) {
+        Id parent = kNil;
+        bool leftOfParent = false;
+        Id t = root;
+        const std::int32_t flag = tree[n].counted ? 1 : 0;
+        while (t != kNil && tree[t].priority >= tree[n].priority) {
+            TreeNode& x = tree[t];
+            x.size += 1;
+            x.ascents += flag;
+            parent = t;
+            const std::int32_t leftSize = tree[x.left].size;
+            leftOfParent = k <= leftSize;
+            if (leftOfParent) {
+                t = x.left;
+            } else {
+                k -= leftSize + 1;
+                t = x.right;
+            }
+        }
+        Id a = kNil;
+        Id b = kNil;
+        Split(t, k, a, b);
+        tree[n].left = a;
+        tree[n].right = b;
+        SetParent(a, n);
+        SetParent(b, n);
+        Pull(n);
+        tree[n].parent = parent;
+        if (parent == kNil)
+            root = n;
+        else
+            (leftOfParent ? tree[parent].left : tree[parent].right) = n;
     }
 
     // Takes n out of the ranking; the others keep their order.
     void Detach(Id n) {
-        Node& x = nodes[n];
+        TreeNode& x = tree[n];
+        Entry& e = ent[n];
         const Id joined = Merge(x.left, x.right);
         const Id p = x.parent;
         SetParent(joined, p);
         if (p == kNil) {
             root = joined;
         } else {
-            (nodes[p].left == n ? nodes[p].left : nodes[p].right) = joined;
+            (tree[p].left == n ? tree[p].left : tree[p].right) = joined;
             PullUp(p);
         }
-        const Id before = x.prev;
-        const Id after = x.next;
+        const Id before = e.prev;
+        const Id after = e.next;
         if (before != kNil)
-            nodes[before].next = after;
-        (after == kNil ? last : nodes[after].prev) = before;
-        x.left = x.right = x.parent = x.prev = x.next = kNil;
-        x.ascent = false;
+            ent[before].next = after;
+        (after == kNil ? last : ent[after].prev) = before;
+        x.left = x.right = x.parent = e.prev = e.next = kNil;
+        e.ascent = x.counted = false;
         Pull(n);
         Refresh(after);
     }
 
     // The first entry whose key value is greater than that of the entry before it.
-    Id FirstAscent() const {
-        if (nodes[root].ascents == 0)
+    Id FirstAscent() {
+        SettleFlags();
+        if (tree[root].ascents == 0)
             return kNil;
         Id t = root;
         while (true) {
-            const Id l = nodes[t].left;
-            if (nodes[l].ascents > 0) {
+            const Id l = tree[t].left;
+            if (tree[l].ascents > 0) {
                 t = l;
-            } else if (nodes[t].ascent) {
+            } else if (tree[t].counted) {
                 return t;
             } else {
-                t = nodes[t].right;
+                t = tree[t].right;
             }
         }
     }
@@ -302,29 +375,64 @@ struct WordTable::Impl {
         Id found = kNil;
         std::int32_t skipped = 0;
         while (t != kNil) {
-            const std::int32_t rank = skipped + nodes[nodes[t].left].size + 1;
-            if (rank < limit && !(nodes[t].value < value)) {
+            const std::int32_t rank = skipped + tree[tree[t].left].size + 1;
+            if (rank < limit && !(ent[t].value < value)) {
                 skipped = rank;
-                t = nodes[t].right;
+                t = tree[t].right;
             } else {
                 if (rank < limit)
                     found = t;
-                t = nodes[t].left;
+                t = tree[t].left;
             }
         }
         return found;
     }
 
     void CollectInOrder(std::vector<Id>& out) const {
-        for (Id n = NodeAt(1); n != kNil; n = nodes[n].next) out.push_back(n);
+        for (Id n = NodeAt(1); n != kNil; n = ent[n].next) out.push_back(n);
     }
 
     void PullAll(Id t) {
         if (t == kNil)
             return;
-        PullAll(nodes[t].left);
-        PullAll(nodes[t].right);
+        PullAll(tree[t].left);
+        PullAll(tree[t].right);
         Pull(t);
+    }
+
+    // Makes the ranking `order` afresh in one linear pass (the treap by the usual stack
+    // construction over the entries' own priorities), instead of one removal at a time.
+    void Rebuild(const std::vector<Id>& order) {
+        std::vector<Id> spine;  // the right spine of the treap built so far
+        Id previous = kNil;
+        for (const Id n : order) {
+            TreeNode& x = tree[n];
+            x.left = x.right = x.parent = kNil;
+            Id popped = kNil;
+            while (!spine.empty() && tree[spine.back()].priority < x.priority) {
+                popped = spine.back();
+                spine.pop_back();
+            }
+            if (popped != kNil) {
+                x.left = popped;
+                tree[popped].parent = n;
+            }
+            if (!spine.empty()) {
+                tree[spine.back()].right = n;
+                x.parent = spine.back();
+            }
+            spine.push_back(n);
+            ent[n].prev = previous;
+            ent[n].next = kNil;
+            if (previous != kNil)
+                ent[previous].next = n;
+            previous = n;
+            ent[n].ascent = x.counted = IsAscent(n);
+        }
+        changedFlags.clear();
+        root = spine.empty() ? kNil : spine.front();
+        last = previous;
+        PullAll(root);
     }
 
     // ---- the word index ----
@@ -383,7 +491,7 @@ struct WordTable::Impl {
     }
 
     void IndexAdd(Id n) {
-        Record& r = records[nodes[n].record];
+        Record& r = records[ent[n].record];
         if (r.first == kNil) {
             r.first = n;
             return;
@@ -396,7 +504,7 @@ struct WordTable::Impl {
 
     // Must run while n still stands where its group saw it last.
     void IndexRemove(Id n) {
-        Record& r = records[nodes[n].record];
+        Record& r = records[ent[n].record];
         if (!r.several) {
             r.first = kNil;
             return;
@@ -409,7 +517,7 @@ struct WordTable::Impl {
 
     void Rename(Id n, RecordId to) {
         IndexRemove(n);
-        nodes[n].record = to;
+        ent[n].record = to;
         IndexAdd(n);
     }
 
@@ -426,15 +534,17 @@ struct WordTable::Impl {
     Id NewEntry(RecordId record, float weight, bool title) {
         Id n;
         if (freeIds.empty()) {
-            n = static_cast<Id>(nodes.size());
-            nodes.emplace_back();
+            n = static_cast<Id>(tree.size());
+            tree.emplace_back();
+            ent.emplace_back();
         } else {
             n = freeIds.back();
             freeIds.pop_back();
         }
-        Node& x = nodes[n];
-        x = Node{};
-        x.priority = NextPriority();
+        tree[n] = TreeNode{};
+        tree[n].priority = NextPriority();
+        Entry& x = ent[n];
+        x = Entry{};
         x.record = record;
         x.frequency = 1;
         x.value = weight;
@@ -445,14 +555,14 @@ struct WordTable::Impl {
     void Remove(Id n) {
         IndexRemove(n);
         Detach(n);
-        nodes[n].record = kNoRecord;
+        ent[n].record = kNoRecord;
         freeIds.push_back(n);
     }
 
     void AddValue(Id n, float weight) {
-        nodes[n].value += weight;
+        ent[n].value += weight;
         Refresh(n);
-        Refresh(nodes[n].next);
+        Refresh(ent[n].next);
     }
 
     // One step of an insertion sort on descending key value: the first entry that stands
@@ -461,11 +571,11 @@ struct WordTable::Impl {
         const Id moving = FirstAscent();
         if (moving == kNil)
             return;
-        const Id target = FirstBelow(nodes[moving].value, Rank(moving));
+        const Id target = FirstBelow(ent[moving].value, Rank(moving));
         if (target == kNil)
             return;  // only possible with a value that is not a number
         // Only a word held by several entries has an order among them to keep up.
-        const bool reorder = records[nodes[moving].record].several != nullptr;
+        const bool reorder = records[ent[moving].record].several != nullptr;
         if (reorder)
             IndexRemove(moving);
         Detach(moving);
@@ -494,13 +604,23 @@ struct WordTable::Impl {
 
         // A known word only adds to its counts; its rank is left for later ordering steps.
         if (const Id known = records[record].first; known != kNil) {
-            nodes[known].frequency += 1;
+            ent[known].frequency += 1;
             AddValue(known, weight);
             return false;
         }
 
         const Id n = NewEntry(record, weight, title);
-        Insert(n, kNil);
+        // When every entry is in order and the new one is greater than the last, the
+        // ordering step would move the new one: it goes to that place at once.
+        SettleFlags();
+        if (tree[root].ascents == 0 && last != kNil && weight > ent[last].value) {
+            if (const Id target = FirstBelow(weight, Count() + 1); target != kNil) {
+                Insert(n, target);
+                IndexAdd(n);
+                return true;
+            }
+        }
+        Append(n);
         IndexAdd(n);
         if (Count() > 1)
             PromoteEntry();
@@ -525,7 +645,8 @@ struct WordTable::Impl {
             spelling.clear();
             AppendUtf8(spelling, k == 0 ? lower : upper);
             spelling.append(tail);
-            const RecordId r = Find(spelling);
+            // The word's own spelling needs no look-up.
+            const RecordId r = spelling == word ? ent[n].record : Find(spelling);
             if (r == kNoRecord)
                 continue;
             const Id candidate = FirstFrom(records[r], from);
@@ -583,17 +704,37 @@ void WordTable::ApplyMinimumFrequency(int minimum) {
         return;
     std::vector<Id> order;
     t.CollectInOrder(order);
+    std::vector<Id> kept;
+    kept.reserve(order.size());
     for (const Id n : order) {
-        if (t.nodes[n].frequency < minimum && !t.nodes[n].title)
-            t.Remove(n);
+        if (t.ent[n].frequency < minimum && !t.ent[n].title) {
+            t.ent[n].record = kNoRecord;
+            t.freeIds.push_back(n);
+        } else {
+            kept.push_back(n);
+        }
     }
+    if (kept.size() == order.size())
+        return;
+    // The others keep their order; the index is made again from the entries kept.
+    for (Impl::Record& r : t.records) {
+        r.first = kNil;
+        r.several.reset();
+    }
+    t.Rebuild(kept);
+    for (const Id n : kept) t.IndexAdd(n);
 }
 
 void WordTable::MergeCaseVariants() {
     Impl& t = *impl_;
     const std::int32_t outerBound = t.Count() - 1;
+    // The entry at position i: the next one in the list until a merge changes the ranking.
+    Id at = t.NodeAt(1);
+    bool changed = false;
     for (std::int32_t i = 1; i <= outerBound && i <= t.Count(); ++i) {
-        if (!CanLeadMerge(t.Word(t.NodeAt(i))))
+        at = changed ? t.NodeAt(i) : i == 1 ? at : t.ent[at].next;
+        changed = false;
+        if (!CanLeadMerge(t.Word(at)))
             continue;
 
         // The scan goes on past each merge with whatever entry then stands at position i
@@ -607,13 +748,14 @@ void WordTable::MergeCaseVariants() {
                 break;
             const std::int32_t otherRank = t.Rank(other);
 
-            t.nodes[keep].frequency += t.nodes[other].frequency;
-            t.AddValue(keep, t.nodes[other].value);
+            t.ent[keep].frequency += t.ent[other].frequency;
+            t.AddValue(keep, t.ent[other].value);
             t.Remove(other);
             const Text lowered = LowerLetters(t.Word(keep));
             if (lowered != t.Word(keep))
                 t.Rename(keep, t.RecordFor(lowered));
             t.PromoteEntry();
+            changed = true;
             j = otherRank + 1;
         }
     }
@@ -624,14 +766,15 @@ void WordTable::NormaliseKeyValues() {
     std::vector<Id> order;
     t.CollectInOrder(order);
     float maxValue = 0.0f;
-    for (const Id n : order) maxValue = std::max(maxValue, t.nodes[n].value);
+    for (const Id n : order) maxValue = std::max(maxValue, t.ent[n].value);
     if (!(maxValue > 0.0f))
         return;
     for (const Id n : order) {
-        float& v = t.nodes[n].value;
+        float& v = t.ent[n].value;
         v = static_cast<float>(static_cast<double>(v) * 100.0 / static_cast<double>(maxValue));
     }
-    for (const Id n : order) t.nodes[n].ascent = t.IsAscent(n);
+    for (const Id n : order) t.ent[n].ascent = t.tree[n].counted = t.IsAscent(n);
+    t.changedFlags.clear();
     t.PullAll(t.root);
 }
 
@@ -646,7 +789,7 @@ std::vector<WordEntry> WordTable::Ranked() const {
     std::vector<WordEntry> result;
     result.reserve(order.size());
     for (const Id n : order) {
-        const Impl::Node& x = t.nodes[n];
+        const Impl::Entry& x = t.ent[n];
         result.push_back(WordEntry{t.Word(n), x.frequency, x.value, x.title});
     }
     return result;

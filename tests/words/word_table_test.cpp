@@ -177,6 +177,91 @@ TEST(WordTableTest, MatchesPlainTableOnRandomStreams) {
     CompareWithPlainTable(everyFirstCharacter, 1);
 }
 
+// Streams shaped to reach each path of the ordering step and the finishing steps: ties
+// everywhere, plurals everywhere, values that keep rising (each new word is out of order)
+// or falling (none is), and larger vocabularies for deeper trees.
+TEST(WordTableTest, MatchesPlainTableOnShapedStreams) {
+    struct Shape {
+        const char* name;
+        std::string firsts, others;
+        int maxWordLength, length, runs;
+        std::vector<float> weights;  // empty: the random weights
+    };
+    const Shape shapes[] = {
+        {"ties", "abAB", "abs", 4, 300, 200, {1.0f}},
+        {"two values", "abcAB", "abcs", 4, 300, 200, {1.0f, 2.0f}},
+        {"plurals", "as", "sssa", 5, 200, 300, {}},
+        {"plurals and ties", "aAs", "ss", 6, 200, 200, {1.0f}},
+        {"large vocabulary", "abcdefgABCDEFG", "abcdefgs", 6, 6000, 2, {}},
+        {"large vocabulary, ties", "abcdefABCDEF", "abcdefs", 6, 6000, 2, {1.0f}},
+    };
+    std::mt19937 rng(424242);
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        for (int run = 0; run < shape.runs && !HasFatalFailure(); ++run) {
+            std::vector<Occurrence> stream =
+                RandomStream(rng, 1 + static_cast<int>(rng() % shape.length), shape.firsts,
+                             shape.others, shape.maxWordLength);
+            if (!shape.weights.empty()) {
+                for (Occurrence& o : stream) o.weight = shape.weights[rng() % shape.weights.size()];
+            }
+            CompareWithPlainTable(stream, 1 + static_cast<int>(rng() % 3));
+        }
+    }
+    std::vector<Occurrence> rising, falling;
+    for (int k = 0; k < 400; ++k) {
+        const Text word = "w" + std::to_string(k % 150) + (k % 7 == 0 ? "s" : "");
+        rising.push_back({word, static_cast<float>(k % 50)});
+        falling.push_back({word, static_cast<float>(50 - k % 50)});
+    }
+    CompareWithPlainTable(rising, 1);
+    CompareWithPlainTable(falling, 2);
+}
+
+// A table used again after Clear gives what a new table gives.
+TEST(WordTableTest, ClearedTableMatchesNewTable) {
+    std::mt19937 rng(99);
+    WordTable reused;
+    for (int run = 0; run < 200 && !HasFatalFailure(); ++run) {
+        const std::vector<Occurrence> stream =
+            RandomStream(rng, 1 + static_cast<int>(rng() % 300), "aAbBs", "abss", 5);
+        const int minimum = 1 + static_cast<int>(rng() % 3);
+        WordTable fresh;
+        reused.Clear();
+        for (WordTable* table : {&fresh, &reused}) {
+            Feed(*table, stream);
+            table->ApplyMinimumFrequency(minimum);
+            table->MergeCaseVariants();
+            table->NormaliseKeyValues();
+        }
+        ASSERT_EQ(Show(fresh.Ranked()), Show(reused.Ranked())) << run;
+    }
+}
+
+// With every word met once no known word ever moves, so the ranking is a stable sort by
+// descending value; that holds at any size, here with 100,000 distinct words.
+TEST(WordTableTest, DistinctWordsRankAsAStableSort) {
+    std::mt19937 rng(5);
+    std::vector<WordEntry> expected;
+    WordTable table;
+    for (int k = 0; k < 100000; ++k) {
+        Text word = "q" + std::to_string(k) + "x";  // no word is another plus "s"
+        const float weight = static_cast<float>(rng() % 64) / 4.0f;
+        const bool title = k % 3 == 0;
+        ASSERT_TRUE(table.AddWordOccurrence(word, weight, title));
+        expected.push_back(WordEntry{word, 1, weight, title});
+    }
+    std::stable_sort(expected.begin(), expected.end(), [](const WordEntry& a, const WordEntry& b) {
+        return a.keyValue > b.keyValue;
+    });
+    ASSERT_EQ(Show(expected), Show(table.Ranked()));
+    table.ApplyMinimumFrequency(2);  // only the title words stay, in their order
+    std::erase_if(expected, [](const WordEntry& e) { return !e.titleFlag; });
+    ASSERT_EQ(Show(expected), Show(table.Ranked()));
+    table.MergeCaseVariants();  // no case variants: nothing changes
+    EXPECT_EQ(Show(expected), Show(table.Ranked()));
+}
+
 // Counting by key is counting by word: the same stream gives the same table either way,
 // also when every word has been given a key before any is counted.
 TEST(WordTableTest, CountingByKeyMatchesCountingByWord) {
