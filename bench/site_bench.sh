@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 pages=${1:-2000}
 bytes=${2:-20000}
-CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD} bash scripts/build.sh build-bench -DLUMORA_BUILD_BENCH=ON -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
+bash scripts/build.sh build-bench -DLUMORA_BUILD_BENCH=ON \
   -DLUMORA_BUILD_TESTS=OFF -DLUMORA_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Release
 site=$(mktemp -d)
 trap 'rm -rf "$site"' EXIT
