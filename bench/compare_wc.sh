@@ -29,8 +29,8 @@ pages=(
   "4MB-LF 4 5000 unix"
   "5MB-100k-words 5 100000 -"
 )
-for spec in "${pages[@]}"; do
-  read -r name mb vocabulary shape <<<"$spec"
+for shape_line in "${pages[@]}"; do
+  read -r name mb vocabulary shape <<<"$shape_line"
   [ "$shape" = "-" ] && shape=""
   # shellcheck disable=SC2086
   build-bench/bin/lumora_make_page $((mb << 20)) "$vocabulary" $shape >"$work/$name.htm"
@@ -57,8 +57,8 @@ measure() {
 echo "median of $runs runs; load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-16s %9s %9s %9s %7s %10s %12s\n' page "lumora s" "MB/s" "wc -w s" "x wc" "peak MiB" "peak / page"
 declare -A took
-for spec in "${pages[@]}"; do
-  read -r name mb _ _ <<<"$spec"
+for shape_line in "${pages[@]}"; do
+  read -r name mb _ _ <<<"$shape_line"
   page="$work/$name.htm"
   bytes=$(stat -c %s "$page")
   measure "$cli" generate "$page"
