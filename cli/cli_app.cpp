@@ -109,14 +109,14 @@ engine::Options ToOptions(const CommandOptions& o) {
         if (o.language == words::kLanguageCodes[static_cast<std::size_t>(i)])
             count.language = static_cast<engine::Language>(i);
     }
-    count.titleWeight = NumberOf(o.titleWeight);
-    count.descriptionWeight = NumberOf(o.descriptionWeight);
-    count.keywordsWeight = NumberOf(o.keywordsWeight);
-    count.boldWeight = NumberOf(o.boldWeight);
-    count.italicWeight = NumberOf(o.italicWeight);
-    count.tableWeight = NumberOf(o.tableWeight);
-    count.divWeight = NumberOf(o.divWeight);
-    count.spanWeight = NumberOf(o.spanWeight);
+    count.weights.title = NumberOf(o.titleWeight);
+    count.weights.description = NumberOf(o.descriptionWeight);
+    count.weights.existingKeywords = NumberOf(o.keywordsWeight);
+    count.weights.bold = NumberOf(o.boldWeight);
+    count.weights.italic = NumberOf(o.italicWeight);
+    count.weights.table = NumberOf(o.tableWeight);
+    count.weights.div = NumberOf(o.divWeight);
+    count.weights.span = NumberOf(o.spanWeight);
     count.shortWordSize = NumberOf(o.shortWordSize);
     count.minFrequency = NumberOf(o.minFrequency);
     count.ignoreShortWords = !o.keepShortWords;

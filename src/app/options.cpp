@@ -38,14 +38,14 @@ int EncodingIndexOf(TextView name) {
 engine::CountOptions CountOptionsOf(const Options& o, const Text& wordsToIgnore) {
     engine::CountOptions c;
     c.language = static_cast<engine::Language>(o.languageIndex);
-    c.titleWeight = 10 * o.titleWeightIndex;
-    c.descriptionWeight = 10 * o.descriptionWeightIndex;
-    c.keywordsWeight = 10 * o.existingKeywordsWeightIndex;
-    c.boldWeight = o.boldWeightIndex;
-    c.italicWeight = o.italicWeightIndex;
-    c.tableWeight = o.tableWeightIndex;
-    c.divWeight = o.divWeightIndex;
-    c.spanWeight = o.spanWeightIndex;
+    c.weights.title = 10 * o.titleWeightIndex;
+    c.weights.description = 10 * o.descriptionWeightIndex;
+    c.weights.existingKeywords = 10 * o.existingKeywordsWeightIndex;
+    c.weights.bold = o.boldWeightIndex;
+    c.weights.italic = o.italicWeightIndex;
+    c.weights.table = o.tableWeightIndex;
+    c.weights.div = o.divWeightIndex;
+    c.weights.span = o.spanWeightIndex;
     c.ignoreShortWords = o.ignoreShortWords;
     c.shortWordSize = o.shortWordSizeIndex + 1;
     c.ignoreCommonWords = o.ignoreCommonWords;

@@ -24,19 +24,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 constexpr std::uint32_t kTicksPerClockRead = 1024;
 
-scan::WeightSettings WeightsOf(const CountOptions& o) {
-    scan::WeightSettings w;
-    w.title = o.titleWeight;
-    w.description = o.descriptionWeight;
-    w.existingKeywords = o.keywordsWeight;
-    w.bold = o.boldWeight;
-    w.italic = o.italicWeight;
-    w.table = o.tableWeight;
-    w.div = o.divWeight;
-    w.span = o.spanWeight;
-    return w;
-}
-
 words::FilterOptions FilterOf(const CountOptions& o) {
     words::FilterOptions f;
     f.ignoreShortWords = o.ignoreShortWords;
@@ -133,7 +120,7 @@ class PassSink : public scan::WordSink {
           ignoreList_(words::NormaliseWordsToIgnore(options.wordsToIgnore) + ","),
           commonWords_(resources.commonWords != nullptr ? *resources.commonWords : noLists_),
           scanner_(scanner),
-          weights_(WeightsOf(options)),
+          weights_(options.weights),
           progress_(progress),
           stop_(std::move(stop)),
           siteCommon_(options.siteCommonWords.get()),

@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "scan/scanner.h"
 #include "text/chars.h"
 #include "words/common_words.h"
 #include "words/word_table.h"
@@ -27,14 +28,9 @@ enum class Language { kEnglish, kFrench, kGerman, kItalian, kPortuguese, kSpanis
 // of these needs a new reading pass.
 struct CountOptions {
     Language language = Language::kEnglish;
-    int titleWeight = 90;        // 0, 10, ..., 90
-    int descriptionWeight = 50;  // 0, 10, ..., 90
-    int keywordsWeight = 0;      // 0, 10, ..., 90 (an existing keywords meta tag)
-    int boldWeight = 4;          // 0..9
-    int italicWeight = 4;        // 0..9
-    int tableWeight = 2;         // 0..9; 0 skips the whole block
-    int divWeight = 2;           // 0..9
-    int spanWeight = 4;          // 0..9
+    // Title, description and existing keywords 0, 10, ..., 90; bold, italic, table, div and
+    // span 0..9 (0 skips a table, div or span block whole).
+    scan::WeightSettings weights;
     bool ignoreShortWords = true;
     int shortWordSize = 2;  // 1..9: words of this many characters or fewer are short
     bool ignoreCommonWords = true;

@@ -20,6 +20,8 @@ struct WeightSettings {
     int table = 2;
     int div = 2;
     int span = 4;
+
+    bool operator==(const WeightSettings&) const = default;
 };
 
 // Receives the words the scanner cuts.

@@ -138,7 +138,7 @@ TEST(EngineLineEnds, AnyLineEndsGiveTheSameAnalysis) {
         Options options;
         options.count.minFrequency = 1 + static_cast<int>(random() % 2);
         options.count.lowerCase = random() % 2 == 0;
-        options.count.tableWeight = static_cast<int>(random() % 3);
+        options.count.weights.table = static_cast<int>(random() % 3);
 
         const Text crlf = WithLineEnds(lines, {"\r\n"});
         const AnalysisResult reference = Analyse(crlf, options, Shipped());
