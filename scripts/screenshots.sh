@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [[ "${1:-}" != "--inside" ]]; then
+    bash scripts/setup.sh screenshots
     build=$(cd "${1:-build}" && pwd)
     [[ -x "$build/bin/lumora" ]] || { echo "no $build/bin/lumora; build first" >&2; exit 1; }
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside "$build"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what Lumora needs from Debian's packages: `setup.sh run` for building and running
-# the program, `setup.sh` (or `setup.sh test`) for the tests too. Safe to run again: it
+# the program, `setup.sh` (or `setup.sh test`) for the tests too, `setup.sh screenshots`
+# for taking the README's pictures. Safe to run again: it
 # installs only what is missing. Runs as root (CI) or through sudo.
 set -euo pipefail
 
@@ -14,6 +15,10 @@ packages=(
 )
 if [ "${1:-test}" = "test" ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev patch time)
+fi
+# The README's screenshots: a virtual display, window geometry and a screen grab.
+if [ "${1:-}" = "screenshots" ]; then
+  packages+=(xvfb xauth x11-utils imagemagick)
 fi
 
 missing=()
