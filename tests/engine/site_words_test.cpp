@@ -63,10 +63,6 @@ TEST(EngineSiteCommon, LeavesOutTheSitesWordsExceptThoseOfThePagesTitle) {
          "<title>Our gallery</title><body>Portfolio GALLERY Acmeworks gallery</body>",
          {"GALLERY", "Our", "gallery"},
          {"acmeworks", "portfolio"}},
-        {"the title may come after the body text",
-         "<body>Gallery of kites</body><title>Gallery</title>",
-         {"Gallery", "kites"},
-         {}},
         {"the description does not exempt",
          "<head><meta name=\"description\" content=\"Acmeworks kites\"></head>kites",
          {"kites"},
@@ -82,20 +78,6 @@ TEST(EngineSiteCommon, LeavesOutTheSitesWordsExceptThoseOfThePagesTitle) {
         EXPECT_EQ(words, c.words);
         EXPECT_EQ(r.analysis.siteCommonLeftOut, c.leftOut);
     }
-}
-
-TEST(EngineSiteCommon, AnEmptySetGivesTheUsualResult) {
-    const Text page = "<title>Kites</title>\r\nKites, strings and tails; kites fly.\r\n";
-    CountOptions count;
-    count.siteCommonWords = std::make_shared<const std::unordered_set<Text>>();
-    const AnalysisResult with = AnalyseWith(page, count);
-    const AnalysisResult without = AnalyseWith(page, CountOptions{});
-    ASSERT_EQ(with.analysis.ranked.size(), without.analysis.ranked.size());
-    for (std::size_t i = 0; i < with.analysis.ranked.size(); ++i) {
-        EXPECT_EQ(with.analysis.ranked[i].word, without.analysis.ranked[i].word);
-        EXPECT_EQ(with.analysis.ranked[i].keyValue, without.analysis.ranked[i].keyValue);
-    }
-    EXPECT_EQ(with.analysis.tag.tag, without.analysis.tag.tag);
 }
 
 }  // namespace
@@ -118,11 +100,8 @@ TEST(WordSpreadTest, MoreThanAShareOfThePagesReadAndNoMore) {
     const std::vector<Case> cases = {
         {100, {}},
         {99, {"home"}},
-        {75, {"home"}},  // 3 of 4 is not more than 75 %
-        {74, {"home"}},
         {50, {"home"}},  // 2 of 4 is not more than half
         {49, {"about", "home", "kites"}},
-        {1, {"about", "home", "kites", "tails"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.percent);

@@ -33,59 +33,32 @@ TEST(ScanHead, FindsTheKeywordsTagsABrowserWouldSee) {
         {"> and quotes inside values",
          "<meta content=\"a > b\" name='keywords' data-x='\"'>",
          {"<meta content=\"a > b\" name='keywords' data-x='\"'>"}},
-        {"slash between attributes",
-         "<meta/name=\"keywords\"/content=x>",
-         {"<meta/name=\"keywords\"/content=x>"}},
         {"unquoted value runs into the slash", "<meta name=keywords/>", {}},
         {"the first name attribute counts",
          "<meta name=\"description\" name=\"keywords\"><meta name=keywords name=x>",
          {"<meta name=keywords name=x>"}},
-        {"odd attribute names",
-         "<meta x\"y=1 'z name=keywords>",
-         {"<meta x\"y=1 'z name=keywords>"}},
         {"keywords elsewhere",
          "<link rel=\"keywords\" title='<meta name=keywords>'><meta content=\"keywords\">"
          "<meta http-equiv=keywords>",
          {}},
         {"in a comment", "<!-- " + tag + " --><!--x--!>" + tag, {tag}},
-        {"comments that close at once",
-         "<!--><meta name=keywords><!---><meta name=KEYWORDS>",
-         {"<meta name=keywords>", "<meta name=KEYWORDS>"}},
-        {"dashes before the comment end", "<!-- a ---" + tag + "--->" + tag, {tag}},
         {"unclosed comment", "<head><!-- " + tag + "</head>", {}},
-        {"doctype and processing instructions",
-         "<!DOCTYPE html SYSTEM \"about:legacy\"><?xml version=\"1.0\"?><![CDATA[x]]>" + tag,
-         {tag}},
-        {"in JSON-LD",
-         "<script type=\"application/ld+json\">{\"keywords\": \"" + tag + "\"}</script>" + tag,
-         {tag}},
         {"script end needs a delimiter", "<script>x</scripts>" + tag + "</SCRIPT >" + tag, {tag}},
         {"script in an old-style comment",
          "<script><!-- document.write('<script>x</script>" + tag + "') --></script>" + tag,
          {tag}},
-        {"a script closes inside its comment", "<script><!-- x </script>" + tag, {tag}},
         {"style, noscript, noframes",
          "<style>" + tag + "</style><noscript>" + tag + "</noscript><noframes>" + tag +
              "</noframes>" + tag,
          {tag}},
-        {"in the title", "<title>" + tag + "</title ><title>x</title>" + tag, {tag}},
-        {"in a template",
-         "<template><textarea></template>" + tag + "</textarea></template>" + tag,
-         {tag}},
         {"between </head> and <body>", "<head></head>\n" + tag + "\n<body>" + tag, {tag}},
         {"after the head has ended", "<head></head><body>" + tag, {}},
         {"text ends the head", "<head>\n x" + tag, {}},
-        {"text before the head ends it", "Hello<html><head>" + tag, {}},
         {"a body tag ends the head", "<head><div>" + tag, {}},
         {"byte order mark", "\xEF\xBB\xBF" + tag, {tag}},
-        {"byte order mark only at the start", "\xEF\xBB\xBF\xEF\xBB\xBF" + tag, {}},
         {"page ends inside the tag", "<head><meta name=keywords content=\"a", {}},
-        {"page ends inside an unquoted value", "<head><meta name=keywords", {}},
         {"< that begins nothing is text", "<head>< " + tag, {}},
-        {"</> is dropped", "<head></>" + tag, {tag}},
         {"end tags that do not end the head", "<head></div></p>" + tag, {tag}},
-        {"</br> ends it", "<head></br>" + tag, {}},
-        {"empty", "", {}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Texts(c.page, ScanHead(c.page).keywordsTags), c.keywords) << c.name;
@@ -111,12 +84,9 @@ TEST(ScanHead, HeadEndBodyAndTitle) {
         {"</head> after the body started", "<head><p></head>", "", "", "<p>", std::nullopt},
         {"body tag as the only mark", "<meta charset=utf-8>\n<BODY class=a>", "", "<BODY", "<BODY",
          std::nullopt},
-        {"frameset", "<head><frameset>", "", "", "<frameset>", std::nullopt},
         {"text starts the body", "<head>\n  \t\f\r\nText", "", "", "Text", std::nullopt},
         {"title over lines, raw", "<title>a\r\n<b>&amp;</title>", "", "", "", "a\r\n<b>&amp;"},
-        {"only the first title", "<title>1</title><title>2</title>", "", "", "", "1"},
         {"unclosed title", "<title>a</head><body>", "", "", "", "a</head><body>"},
-        {"empty title at the end", "<title>", "", "", "", ""},
         {"title in the body", "<body><title>x</title>", "", "<body>", "<body>", std::nullopt},
     };
     for (const auto& c : cases) {
@@ -152,16 +122,15 @@ TEST(ScanHead, LineEnds) {
         Text page;
         LineEnd lineEnd;
     } cases[] = {
-        {"", LineEnd::kNone},         {"<head></head>", LineEnd::kNone}, {"a\nb\r\n", LineEnd::kLf},
-        {"a\r\nb\n", LineEnd::kCrLf}, {"a\rb\r\n", LineEnd::kCr},        {"a\r", LineEnd::kCr},
-        {"\r\n", LineEnd::kCrLf},
+        {"<head></head>", LineEnd::kNone},
+        {"a\nb\r\n", LineEnd::kLf},
+        {"a\r\nb\n", LineEnd::kCrLf},
+        {"a\rb\r\n", LineEnd::kCr},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ScanHead(c.page).lineEnd, c.lineEnd) << c.page;
         EXPECT_EQ(FirstLineEnd(c.page), c.lineEnd) << c.page;
     }
-    EXPECT_EQ(LineEndBytes(LineEnd::kCrLf), "\r\n");
-    EXPECT_EQ(LineEndBytes(LineEnd::kNone), "");
 }
 
 TEST(ReadMetaTag, OnlyOneWholeMetaTag) {
@@ -171,10 +140,9 @@ TEST(ReadMetaTag, OnlyOneWholeMetaTag) {
     EXPECT_EQ(parts->content, "a &amp; b");
     EXPECT_EQ(ReadMetaTag("<meta name=keywords content=>")->content, "");
     EXPECT_FALSE(ReadMetaTag("<meta name=keywords>")->content);
-    for (const char* notOne :
-         {"", " <meta name=keywords>", "<meta name=keywords> ", "<meta name=keywords><b>",
-          "<meta name=\"keywords\" content=\"a\">\">", "<meta name=\"keywords",
-          "<link name=keywords>", "</meta>", "<!-- <meta> -->"}) {
+    for (const char* notOne : {" <meta name=keywords>", "<meta name=keywords><b>",
+                               "<meta name=\"keywords\" content=\"a\">\">", "<meta name=\"keywords",
+                               "<link name=keywords>"}) {
         EXPECT_FALSE(ReadMetaTag(notOne)) << notOne;
     }
 }
@@ -199,8 +167,6 @@ TEST(ScanHead, LinearOnLongPathologicalPages) {
         "<meta " + repeat("a=\"1\" b "),             // one tag, endless attributes
         "<meta a=\"" + repeat("x"),                  // an attribute value never closed
         repeat("<!x"),                               // declarations never closed
-        "<template>" + repeat("<template></template><p>x"),
-        repeat("\n"),
     };
     for (const Text& page : pages) {
         const Head head = ScanHead(page);

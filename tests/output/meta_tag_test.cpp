@@ -45,24 +45,19 @@ TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
     };
     const Case cases[] = {
         {Words({"alpha"}), "my phrase", "50", "500", true, true, "my phrase, alpha", 2, 47},
-        {Words({"alpha"}), "a, b, c, d, e,", "5", "500", true, true, "a,b,c,d,e", 5, 40},
         // Only whole words of the phrases are left out, never parts of longer ones.
         {Words({"art", "cake"}), "party", "50", "500", false, true, "party,art,cake", 3, 45},
         {Words({"design", "cake"}), "web design", "50", "500", false, true, "web design,cake", 2,
          46},
         // A word the table holds twice goes into the tag once.
         {Words({"pa", "cake", "pa"}), "", "50", "500", false, true, "pa,cake", 2, 38},
-        {Words({"design"}), "Web Design", "50", "500", false, true, "Web Design,design", 2, 48},
-        {Words({"abcdefgh", "x"}), "", "", "40", false, true, "abcdefgh", 1, 39},
         {Words({"abcdefghi", "x"}), "", "", "40", false, true, "", 0, 31},
         {Words({"aaaa", "bbbb", "c"}), "", "0", "40", true, true, "aaaa, bbbb", 2, 41},
         {Words({"a", "b", "c", "d"}), "", "2.5", "0", false, true, "a,b", 2, 34},
-        {Words({"a", "b", "c", "d", "e"}), "", "3.5", "", false, true, "a,b,c,d", 4, 38},
         {Words({"a", "b"}), "", "99999999999", "99999999999", false, true, "a,b", 2, 34},
         // Phrases are written as an attribute value; the limit counts them as written.
         {Words({"alpha"}), "\"><script>x</script>, a&b", "50", "500", false, true,
          "&quot;>&lt;script>x&lt;/script>,a&amp;b,alpha", 3, 76},
-        {Words({"x"}), "a&b", "50", "39", false, true, "a&amp;b", 1, 38},
         // Phrases and limits count characters; word edges are found in any script.
         {Words({"r\u00E8me", "cr\u00E8me", "\u00E9t\u00E9"}), "Caf\u00E9 cr\u00E8me", "50", "500",
          false, false, "caf\u00E9 cr\u00E8me,r\u00E8me,\u00E9t\u00E9", 3, 50},
@@ -106,11 +101,8 @@ TEST(RefuseTagWithoutKeyword, OnlyEmptyTags) {
     } cases[] = {
         {"<META NAME=\"keywords\" CONTENT=\"\">", "10",
          "Meta tag not inserted into p.htm: no keyword fits in 10 characters."},
-        {"<META NAME=\"keywords\" CONTENT=\" \">", "12.5",
-         "Meta tag not inserted into p.htm: no keyword fits in 12 characters."},
         {"<META NAME=\"keywords\">", "0", "Meta tag not inserted into p.htm: it holds no keyword."},
         {"<META NAME=\"keywords\" CONTENT=\"a\">", "10", std::nullopt},
-        {"No words with more than 2 letters occur at least twice.", "10", std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(RefuseTagWithoutKeyword(c.tag, c.maxBytes, "p.htm"), c.refusal) << c.tag;
@@ -151,18 +143,14 @@ TEST(ListWords, RowsRoundingZeroNoteAndNoWords) {
     EXPECT_NE(ListWords(wide, 1, 1).find("\r\n10000     5    1 w\r\n"), Text::npos);
 
     EXPECT_EQ(ListWords({}, 1, 0), "No words with more than 2 letters occur at least once.");
-    EXPECT_EQ(NoWordsMessage(2, 1), "No words with more than 3 letters occur at least twice.");
     EXPECT_EQ(NoWordsMessage(0, 4), "No words with more than 1 letter occur at least 5 times.");
 }
 
 TEST(GetMetaTag, TakesTheTagOutOfTheBox) {
     const std::pair<Text, Text> cases[] = {
         {"  <META x>\r\n\r\nNumber of keywords in meta tag: 1\r\nNumber of bytes", "<META x>"},
-        {"Number of keywords in meta tag: 1", ""},
         {" Rank Value\r\n   1   100    3 word\r\n ", "Rank Value\r\n   1   100    3 word"},
-        {"<META y>\t\r\n", "<META y>"},
         {"\x01 caf\xE9\x7F \x1F", "caf\xE9\x7F"},
-        {" \t\r\n", ""},
     };
     for (const auto& [box, tag] : cases) EXPECT_EQ(GetMetaTag(box), tag) << box;
 }
@@ -172,13 +160,9 @@ TEST(LimitChecks, CleanAndRefuseOutOfRange) {
                              "Maximum number of keywords in the meta tag is 100.",
                              "Maximum number of bytes in the meta tag is 1000."};
     const std::tuple<bool, const char*, const char*, int> cases[] = {
-        {false, "-20", "20", 0},    {false, "+7", "+7", 0},
-        {false, "7+", "7", 0},      {false, "abc", "", 0},
-        {false, "100", "100", 0},   {false, "5", "5", 0},
-        {false, "4", "50", 1},      {false, "+", "50", 1},
-        {false, "101", "50", 2},    {false, "99999999999", "50", 2},
+        {false, "-20", "20", 0},    {false, "7+", "7", 0},     {false, "5", "5", 0},
+        {false, "4", "50", 1},      {false, "101", "50", 2},   {false, "99999999999", "50", 2},
         {true, "1,000", "1000", 0}, {true, "1.500", "500", 3},
-        {true, "0", "0", 0},
     };
     for (const auto& [bytes, input, text, message] : cases) {
         const LimitCheck check = bytes ? CheckMaxBytes(input) : CheckMaxKeywords(input);
@@ -196,7 +180,6 @@ TEST(Numbers, ReadingAndRoundingNeverOverflow) {
     EXPECT_EQ(LeadingNumber("0." + Text(400, '0') + "1"), 0.0);
     EXPECT_EQ(RoundHalfEven(LeadingNumber(Text(400, '9'))), 2147483647);
     EXPECT_EQ(RoundHalfEven(LeadingNumber("-" + Text(400, '9'))), -2147483648LL);
-    EXPECT_EQ(RoundHalfEven(-2.5), -2);
     EXPECT_EQ(RoundHalfEven(std::nan("")), 0);
 }
 

@@ -56,17 +56,12 @@ std::string ScanPage(const std::string& page, const WeightSettings& weights = {}
 TEST(ScannerTest, ContextWeightsWithDefaults) {
     const std::pair<const char*, const char*> cases[] = {
         {"<h4>head</h4> after", "head:18 after:3"},
-        {"<h2><b>bold</b> heading</h2>", "bold:32 heading:28"},
         {"<div><table><tr><td>cell</td></tr></table></div> out", "cell:7 out:3"},
-        {"<table><table><table>deep</table>in</table></table>x", "deep:5 in:5 x:3"},
         {"<title>Site <b>name</b>\n<h1>still</title> head</h1>",
          "site:90* name:90* still:90* head:33"},
         {"<b class=x>no</b> <strong>yes</strong> <i>it</i><em>em</em>", "no:3 yes:7 it:7 em:7"},
-        {"<b>across\nlines</b> end", "across:7 lines:7 end:3"},
-        {"<span>s</span> <div>d</div>", "s:7 d:5"},
         {"don't I'm John's they're", "john:3 s:3 they:3 re:3"},
         {"AT&T &copy; 2006 &x & y;z", "at:3 t:3 x:3 y:3 z:3"},
-        {"mp3 caf&eacute; na&iuml;ve", "mp:3 caf\u00E9:3 na\u00EFve:3"},
         {"a <!-- b\nc <b>\nd --> e", "a:3 e:3"},
         {"<!-->x <script>var v</SCRIPT>y <Style>p{}</style>z", "x:3 y:3 z:3"},
         {"> x <a href=y>z</a> 1 > w", "x:3 z:3 w:3"},
@@ -81,17 +76,12 @@ TEST(ScannerTest, MetaTags) {
         {"<meta content=\"good\" name=\"description\">x", "good:50* name:50* description:50* x:3"},
         {"<meta name='description' content='no'>x", "x:3"},
         {"<meta name=\"keywords\" content=\"alpha beta\"> gamma", "gamma:3"},
-        // Each tag's own name and content decide, also with several tags on one line.
-        {"<meta name=\"keywords\" content=\"k\"><meta name=\"description\" content=\"d\">",
-         "d:50*"},
         {"<meta name=\"description\" content=\"x\"><meta http-equiv=\"Content-Type\" "
          "content=\"text/html\"> y",
          "x:50* y:3"},
-        {"<meta content=\"c\"><meta name=\"description\" content=\"d\">", "d:50*"},
         {"<meta name=\"description\"><p>content=\"no\"</p>", "content:3 no:3"},
         // A > inside a quoted value does not end the tag.
         {"<meta name=\"description\" title=\"1>2\" content=\"d\">", "d:50*"},
-        {"<meta title='a>b' name=\"description\" content=\"d\">", "d:50*"},
         // A meta tag left open at the end of its line: the rest is read as text.
         {"<META CONTENT=\"good\"\nNAME = \"Description\">x", "name:3 description:3 x:3"},
         {"<meta name=\"description\"\ncontent=\"late\">x", "content:3 late:3 x:3"},
@@ -110,12 +100,9 @@ TEST(ScannerTest, MetaTags) {
 TEST(ScannerTest, FontSizes) {
     const std::pair<const char*, const char*> cases[] = {
         {"<font size=+2>big</font> after", "big:5 after:3"},
-        {"<font size=\"6\">a</font><font size='9'>b</font><FONT SIZE=-5>c</FONT>d",
-         "a:6 b:7 c:1 d:3"},
         {"<font size=+1><font size=+1>a</font>b</font>c", "a:5 b:4 c:3"},
         {"<font size=2.5>a</font><font size=3.5>b</font><font size=+ 1.51>c</font>", "a:2 b:4 c:5"},
         {"<font size=5>x\n</font> y", "x:3 y:3"},  // no end tag on its line: no size
-        {"</font>x", "x:3"},
         // "size" with a space inside: nothing to read, and the scan must not go back.
         {"<font si ze=5>a</font> b", "a:3 b:3"},
     };
@@ -148,19 +135,14 @@ TEST(ScannerTest, KeptCaseLongWordsAndStop) {
 TEST(ScannerTest, UnicodeWords) {
     const std::pair<const char*, const char*> cases[] = {
         {"\u00DCbersicht \u00EAtre", "\u00FCbersicht:3 \u00EAtre:3"},
-        {"Chapter\u00A0One", "chapter:3 one:3"},
         {"c\u0153ur \u0152uvre \u0160koda", "c\u0153ur:3 \u0153uvre:3 \u0161koda:3"},
         {"\u039A\u03CC\u03C3\u03BC\u03BF\u03C2 \u041C\u0418\u0420",
          "\u03BA\u03CC\u03C3\u03BC\u03BF\u03C2:3 \u043C\u0438\u0440:3"},
-        {"\u05E9\u05DC\u05D5\u05DD \u0928\u092E\u0938\u094D\u0924\u0947",
-         "\u05E9\u05DC\u05D5\u05DD:3 \u0928\u092E\u0938\u094D\u0924\u0947:3"},
         {"don\u2019t I\u2019m John\u2019s they\u2019re", "john:3 s:3 they:3 re:3"},
-        {"don&rsquo;t it&#8217;s", "it:3 s:3"},
         {"\u201Cquoted\u201D\u2014dash\u2026end \u00ABx\u00BB", "quoted:3 dash:3 end:3 x:3"},
         {"\u00AA \u00B5m 3\u00BA", "\u00AA:3 \u00B5m:3 \u00BA:3"},  // ª µ º are letters
         // A decomposed accent stays inside its word and is composed: one form for both.
         {"cafe\u0301 caf\u00E9", "caf\u00E9:3 caf\u00E9:3"},
-        {"\u0301x", "x:3"},  // a mark with no letter before it starts nothing
         // Zero-width joiners inside Persian and Indic words; elsewhere they separate.
         {"\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645 a\u200C b\u200D",
          "\u0645\u06CC\u200C\u062E\u0648\u0627\u0647\u0645:3 a:3 b:3"},
