@@ -41,7 +41,7 @@ TEST(StateFile, DefaultsAreWrittenAsTwentyOneLinesAndEveryOptionRoundTrips) {
     defaults.inputFile = "/home/ann/site/index.htm";
     EXPECT_EQ(FormatState(defaults), kDefaultsWithPage);
     // Every field away from its default, in declaration order.
-    const Options o("/tmp/a \"quoted\" name.htm", "web design, \"html\"", "foo,bar", "7", "", 8, 0,
+    Options o("/tmp/a \"quoted\" name.htm", "web design, \"html\"", "foo,bar", "7", "", 8, 0,
                     9, 3, 0, false, false, false, false, 1, 2, 7, 6, 5, 6,
                     EncodingIndexOf("ISO-8859-2"));
     EXPECT_NE(FormatState(o).find("\r\n6\r\n\"ISO-8859-2\"\r\n"), Text::npos);
