@@ -29,7 +29,7 @@ TEST(WindowLayout, LargeUsesNineTenthsOfTheScreenAndBackCentres) {
         EXPECT_EQ(layout.windowHeight, c.height);
         // The output box takes the room left; the bottom row sits below it.
         EXPECT_EQ(layout.frameTop, layout.outputTop + layout.outputHeight + 100);
-        EXPECT_EQ(layout.frameTop + layout.frameHeight, c.height - 550);
+        EXPECT_EQ(layout.frameTop + layout.frameHeight, c.height - 450);
     }
 }
 
