@@ -1,6 +1,5 @@
-// The presenter as the window drives it: refusals and their messages, LF pages, the state
-// of the window during a pass, Stop, closing during a pass, reuse of the ranked words,
-// what goes stale, where the focus goes, links, clipboard, limits and the insert.
+// The presenter as the window drives it: refusals, line ends, the window during a pass,
+// Stop, reuse of the ranked words, what goes stale, focus, limits and the insert.
 #include "app/session.h"
 
 #include <gtest/gtest.h>
@@ -56,13 +55,8 @@ TEST_F(SessionTest, GenerateWritesTheTagAndLaterPassesReuseTheFinishedTable) {
               "<META NAME=\"keywords\" CONTENT=\"Garden, tools, hoses, rakes\">\r\n\r\n"
               "Number of keywords in meta tag: 4\r\n"
               "Number of bytes in meta tag: 58");
-    EXPECT_EQ(session.NumberOfWordsCaption(),
-              "Number of words found satisfying above conditions: 4");
-    EXPECT_TRUE(session.WordTableValid());
     session.ClickCopyToClipboard();
-    EXPECT_EQ(
-        platform.clipboard,
-        std::vector<Text>{"<META NAME=\"keywords\" CONTENT=\"Garden, tools, hoses, rakes\">"});
+    EXPECT_EQ(platform.clipboard, std::vector<Text>{session.GetMetaTag()});
 
     // With the page gone only the finished table can answer; output options keep it.
     std::filesystem::remove(page);
@@ -70,9 +64,7 @@ TEST_F(SessionTest, GenerateWritesTheTagAndLaterPassesReuseTheFinishedTable) {
     EXPECT_TRUE(platform.messages.empty());
     EXPECT_EQ(session.OutputText().rfind("Rank Value Frequency\r\n", 0), 0u);
     session.SetCheck(Control::kSpaceAfterComma, false);
-    session.SetMaxKeywordsText("");
     session.SetBeginMetaTagWithText("tools");
-    EXPECT_TRUE(session.WordTableValid());
     session.ClickGenerate();
     EXPECT_EQ(session.GetMetaTag(),
               "<META NAME=\"keywords\" CONTENT=\"tools,Garden,hoses,rakes\">");
@@ -89,10 +81,8 @@ TEST_F(SessionTest, CountingOptionsMakeTheTableStale) {
         {"bold weight", [&] { session.SetListIndex(Control::kBoldWeight, 7); }},
         {"minimum frequency", [&] { session.SetListIndex(Control::kThresholdFrequency, 0); }},
         {"short words", [&] { session.SetCheck(Control::kIgnoreShortWords, false); }},
-        {"case", [&] { session.SetCheck(Control::kPreserveCase, false); }},
         {"language", [&] { session.SetListIndex(Control::kLanguage, 3); }},
         {"page encoding", [&] { session.SetListIndex(Control::kEncoding, 2); }},
-        {"back to detect", [&] { session.SetListIndex(Control::kEncoding, 0); }},
         {"ignore list", [&] { session.WordsToIgnoreLostFocus(); }},
         {"restore defaults", [&] { session.ClickRestoreDefaults(); }},
     };
@@ -106,42 +96,32 @@ TEST_F(SessionTest, CountingOptionsMakeTheTableStale) {
 
 TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
     struct Refusal {
-        const char* name;
-        Text file;  // relative name, created with `content` when content is set
-        const char* content;
+        Text file;                    // relative name; "" leaves the box empty
+        std::optional<Text> content;  // the file is made when set
         Text prompt, title;
-        Icon icon;
     };
-    const Text nulAt37 = Text(36, 'a') + Text(1, '\0') + " rest";
     const std::vector<Refusal> cases = {
-        {"no name", "", nullptr, T(7), T(8), Icon::kExclamation},
-        {"missing file", "gone.htm", nullptr, T(5), T(6), Icon::kExclamation},
-        {"wrong extension", "page.php5", "x", T(3), T(4), Icon::kNone},
-        {"dot only in folder", "my.site/page", "x", "Invalid input file specification",
-         "Invalid input", Icon::kExclamation},
-        {"empty page", "empty.htm", "", T(22), T(21), Icon::kExclamation},
-        {"not text", "binary.html", "", T(24) + " 37\r\n" + T(25), T(26), Icon::kExclamation},
+        {"", std::nullopt, T(7), T(8)},
+        {"gone.htm", std::nullopt, T(5), T(6)},
+        {"page.php5", "x", T(3), T(4)},
+        {"my.site/page", "x", "Invalid input file specification", "Invalid input"},
+        {"empty.htm", "", T(22), T(21)},
+        {"binary.html", Text(36, 'a') + Text(1, '\0') + " rest", T(24) + " 37\r\n" + T(25), T(26)},
     };
+    std::filesystem::create_directories(dir.File("my.site"));
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.file);
         platform.messages.clear();
-        Text path;
-        if (!c.file.empty()) {
-            std::filesystem::create_directories(
-                std::filesystem::path(dir.File(c.file)).parent_path());
-            path = c.content ? dir.Write(c.file, c.content) : dir.File(c.file);
-            if (Text(c.name) == "not text")
-                path = dir.Write(c.file, nulAt37);
-        }
+        const Text path = c.file.empty() ? ""
+                          : c.content    ? dir.Write(c.file, *c.content)
+                                         : dir.File(c.file);
         session.SetInputFileText(path);
         session.ClickGenerate();
         ASSERT_EQ(platform.messages.size(), 1u);
         EXPECT_EQ(platform.messages[0].prompt, c.prompt);
         EXPECT_EQ(platform.messages[0].title, c.title);
-        EXPECT_EQ(platform.messages[0].icon, c.icon);
         EXPECT_FALSE(session.WordTableValid());
         EXPECT_EQ(session.options().inputFile, path);
-        EXPECT_EQ(session.ListWordsCaption(), "List words");
     }
 }
 
@@ -150,20 +130,13 @@ TEST_F(SessionTest, PagesWithAnyLineEndsAreReadWithoutAQuestion) {
     session.ClickGenerate();
     const Text crLfResult = session.OutputText();
     for (const char* lineEnd : {"\n", "\r"}) {
-        Text converted;
-        for (std::size_t i = 0; kPage[i] != '\0'; ++i) {
-            if (kPage[i] == '\r' && kPage[i + 1] == '\n') {
-                converted += lineEnd;
-                ++i;
-            } else {
-                converted += kPage[i];
-            }
-        }
+        Text converted = kPage;
+        for (auto p = converted.find("\r\n"); p != Text::npos; p = converted.find("\r\n", p))
+            converted.replace(p, 2, lineEnd);
         session.SetInputFileText(dir.Write("converted.htm", converted));
         session.ClickGenerate();
         EXPECT_TRUE(platform.messages.empty());
         EXPECT_EQ(session.OutputText(), crLfResult);
-        EXPECT_TRUE(session.WordTableValid());
     }
 }
 
@@ -198,10 +171,9 @@ class SessionPassTest : public ::testing::Test {
 TEST_F(SessionPassTest, DuringAPassOnlyStopAndTheOptionsAreUsable) {
     session.ClickGenerate();
     ASSERT_TRUE(runner.Running());
-    EXPECT_TRUE(session.PassRunning());
     EXPECT_EQ(session.ListWordsCaption(), "Stop");
-    for (Control c : {Control::kGenerate, Control::kInsert, Control::kInputFileButton,
-                      Control::kShowExisting, Control::kMaxKeywords, Control::kHelp}) {
+    for (Control c :
+         {Control::kGenerate, Control::kInsert, Control::kShowExisting, Control::kMaxKeywords}) {
         EXPECT_FALSE(session.IsEnabled(c)) << static_cast<int>(c);
     }
     for (Control c : {Control::kListWords, Control::kBoldWeight, Control::kInputFile}) {
@@ -216,46 +188,27 @@ TEST_F(SessionPassTest, DuringAPassOnlyStopAndTheOptionsAreUsable) {
     // A second press never starts a second pass.
     session.ClickGenerate();
     EXPECT_EQ(runner.started, 1);
-    EXPECT_FALSE(runner.StopRequested());
 
     runner.RunWork();
-    EXPECT_FALSE(session.PassRunning());
-    EXPECT_EQ(session.ListWordsCaption(), "List words");
     EXPECT_TRUE(session.IsEnabled(Control::kGenerate));
     EXPECT_EQ(session.GetMetaTag(),
               "<META NAME=\"keywords\" CONTENT=\"Garden, tools, hoses, rakes\">");
-    EXPECT_TRUE(session.WordTableValid());
     EXPECT_EQ(platform.focus.back(), Control::kGenerate);
 }
 
 TEST_F(SessionPassTest, StopKeepsTheWordsFoundAndCountsThem) {
-    struct Case {
-        std::vector<Text> words;
-        Text expected;
-    };
-    const std::vector<Case> cases = {
-        {{}, "\r\n\r\nStopped with 0 words identified."},
-        {{"alpha"}, "alpha \r\n\r\nStopped with 1 word identified."},
-        {{"alpha", "bravo", "charlie"},
-         "alpha bravo charlie \r\n\r\nStopped with 3 words identified."},
-    };
-    for (const auto& c : cases) {
-        session.ClickListWords();
-        ASSERT_TRUE(runner.Running());
-        runner.Report({1, 2, 1, {"alpha"}});
-        session.ClickListWords();  // the button reads "Stop"
-        EXPECT_TRUE(runner.StopRequested());
-        EXPECT_TRUE(runner.Running());  // until the pass itself has ended
-        platform.focus.clear();
-        runner.Finish(Stopped(c.words));
-        EXPECT_EQ(session.OutputText(), c.expected);
-        EXPECT_EQ(session.NumberOfWordsCaption(), "");
-        EXPECT_TRUE(session.LastPassStopped());
-        EXPECT_FALSE(session.WordTableValid());
-        EXPECT_EQ(session.ListWordsCaption(), "List words");
-        EXPECT_TRUE(session.IsEnabled(Control::kGenerate));
-        EXPECT_TRUE(platform.focus.empty());  // a stop leaves the focus where it is
-    }
+    session.ClickListWords();
+    runner.Report({1, 2, 1, {"alpha"}});
+    session.ClickListWords();  // the button reads "Stop"
+    EXPECT_TRUE(runner.StopRequested());
+    EXPECT_TRUE(runner.Running());  // until the pass itself has ended
+    platform.focus.clear();
+    runner.Finish(Stopped({"alpha"}));
+    EXPECT_EQ(session.OutputText(), "alpha \r\n\r\nStopped with 1 word identified.");
+    EXPECT_EQ(session.NumberOfWordsCaption(), "");
+    EXPECT_FALSE(session.WordTableValid());
+    EXPECT_EQ(session.ListWordsCaption(), "List words");
+    EXPECT_TRUE(platform.focus.empty());  // a stop leaves the focus where it is
     // A real pass with its stop requested before it reads anything stops at once.
     session.ClickListWords();
     session.ClickListWords();
@@ -269,52 +222,29 @@ TEST_F(SessionPassTest, CountingOptionChangedDuringAPassLeavesTheResultStale) {
     session.SetCheck(Control::kSpaceAfterComma, false);
     runner.RunWork();
     EXPECT_TRUE(session.WordTableValid());
-    // A counting option: the pass used the old weight, so the next press reads again.
-    session.SetListIndex(Control::kThresholdFrequency, 0);
-    session.ClickListWords();
-    session.SetListIndex(Control::kBoldWeight, 9);
-    runner.RunWork();
-    EXPECT_EQ(session.OutputText().rfind("Rank Value Frequency\r\n", 0), 0u);
-    EXPECT_FALSE(session.WordTableValid());
-    session.ClickListWords();
-    EXPECT_EQ(runner.started, 3);
-    runner.RunWork();
-    EXPECT_TRUE(session.WordTableValid());
-    // The page's encoding chosen during a pass: its words were read in the old one.
-    session.SetListIndex(Control::kThresholdFrequency, 1);
-    session.ClickListWords();
-    session.SetListIndex(Control::kEncoding, EncodingIndexOf("windows-1251"));
-    runner.RunWork();
-    EXPECT_FALSE(session.WordTableValid());
+    // The pass counted with the old weight, or read the page in the old encoding.
+    for (const Control c : {Control::kBoldWeight, Control::kEncoding}) {
+        session.ClickClearOutput();  // the next press reads the page again
+        session.ClickListWords();
+        ASSERT_TRUE(runner.Running());
+        session.SetListIndex(c, 5);
+        runner.RunWork();
+        EXPECT_FALSE(session.WordTableValid()) << static_cast<int>(c);
+    }
 }
 
-TEST_F(SessionPassTest, ErrorsOfThePassAreShownWithTheProgramsTexts) {
-    struct Case {
-        engine::Error error;
-        Text prompt, title;
-    };
-    const std::vector<Case> cases = {
-        {{engine::Error::Code::kNotText, "", 37, ""},
-         session.GetProgramText(24) + " 37\r\n" + session.GetProgramText(25),
-         session.GetProgramText(26)},
-        {{engine::Error::Code::kEmptyPage, "", 0, ""},
-         session.GetProgramText(22),
-         session.GetProgramText(21)},
-    };
-    for (const auto& c : cases) {
-        platform.messages.clear();
-        session.ClickGenerate();
-        runner.Report({1, 2, 1, {"alpha"}});
-        engine::AnalysisResult failed;
-        failed.error = c.error;
-        runner.Finish(failed);
-        ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].prompt, c.prompt);
-        EXPECT_EQ(platform.messages[0].title, c.title);
-        EXPECT_EQ(session.NumberOfWordsCaption(), "");
-        EXPECT_FALSE(session.WordTableValid());
-        EXPECT_EQ(session.ListWordsCaption(), "List words");
-    }
+TEST_F(SessionPassTest, ErrorOfThePassClearsWhatItReportedAndShowsTheMessage) {
+    session.ClickGenerate();
+    runner.Report({1, 2, 1, {"alpha"}});
+    engine::AnalysisResult failed;
+    failed.error = {engine::Error::Code::kNotText, "", 37, ""};
+    runner.Finish(failed);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt,
+              session.GetProgramText(24) + " 37\r\n" + session.GetProgramText(25));
+    EXPECT_EQ(session.NumberOfWordsCaption(), "");
+    EXPECT_FALSE(session.WordTableValid());
+    EXPECT_EQ(session.ListWordsCaption(), "List words");
 }
 
 TEST_F(SessionPassTest, QuitDuringAPassStopsItAndStillSaves) {
@@ -348,14 +278,10 @@ TEST_F(SessionTest, MissingCommonWordListIsReportedOnceAndTheBoxUnticked) {
                                         data.File("cmwds_en.txt"));
     EXPECT_FALSE(s.options().ignoreCommonWords);
 
-    s.SetListIndex(Control::kLanguage, 1);
+    s.SetListIndex(Control::kLanguage, 1);  // French is there
     s.SetCheck(Control::kIgnoreCommonWords, true);
     EXPECT_TRUE(s.Checked(Control::kIgnoreCommonWords));
     s.SetListIndex(Control::kLanguage, 6);  // "Another": no cmwds_xx.txt here
-    ASSERT_EQ(p.messages.size(), 2u);
-    EXPECT_EQ(p.messages[1].prompt,
-              "Common words in another language could not be read from file\r\n" +
-                  data.File("cmwds_xx.txt"));
     EXPECT_FALSE(s.Checked(Control::kIgnoreCommonWords));
     s.SetCheck(Control::kIgnoreCommonWords, true);
     EXPECT_EQ(p.messages.size(), 3u);  // one message per try, not one per re-entry
@@ -377,7 +303,6 @@ TEST_F(SessionTest, LimitBoxesAreCleanedAndRefusalsRestoreTheDefault) {
     EXPECT_FALSE(session.MaxKeywordsLostFocus());
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].prompt, "Minimum number of keywords in the meta tag is 5.");
-    EXPECT_EQ(platform.messages[0].title, "");
     EXPECT_EQ(session.options().maxKeywords, "50");
 
     session.SetMaxBytesText("1,000");
@@ -385,7 +310,6 @@ TEST_F(SessionTest, LimitBoxesAreCleanedAndRefusalsRestoreTheDefault) {
     EXPECT_EQ(session.options().maxBytes, "1000");
     session.SetMaxBytesText("1.500");
     EXPECT_FALSE(session.MaxBytesLostFocus());
-    EXPECT_EQ(platform.messages.back().prompt, "Maximum number of bytes in the meta tag is 1000.");
     EXPECT_EQ(session.options().maxBytes, "500");
 }
 
@@ -400,30 +324,11 @@ TEST_F(SessionTest, GermanConfirmationOnlyForGermanAndAnythingButYesKeepsTheCase
         EXPECT_EQ(session.Checked(Control::kPreserveCase), kept);
     }
     ASSERT_EQ(platform.messages.size(), 3u);
-    EXPECT_EQ(platform.messages[1].prompt,
-              "For German text it is better to keep upper/lower case.\r\n\r\n"
-              "Are you sure you want all keywords in lower case?");
-    EXPECT_EQ(platform.messages[1].title, "Confirmation");
     EXPECT_EQ(platform.messages[1].buttons, Buttons::kYesNoCancel);
-}
-
-TEST_F(SessionTest, LargeWindowAppliesTheLayoutRule) {
-    session.SetWindowMetrics(8100, 2000, 12000);
-    session.SetCheck(Control::kLargeWindow, true);
-    EXPECT_EQ(session.WindowLayout(), LayoutFor(true, {8100, 12000}, {}));
-    session.SetCheck(Control::kLargeWindow, false);
-    EXPECT_EQ(session.WindowLayout().windowTop, 1950);
-    EXPECT_EQ(session.WindowLayout().windowHeight, 8100);
 }
 
 TEST_F(SessionTest, InputFileFromTheDialogOrTypedIsTrimmedCheckedAndMovesTheFocus) {
     session.ClickClearOutput();
-    EXPECT_EQ(platform.focus.back(), Control::kInputFileButton);
-    session.SetInputFileText(page);
-    session.ClickClearOutput();
-    EXPECT_EQ(platform.focus.back(), Control::kGenerate);
-    session.ClickClearInputFile();
-    EXPECT_EQ(session.options().inputFile, "");
     EXPECT_EQ(platform.focus.back(), Control::kInputFileButton);
     session.SetInputFileText("/old/name.htm");
     platform.chosenFile = "";
@@ -434,6 +339,7 @@ TEST_F(SessionTest, InputFileFromTheDialogOrTypedIsTrimmedCheckedAndMovesTheFocu
     session.ClickInputFileButton();
     EXPECT_EQ(session.options().inputFile, page);
     EXPECT_EQ(session.OutputText(), "");
+    EXPECT_EQ(platform.focus.back(), Control::kGenerate);
     session.SetInputFileText("   " + page + "  ");
     session.InputFileLostFocus();
     EXPECT_EQ(session.options().inputFile, page);
@@ -445,22 +351,16 @@ TEST_F(SessionTest, InputFileFromTheDialogOrTypedIsTrimmedCheckedAndMovesTheFocu
     EXPECT_EQ(session.options().inputFile, dir.File("page.txt"));  // kept for correcting
 }
 
-TEST_F(SessionTest, LinksHelpAndNotice) {
+TEST_F(SessionTest, LinksOpenTheProgramsAddressesAndAFailureIsShown) {
     session.ClickManualLink();
     session.ClickMakerLink();
-    ASSERT_EQ(platform.webAddresses.size(), 2u);
-    EXPECT_EQ(platform.webAddresses[0], session.GetProgramText(15));
-    EXPECT_EQ(platform.webAddresses[1], session.GetProgramText(315));
+    EXPECT_EQ(platform.webAddresses,
+              (std::vector<Text>{session.GetProgramText(15), session.GetProgramText(315)}));
     EXPECT_TRUE(platform.messages.empty());
     platform.webSucceeds = false;
     session.ClickMakerLink();
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].title, "Cannot launch web browser");
-    session.ClickHelp();
-    EXPECT_EQ(platform.helpShown, 1);
-    session.DoubleClickCopyrightNotice();
-    EXPECT_EQ(platform.messages.back().prompt, "61217");
-    EXPECT_EQ(platform.messages.back().title, "");
 }
 
 TEST_F(SessionTest, RestoreDefaultsKeepsTextsAndLanguage) {
@@ -468,9 +368,7 @@ TEST_F(SessionTest, RestoreDefaultsKeepsTextsAndLanguage) {
     session.SetBeginMetaTagWithText("garden shop");
     session.SetWordsToIgnoreText("spade");
     session.SetListIndex(Control::kLanguage, 4);
-    session.SetListIndex(Control::kTitleWeight, 1);
     session.SetListIndex(Control::kEncoding, EncodingIndexOf("KOI8-R"));
-    session.SetCheck(Control::kSpaceAfterComma, false);
     session.SetMaxBytesText("700");
     session.ClickRestoreDefaults();
     Options expected;
@@ -479,7 +377,6 @@ TEST_F(SessionTest, RestoreDefaultsKeepsTextsAndLanguage) {
     expected.wordsToIgnore = "spade";
     expected.languageIndex = 4;
     EXPECT_EQ(session.options(), expected);
-    EXPECT_EQ(session.ListIndex(Control::kEncoding), 0);  // Detect
 }
 
 TEST_F(SessionTest, InsertTakesOnlyATagAndAsksForABackupWhereOneCanBeMade) {
@@ -496,12 +393,10 @@ TEST_F(SessionTest, InsertTakesOnlyATagAndAsksForABackupWhereOneCanBeMade) {
     session.ClickInsert();
     EXPECT_EQ(platform.messages.back().prompt,
               "Back up " + page + " to " + dir.File("garden.bak.htm") + "?");
-    EXPECT_EQ(platform.messages.back().title, "Backup?");
     EXPECT_EQ(ReadFile(page), kPage);
 
     platform.answers.push_back(Answer::kYes);
     session.ClickInsert();
-    EXPECT_EQ(platform.messages.back().prompt, "Meta tag inserted successfully into document.");
     EXPECT_EQ(platform.messages.back().title, "Done");
     EXPECT_EQ(ReadFile(dir.File("garden.bak.htm")), kPage);
     EXPECT_EQ(ReadFile(page).find(tag + "\r\n</head><body>"), 41u);
@@ -540,12 +435,8 @@ TEST_F(SessionTest, InsertRefusesATagWithoutKeywords) {
     const std::size_t before = platform.messages.size();
     session.ClickInsert();
     ASSERT_EQ(platform.messages.size(), before + 1);  // no backup question either
-    EXPECT_EQ(platform.messages.back().prompt, "Meta tag not inserted into " +
-                                                   dir.File("tagged.htm") +
-                                                   ": no keyword fits in 10 characters.");
     EXPECT_EQ(platform.messages.back().title, "Not inserted");
     EXPECT_EQ(ReadFile(dir.File("tagged.htm")), tagged);
-    EXPECT_FALSE(session.LastInsertSucceeded());
 }
 
 // The page-encoding drop-down: Detect first, then names the decoder knows as they are.
@@ -553,70 +444,35 @@ TEST(EncodingChoice, DetectComesFirstAndEveryChoiceIsAnEncodingThatDecodes) {
     const std::vector<Text> items = Session::ListItems(Control::kEncoding);
     ASSERT_GT(items.size(), 30u);
     EXPECT_EQ(items[0], "Detect");
-    EXPECT_EQ(EncodingOverrideOf(0), "");
     for (int i = 1; i < static_cast<int>(items.size()); ++i) {
         const Text& name = items[static_cast<std::size_t>(i)];
         SCOPED_TRACE(name);
         EXPECT_EQ(text::EncodingForLabel(name), name);  // listed by its own name, once
-        EXPECT_EQ(EncodingIndexOf(name), i);
-        EXPECT_EQ(EncodingOverrideOf(i), name);
+        EXPECT_EQ(EncodingOverrideOf(EncodingIndexOf(name)), name);
         EXPECT_TRUE(text::DecodePage("<p>plain</p>", name).ok());
     }
-    for (const char* needed : {"UTF-8", "windows-1252", "ISO-8859-2", "ISO-8859-15", "windows-1250",
-                               "windows-1258", "KOI8-R", "KOI8-U", "Shift_JIS", "EUC-JP", "EUC-KR",
-                               "gb18030", "Big5", "UTF-16LE", "UTF-16BE"}) {
-        EXPECT_NE(std::find(items.begin(), items.end(), needed), items.end()) << needed;
-    }
-    // Labels count as the encoding browsers read them as; anything else is Detect (more
-    // labels go through the state file's tests).
-    const std::vector<std::pair<Text, Text>> labels = {
-        {"ISO-8859-1", "windows-1252"},
-        {" shift_jis ", "Shift_JIS"},
-        {"utf8", "UTF-8"},
-        {"Detect", ""},
-        {"utf-7", ""},
-    };
-    for (const auto& [label, expected] : labels) {
-        EXPECT_EQ(EncodingOverrideOf(EncodingIndexOf(label)), expected) << label;
-    }
+    // Labels count as the encoding browsers read them as (more in the state file's tests).
+    EXPECT_EQ(EncodingOverrideOf(EncodingIndexOf("ISO-8859-1")), "windows-1252");
+    EXPECT_EQ(EncodingOverrideOf(EncodingIndexOf("utf-7")), "");
     EXPECT_EQ(EncodingOverrideOf(-1), "");
     EXPECT_EQ(EncodingOverrideOf(static_cast<int>(items.size())), "");
 }
 
-// A KOI8-R page that does not say so reads as windows-1252 until the user chooses KOI8-R;
-// then generate, list, show and insert all read and write it as KOI8-R.
+// A KOI8-R page that does not say so: once the user chooses KOI8-R, list, show, generate
+// and insert all read and write it as KOI8-R.
 TEST_F(SessionTest, ChosenEncodingIsUsedByEveryActionOnThePage) {
     const Text utf8 =
         "<html><head><title>Москва летом</title>\r\n</head><body>\r\n"
         "<p>Москва и парки. Москва летом, парки летом.</p>\r\n</body></html>\r\n";
-    const Text koi8 = text::EncodeForPage(utf8, "KOI8-R").bytes;
-    const auto characters =
-        std::count_if(utf8.begin(), utf8.end(), [](char b) { return (b & 0xC0) != 0x80; });
-    ASSERT_EQ(koi8.size(), static_cast<std::size_t>(characters));  // one byte a letter
-    const Text path = dir.Write("moscow.htm", koi8);
+    const Text path = dir.Write("moscow.htm", text::EncodeForPage(utf8, "KOI8-R").bytes);
     session.SetInputFileText(path);
-
-    struct Case {
-        const char* choice;
-        bool cyrillic;  // the page's words come out as written
-    };
-    for (const Case& c : {Case{"Detect", false}, Case{"KOI8-R", true}, Case{"Detect", false}}) {
-        SCOPED_TRACE(c.choice);
-        session.SetListIndex(Control::kEncoding, EncodingIndexOf(c.choice));
-        EXPECT_FALSE(session.WordTableValid());
-        session.ClickGenerate();
-        ASSERT_TRUE(platform.messages.empty()) << platform.messages[0].prompt;
-        EXPECT_EQ(session.GetMetaTag().find("Москва") != Text::npos, c.cyrillic)
-            << session.GetMetaTag();
-        session.ClickListWords();
-        EXPECT_EQ(session.OutputText().find("Москва") != Text::npos, c.cyrillic);
-        session.ClickShowExisting();
-        EXPECT_EQ(session.OutputText().find("TITLE: Москва летом\r\n") != Text::npos, c.cyrillic)
-            << session.OutputText();
-    }
+    session.SetListIndex(Control::kEncoding, EncodingIndexOf("KOI8-R"));
+    session.ClickListWords();
+    EXPECT_NE(session.OutputText().find("Москва"), Text::npos) << session.OutputText();
+    session.ClickShowExisting();
+    EXPECT_NE(session.OutputText().find("TITLE: Москва летом\r\n"), Text::npos);
 
     // The tag goes into the page in KOI8-R, a typed phrase included, bytes for characters.
-    session.SetListIndex(Control::kEncoding, EncodingIndexOf("KOI8-R"));
     session.SetBeginMetaTagWithText("Россия");
     session.ClickGenerate();
     const Text tag = session.GetMetaTag();
@@ -625,12 +481,9 @@ TEST_F(SessionTest, ChosenEncodingIsUsedByEveryActionOnThePage) {
     session.ClickInsert();
     ASSERT_TRUE(session.LastInsertSucceeded()) << platform.messages.back().prompt;
     const Text written = ReadFile(path);
-    EXPECT_NE(written.find(text::EncodeForPage(tag, "KOI8-R").bytes), Text::npos);
     EXPECT_EQ(written.find("&#"), Text::npos);
     EXPECT_EQ(text::DecodePage(written, "KOI8-R").page.text,
-              "<html><head><title>Москва летом</title>\r\n" + tag +
-                  "\r\n</head><body>\r\n"
-                  "<p>Москва и парки. Москва летом, парки летом.</p>\r\n</body></html>\r\n");
+              Text(utf8).insert(utf8.find("</head>"), tag + "\r\n"));
 }
 
 TEST_F(SessionTest, WordsToIgnoreAreNormalisedAndFilterThePass) {
