@@ -81,6 +81,17 @@ void WriteSite(const TempDir& dir) {
     fs::create_directory_symlink("../..", dir.File("site/blog/2023/loop"));
 }
 
+// The site's pages in path order: its files named as pages, and the FIFO.
+std::vector<std::string> PagesOf(const TempDir& dir) {
+    std::vector<std::string> pages = {dir.File("site/shop/stuck.htm")};
+    for (const auto& [path, bytes] : Snapshot(dir.File("site"))) {
+        if (path.ends_with(".htm") || path.ends_with(".html"))
+            pages.push_back(path);
+    }
+    std::sort(pages.begin(), pages.end());
+    return pages;
+}
+
 // What one call per page prints for it: its output, or its refusal (stdout or stderr).
 std::string OnePage(const std::vector<std::string>& command, const std::string& page, int& status) {
     std::vector<std::string> args = command;
@@ -94,12 +105,8 @@ std::string OnePage(const std::vector<std::string>& command, const std::string& 
 TEST(SiteCli, ManyPagesGiveWhatOneCallPerPageGivesInPathOrder) {
     TempDir dir;
     WriteSite(dir);
-    const std::vector<std::string> pages = {
-        dir.File("site/about.htm"),       dir.File("site/blog/2023/caf\xC3\xA9.html"),
-        dir.File("site/blog/latin.htm"),  dir.File("site/index.html"),
-        dir.File("site/shop/nohead.htm"), dir.File("site/shop/stuck.htm"),
-        dir.File("site/shop/tiny.htm"),
-    };
+    const std::vector<std::string> pages = PagesOf(dir);
+    ASSERT_EQ(pages.size(), 7u);
     const std::vector<std::vector<std::string>> commands = {
         {"list"}, {"show"}, {"generate", "--lower-case", "--min-frequency", "1"}};
     for (const auto& command : commands) {
@@ -133,15 +140,9 @@ TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWritesAndItsDryRunIsItsPatc
     const auto before = Snapshot(dry.File("site"));
     const RunResult run = RunTool({"insert", "--backup", "-r", "-q", many.File("site")});
     EXPECT_EQ(run.status, 1);  // the FIFO, the page with no keyword, the page with no place
-    std::vector<std::string> pages = {one.File("site/shop/stuck.htm")};
-    for (const auto& [path, bytes] : Snapshot(one.File("site"))) {
-        if (path.ends_with(".htm") || path.ends_with(".html"))
-            pages.push_back(path);
-    }
-    std::sort(pages.begin(), pages.end());
     std::string expected;
     int status = 0;
-    for (const std::string& page : pages) {
+    for (const std::string& page : PagesOf(one)) {
         std::string result = OnePage({"insert", "--backup"}, page, status);
         for (std::size_t at; (at = result.find(one.Path())) != std::string::npos;)
             result.replace(at, one.Path().size(), many.Path());
@@ -228,12 +229,13 @@ TEST(SiteCli, JsonLinesMatchTheTextOutput) {
         EXPECT_EQ(j["tag"].get<std::string>(), first.rfind("<META", 0) == 0 ? JsonText(first) : "");
         EXPECT_NE(generate.err.find("Encoding: " + j["encoding"].get<std::string>()),
                   std::string::npos);
-        // Each row of the list: rank, value, frequency, word.
+        // Each row of the list, under its heading: rank, value, frequency, word.
         std::istringstream rows(list.out);
         std::string fromText, fromJson, row, rank, value, frequency, word;
-        while (std::getline(rows, row)) {
-            if (std::istringstream(row) >> rank >> value >> frequency >> word && rank != "Rank")
-                fromText += JsonText(word) + "/" + frequency + " ";
+        const bool ranked = std::getline(rows, row) && row.rfind("Rank", 0) == 0;
+        while (ranked && std::getline(rows, row) && !row.empty()) {
+            std::istringstream(row) >> rank >> value >> frequency >> word;
+            fromText += JsonText(word) + "/" + frequency + " ";
         }
         for (const auto& w : j["words"])
             fromJson += w["word"].get<std::string>() + "/" +
