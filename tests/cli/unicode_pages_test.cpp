@@ -18,11 +18,6 @@ using lumora::testing::TempDir;
 using lumora::testing::RunResult;
 using lumora::testing::RunTool;
 
-// The first line of generate's output: the tag.
-std::string TagOf(const RunResult& run) {
-    return run.out.substr(0, run.out.find('\n'));
-}
-
 // The words of a list, in rank order, as "word/frequency".
 std::string ListedWords(const RunResult& run) {
     std::istringstream lines(run.out);
@@ -38,10 +33,6 @@ std::string ListedWords(const RunResult& run) {
     return result;
 }
 
-std::string Utf8ToWindows1252(const std::string& utf8) {
-    return text::EncodeForPage(utf8, "windows-1252").bytes;
-}
-
 // A page in Latin-1 and the same page transcoded to UTF-8 give the same keywords: the
 // program reads what the reader sees, not the bytes.
 TEST(UnicodePages, Latin1PageAndItsUtf8TranscodingGiveTheSameResults) {
@@ -54,13 +45,12 @@ TEST(UnicodePages, Latin1PageAndItsUtf8TranscodingGiveTheSameResults) {
         "<p>\u00C5ngstr\u00F6m \u00D8resund \u00DEorn \u00C6gir stra\u00DFe \u00FFvon</p>\r\n"
         "</body></html>\r\n";
     TempDir dir;
-    const std::string latin1 = dir.Write("latin1.htm", Utf8ToWindows1252(page));
+    const std::string latin1 =
+        dir.Write("latin1.htm", text::EncodeForPage(page, "windows-1252").bytes);
     const std::string utf8 = dir.Write("utf8.htm", page);
     ASSERT_NE(ReadFile(latin1), ReadFile(utf8));
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{},
-          {"--lower-case"},
-          {"--min-frequency", "1"},
           {"--language", "fr", "--min-frequency", "1", "--keep-short-words"}}) {
         for (const char* command : {"generate", "list"}) {
             std::vector<std::string> args = {command};
@@ -74,11 +64,11 @@ TEST(UnicodePages, Latin1PageAndItsUtf8TranscodingGiveTheSameResults) {
             EXPECT_TRUE(IsValidUtf8(a.out));
         }
     }
-    const RunResult run = RunTool({"list", "--min-frequency", "1", latin1});
-    EXPECT_NE(run.out.find(" caf\u00E9\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find(" \u00C5ngstr\u00F6m\n"), std::string::npos) << run.out;
+    EXPECT_NE(RunTool({"list", latin1}).out.find(" caf\u00E9\n"), std::string::npos);
 }
 
+// Word edges of each script are the scanner's own tests; here, the counting that merges
+// forms and case across the page.
 TEST(UnicodePages, WordsOfAnyScriptWithTheirCaseMerged) {
     TempDir dir;
     struct Case {
@@ -103,29 +93,11 @@ TEST(UnicodePages, WordsOfAnyScriptWithTheirCaseMerged) {
          "<p>\u0416\u0418\u0417\u041D\u042C \u00C0PROPOS \u0394\u03A1\u039F\u039C\u039F\u03A3</p>",
          {"--lower-case", "--min-frequency", "1"},
          "\u0436\u0438\u0437\u043D\u044C/1 \u00E0propos/1 \u03B4\u03C1\u03BF\u03BC\u03BF\u03C3/1"},
-        {"Hebrew, Arabic and Devanagari words are kept, no vowel test",
-         "<p>\u05E9\u05DC\u05D5\u05DD \u0633\u0644\u0627\u0645 \u0928\u092E\u0938\u094D\u0924\u0947"
-         " \u0161\u010D\u017E</p>",
-         {"--min-frequency", "1"},
-         "\u05E9\u05DC\u05D5\u05DD/1 \u0633\u0644\u0627\u0645/1 "
-         "\u0928\u092E\u0938\u094D\u0924\u0947/1"},
-        {"\u2019 contractions behave like '",
-         "<p>don\u2019t isn\u2019t John\u2019s Mary's don't doesn\u2019t</p>",
-         {"--min-frequency", "1"},
-         "John/1 Mary/1"},
-        {"no-break space, curly quotes, dashes and ellipsis separate words",
-         "<p>alpha\u00A0beta \u201Cgamma\u201D delta\u2014epsilon\u2026zeta \u00ABeta\u00BB</p>",
-         {"--min-frequency", "1"},
-         "alpha/1 beta/1 gamma/1 delta/1 epsilon/1 zeta/1 eta/1"},
         {"entities of a UTF-8 page",
          "<p>&Eacute;t&eacute; &#233;t&#xE9; c&oelig;ur d&rsquo;accord it&#8217;s "
          "&Zcaron;ivot&nbsp;&alpha;&beta;&gamma;</p>",
          {"--lower-case", "--min-frequency", "1"},
          "\u00E9t\u00E9/2 c\u0153ur/1 accord/1 \u017Eivot/1 \u03B1\u03B2\u03B3/1"},
-        {"numbers of other scripts are not letters",
-         "<p>abc\u0663\u0664def mp3</p>",
-         {"--min-frequency", "1"},
-         "abc/1 def/1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -138,87 +110,18 @@ TEST(UnicodePages, WordsOfAnyScriptWithTheirCaseMerged) {
     }
 }
 
-// Pages in windows-1252 and ISO-8859-2, declared or not, and pages whose label lies.
-TEST(UnicodePages, SingleByteEncodingsAndLyingLabels) {
-    TempDir dir;
-    struct Case {
-        const char* what;
-        std::string bytes;
-        std::string tag;
-    };
-    const Case cases[] = {
-        {"windows-1252 with its own letters and entities",
-         "<title>C\x9Cur \x8Akoda \x9Cuvre</title>\r\nd\x92"
-         "accord \x93quoted\x94 &eacute;t&eacute; "
-         "&#339;uvre\r\n",
-         "<META NAME=\"keywords\" CONTENT=\"C\u0153ur, \u0160koda, \u0153uvre\">"},
-        {"declared ISO-8859-2",
-         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-2\">\r\n"
-         "<title>\xA3\xF3\x64\xBC \xBF\xF3\xB3w</title>\r\n",
-         "<META NAME=\"keywords\" CONTENT=\"\u0141\u00F3d\u017A, \u017C\u00F3\u0142w\">"},
-        {"a UTF-8 page labelled ISO-8859-1 is read as UTF-8",
-         "<meta charset=\"iso-8859-1\">\r\n<title>\xC5\x81\xC3\xB3\x64\xC5\xBA</title>\r\n",
-         "<META NAME=\"keywords\" CONTENT=\"\u0141\u00F3d\u017A\">"},
-        {"a single-byte page labelled UTF-8 is read as windows-1252",
-         "<meta charset=\"utf-8\">\r\n<title>Caf\xE9 cr\xE8me</title>\r\n",
-         "<META NAME=\"keywords\" CONTENT=\"Caf\u00E9, cr\u00E8me\">"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const RunResult run = RunTool({"generate", dir.Write("p.htm", c.bytes)});
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_EQ(TagOf(run), c.tag);
-    }
-}
-
-// The tag's limit counts characters, whatever their bytes.
-TEST(UnicodePages, TheTagLimitCountsCharacters) {
-    TempDir dir;
-    const std::string page = dir.Write(
-        "p.htm", "<title>\u0436\u0436\u0436\u0438\u0436 \u00E9t\u00E9s \u00E9t\u00E9x</title>\r\n");
-    // 31 characters of opening, 5 for the first word, 2 + 4 for the second: 42 characters
-    // (49 bytes). Counted in bytes, the second word would not fit under 43.
-    RunResult run = RunTool({"generate", "--max-bytes", "43", page});
-    EXPECT_EQ(run.out,
-              "<META NAME=\"keywords\" CONTENT=\"\u0436\u0436\u0436\u0438\u0436, "
-              "\u00E9t\u00E9s\">\n\nNumber of keywords in meta tag: 2\n"
-              "Number of bytes in meta tag: 42\n");
-    run = RunTool({"generate", "--max-bytes", "40", page});
-    EXPECT_NE(run.out.find("Number of keywords in meta tag: 1\n"), std::string::npos) << run.out;
-}
-
 // Insert writes the tag in the page's own encoding; what that encoding cannot hold
 // becomes a numeric character reference. The rest of the page keeps its bytes.
 TEST(UnicodePages, InsertWritesTheTagInThePagesEncoding) {
     TempDir dir;
-    struct Case {
-        const char* what;
-        std::string page;
-        std::string tag;  // as bytes in the page
-    };
-    const Case cases[] = {
-        {"UTF-8",
-         "<title>\u0158ezn\u00EDk \u0153uvre \u0416\u0438\u0437\u043D\u044C</title>\r\n"
-         "</head>\r\n",
-         "<META NAME=\"keywords\" CONTENT=\"\u0158ezn\u00EDk, \u0153uvre, "
-         "\u0416\u0438\u0437\u043D\u044C\">"},
-        {"windows-1252", "<title>&#344;ezn&iacute;k \x9Cuvre caf\xE9</title>\r\n</head>\r\n",
-         "<META NAME=\"keywords\" CONTENT=\"&#344;ezn\xEDk, \x9Cuvre, caf\xE9\">"},
-        {"ISO-8859-2",
-         "<meta charset=\"ISO-8859-2\">\r\n<title>\xD8\x65zn\xEDk &oelig;uvre</title>\r\n"
-         "</head>\r\n",
-         "<META NAME=\"keywords\" CONTENT=\"\xD8\x65zn\xEDk, &#339;uvre\">"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string path = dir.Write("p.htm", c.page);
-        const RunResult run = RunTool({"insert", "--no-backup", path});
-        EXPECT_EQ(run.status, 0) << run.out << run.err;
-        const std::string after = ReadFile(path);
-        const std::size_t head = after.find("</head>");
-        ASSERT_NE(head, std::string::npos);
-        EXPECT_EQ(after.substr(0, head), c.page.substr(0, c.page.find("</head>")) + c.tag + "\r\n");
-    }
+    const std::string head =
+        "<meta charset=\"ISO-8859-2\">\r\n<title>\xD8\x65zn\xEDk &oelig;uvre</title>\r\n";
+    const std::string path = dir.Write("p.htm", head + "</head>\r\n");
+    const RunResult run = RunTool({"insert", "--no-backup", path});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(
+        ReadFile(path),
+        head + "<META NAME=\"keywords\" CONTENT=\"\xD8\x65zn\xEDk, &#339;uvre\">\r\n</head>\r\n");
 }
 
 TEST(UnicodePages, ShowAndMessagesAreUtf8) {

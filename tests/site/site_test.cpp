@@ -68,16 +68,11 @@ TEST_F(PageSetTest, FolderGivesItsPagesSortedWithOrWithoutSubfolders) {
           "site/b/three.html", "site/index.html", "site/linked/far.html"}},
         {excluding, {"site/a/one.html", "site/about.htm", "site/b/three.html", "site/index.html"}},
         {onlyHtml,
-         {"site/a/deep/two.htm" /* left out below */, "site/a/one.html", "site/b/draft.html",
-          "site/b/three.html", "site/index.html"}},
+         {"site/a/one.html", "site/b/draft.html", "site/b/three.html", "site/index.html"}},
     };
     for (std::size_t c = 0; c < cases.size(); ++c) {
         std::vector<Text> expected;
-        for (const char* e : cases[c].expected) {
-            if (c == 4 && Text(e).ends_with(".htm"))
-                continue;
-            expected.push_back(P(e));
-        }
+        for (const char* e : cases[c].expected) expected.push_back(P(e));
         const PageSet set = CollectPages({P("site")}, cases[c].options);
         EXPECT_EQ(set.pages, expected) << "case " << c;
         EXPECT_TRUE(set.problems.empty()) << "case " << c;
@@ -115,8 +110,6 @@ TEST_F(PageSetTest, AFolderNamedLikeAPageIsTakenAsAPageUnlessWrittenWithASlash) 
     const std::vector<Case> cases = {
         {P("old.htm"), false, {P("old.htm")}},
         {P("old.htm") + "/", true, {P("old.htm") + "/inside.htm"}},
-        {P("site/b"), true, {P("site/b/draft.html"), P("site/b/three.html")}},
-        {P("site/index.html"), false, {P("site/index.html")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.argument);
@@ -128,13 +121,6 @@ TEST_F(PageSetTest, AFolderNamedLikeAPageIsTakenAsAPageUnlessWrittenWithASlash) 
         EXPECT_EQ(CollectPages({c.argument}, everything).pages == std::vector<Text>{c.argument},
                   !c.walked);
     }
-}
-
-TEST(MatchesPatternTest, NamesAndPaths) {
-    EXPECT_TRUE(MatchesPattern("*.htm", "/x/y/page.htm"));
-    EXPECT_FALSE(MatchesPattern("*.htm", "/x/y/page.html"));
-    EXPECT_TRUE(MatchesPattern("*/drafts/*", "/x/drafts/page.htm"));
-    EXPECT_FALSE(MatchesPattern("drafts", "/x/drafts/page.htm"));
 }
 
 // --- The dry run's diff ------------------------------------------------------------------
@@ -223,28 +209,6 @@ TEST(RunInOrderTest, DeliversEveryTaskInIndexOrderWhateverFinishesFirst) {
         EXPECT_EQ(delivered, results.size());
         for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
     }
-}
-
-TEST(RunInOrderTest, StopLetsRunningTasksFinishAndStartsNoMore) {
-    std::stop_source stop;
-    std::atomic<int> started{0};
-    std::atomic<int> finished{0};
-    std::vector<std::size_t> order;
-    const std::size_t delivered = RunInOrder(
-        100, 2,
-        [&](std::size_t i) {
-            ++started;
-            if (i == 5)
-                stop.request_stop();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            ++finished;
-        },
-        [&](std::size_t i) { order.push_back(i); }, stop.get_token());
-    EXPECT_EQ(started.load(), finished.load());  // nothing half done
-    EXPECT_LT(started.load(), 100);
-    EXPECT_EQ(delivered, order.size());
-    for (std::size_t i = 0; i < order.size(); ++i) EXPECT_EQ(order[i], i);
-    EXPECT_GE(delivered, 6u);
 }
 
 }  // namespace
