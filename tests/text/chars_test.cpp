@@ -119,6 +119,23 @@ TEST(TextHashTest, EveryByteCounts) {
     }
 }
 
+TEST(CharsTest, LettersCaseAndScript) {
+    EXPECT_EQ(LowerLetters("\u00C0\u03A3\u0416 ABC \u0130\u023A"),
+              "\u00E0\u03C3\u0436 abc i\u2C65");
+    EXPECT_EQ(Lower("\u00C0BC"), "\u00C0bc");  // mark-up lower-casing keeps every byte
+    EXPECT_EQ(UpperChar(0xB5), 0x39Cu);        // µ upper-cases to Greek Mu ...
+    EXPECT_EQ(LowerChar(0x39C), 0x3BCu);       // ... which lower-cases to μ, not µ
+    EXPECT_TRUE(IsLatinLetter(0x151));
+    EXPECT_TRUE(IsLatinLetter(0x1EBF));
+    EXPECT_FALSE(IsLatinLetter(0x3B1));
+    EXPECT_FALSE(IsLatinLetter(0x436));
+    EXPECT_FALSE(IsLatinLetter('1'));
+    EXPECT_EQ(U(BaseLetter(0x151)), unsigned{'o'});
+    EXPECT_EQ(U(BaseLetter(0xF8)), 0xF8u);  // ø is a letter of its own
+    EXPECT_TRUE(IsMark(0x301));
+    EXPECT_FALSE(IsMark('a'));
+}
+
 // The classes kept for the characters of the Basic Multilingual Plane agree with the
 // library for every one of them.
 TEST(CharsTest, KeptClassesAgreeWithTheLibrary) {

@@ -71,6 +71,23 @@ TEST(DecodePageTest, EncodingIsDecidedOnceInItsOrder) {
     }
 }
 
+TEST(DecodePageTest, EveryNamedEncodingIsAvailable) {
+    for (const char* name :
+         {"UTF-8",        "IBM866",       "ISO-8859-2",   "ISO-8859-3",   "ISO-8859-4",
+          "ISO-8859-5",   "ISO-8859-6",   "ISO-8859-7",   "ISO-8859-8",   "ISO-8859-10",
+          "ISO-8859-13",  "ISO-8859-14",  "ISO-8859-15",  "ISO-8859-16",  "KOI8-R",
+          "KOI8-U",       "macintosh",    "windows-874",  "windows-1250", "windows-1251",
+          "windows-1252", "windows-1253", "windows-1254", "windows-1255", "windows-1256",
+          "windows-1257", "windows-1258", "GBK",          "gb18030",      "Big5",
+          "EUC-JP",       "ISO-2022-JP",  "Shift_JIS",    "EUC-KR"}) {
+        const DecodeResult r = DecodePage("<p>plain words</p>", name);
+        ASSERT_TRUE(r.ok()) << name;
+        EXPECT_EQ(r.page.text, "<p>plain words</p>") << name;
+        EXPECT_EQ(r.page.encoding, name);
+        EXPECT_EQ(EncodeForPage("<p>plain words</p>", name).bytes, "<p>plain words</p>") << name;
+    }
+}
+
 TEST(DecodePageTest, AnUnknownOverrideIsAnError) {
     const DecodeResult r = DecodePage("abc", "no-such-code");
     ASSERT_FALSE(r.ok());
