@@ -283,7 +283,8 @@ bool Session::CheckInputFile(const Text& name) {
             return false;
         case InputNameStatus::kInvalidName:
             if (windowLoaded_) {
-                Message(files::kInvalidNamePrompt, files::kInvalidNameTitle, Icon::kExclamation);
+                const Error invalid{Error::Code::kInvalidName};
+                Message(invalid.Message(), invalid.Title(), Icon::kExclamation);
             } else {
                 SetInputFileText("");
             }
@@ -323,8 +324,8 @@ void Session::GenerateOrList(bool makeTag) {
     }
     // Looked at before anything else: a folder or a FIFO must not be opened or mistaken
     // for a missing page.
-    if (const Text problem = files::NotRegularFileProblem(name); !problem.empty()) {
-        Message(problem, GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
+    if (const auto problem = files::NotRegularFileProblem(name)) {
+        Message(problem->Message(), GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
         return;
     }
     if (!CheckInputFile(name))
