@@ -283,8 +283,7 @@ bool Session::CheckInputFile(const Text& name) {
             return false;
         case InputNameStatus::kInvalidName:
             if (windowLoaded_) {
-                const Error invalid{Error::Code::kInvalidName};
-                Message(invalid.Message(), invalid.Title(), Icon::kExclamation);
+                Tell(Error{Error::Code::kInvalidName});
             } else {
                 SetInputFileText("");
             }
@@ -410,6 +409,10 @@ void Session::OnPassDone(engine::AnalysisResult result) {
     wordTableValid_ = !staleAfterPass_;
     Finish(passMakesTag_);
     FocusNextAction();
+}
+
+void Session::Tell(const Error& error) {
+    Message(error.Message(), error.Title(), Icon::kExclamation);
 }
 
 void Session::ReportPassError(const engine::Error& error) {

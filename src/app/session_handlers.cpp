@@ -265,15 +265,15 @@ void Session::ClickShowExisting() {
     // The name is taken as given: blanks at either end are part of it.
     const Text path = options_.inputFile;
     if (path.empty()) {
-        Message("Input file not specified.", "Error", Icon::kExclamation);
+        Tell(Error{Error::Code::kNoPageGiven});
         return;
     }
     if (const auto problem = files::NotRegularFileProblem(path)) {
-        Message(problem->Message(), problem->Title(), Icon::kExclamation);
+        Tell(*problem);
         return;
     }
     if (!files::FileExists(path)) {
-        Message("Input file not found.", "File not found", Icon::kExclamation);
+        Tell(Error{Error::Code::kPageNotFound, path});
         return;
     }
     Text bytes;
@@ -321,7 +321,7 @@ void Session::InsertMetaTag() {
     }
     const Text path = options_.inputFile;
     if (path.empty()) {
-        Message("Input file not specified.", "Error", Icon::kExclamation);
+        refuse(Error{Error::Code::kNoPageGiven});
         return;
     }
     if (const auto problem = files::NotRegularFileProblem(path)) {
@@ -329,7 +329,7 @@ void Session::InsertMetaTag() {
         return;
     }
     if (!files::FileExists(path)) {
-        Message("Input file not found.", "File not found", Icon::kExclamation);
+        refuse(Error{Error::Code::kPageNotFound, path});
         return;
     }
     // Refused before the backup question: nothing is asked about a page that stays as it is.

@@ -64,6 +64,9 @@ constexpr MessageEntry kMessages[] = {
     {Code::kCannotEncode, "Error", nullptr, "{detail}"},
     {Code::kNoBackupName, kNotInserted, nullptr,
      "No backup can be made of {path}: its name has no \".\" before which \"bak\" could go."},
+
+    {Code::kNoPageGiven, "Error", nullptr, "Input file not specified."},
+    {Code::kPageNotFound, "File not found", nullptr, "Input file not found."},
 };
 
 // One row per code, in the order of the codes, so that a code finds its row by number.

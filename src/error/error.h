@@ -37,8 +37,11 @@ struct Error {
         kWideEncoding,       // a UTF-16 page, whose mark-up is not in single bytes
         kCannotEncode,       // `detail` says why
         kNoBackupName,       // no "." before which "bak" could go
+        // The window's own checks of the page named in its box.
+        kNoPageGiven,
+        kPageNotFound,  // the window's short form, which does not repeat the name
     };
-    static constexpr int kCodeCount = static_cast<int>(Code::kNoBackupName) + 1;
+    static constexpr int kCodeCount = static_cast<int>(Code::kPageNotFound) + 1;
 
     Code code;
     Text path{};  // the file concerned, when there is one
