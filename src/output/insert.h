@@ -16,9 +16,9 @@ namespace lumora::output {
 // "/my.bak.site/page"); nullopt when the path has no ".".
 std::optional<Text> BackupPathFor(TextView path);
 
-// What an insert came to: nothing, or why the page was left as it was. Refusals (see
+// What an insert came to: nothing, or why it did not happen. Refusals (see
 // files::CheckReplaceable, and a tag or page that cannot take part) leave the page alone;
-// so does every failure, except kNotDurable, after which the page is already replaced.
+// so does every failure but kNotDurable, which comes after a file was already replaced.
 struct InsertResult {
     std::optional<Error> error;
     bool ok() const { return !error.has_value(); }
