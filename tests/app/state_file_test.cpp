@@ -103,7 +103,7 @@ TEST(StateFile, NumbersOutsideTheirRangeFallBackToThatLinesDefault) {
         {4, {"\"0\"", "\"1000\""}, {"\"1001\"", "\"-5\""}},
         {5, {"0", "8"}, {"9", "", " 3x"}},
         {10, {"0"}, {"2"}},
-        {19, {"6"}, {"7", "-1", "99999999999"}},
+        {19, {"6"}, {"7", "-1", "4294967298"}},  // the last wraps round to 2
     };
     for (const auto& l : lines) {
         for (const bool accepted : {true, false}) {
