@@ -71,6 +71,14 @@ Char ContextTagAt(TextView line, std::size_t at, bool ignoreCase, std::size_t& l
     const bool isEnd = nameStart < line.size() && line[nameStart] == '/';
     if (isEnd)
         ++nameStart;
+    // Most tags of a page are none of these, and their first letter tells so at once.
+    if (nameStart >= line.size())
+        return 0;
+    const Char first = ignoreCase ? ToLower(line[nameStart]) : line[nameStart];
+    if (first != 'b' && first != 'e' && first != 'h' && first != 'i' && first != 's' &&
+        first != 't') {
+        return 0;
+    }
     const std::size_t limit = std::min(line.size(), nameStart + kLongestTagName + 1);
     std::size_t close = nameStart;
     while (close < limit && line[close] != '>') ++close;
@@ -192,19 +200,21 @@ bool PrepareInto(TextView in, bool ignoreCase, Text& out) {
     bool ampersandLeft = false;
     std::size_t i = 0;
     while (i < size) {
-        // Text without control characters, '<' or '&' is copied eight bytes at a time.
-        while (size - i >= 8) {
+        if (size - i >= 8) {
+            // Eight bytes are copied at once, and the first that may need replacing is
+            // looked at (the output never runs ahead of the input, so there is room).
             const std::uint64_t bytes = EightBytesAt(from + i);
-            if (AnyByteBelow(bytes, 32) || AnyByteIs(bytes, '<') || AnyByteIs(bytes, '&'))
-                break;
+            const std::uint64_t marks =
+                MarkBytesBelow(bytes, 32) | MarkBytesEqual(bytes, '<') | MarkBytesEqual(bytes, '&');
             std::memcpy(to, &bytes, sizeof bytes);
-            to += sizeof bytes;
-            i += sizeof bytes;
+            if (marks == 0) {
+                to += sizeof bytes;
+                i += sizeof bytes;
+                continue;
+            }
+            to += FirstMarked(marks);
+            i += FirstMarked(marks);
         }
-        const std::size_t stop = std::min(size, i + 8);
-        while (i < stop && kByteRoles[Code(from[i])] == ByteRole::kCopied) *to++ = from[i++];
-        if (i == stop)
-            continue;
         Char replacement = 0;
         std::size_t length = 1;
         switch (kByteRoles[Code(from[i])]) {

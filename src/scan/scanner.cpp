@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "scan/byte_scan.h"
 #include "scan/prepare.h"
 #include "scan/strproc.h"
 
@@ -132,6 +133,22 @@ constexpr std::array<bool, 256> kInert = [] {
 
 inline bool IsInert(Char c) {
     return kInert[Code(c)];
+}
+
+// Whether a block delimiter (<table, </div>, <!--, <script, ...) may stand at `at`, a '<',
+// judged by the characters after it: most tags of a page are none, and are passed without
+// comparing each delimiter.
+bool MayBeBlockDelimiter(TextView line, std::size_t at) {
+    const auto blockNameStart = [](Char c) {
+        c = ToLower(c);
+        return c == 't' || c == 'd' || c == 's';
+    };
+    if (at + 2 >= line.size())
+        return false;  // every delimiter has at least three characters
+    const Char next = line[at + 1];
+    if (next == '/')
+        return blockNameStart(line[at + 2]);
+    return next == '!' || blockNameStart(next);
 }
 
 // Reads the decimal number at `at` of a size attribute: digits and an optional fraction,
@@ -330,8 +347,9 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
         }
 
         // Every block delimiter begins with a <, so only there are they looked for.
-        const bool atAngle = !cur.PastEnd() && line[pos] == '<';
-        if (atAngle) {
+        const bool atDelimiter =
+            !cur.PastEnd() && line[pos] == '<' && MayBeBlockDelimiter(line, pos);
+        if (atDelimiter) {
             if (!blockDelimiter(kTableOpen, kTableClose, tableDepth_, weights.table))
                 return;
             if (!blockDelimiter(kDivOpen, kDivClose, divDepth_, weights.div))
@@ -340,19 +358,19 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
                 return;
         }
 
-        if (inComment_ || (atAngle && StandsAt(line, pos, kCommentOpen))) {
+        if (inComment_ || (atDelimiter && StandsAt(line, pos, kCommentOpen))) {
             inComment_ = skipPast(kCommentClose);
             if (inComment_)
                 return;
             continue;
         }
-        if (inStyle_ || (atAngle && StandsAtNoCase(line, pos, kStyleOpen))) {
+        if (inStyle_ || (atDelimiter && StandsAtNoCase(line, pos, kStyleOpen))) {
             inStyle_ = skipPast(kStyleClose);
             if (inStyle_)
                 return;
             continue;
         }
-        if (inScript_ || (atAngle && StandsAtNoCase(line, pos, kScriptOpen))) {
+        if (inScript_ || (atDelimiter && StandsAtNoCase(line, pos, kScriptOpen))) {
             inScript_ = skipPast(kScriptClose);
             if (inScript_)
                 return;
@@ -472,6 +490,12 @@ void Scanner::HandleTag(LineCursor& cur, const WeightSettings& weights) {
             cur.MoveTo(static_cast<std::size_t>(SkipBlanks(line, static_cast<Pos>(pos) + 1) - 1));
             if (cur.PastEnd())
                 return;
+            // Only these tags are read for what they say.
+            const Char first = ToLower(line[pos]);
+            if (first != 'm' && first != 'f' && first != '/') {
+                ++pos;
+                continue;
+            }
             if (StandsAtNoCase(line, pos, "meta ")) {
                 HandleMetaTag(cur, weights);
                 inTag_ = false;
@@ -493,7 +517,7 @@ void Scanner::HandleTag(LineCursor& cur, const WeightSettings& weights) {
             ++pos;
             continue;
         }
-        cur.MoveTo(line.find_first_of("<>", pos));
+        cur.MoveTo(NextOfEither(line, pos, '<', '>'));
     }
 }
 
@@ -610,7 +634,7 @@ bool Scanner::SkipBlock(LineCursor& cur, TextView opening, TextView closing, std
 
 void Scanner::ReadWord(LineCursor& cur, WordSink& sink) {
     const TextView line = cur.line;
-    const WordRun run = WordRunAt(line, cur.pos, false);
+    const WordRun run = LetterRunAt(line, cur.pos);
     const std::size_t end = cur.pos + run.bytes;
     // A contraction such as don't, don’t or I'm gives no word; John's gives John (and
     // then s): an apostrophe, one letter that is not s, and a blank.

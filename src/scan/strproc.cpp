@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scan/byte_scan.h"
+
 namespace lumora::scan {
 
 namespace {
@@ -72,11 +74,13 @@ bool IsJoinerInsideWord(TextView text, std::size_t at, const Decoded& d) {
 
 WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extra) {
     WordRun run;
-    std::size_t i = at;
-    while (i < text.size() && run.chars < static_cast<std::size_t>(kMaxWordRun)) {
+    // The fast path: most words of most pages are ASCII letters through and through.
+    const auto maxChars = static_cast<std::size_t>(kMaxWordRun);
+    run.chars = AsciiLettersAt(text, at, maxChars);
+    std::size_t i = at + run.chars;
+    while (i < text.size() && run.chars < maxChars) {
         const Char c = text[i];
         if (IsAscii(c)) {
-            // The fast path: most words of most pages are ASCII.
             if (!IsAsciiLetter(c) && !(allowDigits && IsDigit(c)) &&
                 extra.find(c) == TextView::npos) {
                 break;
