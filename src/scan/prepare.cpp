@@ -286,6 +286,9 @@ void DecodeEntities(Text& line, Text& scratch) {
         return;
     Text& out = scratch;
     out.clear();
+    // Decoding nearly always shortens; room for all at once spares a long line the copies
+    // of growing step by step.
+    out.reserve(in.size());
     std::size_t copied = 0;  // everything before this has been written to `out`
     while (amp != TextView::npos) {
         const std::size_t semi = in.find(';', amp);

@@ -136,19 +136,18 @@ inline bool IsInert(Char c) {
 }
 
 // Whether a block delimiter (<table, </div>, <!--, <script, ...) may stand at `at`, a '<',
-// judged by the characters after it: most tags of a page are none, and are passed without
-// comparing each delimiter.
+// judged by the two characters after "<" or "</": most tags of a page are none, and are
+// passed without comparing each delimiter.
 bool MayBeBlockDelimiter(TextView line, std::size_t at) {
-    const auto blockNameStart = [](Char c) {
-        c = ToLower(c);
-        return c == 't' || c == 'd' || c == 's';
-    };
-    if (at + 2 >= line.size())
-        return false;  // every delimiter has at least three characters
-    const Char next = line[at + 1];
-    if (next == '/')
-        return blockNameStart(line[at + 2]);
-    return next == '!' || blockNameStart(next);
+    std::size_t name = at + 1;
+    if (name < line.size() && line[name] == '/')
+        ++name;
+    if (name + 1 >= line.size())
+        return false;
+    const Char a = ToLower(line[name]);
+    const Char b = ToLower(line[name + 1]);
+    return (a == '!' && b == '-') || (a == 't' && b == 'a') || (a == 'd' && b == 'i') ||
+           (a == 's' && (b == 'p' || b == 't' || b == 'c'));
 }
 
 // Reads the decimal number at `at` of a size attribute: digits and an optional fraction,
@@ -439,10 +438,8 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
                 continue;
             }
         }
-        if (IsAsciiLetter(c)) {
-            ReadWord(cur, sink);
-            linePosition_ = pos;
-            if (sink.ShouldStop())
+        if (IsAsciiLetter(c) || IsInert(c)) {
+            if (!ReadRunningText(cur, sink))
                 return;
             continue;
         }
@@ -490,9 +487,12 @@ void Scanner::HandleTag(LineCursor& cur, const WeightSettings& weights) {
             cur.MoveTo(static_cast<std::size_t>(SkipBlanks(line, static_cast<Pos>(pos) + 1) - 1));
             if (cur.PastEnd())
                 return;
-            // Only these tags are read for what they say.
+            // Only meta and font tags are read for what they say.
             const Char first = ToLower(line[pos]);
-            if (first != 'm' && first != 'f' && first != '/') {
+            const bool mayMatter =
+                first == 'm' || first == 'f' ||
+                (first == '/' && pos + 1 < line.size() && ToLower(line[pos + 1]) == 'f');
+            if (!mayMatter) {
                 ++pos;
                 continue;
             }
@@ -630,6 +630,25 @@ bool Scanner::SkipBlock(LineCursor& cur, TextView opening, TextView closing, std
         if (cur.PastEnd())
             return false;
     }
+}
+
+bool Scanner::ReadRunningText(LineCursor& cur, WordSink& sink) {
+    const TextView line = cur.line;
+    std::size_t& pos = cur.pos;
+    while (pos < line.size()) {
+        const Char c = line[pos];
+        if (IsAsciiLetter(c)) {
+            ReadWord(cur, sink);
+            linePosition_ = pos;
+            if (sink.ShouldStop())
+                return false;
+        } else if (IsInert(c)) {
+            ++pos;
+        } else {
+            return true;
+        }
+    }
+    return true;
 }
 
 void Scanner::ReadWord(LineCursor& cur, WordSink& sink) {
