@@ -484,7 +484,8 @@ void Scanner::HandleTag(LineCursor& cur, const WeightSettings& weights) {
         if (c == '<') {
             // A < inside a tag deepens it; the tag ends at the > that balances the first.
             ++tagDepth_;
-            cur.MoveTo(static_cast<std::size_t>(SkipBlanks(line, static_cast<Pos>(pos) + 1) - 1));
+            ++pos;
+            while (pos < line.size() && line[pos] == ' ') ++pos;
             if (cur.PastEnd())
                 return;
             // Only meta and font tags are read for what they say.

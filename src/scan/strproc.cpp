@@ -34,13 +34,6 @@ bool EqualNoCase(TextView a, TextView b) {
     return a.size() == b.size() && MatchesNoCaseAt(a, 0, b);
 }
 
-Pos SkipBlanks(TextView text, Pos position) {
-    const Pos length = static_cast<Pos>(text.size());
-    Pos i = std::max<Pos>(std::min(position, length), 0) + 1;
-    while (i <= length && text[static_cast<std::size_t>(i - 1)] == ' ') ++i;
-    return i;
-}
-
 bool IsWordChar(TextView c, bool allowDigits, TextView extra) {
     return !c.empty() && IsWordChar(CharAt(c, 0).cp, allowDigits, extra);
 }

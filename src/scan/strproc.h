@@ -19,10 +19,6 @@ Pos FindNoCase(Pos start, TextView text, TextView sought);
 // Same length and equal character by character after lower-casing both.
 bool EqualNoCase(TextView a, TextView b);
 
-// First position after `position` (clamped to the length) that is not a space; the
-// character at `position` itself is never looked at.
-Pos SkipBlanks(TextView text, Pos position);
-
 // The first character of the text can be part of a word: a letter, a digit when
 // `allowDigits`, or an ASCII character of `extra`. Empty text gives false.
 bool IsWordChar(TextView c, bool allowDigits, TextView extra = {});
