@@ -8,6 +8,7 @@
 
 #include "html/head_scan.h"
 #include "output/meta_tag.h"
+#include "scan/byte_scan.h"
 #include "scan/prepare.h"
 #include "scan/scanner.h"
 #include "text/encoding.h"
@@ -46,13 +47,7 @@ class LineSplitter {
         const Char* base = page_.data();
         const std::size_t from = pos_;
         const std::size_t size = page_.size();
-        // The next LF and the next CR are found by the library and each searched for again
-        // only once passed, so that a page with only one kind of line end stays linear.
-        if (nextLf_ < from)
-            nextLf_ = NextOf('\n', from);
-        if (nextCr_ < from)
-            nextCr_ = NextOf('\r', from);
-        const std::size_t end = std::min(nextLf_, nextCr_);
+        const std::size_t end = scan::NextLineEnd(page_, from);
         line = page_.substr(from, end - from);
         start = static_cast<std::int64_t>(from);
         if (end == size) {
@@ -77,38 +72,10 @@ class LineSplitter {
     }
 
   private:
-    std::size_t NextOf(Char c, std::size_t from) const {
-        const std::size_t at = page_.find(c, from);
-        return at == TextView::npos ? page_.size() : at;
-    }
-
     TextView page_;
     std::size_t pos_ = 0;
-    std::size_t nextLf_ = NextOf('\n', 0);
-    std::size_t nextCr_ = NextOf('\r', 0);
     bool crLf_ = false, lf_ = false, cr_ = false;
 };
-
-// Stray control characters (form feed, escape, ...) read as blanks, since the scanner's
-// own markers are control characters; tabs stay.
-bool ReadsAsBlank(Char c) {
-    const unsigned b = Code(c);
-    return b == ' ' || (b < 32 && b != '\t');
-}
-
-// The line as the scanner wants it, without the blanks at either end, in `line` (reused
-// from line to line, so that it is not allocated again).
-void CopyAsText(TextView raw, Text& line) {
-    std::size_t first = 0;
-    std::size_t last = raw.size();
-    while (first < last && ReadsAsBlank(raw[first])) ++first;
-    while (last > first && ReadsAsBlank(raw[last - 1])) --last;
-    line.assign(raw.substr(first, last - first));
-    for (Char& c : line) {
-        if (ReadsAsBlank(c))
-            c = ' ';
-    }
-}
 
 // Feeds the words the scanner cuts through the filters into the word table; watches the
 // stop token and reports progress now and then.
@@ -329,14 +296,8 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     std::int64_t start = 0;
     Text line, scratch;
     while (!stop.stop_requested() && lines.Next(raw, start)) {
-        CopyAsText(raw, line);
-        if (line.empty())
+        if (!scan::ReadyLine(raw, count.lowerCase, line, scratch))
             continue;
-        if (count.lowerCase)
-            LowerLettersInPlace(line);
-        scan::PrepareLine(line, count.lowerCase, scratch);
-        scan::DecodeEntities(line, scratch);
-        line += ' ';
         sink.StartLine(start, raw.size(), line.size());
         scanner.ScanLine(line, sink.Weights(), sink);
     }

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <string_view>
 
+#include "scan/byte_scan.h"
 #include "text/encoding.h"
 
 namespace lumora::scan {
@@ -69,6 +71,14 @@ Char ContextTagAt(TextView line, std::size_t at, bool ignoreCase, std::size_t& l
     const bool isEnd = nameStart < line.size() && line[nameStart] == '/';
     if (isEnd)
         ++nameStart;
+    // Most tags of a page are none of these, and their first letter tells so at once.
+    if (nameStart >= line.size())
+        return 0;
+    const Char first = ignoreCase ? ToLower(line[nameStart]) : line[nameStart];
+    if (first != 'b' && first != 'e' && first != 'h' && first != 'i' && first != 's' &&
+        first != 't') {
+        return 0;
+    }
     const std::size_t limit = std::min(line.size(), nameStart + kLongestTagName + 1);
     std::size_t close = nameStart;
     while (close < limit && line[close] != '>') ++close;
@@ -149,69 +159,119 @@ void AppendDecoded(Text& out, CodePoint cp) {
     AppendUtf8(out, cp);
 }
 
-}  // namespace
+// How the preparation treats each byte of a line: most are copied as they are.
+enum class ByteRole : std::uint8_t { kCopied, kBlank, kTagStart, kReferenceStart };
 
-// Every pattern runs from a '<' or '&' to the first '>' or ';' and holds no other of
-// these, and every replacement is a character no pattern contains. So no two matches
-// overlap and no replacement can make or break another match: one pass from the left
-// gives what replacing each pattern in turn over the whole line would give.
-void PrepareLine(Text& line, bool lowerCaseOnly) {
-    Text scratch;
-    PrepareLine(line, lowerCaseOnly, scratch);
+constexpr std::array<ByteRole, 256> kByteRoles = [] {
+    std::array<ByteRole, 256> roles{};
+    for (unsigned c = 0; c < 32; ++c) roles[c] = c == '\t' ? ByteRole::kCopied : ByteRole::kBlank;
+    roles['<'] = ByteRole::kTagStart;
+    roles['&'] = ByteRole::kReferenceStart;
+    return roles;
+}();
+
+// The character of one of the five plain references starting at `at` (an '&'), with its
+// length; 0 when none stands there.
+Char PlainReferenceAt(TextView line, std::size_t at, std::size_t& length) {
+    for (const Replacement& r : kPlainReferences) {
+        if (line.substr(at, r.name.size()) == r.name) {
+            length = r.name.size();
+            return r.value;
+        }
+    }
+    return 0;
 }
 
-void PrepareLine(Text& line, bool lowerCaseOnly, Text& scratch) {
-    const TextView in = line;
-    // Only '<' and '&' can start a replacement; the text between them is copied in spans.
-    // The next of each is searched for by the library, each again only once it has been
-    // passed, so that a long line is not searched over and over.
-    auto nextOf = [&in](Char c, std::size_t from) {
-        const std::size_t at = in.find(c, from);
-        return at == TextView::npos ? in.size() : at;
-    };
-    std::size_t nextAngle = nextOf('<', 0);
-    std::size_t nextAmpersand = nextOf('&', 0);
-    auto nextSpecial = [&](std::size_t from) {
-        if (nextAngle < from)
-            nextAngle = nextOf('<', from);
-        if (nextAmpersand < from)
-            nextAmpersand = nextOf('&', from);
-        return std::min(nextAngle, nextAmpersand);
-    };
-    std::size_t i = nextSpecial(0);
-    if (i == in.size())
-        return;
-    Text& out = scratch;
-    out.clear();
-    std::size_t copied = 0;  // everything before this has been written to `out`
-    while (i < in.size()) {
-        Char replacement = 0;
-        std::size_t length = 0;
-        if (in[i] == '<') {
-            replacement = ContextTagAt(in, i, !lowerCaseOnly, length);
-        } else {
-            for (const Replacement& r : kPlainReferences) {
-                if (in.substr(i, r.name.size()) == r.name) {
-                    replacement = r.value;
-                    length = r.name.size();
-                    break;
-                }
+// Every pattern runs from a '<' or '&' to the first '>' or ';' and holds no other of
+// these, nor a blank or a control character, and every replacement is a character no
+// pattern contains. So no two matches overlap and no replacement can make or break
+// another match: one pass from the left gives what replacing each pattern in turn over
+// the whole line would give, and it does not matter whether the stray control characters
+// have become blanks before.
+//
+// Writes the prepared `in` to `out` (never longer than `in`); true when an ampersand is
+// left in it, that is when there may be references to decode.
+bool PrepareInto(TextView in, bool ignoreCase, Text& out) {
+    const std::size_t size = in.size();
+    const Char* const from = in.data();
+    out.resize(size);
+    Char* const begin = out.data();
+    Char* to = begin;
+    bool ampersandLeft = false;
+    std::size_t i = 0;
+    while (i < size) {
+        if (size - i >= 8) {
+            // Eight bytes are copied at once, and the first that may need replacing is
+            // looked at (the output never runs ahead of the input, so there is room).
+            const std::uint64_t bytes = EightBytesAt(from + i);
+            const std::uint64_t marks =
+                MarkBytesBelow(bytes, 32) | MarkBytesEqual(bytes, '<') | MarkBytesEqual(bytes, '&');
+            std::memcpy(to, &bytes, sizeof bytes);
+            if (marks == 0) {
+                to += sizeof bytes;
+                i += sizeof bytes;
+                continue;
             }
+            to += FirstMarked(marks);
+            i += FirstMarked(marks);
         }
-        if (replacement != 0) {
-            out.append(in.substr(copied, i - copied));
-            out.push_back(replacement);
-            i += length;
-            copied = i;
-        } else {
-            ++i;
+        Char replacement = 0;
+        std::size_t length = 1;
+        switch (kByteRoles[Code(from[i])]) {
+            case ByteRole::kBlank:
+                replacement = ' ';
+                break;
+            case ByteRole::kTagStart:
+                replacement = ContextTagAt(in, i, ignoreCase, length);
+                break;
+            case ByteRole::kReferenceStart:
+                replacement = PlainReferenceAt(in, i, length);
+                ampersandLeft = ampersandLeft || replacement == 0;
+                break;
+            case ByteRole::kCopied:
+                break;
         }
-        i = nextSpecial(i);
+        *to++ = replacement != 0 ? replacement : from[i];
+        i += replacement != 0 ? length : 1;
     }
-    if (copied == 0)
-        return;
-    out.append(in.substr(copied));
-    line.swap(out);
+    out.resize(static_cast<std::size_t>(to - begin));
+    return ampersandLeft;
+}
+
+// Stray control characters (form feed, escape, ...) read as blanks, since the scanner's
+// own markers are control characters; tabs stay.
+bool ReadsAsBlank(Char c) {
+    const unsigned b = Code(c);
+    return b == ' ' || (b < 32 && b != '\t');
+}
+
+}  // namespace
+
+void PrepareLine(Text& line, bool lowerCaseOnly) {
+    Text prepared;
+    PrepareInto(line, !lowerCaseOnly, prepared);
+    line.swap(prepared);
+}
+
+bool ReadyLine(TextView raw, bool lowerCase, Text& line, Text& scratch) {
+    std::size_t first = 0;
+    std::size_t last = raw.size();
+    while (first < last && ReadsAsBlank(raw[first])) ++first;
+    while (last > first && ReadsAsBlank(raw[last - 1])) --last;
+    if (first == last)
+        return false;
+    TextView text = raw.substr(first, last - first);
+    if (lowerCase) {
+        // Before the tags are looked for: lower-casing may change a character's length,
+        // and may even give a tag name's letter (<\u0130> becomes <i>).
+        scratch.assign(text);
+        LowerLettersInPlace(scratch);
+        text = scratch;
+    }
+    if (PrepareInto(text, !lowerCase, line))
+        DecodeEntities(line, scratch);
+    line.push_back(' ');
+    return true;
 }
 
 void DecodeEntities(Text& line) {
@@ -226,6 +286,9 @@ void DecodeEntities(Text& line, Text& scratch) {
         return;
     Text& out = scratch;
     out.clear();
+    // Decoding nearly always shortens; room for all at once spares a long line the copies
+    // of growing step by step.
+    out.reserve(in.size());
     std::size_t copied = 0;  // everything before this has been written to `out`
     while (amp != TextView::npos) {
         const std::size_t semi = in.find(';', amp);

@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 
+#include "scan/byte_scan.h"
 #include "scan/prepare.h"
 #include "scan/strproc.h"
 
@@ -132,6 +133,21 @@ constexpr std::array<bool, 256> kInert = [] {
 
 inline bool IsInert(Char c) {
     return kInert[Code(c)];
+}
+
+// Whether a block delimiter (<table, </div>, <!--, <script, ...) may stand at `at`, a '<',
+// judged by the two characters after "<" or "</": most tags of a page are none, and are
+// passed without comparing each delimiter.
+bool MayBeBlockDelimiter(TextView line, std::size_t at) {
+    std::size_t name = at + 1;
+    if (name < line.size() && line[name] == '/')
+        ++name;
+    if (name + 1 >= line.size())
+        return false;
+    const Char a = ToLower(line[name]);
+    const Char b = ToLower(line[name + 1]);
+    return (a == '!' && b == '-') || (a == 't' && b == 'a') || (a == 'd' && b == 'i') ||
+           (a == 's' && (b == 'p' || b == 't' || b == 'c'));
 }
 
 // Reads the decimal number at `at` of a size attribute: digits and an optional fraction,
@@ -330,8 +346,9 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
         }
 
         // Every block delimiter begins with a <, so only there are they looked for.
-        const bool atAngle = !cur.PastEnd() && line[pos] == '<';
-        if (atAngle) {
+        const bool atDelimiter =
+            !cur.PastEnd() && line[pos] == '<' && MayBeBlockDelimiter(line, pos);
+        if (atDelimiter) {
             if (!blockDelimiter(kTableOpen, kTableClose, tableDepth_, weights.table))
                 return;
             if (!blockDelimiter(kDivOpen, kDivClose, divDepth_, weights.div))
@@ -340,19 +357,19 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
                 return;
         }
 
-        if (inComment_ || (atAngle && StandsAt(line, pos, kCommentOpen))) {
+        if (inComment_ || (atDelimiter && StandsAt(line, pos, kCommentOpen))) {
             inComment_ = skipPast(kCommentClose);
             if (inComment_)
                 return;
             continue;
         }
-        if (inStyle_ || (atAngle && StandsAtNoCase(line, pos, kStyleOpen))) {
+        if (inStyle_ || (atDelimiter && StandsAtNoCase(line, pos, kStyleOpen))) {
             inStyle_ = skipPast(kStyleClose);
             if (inStyle_)
                 return;
             continue;
         }
-        if (inScript_ || (atAngle && StandsAtNoCase(line, pos, kScriptOpen))) {
+        if (inScript_ || (atDelimiter && StandsAtNoCase(line, pos, kScriptOpen))) {
             inScript_ = skipPast(kScriptClose);
             if (inScript_)
                 return;
@@ -421,10 +438,8 @@ void Scanner::ScanLine(TextView line, const WeightSettings& weights, WordSink& s
                 continue;
             }
         }
-        if (IsAsciiLetter(c)) {
-            ReadWord(cur, sink);
-            linePosition_ = pos;
-            if (sink.ShouldStop())
+        if (IsAsciiLetter(c) || IsInert(c)) {
+            if (!ReadRunningText(cur, sink))
                 return;
             continue;
         }
@@ -469,9 +484,19 @@ void Scanner::HandleTag(LineCursor& cur, const WeightSettings& weights) {
         if (c == '<') {
             // A < inside a tag deepens it; the tag ends at the > that balances the first.
             ++tagDepth_;
-            cur.MoveTo(static_cast<std::size_t>(SkipBlanks(line, static_cast<Pos>(pos) + 1) - 1));
+            ++pos;
+            while (pos < line.size() && line[pos] == ' ') ++pos;
             if (cur.PastEnd())
                 return;
+            // Only meta and font tags are read for what they say.
+            const Char first = ToLower(line[pos]);
+            const bool mayMatter =
+                first == 'm' || first == 'f' ||
+                (first == '/' && pos + 1 < line.size() && ToLower(line[pos + 1]) == 'f');
+            if (!mayMatter) {
+                ++pos;
+                continue;
+            }
             if (StandsAtNoCase(line, pos, "meta ")) {
                 HandleMetaTag(cur, weights);
                 inTag_ = false;
@@ -493,7 +518,7 @@ void Scanner::HandleTag(LineCursor& cur, const WeightSettings& weights) {
             ++pos;
             continue;
         }
-        cur.MoveTo(line.find_first_of("<>", pos));
+        cur.MoveTo(NextOfEither(line, pos, '<', '>'));
     }
 }
 
@@ -608,9 +633,28 @@ bool Scanner::SkipBlock(LineCursor& cur, TextView opening, TextView closing, std
     }
 }
 
+bool Scanner::ReadRunningText(LineCursor& cur, WordSink& sink) {
+    const TextView line = cur.line;
+    std::size_t& pos = cur.pos;
+    while (pos < line.size()) {
+        const Char c = line[pos];
+        if (IsAsciiLetter(c)) {
+            ReadWord(cur, sink);
+            linePosition_ = pos;
+            if (sink.ShouldStop())
+                return false;
+        } else if (IsInert(c)) {
+            ++pos;
+        } else {
+            return true;
+        }
+    }
+    return true;
+}
+
 void Scanner::ReadWord(LineCursor& cur, WordSink& sink) {
     const TextView line = cur.line;
-    const WordRun run = WordRunAt(line, cur.pos, false);
+    const WordRun run = LetterRunAt(line, cur.pos);
     const std::size_t end = cur.pos + run.bytes;
     // A contraction such as don't, don’t or I'm gives no word; John's gives John (and
     // then s): an apostrophe, one letter that is not s, and a blank.

@@ -73,6 +73,11 @@ class Scanner {
     void HandleMetaTag(LineCursor& cur, const WeightSettings& weights);
     void HandleFontTag(LineCursor& cur);
     void HandleFontEndTag(LineCursor& cur);
+    // Reads ASCII words and passes over the blanks, digits and punctuation between them, up
+    // to the first character that may change the context or needs decoding. Nothing in
+    // such text changes the context, so it is read without the checks of the main loop.
+    // False when the sink asked to stop.
+    bool ReadRunningText(LineCursor& cur, WordSink& sink);
     void ReadWord(LineCursor& cur, WordSink& sink);
 
     bool inTag_ = false, inScript_ = false, inStyle_ = false, inComment_ = false;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scan/byte_scan.h"
+
 namespace lumora::scan {
 
 namespace {
@@ -30,13 +32,6 @@ Pos FindNoCase(Pos start, TextView text, TextView sought) {
 
 bool EqualNoCase(TextView a, TextView b) {
     return a.size() == b.size() && MatchesNoCaseAt(a, 0, b);
-}
-
-Pos SkipBlanks(TextView text, Pos position) {
-    const Pos length = static_cast<Pos>(text.size());
-    Pos i = std::max<Pos>(std::min(position, length), 0) + 1;
-    while (i <= length && text[static_cast<std::size_t>(i - 1)] == ' ') ++i;
-    return i;
 }
 
 bool IsWordChar(TextView c, bool allowDigits, TextView extra) {
@@ -72,11 +67,13 @@ bool IsJoinerInsideWord(TextView text, std::size_t at, const Decoded& d) {
 
 WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extra) {
     WordRun run;
-    std::size_t i = at;
-    while (i < text.size() && run.chars < static_cast<std::size_t>(kMaxWordRun)) {
+    // The fast path: most words of most pages are ASCII letters through and through.
+    const auto maxChars = static_cast<std::size_t>(kMaxWordRun);
+    run.chars = AsciiLettersAt(text, at, maxChars);
+    std::size_t i = at + run.chars;
+    while (i < text.size() && run.chars < maxChars) {
         const Char c = text[i];
         if (IsAscii(c)) {
-            // The fast path: most words of most pages are ASCII.
             if (!IsAsciiLetter(c) && !(allowDigits && IsDigit(c)) &&
                 extra.find(c) == TextView::npos) {
                 break;

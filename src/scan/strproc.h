@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "scan/byte_scan.h"
 #include "text/chars.h"
 
 namespace lumora::scan {
@@ -17,10 +18,6 @@ Pos FindNoCase(Pos start, TextView text, TextView sought);
 
 // Same length and equal character by character after lower-casing both.
 bool EqualNoCase(TextView a, TextView b);
-
-// First position after `position` (clamped to the length) that is not a space; the
-// character at `position` itself is never looked at.
-Pos SkipBlanks(TextView text, Pos position);
 
 // The first character of the text can be part of a word: a letter, a digit when
 // `allowDigits`, or an ASCII character of `extra`. Empty text gives false.
@@ -41,6 +38,16 @@ struct WordRun {
 WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extra = {});
 
 inline constexpr Pos kMaxWordRun = 65000;
+
+// WordRunAt(text, at, false), answered at once for a run of ASCII letters that ASCII ends.
+inline WordRun LetterRunAt(TextView text, std::size_t at) {
+    const auto limit = static_cast<std::size_t>(kMaxWordRun);
+    const std::size_t letters = AsciiLettersAt(text, at, limit);
+    const std::size_t end = at + letters;
+    if (letters == limit || end >= text.size() || IsAscii(text[end]))
+        return {letters, letters, true};
+    return WordRunAt(text, at, false);
+}
 
 // Finds the closing delimiter of a script, style or comment block from `start` on.
 // Returns the position just past it (found = true), or length + 1 (found = false).

@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "scan/strproc.h"
@@ -31,6 +32,10 @@ TEST(PrepareLineTest, MarkersAndReferences) {
 // Replaces each pattern over the whole line in turn; the one-pass preparation must give
 // exactly the same.
 std::string PreparedStepByStep(std::string line, bool lowerCaseOnly) {
+    for (char& c : line) {
+        if (Code(c) < 32 && c != '\t')
+            c = ' ';
+    }
     const auto replaceAll = [&](const std::string& sought, char by, bool ignoreCase) {
         if (ignoreCase) {
             // The leftmost match of a search from the start each time, so that a match a
@@ -68,10 +73,13 @@ std::string PreparedStepByStep(std::string line, bool lowerCaseOnly) {
 
 TEST(PrepareLineTest, OnePassEqualsReplacingEachPatternInTurn) {
     const std::vector<std::string> pieces = {
-        "<b>",      "</B>",    "<STRONG>", "</Strong>", "<i>",    "</I>",   "<eM>",   "<title>",
-        "</TiTlE>", "<h1>",    "</H2>",    "<h6>",      "&nbsp;", "&NBSP;", "&#160;", "&quot;",
-        "&laquo;",  "&raquo;", "<",        ">",         "/",      "&",      ";",      "b",
-        "H",        "x",       " ",        "\xE9",      "nbsp",   "strong"};
+        "<b>",    "</B>",    "<STRONG>", "</Strong>", "<i>",
+        "</I>",   "<eM>",    "<title>",  "</TiTlE>",  "<h1>",
+        "</H2>",  "<h6>",    "&nbsp;",   "&NBSP;",    "&#160;",
+        "&quot;", "&laquo;", "&raquo;",  "<",         ">",
+        "/",      "&",       ";",        "b",         "H",
+        "x",      " ",       "\xE9",     "nbsp",      "strong",
+        "\t",     "\x1B",    "\x0C",     "\r",        "long run of plain words"};
     std::mt19937 random(20240611);
     for (int round = 0; round < 3000; ++round) {
         std::string line;
@@ -83,21 +91,69 @@ TEST(PrepareLineTest, OnePassEqualsReplacingEachPatternInTurn) {
     }
 }
 
-// A pass keeps one scratch text from line to line; what it held before must not show.
-TEST(PrepareLineTest, AScratchTextKeptFromLineToLineChangesNothing) {
-    const std::vector<std::string> pieces = {"<b>",  "</i>",     "&nbsp;",  "&eacute;", "&#x41;",
-                                             "&",    ";",        "<",       "word",     " ",
-                                             "<h3>", "&amp;lt;", "\xC3\xA9"};
+// What a pass does to each line, step by step: trim, blank the control characters,
+// lower-case, prepare, decode, append a blank.
+std::string ReadyStepByStep(std::string line, bool lowerCase) {
+    const auto blank = [](char c) { return c == ' ' || (Code(c) < 32 && c != '\t'); };
+    while (!line.empty() && blank(line.back())) line.pop_back();
+    std::size_t first = 0;
+    while (first < line.size() && blank(line[first])) ++first;
+    line.erase(0, first);
+    if (line.empty())
+        return {};
+    for (char& c : line) c = blank(c) ? ' ' : c;
+    if (lowerCase)
+        LowerLettersInPlace(line);
+    return Decoded(Prepared(line, lowerCase)) + ' ';
+}
+
+TEST(ReadyLineTest, TrimsLowerCasesPreparesAndDecodes) {
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {" \x0C <B>Caf&eacute;</b>\t\x1B ", false,
+         "\x0B"
+         "Caf\u00E9\x0C\t "},
+        {"<B>Caf&Eacute;</b>", true,
+         "\x0B"
+         "caf\u00E9\x0C "},
+        {"<\u0130>x", true, "\x10x "},  // lower-cased first: the capital I with a dot gives i
+        {"<\u0130>x", false, "<\u0130>x "},
+        {"a\x1B\x0E"
+         "b &amp&nbsp;",
+         false, "a  b &amp  "},  // the &nbsp; is gone before decoding
+        {"&NBSP;&Auml;", true, " \u00E4 "},
+        {" \x0C\x1B ", false, ""},
+    };
+    for (const auto& [raw, lowerCase, expected] : cases) {
+        std::string line, scratch;
+        EXPECT_EQ(ReadyLine(raw, lowerCase, line, scratch), *expected != '\0') << raw;
+        if (*expected != '\0') {
+            EXPECT_EQ(line, expected) << raw;
+        }
+    }
+}
+
+// A pass keeps its line and scratch texts from line to line; what they held before must
+// not show.
+TEST(ReadyLineTest, EqualsTheStepsOneByOne) {
+    const std::vector<std::string> pieces = {"<b>",      "</I>",     "&nbsp;",
+                                             "&eacute;", "&Eacute;", "&#x41;",
+                                             "&",        ";",        "<",
+                                             "word",     " ",        "<h3>",
+                                             "&amp;lt;", "\xC3\xA9", "\xC3\x89",
+                                             "\t",       "\x0C",     "\x1B",
+                                             "&NBSP;",   "<Em>",     "a longer run of plain text",
+                                             "\xC4\xB0"};
     std::mt19937 random(99);
-    std::string scratch = "left over from before";
-    for (int round = 0; round < 2000; ++round) {
-        std::string line;
-        for (auto k = random() % 10; k > 0; --k) line += pieces[random() % pieces.size()];
-        const bool lowerCaseOnly = round % 2 == 0;
-        std::string reused = line;
-        PrepareLine(reused, lowerCaseOnly, scratch);
-        DecodeEntities(reused, scratch);
-        ASSERT_EQ(reused, Decoded(Prepared(line, lowerCaseOnly))) << line;
+    std::string line = "left over from before", scratch = line;
+    for (int round = 0; round < 4000; ++round) {
+        std::string raw;
+        for (auto k = random() % 10; k > 0; --k) raw += pieces[random() % pieces.size()];
+        const bool lowerCase = round % 2 == 0;
+        const std::string expected = ReadyStepByStep(raw, lowerCase);
+        ASSERT_EQ(ReadyLine(raw, lowerCase, line, scratch), !expected.empty()) << raw;
+        if (!expected.empty()) {
+            ASSERT_EQ(line, expected) << raw << " lowerCase=" << lowerCase;
+        }
     }
 }
 

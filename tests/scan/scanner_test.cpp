@@ -27,22 +27,16 @@ struct RecordingSink : WordSink {
     std::ostringstream words;
 };
 
-// Scans the lines of a page (separated by '\n') as a pass does: each is trimmed,
-// lower-cased unless the case is kept, prepared, decoded and given one trailing space.
+// Scans the lines of a page (separated by '\n') as a pass does: each is made ready (trimmed,
+// lower-cased unless the case is kept, prepared, decoded, given one trailing space).
 std::string Scan(Scanner& scanner, const std::string& page, const WeightSettings& weights,
                  bool keepCase = false, std::size_t stopAfter = SIZE_MAX) {
     RecordingSink sink(scanner, weights, stopAfter);
     std::istringstream lines(page);
+    std::string ready, scratch;
     for (std::string line; std::getline(lines, line) && !sink.ShouldStop();) {
-        const auto first = line.find_first_not_of(' ');
-        if (first == std::string::npos)
-            continue;
-        line = line.substr(first, line.find_last_not_of(' ') + 1 - first);
-        if (!keepCase)
-            LowerLettersInPlace(line);
-        PrepareLine(line, !keepCase);
-        DecodeEntities(line);
-        scanner.ScanLine(line + ' ', weights, sink);
+        if (ReadyLine(line, !keepCase, ready, scratch))
+            scanner.ScanLine(ready, weights, sink);
     }
     return sink.words.str();
 }
@@ -107,6 +101,7 @@ TEST(ScannerTest, FontSizes) {
         {"<font si ze=5>a</font> b", "a:3 b:3"},
     };
     for (const auto& [page, expected] : cases) EXPECT_EQ(ScanPage(page), expected) << page;
+    EXPECT_EQ(ScanPage("<FONT size=+2>Big</FONT> after", {}, true), "Big:5 after:3");
 }
 
 TEST(ScannerTest, ZeroWeightBlocksAreSkippedToTheirMatchingEnd) {
@@ -119,6 +114,9 @@ TEST(ScannerTest, ZeroWeightBlocksAreSkippedToTheirMatchingEnd) {
         {"<div><!-- </div> -->x</div>y", "x:3 y:3"},  // nothing but delimiters counts inside
     };
     for (const auto& [page, expected] : cases) EXPECT_EQ(ScanPage(page, none), expected) << page;
+    // Delimiters in any case, also with the case of the page kept.
+    EXPECT_EQ(ScanPage("x <DiV>y</dIv> z <SpAn>s</sPaN>t <TaBle>u</TABLE>v <td>w", none, true),
+              "x:3 z:3 t:3 v:3 w:3");
 }
 
 TEST(ScannerTest, KeptCaseLongWordsAndStop) {
