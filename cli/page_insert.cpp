@@ -10,18 +10,18 @@ namespace lumora::cli {
 
 namespace {
 
-InsertReport Refused(Text text) {
-    return {false, false, ToConsoleText(text)};
+InsertReport Refused(const Error& error) {
+    return {false, false, ToConsoleText(error.Message())};
 }
 
 // What insert would do to the page, computed from the bytes that were analysed.
 InsertReport DryRun(const InsertRequest& r) {
     files::FileInfo info;
-    if (Text problem = files::CheckReplaceable(r.path, info); !problem.empty())
-        return Refused(output::MessageFor({output::InsertOutcome::Kind::kRefused, problem}).prompt);
+    if (const auto problem = files::CheckReplaceable(r.path, info))
+        return Refused(*problem);
     const output::InsertPlan plan = output::PlanInsert(r.bytes, r.tag, r.encoding, r.path);
     if (plan.refusal)
-        return Refused(output::MessageFor(*plan.refusal).prompt);
+        return Refused(*plan.refusal);
     Text diff = site::UnifiedDiff(r.bytes, plan.page, r.path, r.path);
     // The diff ends with its own line end; the caller adds one after every report.
     if (!diff.empty() && diff.back() == '\n')
@@ -33,7 +33,7 @@ InsertReport DryRun(const InsertRequest& r) {
 
 InsertReport InsertPage(const InsertRequest& r) {
     if (r.tag.empty())
-        return Refused("No meta tag to insert.");
+        return Refused(Error{Error::Code::kNotATag});
     // An empty tag would wipe the keywords the page has.
     if (const auto refusal = output::RefuseTagWithoutKeyword(r.tag, r.maxBytesText, r.path))
         return Refused(*refusal);
@@ -41,17 +41,19 @@ InsertReport InsertPage(const InsertRequest& r) {
     if (r.backup) {
         backupPath = output::BackupPathFor(r.path);
         if (!backupPath) {
-            return Refused("No backup can be made of " + r.path +
-                           ": its name has no \".\" before which \"bak\" could go.\n"
-                           "Use --no-backup to insert the meta tag without a backup.");
+            const Error error{Error::Code::kNoBackupName, r.path};
+            return {false, false,
+                    ToConsoleText(error.Message() +
+                                  "\nUse --no-backup to insert the meta tag without a backup.")};
         }
     }
     if (r.dryRun)
         return DryRun(r);
-    const auto outcome =
+    const output::InsertResult result =
         output::InsertMetaTag(r.path, r.tag, backupPath, files::RealFileSystem(), r.encoding);
-    const bool inserted = outcome.kind == output::InsertOutcome::Kind::kInserted;
-    return {inserted, inserted, ToConsoleText(output::MessageFor(outcome).prompt)};
+    if (!result.ok())
+        return Refused(*result.error);
+    return {true, true, output::kInsertedPrompt};
 }
 
 }  // namespace lumora::cli

@@ -283,7 +283,7 @@ bool Session::CheckInputFile(const Text& name) {
             return false;
         case InputNameStatus::kInvalidName:
             if (windowLoaded_) {
-                Message(files::kInvalidNamePrompt, files::kInvalidNameTitle, Icon::kExclamation);
+                Tell(Error{Error::Code::kInvalidName});
             } else {
                 SetInputFileText("");
             }
@@ -323,8 +323,8 @@ void Session::GenerateOrList(bool makeTag) {
     }
     // Looked at before anything else: a folder or a FIFO must not be opened or mistaken
     // for a missing page.
-    if (const Text problem = files::NotRegularFileProblem(name); !problem.empty()) {
-        Message(problem, GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
+    if (const auto problem = files::NotRegularFileProblem(name)) {
+        Message(problem->Message(), GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
         return;
     }
     if (!CheckInputFile(name))
@@ -409,6 +409,10 @@ void Session::OnPassDone(engine::AnalysisResult result) {
     wordTableValid_ = !staleAfterPass_;
     Finish(passMakesTag_);
     FocusNextAction();
+}
+
+void Session::Tell(const Error& error) {
+    Message(error.Message(), error.Title(), Icon::kExclamation);
 }
 
 void Session::ReportPassError(const engine::Error& error) {

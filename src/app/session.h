@@ -168,6 +168,8 @@ class Session {
     void OnPassDone(engine::AnalysisResult result);
     void EndPass();
     void ReportPassError(const engine::Error& error);
+    // The error's message under its own title.
+    void Tell(const Error& error);
     // An option that decides which words count has changed: the ranked words no longer
     // answer for the options shown, also when a pass running now completes.
     void MarkWordsStale();

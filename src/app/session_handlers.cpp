@@ -265,15 +265,15 @@ void Session::ClickShowExisting() {
     // The name is taken as given: blanks at either end are part of it.
     const Text path = options_.inputFile;
     if (path.empty()) {
-        Message("Input file not specified.", "Error", Icon::kExclamation);
+        Tell(Error{Error::Code::kNoPageGiven});
         return;
     }
-    if (const Text problem = files::NotRegularFileProblem(path); !problem.empty()) {
-        Message(problem, "Error", Icon::kExclamation);
+    if (const auto problem = files::NotRegularFileProblem(path)) {
+        Tell(*problem);
         return;
     }
     if (!files::FileExists(path)) {
-        Message("Input file not found.", "File not found", Icon::kExclamation);
+        Tell(Error{Error::Code::kPageNotFound, path});
         return;
     }
     Text bytes;
@@ -297,6 +297,9 @@ void Session::ClickInsert() {
 
 void Session::InsertMetaTag() {
     lastInsertSucceeded_ = false;
+    const auto refuse = [this](const Error& error, const Text& advice = {}) {
+        Message(error.Message() + advice, error.TitleWhenInserting(), Icon::kExclamation);
+    };
     const Text box = Lower(output_);
     const Text tag = GetMetaTag();
     // Only a single keywords meta tag may go into the page: a word list or the report of
@@ -306,33 +309,33 @@ void Session::InsertMetaTag() {
                        lowerTag.back() == '>' && lowerTag.find_first_of("\r\n") == Text::npos;
     if (box.find("<meta ") == Text::npos || box.find("\"keywords\"") == Text::npos ||
         box.find("existing keywords") != Text::npos || !isTag) {
-        Message("No meta tag to insert.", "Error", Icon::kExclamation);
+        refuse(Error{Error::Code::kNotATag});
         return;
     }
     // A byte limit too small for any word leaves CONTENT="", which must never replace a
     // page's tag.
     if (const auto refusal =
             output::RefuseTagWithoutKeyword(tag, options_.maxBytes, options_.inputFile)) {
-        Message(*refusal, "Not inserted", Icon::kExclamation);
+        refuse(*refusal);
         return;
     }
     const Text path = options_.inputFile;
     if (path.empty()) {
-        Message("Input file not specified.", "Error", Icon::kExclamation);
+        refuse(Error{Error::Code::kNoPageGiven});
         return;
     }
-    if (const Text problem = files::NotRegularFileProblem(path); !problem.empty()) {
-        Message(problem, "Not inserted", Icon::kExclamation);
+    if (const auto problem = files::NotRegularFileProblem(path)) {
+        refuse(*problem);
         return;
     }
     if (!files::FileExists(path)) {
-        Message("Input file not found.", "File not found", Icon::kExclamation);
+        refuse(Error{Error::Code::kPageNotFound, path});
         return;
     }
     // Refused before the backup question: nothing is asked about a page that stays as it is.
     files::FileInfo info;
-    if (const Text problem = files::CheckReplaceable(path, info); !problem.empty()) {
-        Message(problem, "Not inserted", Icon::kExclamation);
+    if (const auto problem = files::CheckReplaceable(path, info)) {
+        refuse(*problem);
         return;
     }
     const std::optional<Text> backupPath = output::BackupPathFor(path);
@@ -342,19 +345,20 @@ void Session::InsertMetaTag() {
     if (answer == Answer::kCancel)
         return;
     if (answer == Answer::kYes && !backupPath) {
-        Message("No backup can be made of " + path +
-                    ": its name has no \".\" before which \"bak\" could go.\r\n"
-                    "Choose No to insert the meta tag without a backup.",
-                "Not inserted", Icon::kExclamation);
+        refuse(Error{Error::Code::kNoBackupName, path},
+               "\r\nChoose No to insert the meta tag without a backup.");
         return;
     }
     // The tag goes into the page in the encoding its words were read in.
-    const auto outcome =
+    const output::InsertResult result =
         output::InsertMetaTag(path, tag, answer == Answer::kYes ? backupPath : std::nullopt,
                               files::RealFileSystem(), EncodingOverrideOf(options_.encodingIndex));
-    lastInsertSucceeded_ = outcome.kind == output::InsertOutcome::Kind::kInserted;
-    const output::InsertMessage message = output::MessageFor(outcome);
-    Message(message.prompt, message.title, Icon::kExclamation);
+    lastInsertSucceeded_ = result.ok();
+    if (!result.ok()) {
+        refuse(*result.error);
+        return;
+    }
+    Message(output::kInsertedPrompt, output::kInsertedTitle, Icon::kExclamation);
 }
 
 void Session::ClickHelp() {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "files/page_file.h"
@@ -132,13 +133,14 @@ Text FormatState(const Options& o) {
 Text SaveStateFile(const Text& path, const Options& options, files::FileSystem& fs) {
     files::FileInfo like;
     if (Text error = fs.Stat(path, like); !error.empty())
-        return "Could not replace " + path + ": " + error;
+        return Error{Error::Code::kReplaceFailed, path, 0, std::move(error)}.Message();
     if (like.kind == files::FileInfo::Kind::kMissing) {
         like.owner = ::geteuid();
         like.group = ::getegid();
         like.mode = 0600;  // the user's own settings, recent page names included
     }
-    return files::ReplaceFile(fs, path, FormatState(options), like, path);
+    const auto error = files::ReplaceFile(fs, path, FormatState(options), like, path);
+    return error ? error->Message() : Text();
 }
 
 std::optional<Options> ParseState(TextView bytes) {

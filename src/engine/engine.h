@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "error/error.h"
 #include "scan/scanner.h"
 #include "text/chars.h"
 #include "words/common_words.h"
@@ -89,26 +90,8 @@ struct MetaTag {
     Text beginWith;      // the leading phrases as the tag used them (trimmed), for their box
 };
 
-// Every failure the program reports, as a value. Message() gives the text shown to the
-// user; a failure that concerns a file names it.
-struct Error {
-    enum class Code {
-        kEmptyPage,        // zero length
-        kNotText,          // a NUL byte at `position`
-        kUnknownEncoding,  // --encoding names nothing we can decode
-        kFileMissing,
-        kFileUnreadable,
-        kNotRegularFile,
-        kWrongExtension,  // the page's name does not look like an HTML page
-        kInvalidName,     // the page's name has no usable extension
-    };
-    Code code;
-    Text path;  // the file concerned, when there is one
-    std::int64_t position = 0;
-    Text detail;  // the system's description, the option's range, ...
-    Text Message() const;
-    Text Title() const;  // the title of the message box, or of "Title: prompt" on a console
-};
+// Every failure the program reports (see error/error.h); the fronts know it by this name.
+using Error = lumora::Error;
 
 // Reported during a pass, a few times a second at most.
 struct PassProgress {

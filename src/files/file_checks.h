@@ -18,10 +18,8 @@ enum class InputNameStatus {
     kOk,              // accepted extension and the file exists
     kFileMissing,     // accepted extension, no such file (program texts 5 and 6)
     kWrongExtension,  // any other extension (program texts 3 and 4)
-    kInvalidName,     // no usable dot (kInvalidNamePrompt, kInvalidNameTitle)
+    kInvalidName,     // no usable dot (Error::Code::kInvalidName)
 };
 InputNameStatus CheckInputFileName(const Text& name);
-inline constexpr const char* kInvalidNamePrompt = "Invalid input file specification";
-inline constexpr const char* kInvalidNameTitle = "Invalid input";
 
 }  // namespace lumora::files

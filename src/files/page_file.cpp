@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace lumora::files {
@@ -109,8 +110,8 @@ void RemoveLeftoverTemps(FileSystem& fs, const Text& folder, const Text& base) {
     }
 }
 
-Text Failure(const Text& shownName, const Text& error) {
-    return "Could not replace " + shownName + ": " + error;
+Error Failure(const Text& shownName, const Text& error) {
+    return Error{Error::Code::kReplaceFailed, shownName, 0, error};
 }
 
 }  // namespace
@@ -132,24 +133,24 @@ bool IsTempNameFor(TextView name, TextView base) {
     return random.find_first_not_of(kTempChars) == TextView::npos;
 }
 
-Text NotRegularFileProblem(const Text& path, FileSystem& fs) {
+std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs) {
     FileInfo info;
     if (fs.Stat(path, info).empty() && info.kind != FileInfo::Kind::kRegular &&
         info.kind != FileInfo::Kind::kMissing)
-        return path + " is not a regular file";
-    return {};
+        return Error{Error::Code::kNotRegularFile, path};
+    return std::nullopt;
 }
 
 namespace {
 
-Text StatPage(const Text& path, FileInfo& info, FileSystem& fs) {
+std::optional<Error> StatPage(const Text& path, FileInfo& info, FileSystem& fs) {
     if (Text error = fs.Stat(path, info); !error.empty())
-        return path + " could not be read: " + error;
+        return Error{Error::Code::kCannotExamine, path, 0, std::move(error)};
     if (info.kind == FileInfo::Kind::kMissing)
-        return path + " does not exist";
+        return Error{Error::Code::kNoSuchFile, path};
     if (info.kind != FileInfo::Kind::kRegular)
-        return path + " is not a regular file";
-    return {};
+        return Error{Error::Code::kNotRegularFile, path};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -157,31 +158,31 @@ Text StatPage(const Text& path, FileInfo& info, FileSystem& fs) {
 Text ReadPage(const Text& path, Text& bytes, FileSystem& fs) {
     bytes.clear();
     FileInfo info;
-    if (Text problem = StatPage(path, info, fs); !problem.empty())
-        return problem;
-    const Text error = fs.ReadAll(path, bytes);
+    if (const auto problem = StatPage(path, info, fs))
+        return problem->Message();
+    Text error = fs.ReadAll(path, bytes);
     if (!error.empty()) {
         bytes.clear();
-        return path + " could not be read: " + error;
+        return Error{Error::Code::kReadFailed, path, 0, std::move(error)}.Message();
     }
     return {};
 }
 
-Text CheckReplaceable(const Text& path, FileInfo& info, FileSystem& fs) {
-    if (Text problem = StatPage(path, info, fs); !problem.empty())
+std::optional<Error> CheckReplaceable(const Text& path, FileInfo& info, FileSystem& fs) {
+    if (auto problem = StatPage(path, info, fs))
         return problem;
     if (!info.writable)
-        return path + " is read-only";
+        return Error{Error::Code::kReadOnly, path};
     if (info.links > 1) {
-        return path + " has " + std::to_string(info.links) +
-               " hard links; it was left alone, because a new version under this name would "
-               "no longer be the file its other names show";
+        Error error{Error::Code::kHardLinks, path};
+        error.count = static_cast<std::int64_t>(info.links);
+        return error;
     }
-    return {};
+    return std::nullopt;
 }
 
-Text ReplaceFile(FileSystem& fs, const Text& target, TextView bytes, const FileInfo& like,
-                 const Text& shownName) {
+std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView bytes,
+                                 const FileInfo& like, const Text& shownName) {
     const Text folder = FolderOf(target);
     const Text base = BaseOf(target);
     RemoveLeftoverTemps(fs, folder, base);
@@ -225,8 +226,8 @@ Text ReplaceFile(FileSystem& fs, const Text& target, TextView bytes, const FileI
     }
     held.reset();
     if (Text synced = fs.SyncFolder(folder); !synced.empty())
-        return shownName + " was replaced, but the change may not have reached the disk: " + synced;
-    return {};
+        return Error{Error::Code::kNotDurable, shownName, 0, std::move(synced)};
+    return std::nullopt;
 }
 
 }  // namespace lumora::files

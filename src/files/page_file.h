@@ -1,42 +1,46 @@
 // Reading a page, and replacing a file on disk so that no one ever sees half of it, a
 // stray temporary file, or content they could not read before.
 //
-// Every message names the file by the path as the user gave it; paths are never trimmed
+// Every error names the file by the path as the user gave it; paths are never trimmed
 // (blanks at either end are part of a name).
 #pragma once
 
+#include <optional>
+
+#include "error/error.h"
 #include "files/file_system.h"
 #include "text/chars.h"
 
 namespace lumora::files {
 
-// "PATH is not a regular file" when something other than a regular file (a folder, a
-// FIFO, a socket, a device) stands at `path`; empty otherwise, also when nothing is
-// there. Looks without opening, so a FIFO never blocks.
-Text NotRegularFileProblem(const Text& path, FileSystem& fs = RealFileSystem());
+// kNotRegularFile when something other than a regular file (a folder, a FIFO, a socket,
+// a device) stands at `path`; nothing otherwise, also when nothing is there. Looks without
+// opening, so a FIFO never blocks.
+std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs = RealFileSystem());
 
 // The whole page, read only once it is known to be a regular file. Returns the message
 // naming the page when it cannot be read ("PAGE does not exist", "PAGE is not a regular
 // file", "PAGE could not be read: <reason>"), else empty.
 Text ReadPage(const Text& path, Text& bytes, FileSystem& fs = RealFileSystem());
 
-// The page's facts when it may be replaced; otherwise the message that refuses it:
-// missing, not a regular file, read-only (no write bit, or no write access for this
-// user; the superuser included), or several hard links. A page with several names is
-// refused rather than written in place or split: writing in place could leave half a
-// page behind, and a new file under one name would silently part it from the others.
-Text CheckReplaceable(const Text& path, FileInfo& info, FileSystem& fs = RealFileSystem());
+// The page's facts when it may be replaced; otherwise why not: missing, not a regular
+// file, read-only (no write bit, or no write access for this user; the superuser
+// included), or several hard links. A page with several names is refused rather than
+// written in place or split: writing in place could leave half a page behind, and a new
+// file under one name would silently part it from the others.
+std::optional<Error> CheckReplaceable(const Text& path, FileInfo& info,
+                                      FileSystem& fs = RealFileSystem());
 
 // Puts `bytes` at `target` in one step: the new file is made without a name (or, where
 // the file system cannot, under a temporary name), written in full, given the owner,
 // group and permission bits of `like` (as far as the user may), made durable, then named
 // and renamed over `target`; the folder is made durable last. SIGINT, SIGTERM and SIGHUP
 // wait while the new file has a temporary name. Temporary names left by an earlier run
-// that was killed are removed first. On any failure the temporary file is gone and
-// `target` untouched (unless only the final folder sync failed). `shownName` is the name
-// the message uses.
-Text ReplaceFile(FileSystem& fs, const Text& target, TextView bytes, const FileInfo& like,
-                 const Text& shownName);
+// that was killed are removed first. On any failure (kReplaceFailed) the temporary file is
+// gone and `target` untouched; only when the final folder sync failed (kNotDurable) is the
+// file already replaced. `shownName` is the name the error carries.
+std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView bytes,
+                                 const FileInfo& like, const Text& shownName);
 
 // Whether `name` (without folder) is a temporary name that ReplaceFile gives to a new
 // version of a file called `base`.

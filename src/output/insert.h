@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "error/error.h"
 #include "files/file_system.h"
 #include "text/chars.h"
 
@@ -15,28 +16,23 @@ namespace lumora::output {
 // "/my.bak.site/page"); nullopt when the path has no ".".
 std::optional<Text> BackupPathFor(TextView path);
 
-struct InsertOutcome {
-    enum class Kind {
-        kInserted,
-        kNowhereToInsert,  // no keywords tag, no </head>, no <body>
-        kNoKeyword,        // the tag's content is empty
-        kNotATag,          // the text is not one keywords meta tag
-        kRefused,          // the page may not be replaced (see files::CheckReplaceable)
-        kWideEncoding,     // a UTF-16 page, whose mark-up is not in single bytes
-        kFailed,
-    };
-    Kind kind;
-    // For kRefused (the page may not be replaced: missing, not a regular file, read-only,
-    // hard links) and kFailed: the message, naming the file; for kNowhereToInsert and
-    // kWideEncoding the page's name as given.
-    Text error;
+// What an insert came to: nothing, or why it did not happen. Refusals (see
+// files::CheckReplaceable, and a tag or page that cannot take part) leave the page alone;
+// so does every failure but kNotDurable, which comes after a file was already replaced.
+struct InsertResult {
+    std::optional<Error> error;
+    bool ok() const { return !error.has_value(); }
 };
+
+// The message box that reports a successful insert.
+inline constexpr const char* kInsertedPrompt = "Meta tag inserted successfully into document.";
+inline constexpr const char* kInsertedTitle = "Done";
 
 // The page's new bytes for `tag` (UTF-8), or why it cannot take it; nothing is read or
 // written. InsertMetaTag and the dry run both use it, so a dry run shows exactly what an
 // insert writes.
 struct InsertPlan {
-    std::optional<InsertOutcome> refusal;
+    std::optional<Error> refusal;
     Text page;
 };
 InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath);
@@ -54,15 +50,8 @@ InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, con
 // `tag` is UTF-8; it is written in the page's own encoding, found as a pass finds it
 // (`encoding` overrides the detection), each character that encoding cannot hold as a
 // numeric character reference.
-InsertOutcome InsertMetaTag(const Text& pagePath, const Text& tag,
-                            const std::optional<Text>& backupPath, files::FileSystem& fs,
-                            TextView encoding = {});
-
-// The message box that reports an outcome.
-struct InsertMessage {
-    Text prompt;
-    Text title;
-};
-InsertMessage MessageFor(const InsertOutcome& outcome);
+InsertResult InsertMetaTag(const Text& pagePath, const Text& tag,
+                           const std::optional<Text>& backupPath, files::FileSystem& fs,
+                           TextView encoding = {});
 
 }  // namespace lumora::output

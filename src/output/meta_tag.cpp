@@ -165,7 +165,8 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     return result;
 }
 
-std::optional<Text> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText, TextView page) {
+std::optional<Error> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText,
+                                             const Text& page) {
     const std::optional<html::MetaTagParts> parts = html::ReadMetaTag(tag);
     if (!parts)
         return std::nullopt;
@@ -173,11 +174,11 @@ std::optional<Text> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText,
     if (content.find_first_not_of(" \t\r\n\f") != TextView::npos)
         return std::nullopt;
     const std::int64_t limit = ReadLimit(maxBytesText);
-    Text message = "Meta tag not inserted into ";
-    message.append(page);
     if (limit <= 0)
-        return message + ": it holds no keyword.";
-    return message + ": no keyword fits in " + std::to_string(limit) + " characters.";
+        return Error{Error::Code::kTagWithoutKeyword, page};
+    Error error{Error::Code::kNoKeywordFits, page};
+    error.count = limit;
+    return error;
 }
 
 Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "error/error.h"
 #include "text/chars.h"
 #include "words/word_table.h"
 
@@ -34,10 +35,11 @@ struct MetaTagResult {
 MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked, const MetaTagOptions& options);
 
 // Insert's refusal of a tag that holds no keyword (a byte limit too small for any word
-// gives CONTENT=""): "Meta tag not inserted into PAGE: no keyword fits in N characters."
-// with N the byte limit read from `maxBytesText`; nullopt when the tag's content holds a
-// keyword, or when `tag` is not a meta tag at all (that is for other checks to refuse).
-std::optional<Text> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText, TextView page);
+// gives CONTENT=""): kNoKeywordFits naming `page` and the byte limit read from
+// `maxBytesText`, or kTagWithoutKeyword without a limit; nullopt when the tag's content
+// holds a keyword, or when `tag` is not a meta tag at all (that is for other checks to
+// refuse).
+std::optional<Error> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText, const Text& page);
 
 // The numbered word list, or the no-words sentence.
 Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,

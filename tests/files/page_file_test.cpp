@@ -52,7 +52,8 @@ TEST(ReadPage, ReadsRegularFilesAndRefusesTheRestByName) {
                 const Text message = ReadPage(c.path, bytes);
                 EXPECT_EQ(message, c.message);
                 EXPECT_EQ(bytes, c.bytes);
-                EXPECT_EQ(NotRegularFileProblem(c.path),
+                const auto problem = NotRegularFileProblem(c.path);
+                EXPECT_EQ(problem ? problem->Message() : "",
                           c.message.ends_with("regular file") ? c.message : "");
                 return ::testing::Test::HasFailure() ? 1 : 0;
             },
@@ -94,12 +95,12 @@ TEST(ReplaceFile, LongNamesAndRelativePaths) {
     like.group = ::getegid();
     like.mode = 0644;
     const Text longName = dir.File(Text(250, 'p') + ".htm");
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), longName, "long", like, longName), "");
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), longName, "long", like, longName), std::nullopt);
     EXPECT_EQ(testing::ReadFile(longName), "long");
     // A bare name lives in the current folder.
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
-    EXPECT_EQ(ReplaceFile(RealFileSystem(), "here.htm", "here", like, "here.htm"), "");
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), "here.htm", "here", like, "here.htm"), std::nullopt);
     std::filesystem::current_path(previous);
     EXPECT_EQ(testing::ReadFile(dir.File("here.htm")), "here");
     std::size_t names = 0;

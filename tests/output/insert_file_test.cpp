@@ -18,7 +18,15 @@
 namespace lumora::output {
 namespace {
 
-using Kind = InsertOutcome::Kind;
+using Code = Error::Code;
+// The code an insert failed with; nullopt when the tag went in.
+std::optional<Code> CodeOf(const InsertResult& result) {
+    return result.error ? std::optional<Code>(result.error->code) : std::nullopt;
+}
+constexpr std::optional<Code> kInserted = std::nullopt;
+Text MessageOf(const InsertResult& result) {
+    return result.error ? result.error->Message() : Text();
+}
 using testing::FaultyFileSystem;
 using testing::ReadFile;
 using testing::RunInChild;
@@ -47,8 +55,7 @@ unsigned ModeOf(const Text& path) {
 Text Fresh() {
     TempDir dir;
     const Text page = dir.Write("page.htm", kOld);
-    EXPECT_EQ(InsertMetaTag(page, kTag, std::nullopt, files::RealFileSystem()).kind,
-              Kind::kInserted);
+    EXPECT_EQ(CodeOf(InsertMetaTag(page, kTag, std::nullopt, files::RealFileSystem())), kInserted);
     return ReadFile(page);
 }
 
@@ -84,7 +91,7 @@ std::vector<std::string> CallsOfInsert(files::FileSystem& real, bool withBackup)
     std::vector<std::string> calls;
     fs.watch = [&calls](int, const char* name, int) { calls.emplace_back(name); };
     const auto backup = withBackup ? std::optional<Text>(scene.backup) : std::nullopt;
-    EXPECT_EQ(InsertMetaTag(scene.page, kTag, backup, fs).kind, Kind::kInserted);
+    EXPECT_EQ(CodeOf(InsertMetaTag(scene.page, kTag, backup, fs)), kInserted);
     return calls;
 }
 
@@ -105,9 +112,9 @@ TEST(InsertFile, KeepsOwnerGroupAndModeOfPageAndBackup) {
         const Text link = dir.File("link.htm");
         std::filesystem::create_symlink(scene.page, link);
         // Through a symbolic link the page is replaced where it lives; the link stays.
-        const InsertOutcome outcome =
+        const InsertResult outcome =
             InsertMetaTag(link, kTag, dir.File("link.bak.htm"), files::RealFileSystem());
-        ASSERT_EQ(outcome.kind, Kind::kInserted) << outcome.error;
+        ASSERT_EQ(CodeOf(outcome), kInserted) << MessageOf(outcome);
         EXPECT_TRUE(std::filesystem::is_symlink(link));
         EXPECT_TRUE(ReadFile(link) == Fresh());
         EXPECT_TRUE(ReadFile(dir.File("link.bak.htm")) == kOld);
@@ -169,12 +176,13 @@ TEST(InsertFile, RefusesWhatItMayNotReplace) {
         const unsigned mode = ModeOf(scene.page);
         const auto status = RunInChild(
             [&] {
-                const InsertOutcome outcome =
+                const InsertResult outcome =
                     InsertMetaTag(path, kTag, scene.backup, files::RealFileSystem());
-                if (outcome.kind == Kind::kRefused && outcome.error == c.message(path))
+                // Refused: the page was left alone after the checks.
+                if (outcome.error && outcome.error->Message() == c.message(path) &&
+                    outcome.error->TitleWhenInserting() == "Not inserted")
                     return 0;
-                std::fprintf(stderr, "kind %d: %s\n", static_cast<int>(outcome.kind),
-                             outcome.error.c_str());
+                std::fprintf(stderr, "%s\n", MessageOf(outcome).c_str());
                 return 1;
             },
             std::chrono::seconds(5));
@@ -212,7 +220,7 @@ TEST(InsertFile, NewFilesAreNeverMoreOpenThanThePage) {
             }
             ++checked;
         };
-        ASSERT_EQ(InsertMetaTag(scene.page, kTag, scene.backup, fs).kind, Kind::kInserted);
+        ASSERT_EQ(CodeOf(InsertMetaTag(scene.page, kTag, scene.backup, fs)), kInserted);
         EXPECT_GE(checked, 8);
         EXPECT_EQ(ModeOf(scene.page), 0604u);
         EXPECT_EQ(ModeOf(scene.backup), 0604u);
@@ -238,15 +246,16 @@ TEST(InsertFile, FailureAtEachCallLeavesNoTrace) {
                     const auto backup =
                         withBackup ? std::optional<Text>(scene.backup) : std::nullopt;
                     FaultyFileSystem fs(*v.fs, mode, static_cast<int>(n));
-                    const InsertOutcome outcome = InsertMetaTag(scene.page, kTag, backup, fs);
+                    const InsertResult outcome = InsertMetaTag(scene.page, kTag, backup, fs);
                     const Text now = ReadFile(scene.page);
                     if (mode == Mode::kFailOnce && calls[n - 1] == "ListFolder") {
                         // Only the clean-up of earlier runs is left out.
-                        EXPECT_EQ(outcome.kind, Kind::kInserted);
+                        EXPECT_EQ(CodeOf(outcome), kInserted);
                         EXPECT_TRUE(now == fresh);
                     } else {
-                        EXPECT_NE(outcome.kind, Kind::kInserted);
-                        EXPECT_NE(outcome.error.find("page."), Text::npos) << outcome.error;
+                        EXPECT_NE(CodeOf(outcome), kInserted);
+                        EXPECT_NE(MessageOf(outcome).find("page."), Text::npos)
+                            << MessageOf(outcome);
                         const bool lastSync = calls[n - 1] == "SyncFolder" && n == calls.size();
                         EXPECT_TRUE(now == (lastSync ? fresh : kOld));
                     }
@@ -258,8 +267,8 @@ TEST(InsertFile, FailureAtEachCallLeavesNoTrace) {
                     }
                     // Only a failing clean-up can leave a name behind; the next run removes it.
                     if (mode == Mode::kFailOnwards) {
-                        EXPECT_EQ(InsertMetaTag(scene.page, kTag, backup, *v.fs).kind,
-                                  Kind::kInserted);
+                        EXPECT_EQ(CodeOf(InsertMetaTag(scene.page, kTag, backup, *v.fs)),
+                                  kInserted);
                     }
                     EXPECT_EQ(Names(dir), (std::set<std::string>{"page.htm", "page.bak.htm"}));
                 }
@@ -287,8 +296,7 @@ TEST(InsertFile, KillAtEachCallLeavesWholeFiles) {
                 const auto backup = withBackup ? std::optional<Text>(scene.backup) : std::nullopt;
                 const auto status = RunInChild([&] {
                     FaultyFileSystem fs(*v.fs, Mode::kSignal, static_cast<int>(n), SIGKILL);
-                    return InsertMetaTag(scene.page, kTag, backup, fs).kind == Kind::kInserted ? 0
-                                                                                               : 1;
+                    return CodeOf(InsertMetaTag(scene.page, kTag, backup, fs)) == kInserted ? 0 : 1;
                 });
                 ASSERT_TRUE(status.has_value());
                 if (n > calls.size()) {
@@ -316,8 +324,8 @@ TEST(InsertFile, KillAtEachCallLeavesWholeFiles) {
                         EXPECT_EQ(ModeOf(dir.File(name)), kPageMode) << name;
                     }
                 }
-                ASSERT_EQ(InsertMetaTag(scene.page, kTag, backup, files::RealFileSystem()).kind,
-                          Kind::kInserted);
+                ASSERT_EQ(CodeOf(InsertMetaTag(scene.page, kTag, backup, files::RealFileSystem())),
+                          kInserted);
                 EXPECT_EQ(Names(dir), (std::set<std::string>{"page.htm", "page.bak.htm"}));
             }
         }
@@ -367,11 +375,12 @@ TEST(InsertFile, ReadOnlyFolderFailsWithoutChange) {
     TempDir dir;
     Scene scene(dir);
     ::chmod(dir.Path().c_str(), 0555);
-    const InsertOutcome outcome =
+    const InsertResult outcome =
         InsertMetaTag(scene.page, kTag, std::nullopt, files::RealFileSystem());
     ::chmod(dir.Path().c_str(), 0755);
-    EXPECT_EQ(outcome.kind, Kind::kFailed);
-    EXPECT_EQ(outcome.error, "Could not replace " + scene.page + ": Permission denied");
+    ASSERT_EQ(CodeOf(outcome), Code::kReplaceFailed);
+    EXPECT_EQ(outcome.error->TitleWhenInserting(), "Error");
+    EXPECT_EQ(outcome.error->Message(), "Could not replace " + scene.page + ": Permission denied");
     EXPECT_EQ(ReadFile(scene.page), kOld);
 }
 

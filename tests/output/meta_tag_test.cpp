@@ -105,7 +105,9 @@ TEST(RefuseTagWithoutKeyword, OnlyEmptyTags) {
         {"<META NAME=\"keywords\" CONTENT=\"a\">", "10", std::nullopt},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(RefuseTagWithoutKeyword(c.tag, c.maxBytes, "p.htm"), c.refusal) << c.tag;
+        const auto refusal = RefuseTagWithoutKeyword(c.tag, c.maxBytes, "p.htm");
+        EXPECT_EQ(refusal ? std::optional<Text>(refusal->Message()) : std::nullopt, c.refusal)
+            << c.tag;
     }
 }
 

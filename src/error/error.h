@@ -1,0 +1,61 @@
+// Every failure the program reports, as a value, and the one table of the texts that tell
+// them. Low in the program (it needs only text/), so that the files layer, insert and the
+// engine all report through it and the fronts only choose where a message is shown.
+#pragma once
+
+#include <cstdint>
+
+#include "text/chars.h"
+
+namespace lumora {
+
+struct Error {
+    enum class Code {
+        // Reading a page for a pass.
+        kEmptyPage,        // zero length
+        kNotText,          // a NUL byte at `position`
+        kUnknownEncoding,  // an encoding name we cannot decode; `detail` says which
+        kFileMissing,
+        kFileUnreadable,
+        kNotRegularFile,  // a folder, FIFO, socket or device
+        kWrongExtension,  // the page's name does not look like an HTML page
+        kInvalidName,     // the page's name has no usable extension
+        // Looking at, reading and replacing files.
+        kNoSuchFile,
+        kCannotExamine,  // the file could not even be looked at; `detail` is the system's text
+        kReadFailed,     // `detail` is the system's text
+        kReadOnly,
+        kHardLinks,      // `count` names
+        kReplaceFailed,  // nothing changed; `detail` is the system's text
+        kNotDurable,     // replaced, but the folder could not be made durable
+        // Inserting the tag into a page.
+        kNotATag,            // the text is not one keywords meta tag
+        kNoKeyword,          // the tag's content is empty
+        kTagWithoutKeyword,  // likewise, found before the page is looked at
+        kNoKeywordFits,      // the byte limit `count` leaves the tag empty
+        kNowhereToInsert,    // no keywords tag, no </head>, no <body>
+        kWideEncoding,       // a UTF-16 page, whose mark-up is not in single bytes
+        kCannotEncode,       // `detail` says why
+        kNoBackupName,       // no "." before which "bak" could go
+        // The window's own checks of the page named in its box.
+        kNoPageGiven,
+        kPageNotFound,  // the window's short form, which does not repeat the name
+    };
+    static constexpr int kCodeCount = static_cast<int>(Code::kPageNotFound) + 1;
+
+    Code code;
+    Text path{};  // the file concerned, when there is one
+    std::int64_t position = 0;
+    Text detail{};  // the system's description, the option's range, ...
+    std::int64_t count = 0;
+
+    // The text shown to the user; a failure that concerns a file names it.
+    Text Message() const;
+    // The title of the message box, or of "Title: prompt" on a console.
+    Text Title() const;
+    // The title when the failure stopped an insert: a page that insert checked and left
+    // alone is "Not inserted", whatever the reason.
+    Text TitleWhenInserting() const;
+};
+
+}  // namespace lumora

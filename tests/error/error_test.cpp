@@ -1,0 +1,67 @@
+// The one message table: every code has a title and a text, and every message about a
+// file names it, exactly as given.
+#include "error/error.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace lumora {
+namespace {
+
+using Code = Error::Code;
+
+// The messages that are about no file, or that the window keeps short on purpose.
+const std::set<Code> kNotAboutAFile = {
+    Code::kUnknownEncoding, Code::kCannotEncode, Code::kNotATag,
+    Code::kNoKeyword,       Code::kNoPageGiven,  Code::kPageNotFound,
+};
+
+TEST(ErrorTable, EveryCodeHasTitlesAndEveryFileMessageNamesTheFile) {
+    // Braces and a blank in the name must come through as they are.
+    const Text path = "/site/my {detail} page.htm";
+    for (int i = 0; i < Error::kCodeCount; ++i) {
+        const auto code = static_cast<Code>(i);
+        SCOPED_TRACE(i);
+        const Error error{code, path, 7, "Disk on fire", 3};
+        const Text message = error.Message();
+        EXPECT_FALSE(message.empty());
+        EXPECT_FALSE(error.Title().empty());
+        EXPECT_FALSE(error.TitleWhenInserting().empty());
+        const std::size_t at = message.find(path);
+        EXPECT_EQ(at != Text::npos, kNotAboutAFile.count(code) == 0) << message;
+        // No place left unfilled.
+        Text rest = message;
+        if (at != Text::npos)
+            rest.erase(at, path.size());
+        EXPECT_EQ(rest.find('{'), Text::npos) << message;
+    }
+}
+
+TEST(ErrorTable, FieldsFillTheirPlaces) {
+    const struct {
+        Error error;
+        const char* message;
+        const char* title;
+        const char* titleWhenInserting;
+    } cases[] = {
+        {{Code::kInvalidName},
+         "Invalid input file specification",
+         "Invalid input",
+         "Invalid input"},
+        {{Code::kNotRegularFile}, "The page is not a regular file", "Error", "Not inserted"},
+        {{Code::kHardLinks, "a.htm", 0, "", 3},
+         "a.htm has 3 hard links; it was left alone, because a new version under this name "
+         "would no longer be the file its other names show",
+         "Not inserted",
+         "Not inserted"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.error.Message(), c.message);
+        EXPECT_EQ(c.error.Title(), c.title) << c.message;
+        EXPECT_EQ(c.error.TitleWhenInserting(), c.titleWhenInserting) << c.message;
+    }
+}
+
+}  // namespace
+}  // namespace lumora
