@@ -684,8 +684,12 @@ struct WordTable::Impl {
             spelling.clear();
             AppendUtf8(spelling, k == 0 ? lower : upper);
             spelling.append(tail);
-            // The word's own spelling needs no look-up.
-            const RecordId r = spelling == word ? ent[n].record : Find(spelling);
+            // The word's own spelling needs no look-up, nor a search when n is the only
+            // entry holding it: n itself stands before `from`.
+            const bool own = spelling == word;
+            if (own && !records[ent[n].record].grouped)
+                continue;
+            const RecordId r = own ? ent[n].record : Find(spelling);
             if (r == kNoRecord)
                 continue;
             const Id candidate = FirstFrom(records[r], from);
@@ -819,7 +823,7 @@ void WordTable::MergeCaseVariants() {
         const std::int32_t innerBound = t.Count();
         std::int32_t j = i + 1;
         while (j <= innerBound) {
-            const Id keep = t.NodeAt(i);
+            const Id keep = at;
             const Id other = t.NextCaseVariant(keep, j, innerBound);
             if (other == kNil)
                 break;
@@ -833,6 +837,7 @@ void WordTable::MergeCaseVariants() {
                 t.Rename(keep, t.RecordFor(lowered));
             t.PromoteEntry();
             changed = true;
+            at = t.NodeAt(i);
             j = otherRank + 1;
         }
     }
