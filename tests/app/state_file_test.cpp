@@ -40,130 +40,81 @@ TEST(StateFile, DefaultsAreWrittenAsTwentyOneLinesAndEveryOptionRoundTrips) {
     Options defaults;
     defaults.inputFile = "/home/ann/site/index.htm";
     EXPECT_EQ(FormatState(defaults), kDefaultsWithPage);
-    // Every field away from its default, in declaration order.
-    Options o("/tmp/a \"quoted\" name.htm", "web design, \"html\"", "foo,bar", "7", "", 8, 0,
-                    9, 3, 0, false, false, false, false, 1, 2, 7, 6, 5, 6,
-                    EncodingIndexOf("ISO-8859-2"));
-    EXPECT_NE(FormatState(o).find("\r\n6\r\n\"ISO-8859-2\"\r\n"), Text::npos);
-    const auto parsed = ParseState(FormatState(o));
-    ASSERT_TRUE(parsed.has_value());
-    EXPECT_EQ(*parsed, o);
+    // Every field away from its default, in declaration order, texts of any character.
+    Options o("/home/zoë/Šumava/\"стр\".htm", "œuvre, \"cœur\", 日本, 🙂", "Ελλάδα,ÿ", "7",
+              "", 8, 0, 9, 3, 0, false, false, false, false, 1, 2, 7, 6, 5, 6,
+              EncodingIndexOf("ISO-8859-2"));
+    const Text content = FormatState(o);
+    EXPECT_NE(content.find("\"/home/zoë/Šumava/"), Text::npos);  // as UTF-8
+    EXPECT_NE(content.find("\r\n6\r\n\"ISO-8859-2\"\r\n"), Text::npos);
+    EXPECT_EQ(ParseState(content), o);
     for (int i = 0; i < kEncodingChoiceCount; ++i) {
         o.encodingIndex = i;
         EXPECT_EQ(ParseState(FormatState(o))->encodingIndex, i) << kEncodingChoices[i];
     }
+    // A line break in a text cannot push the numbers onto other lines.
+    o.wordsToIgnore = "one\r\ntwo\nthree";
+    EXPECT_EQ(ParseState(FormatState(o))->wordsToIgnore, "one  two three");
+    EXPECT_EQ(ParseState(FormatState(o))->maxKeywords, "7");
 }
 
 TEST(StateFile, EarlierFilesLoadWithDetectAndUnknownNamesGiveDetect) {
-    // The earlier format loads whole, every other option as written.
-    const auto old = ParseState(kTwentyLines);
-    ASSERT_TRUE(old.has_value());
-    EXPECT_EQ(old->encodingIndex, 0);
-    EXPECT_EQ(*old, *ParseState(kDefaultsWithPage));
+    // The earlier format loads whole, every other option as written; so does a file of
+    // LF line ends, or of quoted numbers.
+    EXPECT_EQ(ParseState(kTwentyLines), ParseState(kDefaultsWithPage));
+    Text lfOnly = kDefaultsWithPage;
+    for (auto p = lfOnly.find("\r\n"); p != Text::npos; p = lfOnly.find("\r\n")) lfOnly.erase(p, 1);
+    EXPECT_EQ(ParseState(lfOnly), ParseState(kDefaultsWithPage));
+    EXPECT_EQ(ParseState(WithLine(5, "\"3\""))->shortWordSizeIndex, 3);
+    // Texts of an earlier single-byte file are read as windows-1252.
+    EXPECT_EQ(ParseState(WithLine(2, "\"caf\xE9\""))->wordsToIgnore, "café");
+    // Only a file too short is refused as a whole.
+    const Text twenty = kTwentyLines;
+    EXPECT_FALSE(ParseState(twenty.substr(0, twenty.rfind("0\r\n"))).has_value());  // 19 lines
+    EXPECT_FALSE(ParseState("").has_value());
 
-    struct Case {
-        Text line;
-        Text encoding;  // as the engine is told; "" is Detect
-    };
-    const std::vector<Case> cases = {
+    const std::pair<Text, Text> cases[] = {
+        // The encoding line as written, and the encoding the engine is told ("" detects).
         {"\"KOI8-U\"", "KOI8-U"},
         {"UTF-16BE", "UTF-16BE"},        // unquoted, as numbers may be
         {"\"shift_jis\"", "Shift_JIS"},  // labels as browsers read them
         {"\"latin1\"", "windows-1252"},
-        {"", ""},
         {"\"Detect\"", ""},
         {"\"EBCDIC-US\"", ""},  // no encoding we know
         {"\"UTF-8", ""},        // damaged
         {"3", ""},              // an index of some other list
-        {"\"\xE9\"", ""},       // an earlier single-byte text
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        const auto parsed = ParseState(WithLine(20, c.line));
+    for (const auto& [line, encoding] : cases) {
+        SCOPED_TRACE(line);
+        auto parsed = ParseState(WithLine(20, line));
         ASSERT_TRUE(parsed.has_value());
-        EXPECT_EQ(EncodingOverrideOf(parsed->encodingIndex), c.encoding);
-        Options rest = *parsed;
-        rest.encodingIndex = 0;
-        EXPECT_EQ(rest, *ParseState(kDefaultsWithPage));
+        EXPECT_EQ(EncodingOverrideOf(parsed->encodingIndex), encoding);
+        parsed->encodingIndex = 0;
+        EXPECT_EQ(parsed, ParseState(kDefaultsWithPage));
     }
-}
-
-TEST(StateFile, TextsRoundTripAnyCharacterInUtf8) {
-    Options o;
-    o.inputFile = "/home/zoë/Šumava/стр.htm";
-    o.beginMetaTagWith = "œuvre, \"cœur\", 日本, 🙂";
-    o.wordsToIgnore = "Ελλάδα,ÿ";
-    const Text content = FormatState(o);
-    EXPECT_NE(content.find("\"/home/zoë/Šumava/стр.htm\"\r\n"), Text::npos);  // as UTF-8
-    const auto parsed = ParseState(content);
-    ASSERT_TRUE(parsed.has_value());
-    EXPECT_EQ(*parsed, o);
-    // A line break in a text cannot push the numbers onto other lines.
-    o.wordsToIgnore = "one\r\ntwo\nthree";
-    const auto broken = ParseState(FormatState(o));
-    ASSERT_TRUE(broken.has_value());
-    EXPECT_EQ(broken->wordsToIgnore, "one  two three");
-    EXPECT_EQ(broken->maxKeywords, "50");
-}
-
-TEST(StateFile, OldSingleByteFilesAreReadAsWindows1252) {
-    TempDir dir;
-    const Text path = dir.Write("old.usr", WithLine(2, "\"caf\xE9\""));
-    const auto loaded = LoadStateFile(path);
-    ASSERT_TRUE(loaded.has_value());
-    EXPECT_EQ(loaded->wordsToIgnore, "café");
 }
 
 TEST(StateFile, NumbersOutsideTheirRangeFallBackToThatLinesDefault) {
-    struct Line {
+    const struct {
         int line;                             // 0-based
-        void (*set)(Options&, const Text&);   // what an accepted value does
         std::vector<Text> accepted, refused;  // refused: that option keeps its default
+    } lines[] = {
+        {3, {"\"5\"", "\"100\"", "\"\""}, {"\"4\"", "\"101\"", "\"+7\"", "\"1e1\""}},
+        {4, {"\"0\"", "\"1000\""}, {"\"1001\"", "\"-5\""}},
+        {5, {"0", "8"}, {"9", "", " 3x"}},
+        {10, {"0"}, {"2"}},
+        {19, {"6"}, {"7", "-1", "4294967298"}},  // the last wraps round to 2
     };
-    const std::vector<Line> lines = {
-        {3,
-         [](Options& o, const Text& v) { o.maxKeywords = v; },
-         {"5", "100", ""},
-         {"4", "101", "+7", "1e1"}},
-        {4, [](Options& o, const Text& v) { o.maxBytes = v; }, {"0", "1000"}, {"1001", "-5"}},
-        {5,
-         [](Options& o, const Text& v) { o.shortWordSizeIndex = std::stoi(v); },
-         {"0", "8"},
-         {"9", "", " 3x"}},
-        {10, [](Options& o, const Text& v) { o.ignoreShortWords = v == "1"; }, {"0"}, {"2"}},
-        {19,
-         [](Options& o, const Text& v) { o.languageIndex = std::stoi(v); },
-         {"6"},
-         {"7", "-1", "99999999999"}},
-    };
-    Options defaults;
-    defaults.inputFile = "/home/ann/site/index.htm";
-    for (const Line& l : lines) {
+    for (const auto& l : lines) {
         for (const bool accepted : {true, false}) {
             for (const Text& value : accepted ? l.accepted : l.refused) {
-                SCOPED_TRACE("line " + std::to_string(l.line + 1) + " = \"" + value + "\"");
-                const auto parsed = ParseState(WithLine(l.line, value));
-                ASSERT_TRUE(parsed.has_value());
-                Options expected = defaults;
-                if (accepted)
-                    l.set(expected, value);
-                EXPECT_EQ(*parsed, expected);
+                SCOPED_TRACE("line " + std::to_string(l.line + 1) + " = " + value);
+                const Text content = WithLine(l.line, value);
+                EXPECT_EQ(FormatState(ParseState(content).value_or(Options{})),
+                          accepted ? content : kDefaultsWithPage);
             }
         }
     }
-}
-
-TEST(StateFile, OnlyAFileTooShortIsRefusedAsAWhole) {
-    const Text good = kDefaultsWithPage;
-    ASSERT_TRUE(ParseState(good).has_value());
-    const Text twenty = kTwentyLines;
-    EXPECT_FALSE(ParseState(twenty.substr(0, twenty.rfind("0\r\n"))).has_value());  // 19 lines
-    EXPECT_FALSE(ParseState("").has_value());
-    // Bare numbers may also be quoted, and LF-only line ends are read as well.
-    EXPECT_EQ(ParseState(WithLine(5, "\"3\""))->shortWordSizeIndex, 3);
-    Text lfOnly = good;
-    for (auto p = lfOnly.find("\r\n"); p != Text::npos; p = lfOnly.find("\r\n")) lfOnly.erase(p, 1);
-    EXPECT_EQ(ParseState(lfOnly), ParseState(good));
 }
 
 unsigned ModeOf(const Text& path) {
@@ -219,33 +170,24 @@ TEST(StateFile, FolderPathFollowsXdgConfigHomeAndCreatesTheFolder) {
     ::unsetenv("XDG_CONFIG_HOME");
 }
 
-class SessionStateTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(session.LoadProgramTexts());
-        session.SetStateFilePath(dir.File("lmr.usr"));
-        session.InitialiseSession();
-    }
-    FakePlatform platform;
-    Session session{platform, LUMORA_BIN_DIR};
+// The window's options across a restart, through the state file.
+TEST(SessionState, QuitSavesWhatTheNextStartLoadsAndDamageGivesTheDefaults) {
     TempDir dir;
-};
-
-TEST_F(SessionStateTest, QuitSavesWhatTheNextStartLoads) {
     const auto workingFolder = std::filesystem::current_path();
-    session.SetInputFileText(dir.File("gone.htm"));
-    session.SetWordsToIgnoreText("Foo  Bar");
-    session.SetListIndex(Control::kLanguage, 5);
-    session.SetListIndex(Control::kEncoding, EncodingIndexOf("windows-1251"));
-    session.SetCheck(Control::kIgnoreShortWords, false);
-    session.Quit();
-    EXPECT_EQ(platform.programEnded, 1);
-
-    FakePlatform p2;
-    Session next(p2, LUMORA_BIN_DIR);
-    ASSERT_TRUE(next.LoadProgramTexts());
-    next.SetStateFilePath(dir.File("lmr.usr"));
-    next.InitialiseSession();
+    FakePlatform p1, p2, p3;
+    Session first(p1, LUMORA_BIN_DIR), next(p2, LUMORA_BIN_DIR), damaged(p3, LUMORA_BIN_DIR);
+    for (Session* s : {&first, &next, &damaged}) {
+        ASSERT_TRUE(s->LoadProgramTexts());
+        s->SetStateFilePath(dir.File("lmr.usr"));
+        s->InitialiseSession();
+    }
+    first.SetInputFileText(dir.File("gone.htm"));
+    first.SetWordsToIgnoreText("Foo  Bar");
+    first.SetListIndex(Control::kLanguage, 5);
+    first.SetListIndex(Control::kEncoding, EncodingIndexOf("windows-1251"));
+    first.SetCheck(Control::kIgnoreShortWords, false);
+    first.Quit();
+    EXPECT_EQ(p1.programEnded, 1);
     ASSERT_TRUE(next.LoadState());
     EXPECT_EQ(next.options().inputFile, dir.File("gone.htm"));
     EXPECT_EQ(next.options().wordsToIgnore, "foo,bar");  // parsed as on losing the focus
@@ -261,27 +203,22 @@ TEST_F(SessionStateTest, QuitSavesWhatTheNextStartLoads) {
     EXPECT_EQ(std::filesystem::current_path(), workingFolder);
     next.ClickInputFileButton();
     EXPECT_EQ(p2.lastRequest.initialFolder, dir.Path() + "/");
-}
 
-TEST_F(SessionStateTest, DamagedFileLeavesEveryOptionAtItsDefault) {
     // Nineteen lines: the own texts, then lines 4 to 19 of a good file.
     const Text good = kTwentyLines;
     const std::size_t line4 = good.find("\"50\"");
-    const Text nineteen =
-        "\"a.htm\"\r\n\"x\"\r\n\"secret\"\r\n" + good.substr(line4, good.rfind("0\r\n") - line4);
-    session.SetStateFilePath(dir.Write("damaged.usr", nineteen));
-    EXPECT_FALSE(session.LoadState());
-    EXPECT_EQ(session.options(), Options{});
+    damaged.SetStateFilePath(dir.Write(
+        "damaged.usr",
+        "\"a.htm\"\r\n\"x\"\r\n\"secret\"\r\n" + good.substr(line4, good.rfind("0\r\n") - line4)));
+    EXPECT_FALSE(damaged.LoadState());
+    EXPECT_EQ(damaged.options(), Options{});
     // The ignore list of a file that was refused does not filter words behind the user's back.
-    EXPECT_EQ(session.IgnoreList(), "");
-}
-
-TEST_F(SessionStateTest, SaveFailureIsReported) {
-    session.SetStateFilePath(dir.File("no/such/folder/lmr.usr"));
-    session.SaveState();
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_NE(platform.messages[0].prompt.find(dir.File("no/such/folder/lmr.usr")), Text::npos);
-    EXPECT_EQ(platform.messages[0].title, "Save state");
+    EXPECT_EQ(damaged.IgnoreList(), "");
+    damaged.SetStateFilePath(dir.File("no/such/folder/lmr.usr"));
+    damaged.SaveState();
+    ASSERT_EQ(p3.messages.size(), 1u);
+    EXPECT_NE(p3.messages[0].prompt.find(dir.File("no/such/folder/lmr.usr")), Text::npos);
+    EXPECT_EQ(p3.messages[0].title, "Save state");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <tuple>
 #include <vector>
 
 #include "support/temp_dir.h"
@@ -26,30 +25,17 @@ TEST(HelpText, MatchesTheExpectedTextWithTheManualAddressVerbatim) {
 }
 
 TEST(HelpLayout, TextFillsTheWindowAndCloseStaysCentredAboveTheBottom) {
-    struct Case {
-        int width, height;
-        HelpWindowLayout expected;
+    auto fields = [](int width, int height) {
+        const HelpWindowLayout l = HelpLayout(width, height);
+        return std::vector<int>{l.textWidth, l.textHeight, l.closeLeft, l.closeTop};
     };
-    const std::vector<Case> cases = {
-        {kDesignClientWidth + kFrameWidth,
-         kDesignClientHeight + kFrameHeight,
-         {8230, 6335, 3682, 6615}},
-        {20000, 15000, {19650, 13920, 9392, 14200}},
-        // Smaller than the margins: no negative sizes, the button still follows the edges.
-        {300, 500, {0, 0, -457, -300}},
-    };
-    auto fields = [](const HelpWindowLayout& l) {
-        return std::tuple(l.textWidth, l.textHeight, l.closeLeft, l.closeTop);
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(fields(HelpLayout(c.width, c.height)), fields(c.expected))
-            << c.width << "x" << c.height;
-    }
-    // Centred under the text box whatever the width.
-    for (int w = 2000; w < 30000; w += 777) {
-        const auto got = HelpLayout(w, 9000);
-        EXPECT_LE(std::abs(2 * got.closeLeft + kCloseWidth - w), 1) << w;
-    }
+    EXPECT_EQ(fields(kDesignClientWidth + kFrameWidth, kDesignClientHeight + kFrameHeight),
+              (std::vector<int>{8230, 6335, 3682, 6615}));
+    EXPECT_EQ(fields(20000, 15000), (std::vector<int>{19650, 13920, 9392, 14200}));
+    // Smaller than the margins: no negative sizes, the button still follows the edges.
+    EXPECT_EQ(fields(300, 500), (std::vector<int>{0, 0, -457, -300}));
+    for (int w = 2000; w < 30000; w += 777)
+        EXPECT_LE(std::abs(2 * HelpLayout(w, 9000).closeLeft + kCloseWidth - w), 1) << w;
 }
 
 }  // namespace

@@ -29,10 +29,9 @@ Text Box(TextView content, int keywords, int bytes) {
 TEST(BuildMetaTag, WorkedExample) {
     const MetaTagResult result =
         BuildMetaTag(Words({"editor", "tags"}), {"50", "500", "  Web Design, html ", false, true});
-    EXPECT_EQ(result.output, Box("web design,html, editor, tags", 4, 60));
-    EXPECT_EQ(result.beginWith, "Web Design, html");
     EXPECT_EQ(GetMetaTag(result.output),
               "<META NAME=\"keywords\" CONTENT=\"web design,html, editor, tags\">");
+    EXPECT_EQ(result.beginWith, "Web Design, html");
 }
 
 TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -29,6 +30,18 @@ inline RunResult RunTool(std::vector<std::string> args,
     env.progressOnTerminal = terminal;
     const int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
     return {status, out.str(), err.str()};
+}
+
+// The rows of a word list, in rank order, as "word/frequency" joined by blanks.
+inline std::string ListedWords(const std::string& out) {
+    std::istringstream lines(out);
+    std::string line, result, rank, value, frequency, word;
+    while (std::getline(lines, line)) {
+        if (std::istringstream(line) >> rank >> value >> frequency >> word &&
+            std::isdigit(static_cast<unsigned char>(rank[0])))
+            result += (result.empty() ? "" : " ") + word + "/" + frequency;
+    }
+    return result;
 }
 
 }  // namespace lumora::testing
