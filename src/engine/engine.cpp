@@ -131,10 +131,8 @@ class PassSink : public scan::WordSink {
     }
 
     void OnWord(TextView word) override {
-        Context context{scanner_.ContextWeight(weights_), scanner_.InTitleOrMetaContent(),
-                        scanner_.InTitle()};
         if (!table_.Large()) {
-            Count(word, words::WordTable::HashOf(word), context);
+            Count(word, words::WordTable::HashOf(word), nullptr);
             return;
         }
         // A large table waits on memory for most words: each word is looked up a few words
@@ -142,10 +140,10 @@ class PassSink : public scan::WordSink {
         // The words are still counted one by one in the order of the page.
         Waiting& next = waiting_[arrived_ % kAhead];
         if (arrived_ >= kAhead)
-            Count(next.word, next.hash, next.context);
+            Count(next.word, next.hash, &next.context);
         next.word.assign(word);
         next.hash = words::WordTable::HashOf(word);
-        next.context = context;
+        next.context = ContextNow();
         ++arrived_;
         using Ahead = words::WordTable::Ahead;
         table_.Prefetch(next.hash, Ahead::kSlot);
@@ -160,7 +158,7 @@ class PassSink : public scan::WordSink {
         const std::uint64_t first = arrived_ > kAhead ? arrived_ - kAhead : 0;
         for (std::uint64_t k = first; k < arrived_; ++k) {
             const Waiting& w = waiting_[k % kAhead];
-            Count(w.word, w.hash, w.context);
+            Count(w.word, w.hash, &w.context);
         }
         arrived_ = 0;
     }
@@ -220,7 +218,13 @@ class PassSink : public scan::WordSink {
     };
     static constexpr std::uint64_t kAhead = 16;
 
-    void Count(TextView word, std::uint32_t hash, const Context& context) {
+    Context ContextNow() const {
+        return {scanner_.ContextWeight(weights_), scanner_.InTitleOrMetaContent(),
+                scanner_.InTitle()};
+    }
+
+    // Counts a word with the context it arrived in, or with the scanner's context now.
+    void Count(TextView word, std::uint32_t hash, const Context* arrivedIn) {
         // A page repeats its words: each distinct word is looked up in the table once and
         // goes through the filters once; its key then answers for it.
         const words::WordTable::WordKey key = table_.KeyOf(word, hash);
@@ -234,6 +238,7 @@ class PassSink : public scan::WordSink {
         }
         if (verdict == Verdict::kSkipped)
             return;
+        const Context context = arrivedIn != nullptr ? *arrivedIn : ContextNow();
         if (siteCommon_ != nullptr || collectVisible_) {
             lower_ = LowerLetters(word);
             if (collectVisible_ && !context.titleOrMeta)
