@@ -22,13 +22,14 @@
 #include <utility>
 #include <vector>
 
+#include "memory/huge_pages.h"
 #include "text/text_hash.h"
-#include "words/large_array.h"
 
 namespace lumora::words {
 
 namespace {
 
+using memory::LargeArray;
 using Id = std::uint32_t;
 constexpr Id kNil = 0;  // id 0 is never an entry
 

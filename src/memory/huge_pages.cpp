@@ -1,4 +1,4 @@
-#include "words/large_array.h"
+#include "memory/huge_pages.h"
 
 #include <cstdint>
 
@@ -6,7 +6,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace lumora::words {
+namespace lumora::memory {
 
 namespace {
 
@@ -51,6 +51,14 @@ void FreeLarge(void* block, std::size_t bytes) {
     munmap(block, RoundUp(bytes));
 }
 
+void AdviseHugePages(void* block, std::size_t bytes) {
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kHugePage - 1);
+    if (end > first)
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
 #else
 
 void* AllocateLarge(std::size_t bytes) {
@@ -61,6 +69,8 @@ void FreeLarge(void* block, std::size_t) {
     ::operator delete(block);
 }
 
+void AdviseHugePages(void*, std::size_t) {}
+
 #endif
 
-}  // namespace lumora::words
+}  // namespace lumora::memory
