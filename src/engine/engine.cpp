@@ -1,6 +1,7 @@
 #include "engine/engine.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <set>
@@ -97,36 +98,36 @@ class PassSink : public scan::WordSink {
     }
 
     void OnWord(TextView word) override {
-        // A page repeats its words: each distinct word is looked up in the table once and
-        // goes through the filters once; its key then answers for it.
-        const words::WordTable::WordKey key = table_.KeyOf(word);
-        if (key >= verdicts_.size())
-            verdicts_.resize(key + 1, Verdict::kUnknown);
-        Verdict& verdict = verdicts_[key];
-        if (verdict == Verdict::kUnknown) {
-            verdict = words::ConsiderWord(word, filter_, ignoreList_, commonWords_)
-                          ? Verdict::kCounted
-                          : Verdict::kSkipped;
-        }
-        if (verdict == Verdict::kSkipped)
+        if (!table_.Large()) {
+            Count(word, words::WordTable::HashOf(word), nullptr);
             return;
-        const float weight = scanner_.ContextWeight(weights_);
-        const bool titleOrMeta = scanner_.InTitleOrMetaContent();
-        if (siteCommon_ != nullptr || collectVisible_) {
-            lower_ = LowerLetters(word);
-            if (collectVisible_ && !titleOrMeta)
-                visible_.insert(lower_);
-            if (siteCommon_ != nullptr && siteCommon_->count(lower_) != 0) {
-                if (scanner_.InTitle()) {
-                    titleWords_.insert(lower_);
-                } else {
-                    // Whether the title holds it may only show later in the page.
-                    held_.push_back({key, lower_, weight, titleOrMeta});
-                    return;
-                }
-            }
         }
-        Add(key, weight, titleOrMeta);
+        // A large table waits on memory for most words: each word is looked up a few words
+        // after it arrives, and what its look-up will read is asked for in the meantime.
+        // The words are still counted one by one in the order of the page.
+        Waiting& next = waiting_[arrived_ % kAhead];
+        if (arrived_ >= kAhead)
+            Count(next.word, next.hash, &next.context);
+        next.word.assign(word);
+        next.hash = words::WordTable::HashOf(word);
+        next.context = ContextNow();
+        ++arrived_;
+        using Ahead = words::WordTable::Ahead;
+        table_.Prefetch(next.hash, Ahead::kSlot);
+        if (arrived_ > kAhead / 3)
+            table_.Prefetch(waiting_[(arrived_ - 1 - kAhead / 3) % kAhead].hash, Ahead::kRecord);
+        if (arrived_ > 2 * kAhead / 3)
+            table_.Prefetch(waiting_[(arrived_ - 1 - 2 * kAhead / 3) % kAhead].hash, Ahead::kEntry);
+    }
+
+    // Counts the words still waiting; the pass calls it when the page is done or stops.
+    void Flush() {
+        const std::uint64_t first = arrived_ > kAhead ? arrived_ - kAhead : 0;
+        for (std::uint64_t k = first; k < arrived_; ++k) {
+            const Waiting& w = waiting_[k % kAhead];
+            Count(w.word, w.hash, &w.context);
+        }
+        arrived_ = 0;
     }
 
     // The held site-common words: counted after all when the page's title holds them,
@@ -171,6 +172,57 @@ class PassSink : public scan::WordSink {
     }
 
   private:
+    // What the scanner said of a word's place when the word arrived.
+    struct Context {
+        float weight;
+        bool titleOrMeta;
+        bool inTitle;
+    };
+    struct Waiting {
+        Text word;
+        std::uint32_t hash = 0;
+        Context context{};
+    };
+    static constexpr std::uint64_t kAhead = 16;
+
+    Context ContextNow() const {
+        return {scanner_.ContextWeight(weights_), scanner_.InTitleOrMetaContent(),
+                scanner_.InTitle()};
+    }
+
+    // Counts a word with the context it arrived in, or with the scanner's context now.
+    void Count(TextView word, std::uint32_t hash, const Context* arrivedIn) {
+        // A page repeats its words: each distinct word is looked up in the table once and
+        // goes through the filters once; its key then answers for it.
+        const words::WordTable::WordKey key = table_.KeyOf(word, hash);
+        if (key >= verdicts_.size())
+            verdicts_.resize(key + 1, Verdict::kUnknown);
+        Verdict& verdict = verdicts_[key];
+        if (verdict == Verdict::kUnknown) {
+            verdict = words::ConsiderWord(word, filter_, ignoreList_, commonWords_)
+                          ? Verdict::kCounted
+                          : Verdict::kSkipped;
+        }
+        if (verdict == Verdict::kSkipped)
+            return;
+        const Context context = arrivedIn != nullptr ? *arrivedIn : ContextNow();
+        if (siteCommon_ != nullptr || collectVisible_) {
+            lower_ = LowerLetters(word);
+            if (collectVisible_ && !context.titleOrMeta)
+                visible_.insert(lower_);
+            if (siteCommon_ != nullptr && siteCommon_->count(lower_) != 0) {
+                if (context.inTitle) {
+                    titleWords_.insert(lower_);
+                } else {
+                    // Whether the title holds it may only show later in the page.
+                    held_.push_back({key, lower_, context.weight, context.titleOrMeta});
+                    return;
+                }
+            }
+        }
+        Add(key, context.weight, context.titleOrMeta);
+    }
+
     struct HeldWord {
         words::WordTable::WordKey key;
         Text lower;
@@ -210,7 +262,7 @@ class PassSink : public scan::WordSink {
     std::vector<Text> WordsOf(std::size_t from, std::size_t to) const {
         std::vector<Text> words;
         words.reserve(to - from);
-        for (std::size_t i = from; i < to; ++i) words.push_back(table_.WordOf(arrivals_[i]));
+        for (std::size_t i = from; i < to; ++i) words.emplace_back(table_.WordOf(arrivals_[i]));
         return words;
     }
 
@@ -235,6 +287,8 @@ class PassSink : public scan::WordSink {
     std::set<Text> visible_;     // distinct words outside the title and meta tags
     std::set<Text> titleWords_;  // site-common words met in the title
     std::vector<HeldWord> held_;
+    std::array<Waiting, kAhead> waiting_;
+    std::uint64_t arrived_ = 0;  // words waiting and counted since the last flush
     std::size_t reported_ = 0;
     PassProgress report_;
     std::uint32_t ticks_ = 0;
@@ -301,6 +355,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         sink.StartLine(start, raw.size(), line.size());
         scanner.ScanLine(line, sink.Weights(), sink);
     }
+    sink.Flush();
     facts.lineEnds = lines.Found();
     result.analysis.existing = FindExistingTags(page);
     words::WordTable& table = sink.Table();

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "memory/huge_pages.h"
+
 namespace lumora::files {
 
 namespace {
@@ -73,8 +75,10 @@ class PosixFileSystem final : public FileSystem {
             ::close(fd);
             return kNotRegular;
         }
-        if (info.st_size > 0)
+        if (info.st_size > 0) {
             bytes.reserve(static_cast<std::size_t>(info.st_size));
+            memory::AdviseHugePages(bytes.data(), bytes.capacity());
+        }
         Text error;
         char chunk[1 << 16];
         for (;;) {

@@ -14,18 +14,22 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "memory/huge_pages.h"
 #include "text/text_hash.h"
 
 namespace lumora::words {
 
 namespace {
 
+using memory::LargeArray;
 using Id = std::uint32_t;
 constexpr Id kNil = 0;  // id 0 is never an entry
 
@@ -39,9 +43,9 @@ struct AtRank {
 
 // Only a word of three or more characters whose characters after the first are all lower
 // case looks for case variants of itself further down the table.
-bool CanLeadMerge(const Text& word) {
+bool CanLeadMerge(TextView word) {
     const std::size_t first = CharAt(word, 0).length;
-    const TextView tail = TextView(word).substr(first);
+    const TextView tail = word.substr(first);
     if (tail.empty() || CharCount(tail) < 2)
         return false;
     return LowerLetters(tail) == tail;
@@ -61,13 +65,19 @@ struct WordTable::Impl {
 
     using Group = std::set<Id, ByRank>;
 
+    // 32 bytes, two to a cache line: a word of up to 16 bytes lies in the record itself,
+    // so that looking a word up reads its slot and its record and nothing else. A longer
+    // word lies in `longWords`, and the record holds where.
+    static constexpr std::uint32_t kInlineBytes = 16;
     struct Record {
-        Id first = kNil;                 // the highest-ranked entry holding the word
-        RecordId singular = kNoRecord;   // the record of the word without its final "s"
-        RecordId plural = kNoRecord;     // the record of the word plus "s"
-        std::unique_ptr<Group> several;  // all entries holding the word, once there are two
-        Text word;
+        Id first = kNil;                // the highest-ranked entry holding the word
+        RecordId singular = kNoRecord;  // the record of the word without its final "s"
+        RecordId plural = kNoRecord;    // the record of the word plus "s"
+        std::uint32_t length : 31 = 0;  // of the word, in bytes
+        std::uint32_t grouped : 1 = 0;  // several entries hold the word: see `groups`
+        Char text[kInlineBytes] = {};   // the word, or its offset in `longWords`
     };
+    static_assert(sizeof(Record) == 32);
 
     struct Slot {
         std::uint32_t hash = 0;
@@ -98,14 +108,18 @@ struct WordTable::Impl {
         bool title = false;
     };
 
-    std::vector<TreeNode> tree;  // by id; tree[kNil] and ent[kNil] stay empty
-    std::vector<Entry> ent;
+    LargeArray<TreeNode> tree;  // by id; tree[kNil] and ent[kNil] stay empty
+    LargeArray<Entry> ent;
     std::vector<Id> freeIds;
     std::vector<Id> changedFlags;  // entries whose flag may differ from the one counted
     Id root = kNil;
     Id last = kNil;
-    std::vector<Record> records;  // by record id
-    std::vector<Slot> slots;      // a power of two, at most half full
+    LargeArray<Record> records;  // by record id
+    LargeArray<Char> longWords;  // the words too long for their records, one after another
+    // All entries holding a word, for each word that several entries hold (rare: only
+    // plural folding leaves two entries with one word).
+    std::unordered_map<RecordId, std::unique_ptr<Group>> groups;
+    LargeArray<Slot> slots;  // a power of two, at most half full
     std::uint32_t seed = 0x2545F491u;
     Text probe;
 
@@ -119,11 +133,21 @@ struct WordTable::Impl {
         root = last = kNil;
         records.clear();
         records.emplace_back();
+        longWords.clear();
+        groups.clear();
         slots.assign(1024, Slot{});
     }
 
     std::int32_t Count() const { return tree[root].size; }
-    const Text& Word(Id n) const { return records[ent[n].record].word; }
+    TextView WordOf(RecordId r) const {
+        const Record& x = records[r];
+        if (x.length <= kInlineBytes)
+            return TextView(x.text, x.length);
+        std::uint32_t offset = 0;
+        std::memcpy(&offset, x.text, sizeof offset);
+        return TextView(longWords.data() + offset, x.length);
+    }
+    TextView Word(Id n) const { return WordOf(ent[n].record); }
 
     std::uint32_t NextPriority() {
         seed ^= seed << 13;
@@ -444,7 +468,7 @@ struct WordTable::Impl {
         const std::size_t mask = slots.size() - 1;
         std::size_t k = hash & mask;
         while (slots[k].record != kNoRecord &&
-               (slots[k].hash != hash || records[slots[k].record].word != word)) {
+               (slots[k].hash != hash || WordOf(slots[k].record) != word)) {
             k = (k + 1) & mask;
         }
         return k;
@@ -453,13 +477,13 @@ struct WordTable::Impl {
     RecordId Find(TextView word) const { return slots[SlotOf(word, Hash(word))].record; }
 
     // The record of `word`, made and linked to its singular and plural records if new.
-    RecordId RecordFor(TextView word) {
-        const std::uint32_t hash = Hash(word);
+    RecordId RecordFor(TextView word) { return RecordFor(word, Hash(word)); }
+    RecordId RecordFor(TextView word, std::uint32_t hash) {
         std::size_t k = SlotOf(word, hash);
         if (slots[k].record != kNoRecord)
             return slots[k].record;
         if (2 * records.size() >= slots.size()) {
-            const std::vector<Slot> old = std::move(slots);
+            const LargeArray<Slot> old = std::move(slots);
             slots.assign(2 * old.size(), Slot{});
             for (const Slot& slot : old) {
                 if (slot.record == kNoRecord)
@@ -472,7 +496,15 @@ struct WordTable::Impl {
         }
         const auto id = static_cast<RecordId>(records.size());
         records.emplace_back();
-        records[id].word = word;
+        Record& made = records[id];
+        made.length = static_cast<std::uint32_t>(word.size()) & 0x7FFFFFFFu;
+        if (word.size() <= kInlineBytes) {
+            std::memcpy(made.text, word.data(), word.size());
+        } else {
+            const auto offset = static_cast<std::uint32_t>(longWords.size());
+            std::memcpy(made.text, &offset, sizeof offset);
+            longWords.insert(longWords.end(), word.begin(), word.end());
+        }
         slots[k] = Slot{hash, id};
         if (word.size() >= 2 && word.back() == 's') {
             const RecordId singular = Find(TextView(word).substr(0, word.size() - 1));
@@ -496,23 +528,30 @@ struct WordTable::Impl {
             r.first = n;
             return;
         }
-        if (!r.several)
-            r.several = std::make_unique<Group>(std::initializer_list<Id>{r.first}, ByRank{this});
-        r.several->insert(n);
-        r.first = *r.several->begin();
+        std::unique_ptr<Group>& group = groups[ent[n].record];
+        if (!r.grouped) {
+            group = std::make_unique<Group>(std::initializer_list<Id>{r.first}, ByRank{this});
+            r.grouped = 1;
+        }
+        group->insert(n);
+        r.first = *group->begin();
     }
 
     // Must run while n still stands where its group saw it last.
     void IndexRemove(Id n) {
         Record& r = records[ent[n].record];
-        if (!r.several) {
+        if (!r.grouped) {
             r.first = kNil;
             return;
         }
-        r.several->erase(n);
-        r.first = *r.several->begin();
-        if (r.several->size() == 1)
-            r.several.reset();
+        const auto at = groups.find(ent[n].record);
+        Group& group = *at->second;
+        group.erase(n);
+        r.first = *group.begin();
+        if (group.size() == 1) {
+            groups.erase(at);
+            r.grouped = 0;
+        }
     }
 
     void Rename(Id n, RecordId to) {
@@ -523,10 +562,11 @@ struct WordTable::Impl {
 
     // The highest-ranked entry holding the word of record r at a rank from `from` on.
     Id FirstFrom(const Record& r, std::int32_t from) const {
-        if (!r.several)
+        if (!r.grouped)
             return r.first != kNil && Rank(r.first) >= from ? r.first : kNil;
-        const auto it = r.several->lower_bound(AtRank{from});
-        return it == r.several->end() ? kNil : *it;
+        const Group& group = *groups.at(static_cast<RecordId>(&r - records.data()));
+        const auto it = group.lower_bound(AtRank{from});
+        return it == group.end() ? kNil : *it;
     }
 
     // ---- entries ----
@@ -575,7 +615,7 @@ struct WordTable::Impl {
         if (target == kNil)
             return;  // only possible with a value that is not a number
         // Only a word held by several entries has an order among them to keep up.
-        const bool reorder = records[ent[moving].record].several != nullptr;
+        const bool reorder = records[ent[moving].record].grouped != 0;
         if (reorder)
             IndexRemove(moving);
         Detach(moving);
@@ -632,9 +672,9 @@ struct WordTable::Impl {
     Id NextCaseVariant(Id n, std::int32_t from, std::int32_t to) {
         // The two spellings of the word that differ in the case of the first character:
         // its lower-case form, and the upper-case form when that maps back to it.
-        const Text& word = Word(n);
+        const TextView word = Word(n);
         const Decoded firstChar = CharAt(word, 0);
-        const TextView tail = TextView(word).substr(firstChar.length);
+        const TextView tail = word.substr(firstChar.length);
         const CodePoint lower = LowerChar(firstChar.cp);
         const CodePoint upper = UpperChar(lower);
         const int spellings = upper != lower && LowerChar(upper) == lower ? 2 : 1;
@@ -645,8 +685,12 @@ struct WordTable::Impl {
             spelling.clear();
             AppendUtf8(spelling, k == 0 ? lower : upper);
             spelling.append(tail);
-            // The word's own spelling needs no look-up.
-            const RecordId r = spelling == word ? ent[n].record : Find(spelling);
+            // The word's own spelling needs no look-up, nor a search when n is the only
+            // entry holding it: n itself stands before `from`.
+            const bool own = spelling == word;
+            if (own && !records[ent[n].record].grouped)
+                continue;
+            const RecordId r = own ? ent[n].record : Find(spelling);
             if (r == kNoRecord)
                 continue;
             const Id candidate = FirstFrom(records[r], from);
@@ -686,13 +730,50 @@ WordTable::WordKey WordTable::KeyOf(TextView word) {
     return impl_->RecordFor(word);
 }
 
-const Text& WordTable::WordOf(WordKey key) const {
-    return impl_->records[key].word;
+std::uint32_t WordTable::HashOf(TextView word) {
+    return Impl::Hash(word);
+}
+
+WordTable::WordKey WordTable::KeyOf(TextView word, std::uint32_t hash) {
+    return impl_->RecordFor(word, hash);
+}
+
+void WordTable::Prefetch(std::uint32_t hash, Ahead what) const {
+    // Each step reads only what the step before asked for; a word further down its probe
+    // sequence, or not yet in the table, just gets no hint.
+    const Impl& t = *impl_;
+    const Impl::Slot& slot = t.slots[hash & (t.slots.size() - 1)];
+    if (what == Ahead::kSlot) {
+        __builtin_prefetch(&slot);
+        return;
+    }
+    if (slot.hash != hash || slot.record == kNoRecord)
+        return;
+    const Impl::Record& record = t.records[slot.record];
+    if (what == Ahead::kRecord) {
+        __builtin_prefetch(&record);
+        return;
+    }
+    for (const RecordId r : {slot.record, record.singular, record.plural}) {
+        if (const Id n = t.records[r].first; r != kNoRecord && n != kNil) {
+            __builtin_prefetch(&t.ent[n]);
+            __builtin_prefetch(&t.tree[n]);
+        }
+    }
+}
+
+bool WordTable::Large() const {
+    // About what a second-level cache holds of slots, records and entries.
+    return impl_->records.size() > 16384;
+}
+
+TextView WordTable::WordOf(WordKey key) const {
+    return impl_->WordOf(key);
 }
 
 bool WordTable::AddOccurrence(WordKey key, float weight, bool titleContext) {
     Impl& t = *impl_;
-    if (key == kNoRecord || key >= t.records.size() || t.records[key].word.empty())
+    if (key == kNoRecord || key >= t.records.size() || t.records[key].length == 0)
         return false;
     bool folded = false;
     return t.CountOccurrence(key, weight, titleContext, folded);
@@ -719,8 +800,9 @@ void WordTable::ApplyMinimumFrequency(int minimum) {
     // The others keep their order; the index is made again from the entries kept.
     for (Impl::Record& r : t.records) {
         r.first = kNil;
-        r.several.reset();
+        r.grouped = 0;
     }
+    t.groups.clear();
     t.Rebuild(kept);
     for (const Id n : kept) t.IndexAdd(n);
 }
@@ -742,7 +824,7 @@ void WordTable::MergeCaseVariants() {
         const std::int32_t innerBound = t.Count();
         std::int32_t j = i + 1;
         while (j <= innerBound) {
-            const Id keep = t.NodeAt(i);
+            const Id keep = at;
             const Id other = t.NextCaseVariant(keep, j, innerBound);
             if (other == kNil)
                 break;
@@ -756,6 +838,7 @@ void WordTable::MergeCaseVariants() {
                 t.Rename(keep, t.RecordFor(lowered));
             t.PromoteEntry();
             changed = true;
+            at = t.NodeAt(i);
             j = otherRank + 1;
         }
     }
@@ -790,7 +873,7 @@ std::vector<WordEntry> WordTable::Ranked() const {
     result.reserve(order.size());
     for (const Id n : order) {
         const Impl::Entry& x = t.ent[n];
-        result.push_back(WordEntry{t.Word(n), x.frequency, x.value, x.title});
+        result.push_back(WordEntry{Text(t.Word(n)), x.frequency, x.value, x.title});
     }
     return result;
 }

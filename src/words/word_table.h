@@ -48,8 +48,19 @@ class WordTable {
     WordKey KeyOf(TextView word);
     // Counts one occurrence of the word of `key` as AddWordOccurrence counts `word`.
     bool AddOccurrence(WordKey key, float weight, bool titleContext);
-    // The word a key stands for, as it was given to KeyOf.
-    const Text& WordOf(WordKey key) const;
+    // The word a key stands for, as it was given to KeyOf; valid until the table changes.
+    TextView WordOf(WordKey key) const;
+
+    // For a caller that hands over a stream of words: the memory that looking up and
+    // counting a word will read can be asked for a few words ahead, so that it is on its
+    // way while the words before are counted. A table too large for the cache spends most
+    // of its time waiting for memory otherwise. Hints only: results are the same without.
+    enum class Ahead { kSlot, kRecord, kEntry };  // the order in which to ask, a word apart
+    static std::uint32_t HashOf(TextView word);
+    WordKey KeyOf(TextView word, std::uint32_t hash);  // as KeyOf(word), hash = HashOf(word)
+    void Prefetch(std::uint32_t hash, Ahead what) const;
+    // Whether the table has grown beyond what stays in the cache, so that asking ahead pays.
+    bool Large() const;
 
     // Finishing steps after a complete pass, in this order.
     void ApplyMinimumFrequency(int minimum);  // 1..9; words met in the title etc. are exempt

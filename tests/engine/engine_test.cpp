@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "support/temp_dir.h"
+#include "words/consider.h"
+#include "words/word_table.h"
 
 namespace lumora::engine {
 namespace {
@@ -254,6 +256,53 @@ TEST(EngineThreads, TwoPagesAtOnceGiveWhatTheyGiveOneByOne) {
         first.join();
         EXPECT_EQ(together1, alone1);
         EXPECT_EQ(together2, alone2);
+    }
+}
+
+// A page with tens of thousands of distinct words makes the pass look words up a few
+// words ahead of counting them; every word must still be counted once, in page order,
+// the last words of the page too.
+TEST(EngineLargeVocabulary, CountsWhatTheWordTableCountsWordByWord) {
+    std::mt19937 random(11);
+    std::vector<Text> vocabulary;
+    for (int k = 0; k < 40000; ++k) {
+        Text word;
+        for (int letters = 4 + static_cast<int>(random() % 4); letters > 0; --letters)
+            word += "aeioukltrsmn"[random() % 12];
+        vocabulary.push_back(word);
+    }
+    Text page = "<html><body>\n";
+    std::vector<Text> stream;
+    for (int line = 0; line < 3000; ++line) {
+        for (int k = 0; k < 30; ++k) {
+            // New words early on, then more and more repeats of the frequent ones.
+            const std::size_t pick = random() % (1 + std::min<std::size_t>(line * 50, 39999));
+            stream.push_back(vocabulary[pick * pick / 40000]);
+            page += stream.back() + ' ';
+        }
+        page += '\n';
+    }
+    Options options;
+    options.count.minFrequency = 1;
+    const AnalysisResult result = Analyse(page, options, Shipped());
+    ASSERT_TRUE(result.ok());
+
+    const words::FilterOptions filter;
+    words::WordTable table;
+    for (Text word : stream) {
+        if (words::ConsiderWord(word, filter, "", ShippedLists()))
+            table.AddWordOccurrence(word, 1.0f, false);
+    }
+    ASSERT_GT(table.WordCount(), 20000);
+    table.MergeCaseVariants();
+    table.NormaliseKeyValues();
+    const std::vector<words::WordEntry> expected = table.Ranked();
+    ASSERT_EQ(result.analysis.ranked.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const words::WordEntry& got = result.analysis.ranked[i];
+        ASSERT_EQ(got.word, expected[i].word) << "rank " << i;
+        ASSERT_EQ(got.frequency, expected[i].frequency) << "rank " << i;
+        ASSERT_EQ(got.keyValue, expected[i].keyValue) << "rank " << i;
     }
 }
 
