@@ -49,43 +49,30 @@ TEST(ScanHead, FindsTheKeywordsTagsABrowserWouldSee) {
     }
 }
 
-TEST(ScanHead, HeadEndBodyAndTitle) {
+// Where the head ends for the splice is checked on generated pages; here the spots they
+// do not reach, and the title.
+TEST(ScanHead, HeadEndAndTitle) {
     const struct {
         const char* name;
         Text page;
-        const char* headEnd;    // what stands at the head end tag, "" for none
-        const char* bodyTag;    // what stands at the body tag, "" for none
-        const char* bodyStart;  // what stands where the body starts
+        const char* fromHeadEnd;  // the page from the head end tag on, "" for none
         std::optional<Text> title;
     } cases[] = {
-        {"both", "<head><title>T</title></HEAD>\n<body>x", "</HEAD>", "<body>", "<body>", "T"},
-        {"</head> without a head", "<html></head><body>", "</head>", "<body>", "<body>",
-         std::nullopt},
+        {"both", "<head><title>T</title></HEAD>\n<body>x", "</HEAD>\n<body>x", "T"},
         {"</head> in a comment or title", "<!--</head>--><title></head></title><body>", "",
-         "<body>", "<body>", "</head>"},
-        {"a second </head> is no end", "<head></head><div></head><body>", "</head><div>", "",
-         "<div>", std::nullopt},
-        {"</head> after the body started", "<head><p></head>", "", "", "<p>", std::nullopt},
-        {"body tag as the only mark", "<meta charset=utf-8>\n<BODY class=a>", "", "<BODY", "<BODY",
+         "</head>"},
+        {"a second </head> is no end", "<head></head><div></head>", "</head><div></head>",
          std::nullopt},
-        {"text starts the body", "<head>\n  \t\f\r\nText", "", "", "Text", std::nullopt},
-        {"title over lines, raw", "<title>a\r\n<b>&amp;</title>", "", "", "", "a\r\n<b>&amp;"},
-        {"unclosed title", "<title>a</head><body>", "", "", "", "a</head><body>"},
-        {"title in the body", "<body><title>x</title>", "", "<body>", "<body>", std::nullopt},
+        {"title over lines, raw", "<title>a\r\n<b>&amp;</title>", "", "a\r\n<b>&amp;"},
+        {"unclosed title", "<title>a</head><body>", "", "a</head><body>"},
+        {"title in the body", "<body><title>x</title>", "", std::nullopt},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         const Head head = ScanHead(c.page);
-        const auto at = [&](std::optional<std::size_t> offset) {
-            return offset ? c.page.substr(*offset) : Text();
-        };
-        EXPECT_TRUE(at(head.headEndTag).starts_with(c.headEnd));
-        EXPECT_EQ(head.headEndTag.has_value(), *c.headEnd != '\0');
-        EXPECT_TRUE(at(head.bodyStartTag).starts_with(c.bodyTag));
-        EXPECT_EQ(head.bodyStartTag.has_value(), *c.bodyTag != '\0');
-        EXPECT_TRUE(c.page.substr(head.bodyStart).starts_with(c.bodyStart));
-        EXPECT_EQ(head.bodyStart == c.page.size(), *c.bodyStart == '\0');
-        EXPECT_EQ(head.title ? std::optional<Text>(head.title->In(c.page)) : std::nullopt, c.title);
+        EXPECT_EQ(head.headEndTag ? c.page.substr(*head.headEndTag) : Text(), c.fromHeadEnd)
+            << c.name;
+        EXPECT_EQ(head.title ? std::optional<Text>(head.title->In(c.page)) : std::nullopt, c.title)
+            << c.name;
     }
 }
 
