@@ -224,10 +224,11 @@ TEST(InsertFile, RefusesWhatItMayNotReplace) {
         std::function<Text(const Scene&)> make;  // returns the path given to insert
         const char* message;                     // after the path
     } cases[] = {
-        {"read-only, even for the superuser",
+        {"read-only, even for the superuser, named as given through a link",
          [](const Scene& s) {
              ::chmod(s.page.c_str(), 0444);
-             return s.page;
+             std::filesystem::create_symlink(s.page, s.dir.File("link.htm"));
+             return s.dir.File("link.htm");
          },
          " is read-only"},
         {"a folder",
