@@ -50,11 +50,6 @@ TEST(ErrorTable, FieldsFillTheirPlaces) {
          "Invalid input",
          "Invalid input"},
         {{Code::kNotRegularFile}, "The page is not a regular file", "Error", "Not inserted"},
-        {{Code::kHardLinks, "a.htm", 0, "", 3},
-         "a.htm has 3 hard links; it was left alone, because a new version under this name "
-         "would no longer be the file its other names show",
-         "Not inserted",
-         "Not inserted"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.error.Message(), c.message);

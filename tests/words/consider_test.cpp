@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 namespace lumora::words {
 namespace {
 
@@ -36,6 +34,7 @@ TEST(ConsiderWordTest, ChainOfTests) {
         Text word;
         bool counted;
         FilterOptions options;
+        const char* ignore = ",";  // the words to ignore, each followed by ","
     } cases[] = {
         {"the", false, Options(0, 3)},
         {"that", true, Options(0, 3)},
@@ -49,25 +48,18 @@ TEST(ConsiderWordTest, ChainOfTests) {
         {"with", true, Options(kFrench, 0, true)},
         {"avec", false, Options(kFrench, 0, true)},
         {"avec", true, Options(2, 0, true)},  // a list never loaded finds nothing
+        // Only whole entries of the list to ignore match.
+        {"FooBar", false, Options(), "foobar,"},
+        {"foo", true, Options(), "foobar,"},
+        {"obar", true, Options(), "foobar,"},
+        {"bar", false, Options(), "x,foobar,bar,"},
+        {"lead", false, Options(), ",lead,"},
+        {"bar", true, Options(), "bars,"},
+        {"foo", true, Options(), ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ConsiderWord(c.word, c.options, ",", lists), c.counted) << c.word;
-    }
-}
-
-TEST(ConsiderWordTest, IgnoreListMatchesWholeEntriesOnly) {
-    const CommonWordLists none;
-    const std::tuple<const char*, const char*, bool> cases[] = {
-        {"foobar,", "FooBar", false},
-        {"foobar,", "foo", true},
-        {"foobar,", "obar", true},
-        {"x,foobar,bar,", "bar", false},
-        {",lead,", "lead", false},
-        {"bars,", "bar", true},
-        {"", "foo", true},
-    };
-    for (const auto& [list, word, counted] : cases) {
-        EXPECT_EQ(ConsiderWord(word, Options(), list, none), counted) << word << " in " << list;
+        EXPECT_EQ(ConsiderWord(c.word, c.options, c.ignore, lists), c.counted)
+            << c.word << " ignoring " << c.ignore;
     }
 }
 

@@ -1,12 +1,13 @@
-// Reading pages by name as given, and the temporary names that clean-up may remove.
-#include "files/page_file.h"
-
+// Checking page names, reading pages by name as given, and the temporary names that
+// clean-up may remove.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
 
+#include "files/file_checks.h"
+#include "files/page_file.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 
@@ -14,6 +15,21 @@ namespace lumora::files {
 namespace {
 
 using testing::TempDir;
+
+// The names refused are the session's tests; here, every page-like name is taken.
+TEST(FileChecksTest, InputFileNames) {
+    TempDir dir;
+    for (const char* name : {"page.HTM", "page.shtml", "page.xhtml", "page.phtml", "page.php"})
+        EXPECT_EQ(CheckInputFileName(dir.Write(name, "<html>")), InputNameStatus::kOk) << name;
+    EXPECT_EQ(CheckInputFileName(dir.Write("page.", "<html>")), InputNameStatus::kWrongExtension);
+    EXPECT_EQ(CheckInputFileName("page"), InputNameStatus::kInvalidName);
+    std::filesystem::create_directory(dir.File("folder.htm"));
+    EXPECT_FALSE(FileExists(dir.File("folder.htm")));
+    EXPECT_FALSE(FileExists(""));
+    // The bytes of a name stay as they are, whatever their case or encoding.
+    EXPECT_EQ(FolderOfPath("c:/Web/\u00C9T\u00C9/Page.htm"), "c:/Web/\u00C9T\u00C9/");
+    EXPECT_EQ(FolderOfPath("page.htm"), "");
+}
 
 // Each page path, read by a child under a time limit (a FIFO opened for reading would
 // block it): the bytes, or the message naming the path exactly as given.
