@@ -265,9 +265,9 @@ struct WordTable::Impl {
         if (flag == ent[n].ascent)
             return;
         ent[n].ascent = flag;
-        // A raised flag is counted up the tree only when the ordering step asks: between
-        // two steps a flag often turns and turns back.
-        if (flag && !tree[n].counted) {
+        // The counts up the tree are brought in line only when the ordering step asks:
+        // between two steps a flag often turns and turns back.
+        if (flag != tree[n].counted) {
             changedFlags.push_back(n);
             // A page that brings no new word for long would otherwise pile them up.
             if (changedFlags.size() > 1024 + static_cast<std::size_t>(Count()))
@@ -275,20 +275,16 @@ struct WordTable::Impl {
         }
     }
 
-    // Counts the flags that were raised up the tree. A flag that went down stays counted
-    // until FirstAscent meets it: most are never met, because an earlier entry is out of
-    // order, and each count up the tree is a walk through memory.
+    // Brings the counts up the tree in line with the flags that changed.
     void SettleFlags() {
         for (const Id n : changedFlags) {
-            if (ent[n].ascent && !tree[n].counted)
-                Recount(n, true);
+            const bool flag = ent[n].ascent;
+            if (flag == tree[n].counted)
+                continue;
+            tree[n].counted = flag;
+            for (Id x = n; x != kNil; x = tree[x].parent) tree[x].ascents += flag ? 1 : -1;
         }
         changedFlags.clear();
-    }
-
-    void Recount(Id n, bool flag) {
-        tree[n].counted = flag;
-        for (Id x = n; x != kNil; x = tree[x].parent) tree[x].ascents += flag ? 1 : -1;
     }
 
     // Puts the detached node n before `before`, or last when `before` is kNil.
@@ -381,23 +377,19 @@ struct WordTable::Impl {
     // The first entry whose key value is greater than that of the entry before it.
     Id FirstAscent() {
         SettleFlags();
-        while (tree[root].ascents > 0) {
-            Id t = root;
-            while (true) {
-                const Id l = tree[t].left;
-                if (tree[l].ascents > 0) {
-                    t = l;
-                } else if (tree[t].counted) {
-                    break;
-                } else {
-                    t = tree[t].right;
-                }
-            }
-            if (ent[t].ascent)
+        if (tree[root].ascents == 0)
+            return kNil;
+        Id t = root;
+        while (true) {
+            const Id l = tree[t].left;
+            if (tree[l].ascents > 0) {
+                t = l;
+            } else if (tree[t].counted) {
                 return t;
-            Recount(t, false);  // a flag that went down since it was counted
+            } else {
+                t = tree[t].right;
+            }
         }
-        return kNil;
     }
 
     // The first entry with a key value below `value` among the entries ranked before
@@ -660,7 +652,8 @@ struct WordTable::Impl {
         const Id n = NewEntry(record, weight, title);
         // When every entry is in order and the new one is greater than the last, the
         // ordering step would move the new one: it goes to that place at once.
-        if (last != kNil && weight > ent[last].value && FirstAscent() == kNil) {
+        SettleFlags();
+        if (tree[root].ascents == 0 && last != kNil && weight > ent[last].value) {
             if (const Id target = FirstBelow(weight, Count() + 1); target != kNil) {
                 Insert(n, target);
                 IndexAdd(n);
