@@ -165,7 +165,7 @@ Text OneLinePage(std::size_t bytes) {
 struct Watched {
     AnalysisResult result;
     std::vector<PassProgress> reports;
-    std::vector<std::chrono::steady_clock::time_point> times;
+    std::chrono::steady_clock::duration took{};
 };
 
 // Runs passes on longer and longer one-line pages until one is long enough to report at
@@ -177,15 +177,16 @@ Watched WatchLongPass(int stopAfter) {
         std::stop_source stop;
         Options options;
         options.count.minFrequency = 1;
+        const auto start = std::chrono::steady_clock::now();
         w.result = Analyse(
             page, options, Shipped(),
             [&](const PassProgress& p) {
                 w.reports.push_back(p);
-                w.times.push_back(std::chrono::steady_clock::now());
                 if (static_cast<int>(w.reports.size()) == stopAfter)
                     stop.request_stop();
             },
             stop.get_token());
+        w.took = std::chrono::steady_clock::now() - start;
         if (w.result.analysis.stopped || w.reports.size() >= 3 || size >= (std::size_t{1} << 26))
             return w;
     }
@@ -207,11 +208,12 @@ TEST(EngineProgress, ReportsAdvanceWithinOneLineAFewTimesASecondAtMost) {
         EXPECT_EQ(p.distinctWords, static_cast<std::int32_t>(newWords));
         if (i > 0) {
             EXPECT_GE(p.bytesDone, w.reports[i - 1].bytesDone);
-            if (i + 1 < w.reports.size()) {
-                EXPECT_GE(w.times[i] - w.times[i - 1], std::chrono::milliseconds(150));
-            }
         }
     }
+    // One report every 200 ms at most, and the last one; counted against the whole pass,
+    // so that a slow moment of a busy machine between two reports does not matter.
+    EXPECT_LE(w.reports.size(),
+              2 + static_cast<std::size_t>(w.took / std::chrono::milliseconds(200)));
     // The page is one line: the reports before the last stood inside it.
     EXPECT_GT(w.reports.front().bytesDone, 0);
     EXPECT_LT(w.reports.front().bytesDone, last.bytesTotal);
