@@ -308,11 +308,12 @@ TEST(SiteCli, CtrlCFinishesThePagesBegunAndCountsThem) {
     presser.join();
     EXPECT_EQ(run.status, 130);
     EXPECT_NE(run.err.find("(stopped by Ctrl-C)"), std::string::npos) << run.err;
+    // Two workers: a page whose pass Ctrl-C cut short may stand before one the other worker
+    // finished, so the pages changed are counted, not expected in a row.
     int changed = 0;
     for (int i = 0; i < pages; ++i) {
-        if (ReadFile(paths[i]) != olds[i]) {
-            EXPECT_EQ(changed++, i) << "pages change in order, without gaps";
-        }
+        if (ReadFile(paths[i]) != olds[i])
+            ++changed;
     }
     EXPECT_LT(changed, pages) << "the run ended before Ctrl-C; make the site larger";
     // Each page written says so under its header; a page whose pass Ctrl-C cut short says
