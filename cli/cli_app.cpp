@@ -233,8 +233,9 @@ void LoadCommonWords(engine::Options& options, const Text& dataDir,
     const int language = static_cast<int>(options.count.language);
     const Text path = words::CommonWordFilePath(dataDir, language);
     if (!commonWords.Load(language, path).available) {
-        Tell(err, words::kCommonWordsUnavailableTitle,
-             words::CommonWordsUnavailablePrompt(language, path));
+        // Told without the reason: the console keeps the warning short.
+        const Error error = words::CommonWordsUnavailable(language, path);
+        Tell(err, error.Title(), error.Message());
         options.count.ignoreCommonWords = false;
     }
 }

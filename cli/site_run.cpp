@@ -196,14 +196,14 @@ std::vector<Entry> EntriesOf(const SiteRun& run) {
     std::vector<Entry> entries;
     entries.reserve(set.pages.size() + set.problems.size());
     for (const Text& page : set.pages) entries.push_back({page, {}});
-    for (const site::PageSetProblem& problem : set.problems) {
+    for (const Error& problem : set.problems) {
         // A named page that does not exist is told as for one page.
         struct stat info {};
         if (::lstat(problem.path.c_str(), &info) != 0 && errno == ENOENT) {
             entries.push_back({problem.path, {}});
             continue;
         }
-        entries.push_back({problem.path, Told("Error", problem.message)});
+        entries.push_back({problem.path, Told(problem.Title(), problem.Message())});
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.path < b.path; });

@@ -102,9 +102,9 @@ void Session::LoadAllCommonWordLists() {
 }
 
 void Session::ReportCommonWordsUnavailable(int language) {
-    const Text path = words::CommonWordFilePath(dataDir_, language);
-    Message(words::CommonWordsUnavailablePrompt(language, path, commonWords_.Problem(language)),
-            words::kCommonWordsUnavailableTitle, Icon::kExclamation);
+    const Error error = commonWords_.Problem(language).value_or(
+        words::CommonWordsUnavailable(language, words::CommonWordFilePath(dataDir_, language)));
+    Message(error.Message(), error.Title(), Icon::kExclamation);
     if (options_.ignoreCommonWords) {
         options_.ignoreCommonWords = false;
         MarkWordsStale();

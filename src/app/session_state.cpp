@@ -20,11 +20,8 @@ bool Session::LoadState() {
 
 void Session::SaveState() {
     // Replaced in one step and made durable, so a failure never leaves half a file.
-    const Text error = SaveStateFile(stateFilePath_, options_);
-    if (!error.empty()) {
-        Message("Error when attempting to save the state: " + error, "Save state",
-                Icon::kExclamation);
-    }
+    if (const auto error = SaveStateFile(stateFilePath_, options_))
+        Message(error->Message(), error->Title(), Icon::kExclamation);
 }
 
 }  // namespace lumora::app

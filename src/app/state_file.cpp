@@ -130,17 +130,24 @@ Text FormatState(const Options& o) {
     return text;
 }
 
-Text SaveStateFile(const Text& path, const Options& options, files::FileSystem& fs) {
+std::optional<Error> SaveStateFile(const Text& path, const Options& options,
+                                   files::FileSystem& fs) {
     files::FileInfo like;
     if (Text error = fs.Stat(path, like); !error.empty())
-        return Error{Error::Code::kReplaceFailed, path, 0, std::move(error)}.Message();
+        return Error{Error::Code::kStateNotSaved, path, 0, std::move(error)};
     if (like.kind == files::FileInfo::Kind::kMissing) {
         like.owner = ::geteuid();
         like.group = ::getegid();
         like.mode = 0600;  // the user's own settings, recent page names included
     }
-    const auto error = files::ReplaceFile(fs, path, FormatState(options), like, path);
-    return error ? error->Message() : Text();
+    auto error = files::ReplaceFile(fs, path, FormatState(options), like, path);
+    if (error) {
+        // Replacing fails in one of two ways: the old file stays, or the new one is in its
+        // place but may not survive a crash.
+        error->code = error->code == Error::Code::kNotDurable ? Error::Code::kStateNotDurable
+                                                              : Error::Code::kStateNotSaved;
+    }
+    return error;
 }
 
 std::optional<Options> ParseState(TextView bytes) {

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "app/options.h"
+#include "error/error.h"
 #include "files/file_system.h"
 #include "text/chars.h"
 
@@ -28,10 +29,10 @@ Text FormatState(const Options& options);
 
 // Writes the state file at `path` in one step and durably (see files::ReplaceFile): a
 // crash or a full disk leaves the old file or the new one, never a part. An existing file
-// keeps its owner, group and mode; a new one is private to the user. Returns the message
-// naming the file, or empty.
-Text SaveStateFile(const Text& path, const Options& options,
-                   files::FileSystem& fs = files::RealFileSystem());
+// keeps its owner, group and mode; a new one is private to the user. Returns why it could
+// not, naming the file.
+std::optional<Error> SaveStateFile(const Text& path, const Options& options,
+                                   files::FileSystem& fs = files::RealFileSystem());
 
 // The options of a state file's content, or nothing when the content is damaged (too
 // short, a value of the wrong type, a list index outside its list). Content that is not

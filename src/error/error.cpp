@@ -12,7 +12,8 @@ using Code = Error::Code;
 // Every message of the program that concerns a page, a data file or an option: its title,
 // its title when it stopped an insert (null: the same) and its text. `{file}` stands for
 // " " and the file's name (nothing without one), `{path}` for the file's name ("The page"
-// without one), `{position}`, `{count}` and `{detail}` for the error's other fields.
+// without one), `{position}`, `{count}`, `{detail}` and `{subject}` for the error's other
+// fields.
 struct MessageEntry {
     Code code;
     const char* title;
@@ -21,6 +22,8 @@ struct MessageEntry {
 };
 
 constexpr const char* kNotInserted = "Not inserted";
+constexpr const char* kCommonWordsTitle = "Common words not available";
+constexpr const char* kSaveStateTitle = "Save state";
 
 constexpr MessageEntry kMessages[] = {
     {Code::kEmptyPage, "Empty file", nullptr,
@@ -48,6 +51,7 @@ constexpr MessageEntry kMessages[] = {
     {Code::kReplaceFailed, "Error", nullptr, "Could not replace {path}: {detail}"},
     {Code::kNotDurable, "Error", nullptr,
      "{path} was replaced, but the change may not have reached the disk: {detail}"},
+    {Code::kCannotList, "Error", nullptr, "{path}: {detail}"},
 
     {Code::kNotATag, "Error", nullptr, "No meta tag to insert."},
     {Code::kNoKeyword, kNotInserted, nullptr, "Meta tag not inserted because it holds no keyword."},
@@ -67,6 +71,24 @@ constexpr MessageEntry kMessages[] = {
 
     {Code::kNoPageGiven, "Error", nullptr, "Input file not specified."},
     {Code::kPageNotFound, "File not found", nullptr, "Input file not found."},
+
+    {Code::kCommonWordsUnavailable, kCommonWordsTitle, nullptr,
+     "Common words in {subject} could not be read from file\r\n{path}"},
+    {Code::kCommonWordsDamaged, kCommonWordsTitle, nullptr,
+     "Common words in {subject} could not be read from file\r\n{path}\r\nline {position} holds the "
+     "control character {count}"},
+    {Code::kCommonWordsEmpty, kCommonWordsTitle, nullptr,
+     "Common words in {subject} could not be read from file\r\n{path}\r\nthe file is empty"},
+    {Code::kCommonWordsWithoutWords, kCommonWordsTitle, nullptr,
+     "Common words in {subject} could not be read from file\r\n{path}\r\nthe file holds no words"},
+    {Code::kCommonWordsUnreadable, kCommonWordsTitle, nullptr,
+     "Common words in {subject} could not be read from file\r\n{path}\r\n{detail}"},
+
+    {Code::kStateNotSaved, kSaveStateTitle, nullptr,
+     "Error when attempting to save the state: Could not replace {path}: {detail}"},
+    {Code::kStateNotDurable, kSaveStateTitle, nullptr,
+     "Error when attempting to save the state: {path} was replaced, but the change may not have "
+     "reached the disk: {detail}"},
 };
 
 // One row per code, in the order of the codes, so that a code finds its row by number.
@@ -108,6 +130,8 @@ Text Error::Message() const {
             text.append(std::to_string(position));
         } else if (field == "count") {
             text.append(std::to_string(count));
+        } else if (field == "subject") {
+            text.append(subject);
         } else {
             text.append(detail);
         }

@@ -28,6 +28,8 @@ struct Error {
         kHardLinks,      // `count` names
         kReplaceFailed,  // nothing changed; `detail` is the system's text
         kNotDurable,     // replaced, but the folder could not be made durable
+        kCannotList,     // a page argument or a folder of pages that could not be looked at
+                         // or listed; `detail` is the system's text
         // Inserting the tag into a page.
         kNotATag,            // the text is not one keywords meta tag
         kNoKeyword,          // the tag's content is empty
@@ -40,14 +42,24 @@ struct Error {
         // The window's own checks of the page named in its box.
         kNoPageGiven,
         kPageNotFound,  // the window's short form, which does not repeat the name
+        // A common-word list that gave no words; `subject` is the list's language.
+        kCommonWordsUnavailable,   // missing, or told without its reason
+        kCommonWordsDamaged,       // line `position` holds the control character `count`
+        kCommonWordsEmpty,         // zero length
+        kCommonWordsWithoutWords,  // read, but not one word in it
+        kCommonWordsUnreadable,    // `detail` is the reading's own message
+        // Saving the options carried to the next run.
+        kStateNotSaved,    // the old file is untouched; `detail` is the system's text
+        kStateNotDurable,  // replaced, but the folder could not be made durable
     };
-    static constexpr int kCodeCount = static_cast<int>(Code::kPageNotFound) + 1;
+    static constexpr int kCodeCount = static_cast<int>(Code::kStateNotDurable) + 1;
 
     Code code;
     Text path{};  // the file concerned, when there is one
     std::int64_t position = 0;
     Text detail{};  // the system's description, the option's range, ...
     std::int64_t count = 0;
+    Text subject{};  // what the failure concerns besides a file: a common-word list's language
 
     // The text shown to the user; a failure that concerns a file names it.
     Text Message() const;

@@ -14,8 +14,8 @@ namespace lumora::site {
 
 namespace {
 
-Text Describe(const Text& path, int error) {
-    return path + ": " + std::strerror(error);
+Error CannotList(const Text& path, int error) {
+    return Error{Error::Code::kCannotList, path, 0, std::strerror(error)};
 }
 
 TextView NameOf(TextView path) {
@@ -49,7 +49,7 @@ class Walker {
         struct stat info {};
         if (::stat(path.c_str(), &info) != 0) {
             // A dangling link or a missing file: the page command reports it as its own.
-            out_.problems.push_back({path, Describe(path, errno)});
+            out_.problems.push_back(CannotList(path, errno));
             return;
         }
         if (S_ISDIR(info.st_mode) && !LooksLikeAPage(path)) {
@@ -67,7 +67,7 @@ class Walker {
             return;  // reached again through a link: walked once
         DIR* dir = ::opendir(folder.c_str());
         if (dir == nullptr) {
-            out_.problems.push_back({folder, Describe(folder, errno)});
+            out_.problems.push_back(CannotList(folder, errno));
             return;
         }
         std::vector<Text> subfolders;
@@ -100,7 +100,7 @@ class Walker {
                 out_.pages.push_back(path);
         }
         if (errno != 0)
-            out_.problems.push_back({folder, Describe(folder, errno)});
+            out_.problems.push_back(CannotList(folder, errno));
         ::closedir(dir);
         for (const Text& sub : subfolders) {
             struct stat subInfo {};

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "error/error.h"
 #include "text/chars.h"
 
 namespace lumora::site {
@@ -16,15 +17,11 @@ struct PageSetOptions {
     std::vector<Text> exclude;  // patterns left out (matched against the name and the path)
 };
 
-// A PAGE argument that gave no page: a missing path, an unreadable folder.
-struct PageSetProblem {
-    Text path;
-    Text message;  // names the path
-};
-
 struct PageSet {
     std::vector<Text> pages;  // sorted, each once
-    std::vector<PageSetProblem> problems;
+    // The PAGE arguments and folders that gave no page (a missing path, an unreadable
+    // folder): kCannotList, naming the path.
+    std::vector<Error> problems;
 };
 
 // A file named directly is taken whatever its name (the user chose it); files inside folders

@@ -84,7 +84,7 @@ namespace {
 
 // The line-end type of a list's bytes, or 0 with `problem` set at the first control
 // character other than tab, LF and CR.
-int ExamineListBytes(TextView bytes, Text& problem) {
+int ExamineListBytes(TextView bytes, Error& problem) {
     bool lf = false;
     bool cr = false;
     std::int64_t line = 1;
@@ -100,8 +100,9 @@ int ExamineListBytes(TextView bytes, Text& problem) {
             cr = true;
             ++line;
         } else {
-            problem = "line " + std::to_string(line) + " holds the control character " +
-                      std::to_string(b);
+            problem.code = Error::Code::kCommonWordsDamaged;
+            problem.position = line;
+            problem.count = b;
             return 0;
         }
     }
@@ -120,10 +121,11 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
         return result;
     const auto index = static_cast<std::size_t>(language);
     std::vector<Text>& list = lists_[index];
-    Text& problem = problems_[index];
+    std::optional<Error>& problem = problems_[index];
     list.clear();
     slots_[index].clear();
-    problem.clear();
+    // Filled in below with the reason, and dropped once the list has words.
+    problem = CommonWordsUnavailable(language, path);
 
     files::FileInfo info;
     files::RealFileSystem().Stat(path, info);
@@ -134,15 +136,16 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
     Text bytes;
     if (Text error = files::ReadPage(path, bytes); !error.empty()) {
         result.fileType = -3;
-        problem = std::move(error);
+        problem->code = Error::Code::kCommonWordsUnreadable;
+        problem->detail = std::move(error);
         return result;
     }
     if (bytes.empty()) {
         result.fileType = -2;
-        problem = "the file is empty";
+        problem->code = Error::Code::kCommonWordsEmpty;
         return result;
     }
-    result.fileType = ExamineListBytes(bytes, problem);
+    result.fileType = ExamineListBytes(bytes, *problem);
     if (result.fileType < 1)
         return result;
 
@@ -155,13 +158,15 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
     SortList(list);
     Index(language);
     result.available = !list.empty();
-    if (!result.available)
-        problem = "the file holds no words";
+    if (result.available)
+        problem.reset();
+    else
+        problem->code = Error::Code::kCommonWordsWithoutWords;
     return result;
 }
 
-const Text& CommonWordLists::Problem(int language) const {
-    static const Text kNone;
+const std::optional<Error>& CommonWordLists::Problem(int language) const {
+    static const std::optional<Error> kNone;
     return ValidLanguage(language) ? problems_[static_cast<std::size_t>(language)] : kNone;
 }
 
@@ -170,6 +175,7 @@ void CommonWordLists::SetFromLines(int language, const std::vector<Text>& lines)
         return;
     std::vector<Text>& list = lists_[static_cast<std::size_t>(language)];
     list.clear();
+    problems_[static_cast<std::size_t>(language)].reset();
     WordCutter cutter(list, DigitsContinueWords(language));
     for (const Text& line : lines) {
         cutter.Feed(line);
@@ -237,20 +243,14 @@ const std::vector<Text>& CommonWordLists::Words(int language) const {
     return lists_[static_cast<std::size_t>(language)];
 }
 
-Text CommonWordsUnavailablePrompt(int language, TextView path, TextView reason) {
-    Text name;
+Error CommonWordsUnavailable(int language, const Text& path) {
+    Error error{Error::Code::kCommonWordsUnavailable, path};
     if (language == kNumLanguages - 1) {
-        name = "another language";
+        error.subject = "another language";
     } else if (ValidLanguage(language)) {
-        name = kLanguageNames[static_cast<std::size_t>(language)];
+        error.subject = kLanguageNames[static_cast<std::size_t>(language)];
     }
-    Text prompt = "Common words in " + name + " could not be read from file\r\n";
-    prompt += path;
-    if (!reason.empty()) {
-        prompt += "\r\n";
-        prompt += reason;
-    }
-    return prompt;
+    return error;
 }
 
 Text NormaliseWordsToIgnore(TextView boxText) {

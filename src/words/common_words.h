@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "error/error.h"
 #include "text/chars.h"
 
 namespace lumora::words {
@@ -37,10 +39,9 @@ class CommonWordLists {
     // French list lets digits continue a word.
     LoadResult Load(int language, const Text& path);
 
-    // Why the last Load of `language` gave no list, naming the line where one is to blame
-    // ("line 12 holds the control character 0"); empty when the file was simply missing
-    // or the list loaded.
-    const Text& Problem(int language) const;
+    // Why the last Load of `language` gave no list, naming the file and, when a damaged
+    // line is to blame, the line; nothing when the list loaded or no file was tried.
+    const std::optional<Error>& Problem(int language) const;
 
     // Parses the lines of a list the way a file's lines are parsed (for tests and for
     // lists that do not come from a file).
@@ -59,13 +60,11 @@ class CommonWordLists {
 
     std::array<std::vector<Text>, kNumLanguages> lists_;
     std::array<std::vector<int>, kNumLanguages> slots_;
-    std::array<Text, kNumLanguages> problems_;
+    std::array<std::optional<Error>, kNumLanguages> problems_;
 };
 
-// "Common words in <name> could not be read from file" CR LF <path>, then CR LF and
-// `reason` when there is one.
-Text CommonWordsUnavailablePrompt(int language, TextView path, TextView reason = {});
-inline constexpr const char* kCommonWordsUnavailableTitle = "Common words not available";
+// The list of `language` at `path` gave no words, told without the reason.
+Error CommonWordsUnavailable(int language, const Text& path);
 
 // Normalises the text of the "Ignore these words:" box when it loses the focus: returns
 // the text to put back into the box; the ignore list is that text followed by ",".

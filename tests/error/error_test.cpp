@@ -23,7 +23,7 @@ TEST(ErrorTable, EveryCodeHasTitlesAndEveryFileMessageNamesTheFile) {
     for (int i = 0; i < Error::kCodeCount; ++i) {
         const auto code = static_cast<Code>(i);
         SCOPED_TRACE(i);
-        const Error error{code, path, 7, "Disk on fire", 3};
+        const Error error{code, path, 7, "Disk on fire", 3, "Welsh"};
         const Text message = error.Message();
         EXPECT_FALSE(message.empty());
         EXPECT_FALSE(error.Title().empty());
@@ -50,6 +50,11 @@ TEST(ErrorTable, FieldsFillTheirPlaces) {
          "Invalid input",
          "Invalid input"},
         {{Code::kNotRegularFile}, "The page is not a regular file", "Error", "Not inserted"},
+        {{Code::kStateNotSaved, "lmr.usr", 0, "No space left on device"},
+         "Error when attempting to save the state: Could not replace lmr.usr: No space left on "
+         "device",
+         "Save state",
+         "Save state"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.error.Message(), c.message);

@@ -81,10 +81,11 @@ TEST(CommonWordsTest, LoadsEveryWordOfALongFileAndFindsOnlyThose) {
         EXPECT_FALSE(lists.IsCommonWord(word + "a", kEnglish)) << word;
     }
     EXPECT_FALSE(lists.IsCommonWord("", kEnglish));
-    EXPECT_EQ(lists.Problem(kEnglish), "");
+    EXPECT_FALSE(lists.Problem(kEnglish));
 }
 
 TEST(CommonWordsTest, LoadResultsAndWhyAListIsMissing) {
+    const Text kCannotRead = "Common words in English could not be read from file\r\n";
     const Text late = Text(20000, 'a') + "\r\nwith\r\n\x1A";
     const struct {
         const char* name;
@@ -106,28 +107,29 @@ TEST(CommonWordsTest, LoadResultsAndWhyAListIsMissing) {
         SCOPED_TRACE(c.name);
         CommonWordLists lists;
         lists.SetFromLines(kEnglish, {"old"});
-        const auto result = lists.Load(kEnglish, dir.Write(c.name, c.bytes));
+        const Text path = dir.Write(c.name, c.bytes);
+        const auto result = lists.Load(kEnglish, path);
         EXPECT_EQ(result.fileType, c.fileType);
         EXPECT_EQ(lists.Available(kEnglish), c.available);
         EXPECT_FALSE(lists.IsCommonWord("old", kEnglish));
-        EXPECT_EQ(lists.Problem(kEnglish), c.problem);
+        const auto& problem = lists.Problem(kEnglish);
+        EXPECT_EQ(problem ? problem->Message() : "",
+                  c.available ? "" : kCannotRead + path + "\r\n" + c.problem);
     }
     CommonWordLists lists;
     EXPECT_EQ(lists.Load(kEnglish, dir.File("missing.txt")).fileType, -1);
-    EXPECT_EQ(lists.Problem(kEnglish), "");
+    EXPECT_EQ(lists.Problem(kEnglish)->Message(), kCannotRead + dir.File("missing.txt"));
     EXPECT_EQ(lists.Load(kEnglish, dir.Path()).fileType, -3);
-    EXPECT_EQ(lists.Problem(kEnglish), dir.Path() + " is not a regular file");
+    EXPECT_EQ(lists.Problem(kEnglish)->Message(),
+              kCannotRead + dir.Path() + "\r\n" + dir.Path() + " is not a regular file");
 }
 
 TEST(CommonWordsTest, PathsPromptsAndWordsToIgnore) {
     EXPECT_EQ(CommonWordFilePath("/opt/lumora", 6), "/opt/lumora/cmwds_xx.txt");
-    EXPECT_EQ(CommonWordsUnavailablePrompt(6, "/d/cmwds_xx.txt"),
+    EXPECT_EQ(CommonWordsUnavailable(6, "/d/cmwds_xx.txt").Message(),
               "Common words in another language could not be read from file\r\n/d/cmwds_xx.txt");
-    EXPECT_EQ(CommonWordsUnavailablePrompt(1, "p"),
+    EXPECT_EQ(CommonWordsUnavailable(1, "p").Message(),
               "Common words in French could not be read from file\r\np");
-    EXPECT_EQ(CommonWordsUnavailablePrompt(0, "p", "line 2 holds the control character 0"),
-              "Common words in English could not be read from file\r\np\r\n"
-              "line 2 holds the control character 0");
     const std::pair<Text, Text> cases[] = {
         {"Foo  Bar, baz", "foo,bar,baz"},
         {"a, b,,c ", "a,b,c"},
