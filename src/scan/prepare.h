@@ -11,9 +11,9 @@
 
 namespace lumora::scan {
 
-// Context markers written in place of the bare tags. A page holding any control
-// character other than tab, CR and LF is refused before it is read, so these can never
-// come from the page itself.
+// Context markers written in place of the bare tags. The page's own control characters
+// (other than tab) become blanks when a line is made ready, so these can never come from
+// the page itself.
 namespace marker {
 inline constexpr Char kHeadingEnd = 7;  // </h1> .. </h6>; <hN> becomes 7 - N
 inline constexpr Char kBoldStart = 11;

@@ -31,7 +31,7 @@ class WordSink {
     // One word (a run of letters, at most 65000 characters). Contractions such as don't
     // are not handed over.
     virtual void OnWord(TextView word) = 0;
-    // Asked after every word: the sink may handle pending user input here; returning true
+    // Asked after every word: the sink may report progress here; returning true
     // ends the scan of the line at once.
     virtual bool ShouldStop() = 0;
 };

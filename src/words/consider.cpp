@@ -77,23 +77,6 @@ bool IsAdverbOrPastForm(TextView lower, std::size_t characters) {
     return !EndsWith(lower, "poly");
 }
 
-}  // namespace
-
-void StripCharSet(Text& text, TextView set) {
-    if (set.empty())
-        return;
-    CharSet remove{};
-    for (Char c : set) remove[Code(c)] = true;
-    std::size_t out = 0;
-    for (Char c : text) {
-        if (!remove[Code(c)])
-            text[out++] = c;
-    }
-    text.resize(out);
-}
-
-namespace {
-
 // Vowels beyond Latin-1: the accented forms of a e i o u (ő, ū, ę, ...) and the
 // ligatures Œ œ, which stand beside Æ æ.
 bool IsVowelBeyondLatin1(CodePoint cp, bool countY) {

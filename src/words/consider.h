@@ -23,7 +23,6 @@ bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreLi
                   const CommonWordLists& commonWords);
 
 // Helpers of the chain, public for their own tests.
-void StripCharSet(Text& text, TextView set);
 bool HasNoVowel(TextView word, bool countY);
 bool IsContractionStem(TextView word);
 
