@@ -120,8 +120,8 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
         for (Char c : phrases) keywordCount += c == ',' ? 1 : 0;
     }
 
-    // Counts and lengths are 64-bit: without limits a long table makes a tag far longer
-    // than a 16-bit counter could hold. Lengths count characters, not bytes.
+    // Counts and lengths are 64-bit: without limits, a page with many words makes a very
+    // long tag. Lengths count characters, not bytes.
     std::int64_t tagLength = static_cast<std::int64_t>(CharCount(out));
     const TextView separator = options.spaceAfterComma ? ", " : ",";
     std::unordered_set<TextView> taken;
