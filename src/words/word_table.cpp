@@ -277,13 +277,39 @@ struct WordTable::Impl {
 
     // Brings the counts up the tree in line with the flags that changed.
     void SettleFlags() {
+        // Each flag is counted in along its path to the root. On a large table every step
+        // of a path misses the cache, and one path's steps wait on each other, so several
+        // paths are walked side by side, a step of each in turn.
+        constexpr int kPaths = 8;
+        Id at[kPaths];
+        std::int32_t delta[kPaths];
+        int walking = 0;
+        const auto walk = [&] {
+            while (walking > 0) {
+                for (int i = 0; i < walking;) {
+                    tree[at[i]].ascents += delta[i];
+                    at[i] = tree[at[i]].parent;
+                    if (at[i] == kNil) {
+                        --walking;
+                        at[i] = at[walking];
+                        delta[i] = delta[walking];
+                    } else {
+                        ++i;
+                    }
+                }
+            }
+        };
         for (const Id n : changedFlags) {
             const bool flag = ent[n].ascent;
             if (flag == tree[n].counted)
                 continue;
             tree[n].counted = flag;
-            for (Id x = n; x != kNil; x = tree[x].parent) tree[x].ascents += flag ? 1 : -1;
+            at[walking] = n;
+            delta[walking] = flag ? 1 : -1;
+            if (++walking == kPaths)
+                walk();
         }
+        walk();
         changedFlags.clear();
     }
 
