@@ -199,8 +199,9 @@ int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
         return 1;
     }
     if (!o.encoding.empty() && !text::EncodingForLabel(o.encoding)) {
-        Tell(err, engine::Error{engine::Error::Code::kUnknownEncoding, o.pages.front(), 0,
-                                "Unknown encoding: " + o.encoding});
+        Tell(err,
+             engine::Error{
+                 engine::Error::Code::kUnknownEncoding, o.pages.front(), 0, {}, 0, o.encoding});
         return 1;
     }
     out << ToConsoleText(scan::ShowExistingReportForPage(bytes, o.encoding)) << '\n';

@@ -334,7 +334,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     } else {
         decoded = text::DecodePage(pageBytes, count.encoding);
         if (!decoded.ok()) {
-            result.error = Error{Error::Code::kUnknownEncoding, {}, 0, decoded.error->Message()};
+            result.error = EncodingFailure(*decoded.error);
             return result;
         }
         facts.encoding = decoded.page.encoding;

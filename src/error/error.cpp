@@ -31,7 +31,9 @@ constexpr MessageEntry kMessages[] = {
     {Code::kNotText, "Not a text file", nullptr,
      "The input file{file} contains a NUL byte at position {position}. It does not appear to "
      "be a text file and cannot be processed."},
-    {Code::kUnknownEncoding, "Error", nullptr, "{detail}"},
+    {Code::kUnknownEncoding, "Error", nullptr, "Unknown encoding: {subject}"},
+    {Code::kEncodingUnavailable, "Error", nullptr,
+     "The encoding {subject} cannot be converted on this system."},
     {Code::kFileMissing, "File not found", nullptr,
      "The input file{file} could not be found. It may have been moved, renamed or deleted."},
     {Code::kFileUnreadable, "Error", nullptr, "The input file{file} could not be read: {detail}"},
@@ -65,7 +67,6 @@ constexpr MessageEntry kMessages[] = {
     {Code::kWideEncoding, kNotInserted, nullptr,
      "Meta tag not inserted because {path} is written in UTF-16; save it as UTF-8 to insert "
      "the tag."},
-    {Code::kCannotEncode, "Error", nullptr, "{detail}"},
     {Code::kNoBackupName, kNotInserted, nullptr,
      "No backup can be made of {path}: its name has no \".\" before which \"bak\" could go."},
 
@@ -138,6 +139,13 @@ Text Error::Message() const {
         i = close + 1;
     }
     return text;
+}
+
+Error EncodingFailure(const text::EncodingError& error, Text path) {
+    const Error::Code code = error.kind == text::EncodingError::Kind::kUnknownEncoding
+                                 ? Error::Code::kUnknownEncoding
+                                 : Error::Code::kEncodingUnavailable;
+    return Error{code, std::move(path), 0, {}, 0, error.name};
 }
 
 Text Error::Title() const {

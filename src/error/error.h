@@ -6,15 +6,17 @@
 #include <cstdint>
 
 #include "text/chars.h"
+#include "text/encoding.h"
 
 namespace lumora {
 
 struct Error {
     enum class Code {
         // Reading a page for a pass.
-        kEmptyPage,        // zero length
-        kNotText,          // a NUL byte at `position`
-        kUnknownEncoding,  // an encoding name we cannot decode; `detail` says which
+        kEmptyPage,            // zero length
+        kNotText,              // a NUL byte at `position`
+        kUnknownEncoding,      // `subject` is the encoding's name, as given
+        kEncodingUnavailable,  // known, but not convertible here; `subject` as above
         kFileMissing,
         kFileUnreadable,
         kNotRegularFile,  // a folder, FIFO, socket or device
@@ -37,7 +39,6 @@ struct Error {
         kNoKeywordFits,      // the byte limit `count` leaves the tag empty
         kNowhereToInsert,    // no keywords tag, no </head>, no <body>
         kWideEncoding,       // a UTF-16 page, whose mark-up is not in single bytes
-        kCannotEncode,       // `detail` says why
         kNoBackupName,       // no "." before which "bak" could go
         // The window's own checks of the page named in its box.
         kNoPageGiven,
@@ -69,5 +70,8 @@ struct Error {
     // alone is "Not inserted", whatever the reason.
     Text TitleWhenInserting() const;
 };
+
+// The failure of decoding `path` from, or encoding a tag into, an encoding.
+Error EncodingFailure(const text::EncodingError& error, Text path = {});
 
 }  // namespace lumora

@@ -42,13 +42,13 @@ InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, con
     using Code = Error::Code;
     const text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);
     if (!decoded.ok())
-        return {Error{Code::kUnknownEncoding, pagePath, 0, decoded.error->Message()}, {}};
+        return {EncodingFailure(*decoded.error, pagePath), {}};
     const Text& pageEncoding = decoded.page.encoding;
     if (pageEncoding.starts_with("UTF-16"))
         return {Error{Code::kWideEncoding, pagePath}, {}};
     text::EncodeResult encodedTag = text::EncodeForPage(tag, pageEncoding);
     if (!encodedTag.ok())
-        return {Error{Code::kCannotEncode, pagePath, 0, encodedTag.error->Message()}, {}};
+        return {EncodingFailure(*encodedTag.error, pagePath), {}};
 
     html::SpliceResult spliced = html::SpliceKeywordsTag(oldBytes, encodedTag.bytes);
     if (spliced.refusal) {

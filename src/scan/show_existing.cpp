@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "error/error.h"
 #include "files/file_system.h"
 #include "html/head_scan.h"
 #include "text/encoding.h"
@@ -31,7 +32,7 @@ Text ShowExistingReportForPage(TextView pageBytes, TextView encoding) {
     // every encoding a page may use, so the head reads the same in the decoded text.
     text::DecodeResult decoded = text::DecodePage(pageBytes, encoding);
     if (!decoded.ok())
-        return decoded.error->Message();
+        return EncodingFailure(*decoded.error).Message();
     const Text& page = decoded.page.text;
     const html::Head head = html::ScanHead(page);
     std::vector<Entry> entries;

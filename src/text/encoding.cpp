@@ -401,12 +401,6 @@ DecodeResult DecodeAs(TextView bytes, const Text& encoding, TextView givenName) 
 
 }  // namespace
 
-Text EncodingError::Message() const {
-    if (kind == Kind::kUnknownEncoding)
-        return "Unknown encoding: " + name;
-    return "The encoding " + name + " cannot be converted on this system.";
-}
-
 std::optional<Text> EncodingForLabel(TextView label) {
     while (!label.empty() && IsAsciiSpace(label.front())) label.remove_prefix(1);
     while (!label.empty() && IsAsciiSpace(label.back())) label.remove_suffix(1);

@@ -33,7 +33,6 @@ struct EncodingError {
     };
     Kind kind;
     Text name;  // the name as given
-    Text Message() const;
 };
 
 struct DecodedPage {

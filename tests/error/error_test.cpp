@@ -13,8 +13,8 @@ using Code = Error::Code;
 
 // The messages that are about no file, or that the window keeps short on purpose.
 const std::set<Code> kNotAboutAFile = {
-    Code::kUnknownEncoding, Code::kCannotEncode, Code::kNotATag,
-    Code::kNoKeyword,       Code::kNoPageGiven,  Code::kPageNotFound,
+    Code::kUnknownEncoding, Code::kEncodingUnavailable, Code::kNotATag,
+    Code::kNoKeyword,       Code::kNoPageGiven,         Code::kPageNotFound,
 };
 
 TEST(ErrorTable, EveryCodeHasTitlesAndEveryFileMessageNamesTheFile) {
