@@ -155,17 +155,17 @@ std::optional<Error> StatPage(const Text& path, FileInfo& info, FileSystem& fs) 
 
 }  // namespace
 
-Text ReadPage(const Text& path, Text& bytes, FileSystem& fs) {
+std::optional<Error> ReadPage(const Text& path, Text& bytes, FileSystem& fs) {
     bytes.clear();
     FileInfo info;
-    if (const auto problem = StatPage(path, info, fs))
-        return problem->Message();
+    if (auto problem = StatPage(path, info, fs))
+        return problem;
     Text error = fs.ReadAll(path, bytes);
     if (!error.empty()) {
         bytes.clear();
-        return Error{Error::Code::kReadFailed, path, 0, std::move(error)}.Message();
+        return Error{Error::Code::kReadFailed, path, 0, std::move(error)};
     }
-    return {};
+    return std::nullopt;
 }
 
 std::optional<Error> CheckReplaceable(const Text& path, FileInfo& info, FileSystem& fs) {

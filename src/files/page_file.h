@@ -18,10 +18,9 @@ namespace lumora::files {
 // opening, so a FIFO never blocks.
 std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs = RealFileSystem());
 
-// The whole page, read only once it is known to be a regular file. Returns the message
-// naming the page when it cannot be read ("PAGE does not exist", "PAGE is not a regular
-// file", "PAGE could not be read: <reason>"), else empty.
-Text ReadPage(const Text& path, Text& bytes, FileSystem& fs = RealFileSystem());
+// The whole page, read only once it is known to be a regular file; why not when it cannot
+// be read (missing, not a regular file, or the read failed).
+std::optional<Error> ReadPage(const Text& path, Text& bytes, FileSystem& fs = RealFileSystem());
 
 // The page's facts when it may be replaced; otherwise why not: missing, not a regular
 // file, read-only (no write bit, or no write access for this user; the superuser

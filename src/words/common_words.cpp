@@ -134,10 +134,10 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
         return result;
     }
     Text bytes;
-    if (Text error = files::ReadPage(path, bytes); !error.empty()) {
+    if (const auto error = files::ReadPage(path, bytes)) {
         result.fileType = -3;
         problem->code = Error::Code::kCommonWordsUnreadable;
-        problem->detail = std::move(error);
+        problem->detail = error->Message();
         return result;
     }
     if (bytes.empty()) {

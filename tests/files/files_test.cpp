@@ -64,8 +64,8 @@ TEST(ReadPage, ReadsRegularFilesAndRefusesTheRestByName) {
         const auto status = testing::RunInChild(
             [&] {
                 Text bytes = "stale";
-                const Text message = ReadPage(c.path, bytes);
-                EXPECT_EQ(message, c.message);
+                const auto error = ReadPage(c.path, bytes);
+                EXPECT_EQ(error ? error->Message() : "", c.message);
                 EXPECT_EQ(bytes, c.bytes);
                 const auto problem = NotRegularFileProblem(c.path);
                 EXPECT_EQ(problem ? problem->Message() : "",
