@@ -120,6 +120,10 @@ struct WordTable::Impl {
     // plural folding leaves two entries with one word).
     std::unordered_map<RecordId, std::unique_ptr<Group>> groups;
     LargeArray<Slot> slots;  // a power of two, at most half full
+    // One bit for each hash of a word in the table, four bits to a slot: small enough to
+    // stay in the cache, it answers most look-ups of a word that is not there (the plural
+    // of a new word, the other case of a word) without reading the slots.
+    LargeArray<std::uint64_t> hashSeen;
     std::uint32_t seed = 0x2545F491u;
     Text probe;
 
@@ -136,6 +140,7 @@ struct WordTable::Impl {
         longWords.clear();
         groups.clear();
         slots.assign(1024, Slot{});
+        hashSeen.assign(slots.size() * 4 / 64, 0);
     }
 
     std::int32_t Count() const { return tree[root].size; }
@@ -500,7 +505,20 @@ struct WordTable::Impl {
         return k;
     }
 
-    RecordId Find(TextView word) const { return slots[SlotOf(word, Hash(word))].record; }
+    RecordId Find(TextView word) const {
+        const std::uint32_t hash = Hash(word);
+        return Seen(hash) ? slots[SlotOf(word, hash)].record : kNoRecord;
+    }
+
+    // False only when no word with this hash is in the table.
+    bool Seen(std::uint32_t hash) const {
+        const std::size_t at = hash & (hashSeen.size() * 64 - 1);
+        return (hashSeen[at / 64] >> (at % 64) & 1) != 0;
+    }
+    void MarkSeen(std::uint32_t hash) {
+        const std::size_t at = hash & (hashSeen.size() * 64 - 1);
+        hashSeen[at / 64] |= std::uint64_t{1} << (at % 64);
+    }
 
     // The record of `word`, made and linked to its singular and plural records if new.
     RecordId RecordFor(TextView word) { return RecordFor(word, Hash(word)); }
@@ -511,9 +529,11 @@ struct WordTable::Impl {
         if (2 * records.size() >= slots.size()) {
             const LargeArray<Slot> old = std::move(slots);
             slots.assign(2 * old.size(), Slot{});
+            hashSeen.assign(slots.size() * 4 / 64, 0);
             for (const Slot& slot : old) {
                 if (slot.record == kNoRecord)
                     continue;
+                MarkSeen(slot.hash);
                 std::size_t free = slot.hash & (slots.size() - 1);
                 while (slots[free].record != kNoRecord) free = (free + 1) & (slots.size() - 1);
                 slots[free] = slot;
@@ -532,6 +552,7 @@ struct WordTable::Impl {
             longWords.insert(longWords.end(), word.begin(), word.end());
         }
         slots[k] = Slot{hash, id};
+        MarkSeen(hash);
         if (word.size() >= 2 && word.back() == 's') {
             const RecordId singular = Find(TextView(word).substr(0, word.size() - 1));
             if (singular != kNoRecord) {
