@@ -144,6 +144,9 @@ struct WordTable::Impl {
     }
 
     std::int32_t Count() const { return tree[root].size; }
+    // Whether the table has grown beyond what a second-level cache holds of its slots,
+    // records and entries.
+    bool Large() const { return records.size() > 16384; }
     TextView WordOf(RecordId r) const {
         const Record& x = records[r];
         if (x.length <= kInlineBytes)
@@ -282,6 +285,17 @@ struct WordTable::Impl {
 
     // Brings the counts up the tree in line with the flags that changed.
     void SettleFlags() {
+        if (!Large()) {
+            for (const Id n : changedFlags) {
+                const bool flag = ent[n].ascent;
+                if (flag == tree[n].counted)
+                    continue;
+                tree[n].counted = flag;
+                for (Id x = n; x != kNil; x = tree[x].parent) tree[x].ascents += flag ? 1 : -1;
+            }
+            changedFlags.clear();
+            return;
+        }
         // Each flag is counted in along its path to the root. On a large table every step
         // of a path misses the cache, and one path's steps wait on each other, so several
         // paths are walked side by side, a step of each in turn.
@@ -810,8 +824,7 @@ void WordTable::Prefetch(std::uint32_t hash, Ahead what) const {
 }
 
 bool WordTable::Large() const {
-    // About what a second-level cache holds of slots, records and entries.
-    return impl_->records.size() > 16384;
+    return impl_->Large();
 }
 
 TextView WordTable::WordOf(WordKey key) const {
