@@ -139,8 +139,13 @@ struct WordTable::Impl {
         records.emplace_back();
         longWords.clear();
         groups.clear();
-        slots.assign(1024, Slot{});
-        hashSeen.assign(slots.size() * 4 / 64, 0);
+        EmptySlots(1024);
+    }
+
+    // `count` empty slots, and a bit set that has seen no hash.
+    void EmptySlots(std::size_t count) {
+        slots.assign(count, Slot{});
+        hashSeen.assign(count * 4 / 64, 0);
     }
 
     std::int32_t Count() const { return tree[root].size; }
@@ -544,8 +549,7 @@ struct WordTable::Impl {
             return slots[k].record;
         if (2 * records.size() >= slots.size()) {
             const LargeArray<Slot> old = std::move(slots);
-            slots.assign(2 * old.size(), Slot{});
-            hashSeen.assign(slots.size() * 4 / 64, 0);
+            EmptySlots(2 * old.size());
             for (const Slot& slot : old) {
                 if (slot.record == kNoRecord)
                     continue;
