@@ -39,6 +39,7 @@ struct CommandOptions {
     Text encoding;
     bool verbose = false;
     Text dataDir;
+    Text backupFolder;  // insert --backup-dir
 };
 
 int NumberOf(const Text& accepted) {
@@ -198,6 +199,12 @@ int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
         Tell(err, *error);
         return 1;
     }
+    // A file that is no page is refused as every other command refuses it.
+    if (auto refusal = engine::RefusePage(bytes)) {
+        refusal->path = o.pages.front();
+        Tell(err, *refusal);
+        return 1;
+    }
     if (!o.encoding.empty() && !text::EncodingForLabel(o.encoding)) {
         Tell(err,
              engine::Error{
@@ -218,6 +225,7 @@ int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag, b
     request.maxBytesText = o.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes));
     request.encoding = o.encoding;
     request.backup = backup;
+    request.backupFolder = o.backupFolder;
     request.dryRun = o.site.dryRun;
     const InsertReport report = InsertPage(request);
     if (!report.text.empty())
@@ -295,7 +303,19 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     bool backup = false;
     auto* backupFlag = insert->add_flag("--backup", backup,
                                         "Keep the page as it was in a .bak file (the default)");
-    insert->add_flag("--no-backup", noBackup, "Do not keep a backup")->excludes(backupFlag);
+    auto* noBackupFlag =
+        insert->add_flag("--no-backup", noBackup, "Do not keep a backup")->excludes(backupFlag);
+    insert
+        ->add_option("--backup-dir", options.backupFolder,
+                     "Keep the backups in this folder, under each page's path relative to the "
+                     "folder given, instead of beside the pages")
+        ->type_name("DIR")
+        ->check(CLI::Validator(
+            [](std::string& folder) {
+                return folder.empty() ? std::string("the folder's name is empty") : std::string();
+            },
+            "DIR"))
+        ->excludes(noBackupFlag);
 
     try {
         app.parse(argc, argv);
@@ -327,6 +347,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         run.commonWords = &commonWords;
         run.maxBytesText = options.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes));
         run.backup = !noBackup;
+        run.backupFolder = options.backupFolder;
         run.verbose = options.verbose;
         return RunSite(run, out, err, environment);
     }

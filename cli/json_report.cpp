@@ -75,8 +75,12 @@ Text JsonLine(const PageReport& report) {
         page["tag_keywords"] = a.tag.keywords;
         page["tag_characters"] = a.tag.characters;
     }
-    if (report.inserted)
-        page["inserted"] = true;
+    if (report.insert) {
+        page["inserted"] = report.inserted;
+        page["unchanged"] = report.unchanged;
+        if (report.keptBackup)
+            page["backup_kept"] = *report.keptBackup;
+    }
     if (report.diff)
         page["diff"] = JsonText(*report.diff);
     if (report.withWords) {

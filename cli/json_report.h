@@ -18,7 +18,10 @@ struct PageReport {
     Text error;                                  // the message, for kFailed and kSkipped
     const engine::Analysis* analysis = nullptr;  // for kOk
     bool withWords = false;                      // the ranked words (list)
+    bool insert = false;                         // the fields of insert follow
     bool inserted = false;                       // insert wrote the page
+    bool unchanged = false;                      // the page already held the tag
+    std::optional<Text> keptBackup;              // an earlier backup, left as it was
     std::vector<Text> siteCommon;                // words left out as common to the site
     bool withTag = true;                         // the composed tag (not for show)
     std::optional<Text> diff;                    // insert --dry-run: what would change

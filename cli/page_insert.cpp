@@ -11,7 +11,7 @@ namespace lumora::cli {
 namespace {
 
 InsertReport Refused(const Error& error) {
-    return {false, false, ToConsoleText(error.Message())};
+    return {false, false, false, ToConsoleText(error.Message()), {}};
 }
 
 // What insert would do to the page, computed from the bytes that were analysed.
@@ -26,7 +26,8 @@ InsertReport DryRun(const InsertRequest& r) {
     // The diff ends with its own line end; the caller adds one after every report.
     if (!diff.empty() && diff.back() == '\n')
         diff.pop_back();
-    return {true, false, std::move(diff)};
+    const bool unchanged = diff.empty();
+    return {true, false, unchanged, std::move(diff), {}};
 }
 
 }  // namespace
@@ -37,23 +38,30 @@ InsertReport InsertPage(const InsertRequest& r) {
     // An empty tag would wipe the keywords the page has.
     if (const auto refusal = output::RefuseTagWithoutKeyword(r.tag, r.maxBytesText, r.path))
         return Refused(*refusal);
-    std::optional<Text> backupPath;
-    if (r.backup) {
-        backupPath = output::BackupPathFor(r.path);
-        if (!backupPath) {
+    std::optional<output::Backup> backup;
+    if (r.backup && !r.backupFolder.empty()) {
+        backup = output::Backup(output::BackupPathIn(r.backupFolder, r.path, r.root), true);
+    } else if (r.backup) {
+        const std::optional<Text> beside = output::BackupPathFor(r.path);
+        if (!beside) {
             const Error error{Error::Code::kNoBackupName, r.path};
-            return {false, false,
+            return {false,
+                    false,
+                    false,
                     ToConsoleText(error.Message() +
-                                  "\nUse --no-backup to insert the meta tag without a backup.")};
+                                  "\nUse --no-backup to insert the meta tag without a backup."),
+                    {}};
         }
+        backup = *beside;
     }
     if (r.dryRun)
         return DryRun(r);
     const output::InsertResult result =
-        output::InsertMetaTag(r.path, r.tag, backupPath, files::RealFileSystem(), r.encoding);
+        output::InsertMetaTag(r.path, r.tag, backup, files::RealFileSystem(), r.encoding);
     if (!result.ok())
         return Refused(*result.error);
-    return {true, true, output::kInsertedPrompt};
+    return {true, result.changed, !result.changed,
+            ToConsoleText(output::InsertedMessage(result, r.path)), result.keptBackup};
 }
 
 }  // namespace lumora::cli

@@ -16,15 +16,21 @@ struct InsertRequest {
     Text maxBytesText;  // --max-bytes as typed, for the refusal of a tag without keyword
     Text encoding;      // --encoding: the page's encoding, "" to detect it
     bool backup = true;
+    // Backups go into this folder, under the page's path relative to `root` (the folder
+    // argument the page was found in, "" for a page named directly), not beside the page.
+    Text backupFolder;
+    Text root;
     bool dryRun = false;
 };
 
 struct InsertReport {
     bool ok = false;
-    bool written = false;  // the page on disk changed
+    bool written = false;    // the page on disk changed
+    bool unchanged = false;  // the page already held the tag as it would be written
     // What is printed on standard output, without the final line end: the final message,
     // or for a dry run the unified diff (empty when nothing would change) or the refusal.
     Text text;
+    std::optional<Text> keptBackup;  // an earlier backup that was left as it was
 };
 
 // A dry run checks what insert checks (a tag with keywords, a backup name, a page that may

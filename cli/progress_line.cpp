@@ -17,8 +17,8 @@ Text MinutesSeconds(long long seconds) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(std::ostream& err, bool enabled, int total)
-    : err_(err), enabled_(enabled), total_(total) {}
+ProgressLine::ProgressLine(std::ostream& err, bool enabled, int total, TextView label)
+    : err_(err), enabled_(enabled), total_(total), label_(label) {}
 
 Text ProgressLine::Format(int done, int total, TextView current, Clock::duration elapsed) {
     const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
@@ -46,11 +46,13 @@ void ProgressLine::Update(int done, TextView current, bool force) {
     if (!enabled_)
         return;
     const Clock::time_point now = Clock::now();
-    if (!force && shown_ && now - lastDrawn_ < kRedrawEvery)
+    // Wiped for a page's output or not, the line is drawn a few times a second at most.
+    if (!force && drawn_ && now - lastDrawn_ < kRedrawEvery)
         return;
     lastDrawn_ = now;
+    drawn_ = true;
     shown_ = true;
-    err_ << '\r' << Format(done, total_, current, now - start_) << "\x1b[K" << std::flush;
+    err_ << '\r' << label_ << Format(done, total_, current, now - start_) << "\x1b[K" << std::flush;
 }
 
 void ProgressLine::Clear() {

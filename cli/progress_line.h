@@ -13,8 +13,9 @@ class ProgressLine {
   public:
     using Clock = std::chrono::steady_clock;
 
-    // A disabled line prints nothing (output is not a terminal, or --quiet).
-    ProgressLine(std::ostream& err, bool enabled, int total);
+    // A disabled line prints nothing (output is not a terminal, or --quiet). `label` goes
+    // before the figures ("Reading 1 of 2: ").
+    ProgressLine(std::ostream& err, bool enabled, int total, TextView label = {});
 
     // `done` pages of the total are finished; `current` is being worked on. Drawn only when
     // the last drawing is old enough, unless `force`.
@@ -29,9 +30,11 @@ class ProgressLine {
     std::ostream& err_;
     bool enabled_;
     int total_;
+    Text label_;
     Clock::time_point start_ = Clock::now();
     Clock::time_point lastDrawn_{};
-    bool shown_ = false;
+    bool shown_ = false;  // on the terminal now
+    bool drawn_ = false;  // drawn at least once
 };
 
 }  // namespace lumora::cli

@@ -9,10 +9,12 @@
 #include <memory>
 #include <stop_token>
 #include <thread>
+#include <unordered_map>
 
 #include "decimal_option.h"
 #include "engine/page_file.h"
 #include "json_report.h"
+#include "output/insert.h"
 #include "page_insert.h"
 #include "progress_line.h"
 #include "scan/show_existing.h"
@@ -30,12 +32,14 @@ constexpr int kMostWorkers = 256;
 struct Entry {
     Text path;
     Text problem;  // "Title: message" when the entry failed before any page was read
+    Text root;     // the folder argument the page was found in; "" when named directly
 };
 
 // What one page came to, ready to print.
 struct PageOutcome {
     PageStatus status = PageStatus::kOk;
-    Text text;  // the page's block, or its JSON line
+    bool changed = false;  // insert: the page was (or, in a dry run, would be) rewritten
+    Text text;             // the page's block, or its JSON line
 };
 
 // "Title: prompt", as the tool tells a failure of one page.
@@ -113,6 +117,10 @@ class PageTask {
     }
 
     PageOutcome Show(TextView bytes) {
+        if (auto refusal = engine::RefusePage(bytes)) {
+            refusal->path = entry_.path;
+            return Failed(Told(refusal->Title(), refusal->Message()));
+        }
         body_ =
             ToConsoleText(scan::ShowExistingReportForPage(bytes, c_.run.options.count.encoding));
         if (!c_.run.flags.json)
@@ -137,15 +145,22 @@ class PageTask {
         request.maxBytesText = c_.run.maxBytesText;
         request.encoding = c_.run.options.count.encoding;
         request.backup = c_.run.backup;
+        request.backupFolder = c_.run.backupFolder;
+        request.root = entry_.root;
         request.dryRun = c_.run.flags.dryRun;
         const InsertReport inserted = InsertPage(request);
         if (!inserted.ok)
             return Failed(inserted.text);
+        report_.insert = true;
         report_.inserted = inserted.written;
+        report_.unchanged = inserted.unchanged;
+        report_.keptBackup = inserted.keptBackup;
         if (request.dryRun)
             report_.diff = inserted.text;
         body_ += inserted.text;
-        return Done(PageStatus::kOk);
+        PageOutcome outcome = Done(PageStatus::kOk);
+        outcome.changed = !inserted.unchanged;
+        return outcome;
     }
 
     // Ctrl-C came while the page was being read: nothing of it is reported or written.
@@ -167,11 +182,11 @@ class PageTask {
 
     PageOutcome Done(PageStatus status) {
         if (c_.run.flags.json)
-            return {status, JsonLine(report_) + "\n"};
+            return {status, false, JsonLine(report_) + "\n"};
         Text block = Header(entry_.path) + body_;
         if (!body_.empty())
             block += '\n';
-        return {status, std::move(block)};
+        return {status, false, std::move(block)};
     }
 
     const RunContext& c_;
@@ -190,23 +205,65 @@ site::PageSetOptions PageSetOptionsOf(const SiteFlags& flags) {
     return options;
 }
 
+// The folder argument a page of a walk was found in: the longest folder argument its
+// path starts with, as the walk joined them.
+Text RootOf(const Text& page, const std::vector<Text>& folders) {
+    Text root;
+    for (const Text& folder : folders) {
+        const bool inside = page.size() > folder.size() && page.starts_with(folder) &&
+                            (folder.ends_with('/') || page[folder.size()] == '/');
+        if (inside && folder.size() > root.size())
+            root = folder;
+    }
+    return root;
+}
+
+// With a folder of backups, two pages of different folders may ask for one backup name
+// (two folders given, each with an index.htm): the first in path order keeps it, the
+// others are left alone rather than given the backup of another page.
+void RefuseSharedBackups(const SiteRun& run, std::vector<Entry>& entries) {
+    if (run.command != SiteCommand::kInsert || !run.backup || run.backupFolder.empty())
+        return;
+    std::unordered_map<Text, const Entry*> owners;
+    for (Entry& entry : entries) {
+        if (!entry.problem.empty())
+            continue;
+        const Text backup = output::BackupPathIn(run.backupFolder, entry.path, entry.root);
+        const auto [first, added] = owners.emplace(backup, &entry);
+        if (!added) {
+            const Error error{Error::Code::kSharedBackup, entry.path, 0, backup};
+            entry.problem = Told(error.Title(), error.Message());
+        }
+    }
+}
+
 // The pages of the PAGE arguments, and the arguments that gave none, in path order.
 std::vector<Entry> EntriesOf(const SiteRun& run) {
-    const site::PageSet set = site::CollectPages(run.arguments, PageSetOptionsOf(run.flags));
+    site::PageSetOptions options = PageSetOptionsOf(run.flags);
+    // Backups kept inside the site are never taken for pages.
+    if (run.command == SiteCommand::kInsert && !run.backupFolder.empty())
+        options.skipFolders.push_back(run.backupFolder);
+    const site::PageSet set = site::CollectPages(run.arguments, options);
+    std::vector<Text> folders;
+    for (const Text& argument : run.arguments) {
+        if (site::WalkedAsFolder(argument))
+            folders.push_back(argument);
+    }
     std::vector<Entry> entries;
     entries.reserve(set.pages.size() + set.problems.size());
-    for (const Text& page : set.pages) entries.push_back({page, {}});
+    for (const Text& page : set.pages) entries.push_back({page, {}, RootOf(page, folders)});
     for (const Error& problem : set.problems) {
         // A named page that does not exist is told as for one page.
         struct stat info {};
         if (::lstat(problem.path.c_str(), &info) != 0 && errno == ENOENT) {
-            entries.push_back({problem.path, {}});
+            entries.push_back({problem.path, {}, {}});
             continue;
         }
-        entries.push_back({problem.path, Told(problem.Title(), problem.Message())});
+        entries.push_back({problem.path, Told(problem.Title(), problem.Message()), {}});
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.path < b.path; });
+    RefuseSharedBackups(run, entries);
     return entries;
 }
 
@@ -337,15 +394,17 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
     InterruptWatch watch(environment.interrupted, stop);
     RunContext context{run, engine::Resources{run.commonWords}, nullptr, stop.get_token()};
 
+    // With the site's common words every page is read twice; the line says which reading.
+    const TextView secondLabel = run.flags.siteCommon ? "Reading 2 of 2: " : "";
     if (run.flags.siteCommon && !stop.stop_requested()) {
-        ProgressLine firstReading(err, showProgress, total);
+        ProgressLine firstReading(err, showProgress, total, "Reading 1 of 2: ");
         firstReading.Update(0, total > 0 ? TextView(entries[0].path) : TextView());
         context.siteCommon = FindSiteCommonWords(entries, context, workers, firstReading);
         firstReading.Clear();
     }
 
-    ProgressLine progress(err, showProgress, total);
-    int done = 0, failed = 0, skipped = 0;
+    ProgressLine progress(err, showProgress, total, secondLabel);
+    int done = 0, failed = 0, skipped = 0, changed = 0;
     std::vector<PageOutcome> outcomes(entries.size());
     std::size_t delivered = 0;
     bool printed = false;
@@ -359,6 +418,7 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
                 (outcome.status == PageStatus::kOk       ? done
                  : outcome.status == PageStatus::kFailed ? failed
                                                          : skipped)++;
+                changed += outcome.changed ? 1 : 0;
                 if (!outcome.text.empty()) {
                     progress.Clear();
                     // Blocks for people are parted by a blank line.
@@ -379,8 +439,13 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
 
     const bool interrupted = watch.Interrupted();
     if (!run.flags.quiet) {
-        err << total << (total == 1 ? " page: " : " pages: ") << done << " done, " << failed
-            << " failed, " << skipped << " skipped, "
+        err << total << (total == 1 ? " page: " : " pages: ") << done << " done";
+        // Insert tells how many pages it changed, so that a second run shows it left all alone.
+        if (run.command == SiteCommand::kInsert) {
+            err << " (" << changed << (run.flags.dryRun ? " to change, " : " changed, ")
+                << done - changed << " unchanged)";
+        }
+        err << ", " << failed << " failed, " << skipped << " skipped, "
             << Seconds(std::chrono::steady_clock::now() - started)
             << (interrupted ? " (stopped by Ctrl-C)" : "") << '\n';
     }

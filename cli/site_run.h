@@ -45,6 +45,7 @@ struct SiteRun {
     const words::CommonWordLists* commonWords = nullptr;  // loaded once for all pages
     Text maxBytesText;                                    // --max-bytes as typed
     bool backup = true;
+    Text backupFolder;  // --backup-dir: backups there instead of beside the pages
     bool verbose = false;
 };
 

@@ -281,6 +281,11 @@ void Session::ClickShowExisting() {
         SetOutput("Error when looking for keywords meta tag.");
         return;
     }
+    if (auto refusal = engine::RefusePage(bytes)) {
+        refusal->path = path;
+        ReportPassError(*refusal);
+        return;
+    }
     SetOutput(scan::ShowExistingReportForPage(bytes, EncodingOverrideOf(options_.encodingIndex)));
 }
 
@@ -338,6 +343,17 @@ void Session::InsertMetaTag() {
         refuse(*problem);
         return;
     }
+    const Text encoding = EncodingOverrideOf(options_.encodingIndex);
+    // Nor about a page that already holds the tag as it would be written.
+    Text bytes;
+    if (files::RealFileSystem().ReadAll(path, bytes).empty()) {
+        const output::InsertPlan plan = output::PlanInsert(bytes, tag, encoding, path);
+        if (!plan.refusal && plan.page == bytes) {
+            Message(output::InsertedMessage({}, path), output::kInsertedTitle, Icon::kExclamation);
+            lastInsertSucceeded_ = true;
+            return;
+        }
+    }
     const std::optional<Text> backupPath = output::BackupPathFor(path);
     const Text question =
         backupPath ? "Back up " + path + " to " + *backupPath + "?" : "Back up " + path + "?";
@@ -350,15 +366,17 @@ void Session::InsertMetaTag() {
         return;
     }
     // The tag goes into the page in the encoding its words were read in.
+    std::optional<output::Backup> backup;
+    if (answer == Answer::kYes)
+        backup = *backupPath;
     const output::InsertResult result =
-        output::InsertMetaTag(path, tag, answer == Answer::kYes ? backupPath : std::nullopt,
-                              files::RealFileSystem(), EncodingOverrideOf(options_.encodingIndex));
+        output::InsertMetaTag(path, tag, backup, files::RealFileSystem(), encoding);
     lastInsertSucceeded_ = result.ok();
     if (!result.ok()) {
         refuse(*result.error);
         return;
     }
-    Message(output::kInsertedPrompt, output::kInsertedTitle, Icon::kExclamation);
+    Message(output::InsertedMessage(result, path), output::kInsertedTitle, Icon::kExclamation);
 }
 
 void Session::ClickHelp() {

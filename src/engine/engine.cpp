@@ -298,7 +298,9 @@ class PassSink : public scan::WordSink {
     std::size_t preparedSize_ = 0;
 };
 
-std::optional<Error> RefusalOf(TextView page) {
+}  // namespace
+
+std::optional<Error> RefusePage(TextView page) {
     if (page.empty())
         return Error{Error::Code::kEmptyPage, {}, 0, {}};
     // UTF-16 is full of NUL bytes; a page that says so by its byte order mark is decoded.
@@ -311,14 +313,12 @@ std::optional<Error> RefusalOf(TextView page) {
     return std::nullopt;
 }
 
-}  // namespace
-
 AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resources& resources,
                        const ProgressCallback& progress, std::stop_token stop) {
     AnalysisResult result;
     PageFacts& facts = result.analysis.page;
     facts.size = static_cast<std::int64_t>(pageBytes.size());
-    if (auto refusal = RefusalOf(pageBytes)) {
+    if (auto refusal = RefusePage(pageBytes)) {
         result.error = std::move(refusal);
         return result;
     }

@@ -137,6 +137,10 @@ struct AnalysisResult {
 AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resources& resources,
                        const ProgressCallback& progress = {}, std::stop_token stop = {});
 
+// Why these bytes are no page at all: nothing in them, or a NUL byte, which no text file
+// holds (a UTF-16 page, marked as such, is a page). Every command refuses such a file alike.
+std::optional<Error> RefusePage(TextView pageBytes);
+
 // The page's own title, description and keywords tags, found as insert finds them, in the
 // page decoded to UTF-8.
 ExistingTags FindExistingTags(TextView page);

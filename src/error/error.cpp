@@ -69,6 +69,8 @@ constexpr MessageEntry kMessages[] = {
      "the tag."},
     {Code::kNoBackupName, kNotInserted, nullptr,
      "No backup can be made of {path}: its name has no \".\" before which \"bak\" could go."},
+    {Code::kSharedBackup, kNotInserted, nullptr,
+     "{path} was left alone: its backup {detail} is the backup of another page of this run."},
 
     {Code::kNoPageGiven, "Error", nullptr, "Input file not specified."},
     {Code::kPageNotFound, "File not found", nullptr, "Input file not found."},

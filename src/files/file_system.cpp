@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,6 +178,28 @@ class PosixFileSystem final : public FileSystem {
 
     Text Rename(const Text& from, const Text& to) override {
         return ResultOf(::rename(from.c_str(), to.c_str()));
+    }
+
+    Text RenameNew(const Text& from, const Text& to) override {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return {};
+        if (errno != EINVAL && errno != ENOSYS)
+            return LastError();
+        // File systems that cannot rename without replacing: a second name, then the first
+        // one removed; the link fails if the name is taken.
+        if (::link(from.c_str(), to.c_str()) != 0)
+            return LastError();
+        ::unlink(from.c_str());
+        return {};
+    }
+
+    Text MakeFolder(const Text& path) override {
+        if (::mkdir(path.c_str(), 0777) == 0)
+            return {};
+        struct stat st {};
+        if (errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return {};
+        return LastError();
     }
 
     Text Remove(const Text& path) override { return ResultOf(::unlink(path.c_str())); }

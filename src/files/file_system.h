@@ -65,6 +65,11 @@ class FileSystem {
     virtual Text Close(int fd) = 0;
     // Moves `from` onto `to` in one step, replacing any file there.
     virtual Text Rename(const Text& from, const Text& to) = 0;
+    // Moves `from` to `to` in one step only when nothing is at `to`; otherwise fails with
+    // "File exists" and changes nothing.
+    virtual Text RenameNew(const Text& from, const Text& to) = 0;
+    // A new folder (nothing done when a folder is already there).
+    virtual Text MakeFolder(const Text& path) = 0;
     virtual Text Remove(const Text& path) = 0;
     // Makes the folder's entries (new names, renames) durable.
     virtual Text SyncFolder(const Text& folder) = 0;

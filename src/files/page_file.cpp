@@ -181,8 +181,28 @@ std::optional<Error> CheckReplaceable(const Text& path, FileInfo& info, FileSyst
     return std::nullopt;
 }
 
-std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView bytes,
-                                 const FileInfo& like, const Text& shownName) {
+namespace {
+
+// Makes the folders of `folder` that are missing, from the top down.
+Text MakeFolders(FileSystem& fs, const Text& folder) {
+    FileInfo info;
+    if (Text error = fs.Stat(folder, info);
+        !error.empty() || info.kind == FileInfo::Kind::kDirectory)
+        return error;
+    const Text parent = FolderOf(folder);
+    if (parent != folder) {
+        if (Text error = MakeFolders(fs, parent); !error.empty())
+            return error;
+    }
+    return fs.MakeFolder(folder);
+}
+
+// The new file is made without a name (or, where the file system cannot, under a
+// temporary name), written in full, given the owner, group and bits of `like`, made
+// durable, and then named `target`: over what is there when `replace`, otherwise only
+// when nothing is.
+std::optional<Error> PutFile(FileSystem& fs, const Text& target, TextView bytes,
+                             const FileInfo& like, const Text& shownName, bool replace) {
     const Text folder = FolderOf(target);
     const Text base = BaseOf(target);
     RemoveLeftoverTemps(fs, folder, base);
@@ -207,7 +227,13 @@ std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView by
         error = fs.Sync(file.fd);
 
     bool hasName = file.named;
-    if (error.empty()) {
+    bool placed = false;
+    if (error.empty() && !file.named && !replace) {
+        // A new file without a name can take its final name directly, which fails when
+        // that name is taken.
+        error = fs.Link(file.fd, target);
+        placed = error.empty();
+    } else if (error.empty()) {
         if (!held)
             held.emplace();
         if (!file.named) {
@@ -217,17 +243,35 @@ std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView by
     }
     if (Text closed = fs.Close(file.fd); error.empty())
         error = closed;
-    if (error.empty())
-        error = fs.Rename(tempPath, target);
+    if (error.empty() && !placed)
+        error = replace ? fs.Rename(tempPath, target) : fs.RenameNew(tempPath, target);
     if (!error.empty()) {
         if (hasName)
             fs.Remove(tempPath);
+        else if (placed)
+            fs.Remove(target);
         return Failure(shownName, error);
     }
     held.reset();
     if (Text synced = fs.SyncFolder(folder); !synced.empty())
         return Error{Error::Code::kNotDurable, shownName, 0, std::move(synced)};
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView bytes,
+                                 const FileInfo& like, const Text& shownName) {
+    return PutFile(fs, target, bytes, like, shownName, true);
+}
+
+std::optional<Error> WriteNewFile(FileSystem& fs, const Text& target, TextView bytes,
+                                  const FileInfo& like, const Text& shownName, bool makeFolders) {
+    if (makeFolders) {
+        if (Text error = MakeFolders(fs, FolderOf(target)); !error.empty())
+            return Failure(shownName, error);
+    }
+    return PutFile(fs, target, bytes, like, shownName, false);
 }
 
 }  // namespace lumora::files

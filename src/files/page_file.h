@@ -41,6 +41,12 @@ std::optional<Error> CheckReplaceable(const Text& path, FileInfo& info,
 std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView bytes,
                                  const FileInfo& like, const Text& shownName);
 
+// Puts `bytes` at `target` as ReplaceFile does, but only when nothing is there yet: a file
+// that appeared meanwhile is never replaced (kReplaceFailed, "File exists"). Missing folders
+// on the way are made first when `makeFolders`.
+std::optional<Error> WriteNewFile(FileSystem& fs, const Text& target, TextView bytes,
+                                  const FileInfo& like, const Text& shownName, bool makeFolders);
+
 // Whether `name` (without folder) is a temporary name that ReplaceFile gives to a new
 // version of a file called `base`.
 bool IsTempNameFor(TextView name, TextView base);

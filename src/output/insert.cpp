@@ -26,6 +26,12 @@ Text RealPageOf(const Text& path) {
     return path;
 }
 
+InsertResult Refused(Error error) {
+    InsertResult result;
+    result.error = std::move(error);
+    return result;
+}
+
 }  // namespace
 
 std::optional<Text> BackupPathFor(TextView path) {
@@ -36,6 +42,31 @@ std::optional<Text> BackupPathFor(TextView path) {
     backup += "bak";
     backup += path.substr(dot);
     return backup;
+}
+
+Text BackupPathIn(const Text& folder, const Text& pagePath, const Text& root) {
+    namespace fs = std::filesystem;
+    fs::path relative;
+    if (!root.empty() && pagePath.starts_with(root)) {
+        relative = fs::path(pagePath.substr(root.size())).relative_path();
+    } else {
+        relative = fs::path(pagePath).lexically_normal();
+        const bool climbs = !relative.empty() && *relative.begin() == "..";
+        if (relative.is_absolute() || climbs) {
+            std::error_code ec;
+            relative = fs::absolute(pagePath, ec).lexically_normal().relative_path();
+        }
+    }
+    return (fs::path(folder) / relative).string();
+}
+
+Text InsertedMessage(const InsertResult& result, const Text& pagePath) {
+    if (!result.changed)
+        return "Meta tag already up to date in " + pagePath + ".";
+    Text message = "Meta tag inserted successfully into document.";
+    if (result.keptBackup)
+        message += "\r\nThe earlier backup " + *result.keptBackup + " was kept as it was.";
+    return message;
 }
 
 InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath) {
@@ -65,30 +96,45 @@ InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, con
 }
 
 InsertResult InsertMetaTag(const Text& pagePath, const Text& tag,
-                           const std::optional<Text>& backupPath, files::FileSystem& fs,
+                           const std::optional<Backup>& backup, files::FileSystem& fs,
                            TextView encoding) {
     const Text page = RealPageOf(pagePath);
     files::FileInfo info;
     if (std::optional<Error> problem = files::CheckReplaceable(page, info, fs)) {
         // The message names the page as the user gave it, not where a link led.
         problem->path = pagePath;
-        return {std::move(problem)};
+        return Refused(std::move(*problem));
     }
     Text oldBytes;
     if (Text error = fs.ReadAll(page, oldBytes); !error.empty())
-        return {Error{Error::Code::kReadFailed, pagePath, 0, std::move(error)}};
+        return Refused(Error{Error::Code::kReadFailed, pagePath, 0, std::move(error)});
 
     InsertPlan plan = PlanInsert(oldBytes, tag, encoding, pagePath);
     if (plan.refusal)
-        return {std::move(plan.refusal)};
+        return Refused(std::move(*plan.refusal));
     const Text& newBytes = plan.page;
+    InsertResult result;
+    // No change, no write: the page keeps its file, its time and any backup.
+    if (newBytes == oldBytes)
+        return result;
     // The backup is in place before the page changes, so a failure in between leaves the
     // old page and its copy, never a new page without the promised backup.
-    if (backupPath) {
-        if (auto error = files::ReplaceFile(fs, *backupPath, oldBytes, info, *backupPath))
-            return {std::move(error)};
+    if (backup) {
+        files::FileInfo there;
+        if (Text error = fs.Stat(backup->path, there); !error.empty())
+            return Refused(Error{Error::Code::kCannotExamine, backup->path, 0, std::move(error)});
+        if (there.kind == files::FileInfo::Kind::kRegular) {
+            result.keptBackup = backup->path;
+        } else if (there.kind != files::FileInfo::Kind::kMissing) {
+            return Refused(Error{Error::Code::kNotRegularFile, backup->path});
+        } else if (auto error = files::WriteNewFile(fs, backup->path, oldBytes, info, backup->path,
+                                                    backup->makeFolders)) {
+            return Refused(std::move(*error));
+        }
     }
-    return {files::ReplaceFile(fs, page, newBytes, info, pagePath)};
+    result.error = files::ReplaceFile(fs, page, newBytes, info, pagePath);
+    result.changed = !result.error || result.error->code == Error::Code::kNotDurable;
+    return result;
 }
 
 }  // namespace lumora::output

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 
 #include "error/error.h"
 #include "files/file_system.h"
@@ -16,16 +17,33 @@ namespace lumora::output {
 // "/my.bak.site/page"); nullopt when the path has no ".".
 std::optional<Text> BackupPathFor(TextView path);
 
-// What an insert came to: nothing, or why it did not happen. Refusals (see
-// files::CheckReplaceable, and a tag or page that cannot take part) leave the page alone;
-// so does every failure but kNotDurable, which comes after a file was already replaced.
+// The backup of a page in a folder of backups: `folder` followed by the page's path
+// relative to `root`, the folder argument the page was found in ("" for a page named
+// directly). A page named directly keeps its path as given; one that starts at "/" or
+// climbs out with ".." is placed by its whole path from the root.
+Text BackupPathIn(const Text& folder, const Text& pagePath, const Text& root);
+
+// Where the page as it was is kept: a first backup is never overwritten, so that it holds
+// the page from before the first insert (an author's own keywords, say).
+struct Backup {
+    Backup(Text backupPath, bool makeMissingFolders = false)  // NOLINT: a path is a backup
+        : path(std::move(backupPath)), makeFolders(makeMissingFolders) {}
+    Text path;
+    bool makeFolders = false;  // a separate folder of backups: missing folders are made
+};
+
+// What an insert came to. Refusals (see files::CheckReplaceable, and a tag or page that
+// cannot take part) leave the page alone; so does every failure but kNotDurable, which
+// comes after a file was already replaced.
 struct InsertResult {
     std::optional<Error> error;
+    bool changed = false;            // the page was rewritten
+    std::optional<Text> keptBackup;  // an earlier backup that was left as it was
     bool ok() const { return !error.has_value(); }
 };
 
-// The message box that reports a successful insert.
-inline constexpr const char* kInsertedPrompt = "Meta tag inserted successfully into document.";
+// What a finished insert tells the user (lines parted by CR LF), and the title of its box.
+Text InsertedMessage(const InsertResult& result, const Text& pagePath);
 inline constexpr const char* kInsertedTitle = "Done";
 
 // The page's new bytes for `tag` (UTF-8), or why it cannot take it; nothing is read or
@@ -44,14 +62,15 @@ InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, con
 // to put it; the page is then left alone. Nothing on disk changes unless the new page is
 // complete; the page is replaced as files::ReplaceFile does it, keeping its owner, group
 // and mode, and one reached through a symbolic link is replaced where it lives. With
-// `backupPath`, that file is written the same way first and ends up holding exactly the
-// page as it was. Nothing is written for a refused page.
+// `backup`, a file not yet there is written the same way first and ends up holding
+// exactly the page as it was; one already there is kept. Nothing is written for a refused
+// page, nor for one that already holds the tag exactly as it would be written.
 //
 // `tag` is UTF-8; it is written in the page's own encoding, found as a pass finds it
 // (`encoding` overrides the detection), each character that encoding cannot hold as a
 // numeric character reference.
 InsertResult InsertMetaTag(const Text& pagePath, const Text& tag,
-                           const std::optional<Text>& backupPath, files::FileSystem& fs,
+                           const std::optional<Backup>& backup, files::FileSystem& fs,
                            TextView encoding = {});
 
 }  // namespace lumora::output

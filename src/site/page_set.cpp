@@ -43,7 +43,14 @@ bool LooksLikeAPage(const Text& argument) {
 
 class Walker {
   public:
-    Walker(const PageSetOptions& options, PageSet& out) : options_(options), out_(out) {}
+    Walker(const PageSetOptions& options, PageSet& out) : options_(options), out_(out) {
+        // A folder to skip counts as walked already.
+        for (const Text& folder : options.skipFolders) {
+            struct stat info {};
+            if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                visited_.insert({info.st_dev, info.st_ino});
+        }
+    }
 
     void Argument(const Text& path) {
         struct stat info {};

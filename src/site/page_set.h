@@ -14,7 +14,8 @@ struct PageSetOptions {
     bool recursive = false;       // walk subfolders too
     bool followSymlinks = false;  // enter folders reached through a symbolic link
     std::vector<Text> include = {"*.htm", "*.html"};  // file-name patterns taken from folders
-    std::vector<Text> exclude;  // patterns left out (matched against the name and the path)
+    std::vector<Text> exclude;      // patterns left out (matched against the name and the path)
+    std::vector<Text> skipFolders;  // never walked, wherever they are met (a folder of backups)
 };
 
 struct PageSet {

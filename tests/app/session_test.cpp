@@ -346,6 +346,12 @@ TEST_F(SessionTest, InsertTakesOnlyATagWithKeywordsAndAsksForABackupWhereOneCanB
     EXPECT_EQ(platform.messages.back().title, "Done");
     EXPECT_EQ(ReadFile(dir.File("garden.bak.htm")), kPage);
     EXPECT_EQ(ReadFile(page).find(Text(kTag) + "\r\n</head><body>"), 41u);
+    // Again: the page already holds the tag, so nothing is asked and nothing written.
+    const std::size_t asked = platform.messages.size();
+    session.ClickInsert();
+    ASSERT_EQ(platform.messages.size(), asked + 1);
+    EXPECT_EQ(platform.messages.back().prompt, "Meta tag already up to date in " + page + ".");
+    EXPECT_EQ(ReadFile(dir.File("garden.bak.htm")), kPage);
 
     // A name without a dot has no backup name, but the page can still take the tag.
     const Text bare = dir.Write("index", kPage);

@@ -200,8 +200,15 @@ TEST(Cli, PagesThatCannotBeUsedAreRefusedByName) {
         {{"frobnicate", blank}, 2, ""},
         {{"insert", "--backup", "--no-backup", blank}, 2, ""},
     };
-    for (const char* command : {"generate", "list", "show", "insert"})
+    const std::string binary = dir.Write("binary.html", std::string("<title>x</title>\0\x01", 17));
+    for (const char* command : {"generate", "list", "show", "insert"}) {
         cases.push_back({{command, fifo}, 1, "Error: " + fifo + " is not a regular file\n"});
+        cases.push_back(
+            {{command, binary},
+             1,
+             "Not a text file: The input file " + binary + " contains a NUL byte at position 17."});
+    }
+    cases.push_back({{"insert", "--backup-dir", "", blank}, 2, ""});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());
         const auto status = lumora::testing::RunInChild(

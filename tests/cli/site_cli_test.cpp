@@ -296,12 +296,16 @@ TEST(SiteCli, CtrlCFinishesThePagesBegunAndCountsThem) {
     RunResult run = RunTool({"insert", dir.Path()}, &interrupted);
     EXPECT_EQ(run.status, 130);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("0 done, 0 failed, 400 skipped"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("0 done (0 changed, 0 unchanged), 0 failed, 400 skipped"),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(Snapshot(dir.Path()), before);
 
     interrupted = false;
+    // Ctrl-C once the run has changed a page, however fast the machine is.
     std::thread presser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        while (ReadFile(paths[0]) == olds[0] && ReadFile(paths[1]) == olds[1])
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         interrupted = true;
     });
     run = RunTool({"insert", "--no-backup", "-j", "2", dir.Path()}, &interrupted);
@@ -320,10 +324,88 @@ TEST(SiteCli, CtrlCFinishesThePagesBegunAndCountsThem) {
     // that instead, and counts as skipped.
     EXPECT_EQ(Count(run.out, "inserted successfully"), static_cast<std::size_t>(changed));
     EXPECT_EQ(Count(run.out, "==> "), changed + Count(run.out, "Stopped by Ctrl-C"));
-    EXPECT_NE(run.err.find(std::to_string(pages) + " pages: " + std::to_string(changed) +
-                           " done, 0 failed, " + std::to_string(pages - changed) + " skipped"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find(std::to_string(pages) + " pages: " + std::to_string(changed) + " done (" +
+                     std::to_string(changed) + " changed, 0 unchanged), 0 failed, " +
+                     std::to_string(pages - changed) + " skipped"),
+        std::string::npos)
         << run.err;
+}
+
+struct FileStamp {
+    ino_t inode;
+    struct timespec modified;
+    bool operator==(const FileStamp& o) const {
+        return inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+FileStamp StampOf(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return {info.st_ino, info.st_mtim};
+}
+
+// Runs of insert over a page with its author's own keywords: the first backup is kept
+// through later runs with other options, a page that would not change is not written, and
+// a folder of backups mirrors the site without its backups being taken for pages.
+TEST(SiteCli, InsertKeepsTheAuthorsPageInItsFirstBackupAndLeavesUnchangedPagesAlone) {
+    TempDir dir;
+    const std::string author =
+        "<html><head><title>Garden tools</title>\n"
+        "<meta name=\"keywords\" content=\"hand, written, by, author\">\n"
+        "</head><body><p>Spades and rakes. Spades and rakes and hoes.</p></body></html>\n";
+    const std::string page = dir.Write("tools.html", author);
+    const std::string backup = dir.File("tools.bak.html");
+
+    RunResult run = RunTool({"insert", page});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Meta tag inserted successfully into document.\n");
+    const std::string first = ReadFile(page);
+    // Again with other options: the page changes, the backup stays the author's page.
+    run = RunTool({"insert", "--min-frequency", "1", page});
+    EXPECT_EQ(run.out, "Meta tag inserted successfully into document.\nThe earlier backup " +
+                           backup + " was kept as it was.\n");
+    EXPECT_NE(ReadFile(page), first);
+    // Once more with the same options: nothing to change, nothing written.
+    const FileStamp stamp = StampOf(page);
+    run = RunTool({"insert", "--min-frequency", "1", page});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Meta tag already up to date in " + page + ".\n");
+    EXPECT_TRUE(StampOf(page) == stamp);
+    EXPECT_EQ(ReadFile(backup), author);
+
+    // A site twice, with its backups in a folder inside it: the second run finds the same
+    // pages, changes none of them, and says so in JSON and in the summary.
+    fs::create_directories(dir.File("site/sub"));
+    dir.Write("site/a.htm", author);
+    dir.Write("site/sub/a.htm", author);
+    const std::string backups = dir.File("site/old");
+    run = RunTool({"insert", "-r", "--backup-dir", backups, dir.File("site")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("2 pages: 2 done (2 changed, 0 unchanged)"), std::string::npos);
+    EXPECT_EQ(ReadFile(backups + "/a.htm"), author);
+    EXPECT_EQ(ReadFile(backups + "/sub/a.htm"), author);
+    run = RunTool({"insert", "-r", "--json", "--backup-dir", backups, dir.File("site")});
+    const auto lines = JsonLines(run.out);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+    for (const auto& line : lines) {
+        EXPECT_EQ(line["inserted"], false);
+        EXPECT_EQ(line["unchanged"], true);
+    }
+    EXPECT_NE(run.err.find("2 pages: 2 done (0 changed, 2 unchanged)"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.File("site/a.bak.htm")));
+
+    // Two folders whose pages would share one backup name: the second is left alone.
+    fs::create_directories(dir.File("other"));
+    dir.Write("other/a.htm", author);
+    run = RunTool({"insert", "--backup-dir", dir.File("bk"), dir.File("other"), dir.File("site")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("site/a.htm was left alone: its backup " + dir.File("bk") +
+                           "/a.htm is the backup of another page of this run."),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(ReadFile(dir.File("bk/a.htm")), author);
 }
 
 // On a terminal the progress line is drawn over itself and wiped before the summary;
@@ -365,7 +447,6 @@ TEST(SiteCli, ParallelInsertsKeepTheSignalHandlerAndKilledLeaveEveryPageOldOrNew
     for (int i = 0; i < pages; ++i) news.push_back(ReadFile(dir.File(name(i, ".htm"))));
     ASSERT_NE(news[0], olds[0]);
 
-    std::mt19937 random(12345);
     int sawBoth = 0;
     for (int round = 0; round < 6; ++round) {
         for (int i = 0; i < pages; ++i) {
@@ -375,9 +456,18 @@ TEST(SiteCli, ParallelInsertsKeepTheSignalHandlerAndKilledLeaveEveryPageOldOrNew
         const pid_t child = ::fork();
         if (child == 0)
             ::_exit(RunTool({"insert", "--backup", "-q", "-j", "2", dir.Path()}).status);
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 150000));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
+        // Killed once the run has changed a page (or ended), however fast the machine is;
+        // each round waits for a later page, so the kills fall at different moments.
+        const std::string watched = dir.File(name(round * 20, ".htm"));
+        bool ended = false;
+        while (!ended && ReadFile(watched) == olds[round * 20]) {
+            ended = ::waitpid(child, nullptr, WNOHANG) == child;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        if (!ended) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
         int oldsLeft = 0;
         for (int i = 0; i < pages; ++i) {
             const std::string now = ReadFile(dir.File(name(i, ".htm")));

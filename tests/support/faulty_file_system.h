@@ -64,6 +64,12 @@ class FaultyFileSystem : public files::FileSystem {
     Text Rename(const Text& f, const Text& t) override {
         return Hit("Rename") ? Failure() : real_.Rename(f, t);
     }
+    Text RenameNew(const Text& f, const Text& t) override {
+        return Hit("RenameNew") ? Failure() : real_.RenameNew(f, t);
+    }
+    Text MakeFolder(const Text& p) override {
+        return Hit("MakeFolder") ? Failure() : real_.MakeFolder(p);
+    }
     Text Remove(const Text& p) override { return Hit("Remove") ? Failure() : real_.Remove(p); }
     Text SyncFolder(const Text&) override { return Hit("SyncFolder") ? Failure() : Text(); }
 
