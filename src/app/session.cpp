@@ -89,6 +89,9 @@ void Session::CompleteStartup() {
     platform_.Repaint(Control::kWindow);
     FocusNextAction();
     windowLoaded_ = true;
+    optionsAtStart_ = options_;
+    if (stateProblem_)
+        Tell(*stateProblem_);
 }
 
 void Session::LoadAllCommonWordLists() {

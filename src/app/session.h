@@ -199,6 +199,10 @@ class Session {
     Options options_;
 
     bool windowLoaded_ = false;
+    // Why the state file could not be read, and the options the window started with: such
+    // a file is not replaced unless the user changed a setting.
+    std::optional<Error> stateProblem_;
+    Options optionsAtStart_;
     bool windowVisible_ = false;
     bool wordTableValid_ = false;
     bool passRunning_ = false;

@@ -9,16 +9,20 @@ void Session::UseDefaultStateFile() {
 }
 
 bool Session::LoadState() {
-    // A missing or too short file changes nothing here; the caller then restores the
-    // defaults.
-    const std::optional<Options> options = LoadStateFile(stateFilePath_);
-    if (!options)
+    // A missing or unreadable file changes nothing here; the caller then restores the
+    // defaults. An unreadable one is told once the window is up, and is left as it is
+    // unless the user changes a setting.
+    LoadedState loaded = LoadStateFile(stateFilePath_);
+    stateProblem_ = std::move(loaded.error);
+    if (!loaded.options)
         return false;
-    RestoreOptions(*options);
+    RestoreOptions(*loaded.options);
     return true;
 }
 
 void Session::SaveState() {
+    if (stateProblem_ && stateProblem_->path == stateFilePath_ && options_ == optionsAtStart_)
+        return;
     // Replaced in one step and made durable, so a failure never leaves half a file.
     if (const auto error = SaveStateFile(stateFilePath_, options_))
         Message(error->Message(), error->Title(), Icon::kExclamation);

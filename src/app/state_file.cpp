@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +84,13 @@ std::vector<TextView> SplitLines(TextView content) {
     return lines;
 }
 
+// Lines of a state file hold no control character but a tab; a binary file, or one in
+// UTF-16, has them all over.
+bool IsStateLine(TextView line) {
+    return std::none_of(line.begin(), line.end(),
+                        [](Char c) { return (Code(c) < 0x20 && c != '\t') || c == 0x7F; });
+}
+
 }  // namespace
 
 Text FolderPath(const Text& fileName, const Text& folderName) {
@@ -153,9 +161,14 @@ std::optional<Error> SaveStateFile(const Text& path, const Options& options,
 std::optional<Options> ParseState(TextView bytes) {
     // Written in UTF-8; a file of the earlier single-byte format still loads.
     const Text content = text::ReadStoredText(bytes);
-    const std::vector<TextView> lines = SplitLines(content);
-    if (lines.size() < kStateLines)
+    std::vector<TextView> lines = SplitLines(content);
+    while (lines.size() > kStateLines && lines.back().empty()) lines.pop_back();
+    if (lines.size() < kStateLines || lines.size() > kEncodingLine + 1)
         return std::nullopt;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!IsStateLine(lines[i]))
+            return std::nullopt;
+    }
     std::vector<Text> v;
     for (int i = 0; i < kStateLines; ++i) v.push_back(Unquote(lines[static_cast<std::size_t>(i)]));
 
@@ -194,14 +207,30 @@ std::optional<Options> ParseState(TextView bytes) {
     return o;
 }
 
-std::optional<Options> LoadStateFile(const Text& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    const Text content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return ParseState(content);
+LoadedState LoadStateFile(const Text& path, files::FileSystem& fs) {
+    const auto unreadable = [&path](Text why) {
+        return LoadedState{std::nullopt,
+                           Error{Error::Code::kStateUnreadable, path, 0, std::move(why)}};
+    };
+    files::FileInfo info;
+    if (Text error = fs.Stat(path, info); !error.empty())
+        return unreadable(std::move(error));
+    if (info.kind == files::FileInfo::Kind::kMissing)
+        return {};
+    if (info.kind != files::FileInfo::Kind::kRegular)
+        return unreadable("It is not a regular file.");
+    if (info.size > kMostStateBytes)
+        return unreadable("It is larger than any settings file.");
+    Text content;
+    // Opened without blocking and checked again once open: what stands there now is read.
+    if (Text error = fs.ReadAll(path, content); !error.empty())
+        return unreadable(std::move(error));
+    if (content.size() > kMostStateBytes)
+        return unreadable("It is larger than any settings file.");
+    std::optional<Options> options = ParseState(content);
+    if (!options)
+        return unreadable("It is not in the format of a settings file.");
+    return {std::move(options), std::nullopt};
 }
 
 }  // namespace lumora::app

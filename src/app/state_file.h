@@ -34,12 +34,22 @@ Text FormatState(const Options& options);
 std::optional<Error> SaveStateFile(const Text& path, const Options& options,
                                    files::FileSystem& fs = files::RealFileSystem());
 
-// The options of a state file's content, or nothing when the content is damaged (too
-// short, a value of the wrong type, a list index outside its list). Content that is not
-// valid UTF-8 is a file of the earlier single-byte format and is read as such.
+// The options of a state file's content, or nothing when the content is not in the state
+// file's format: twenty or twenty-one lines (blank lines after them aside) without control
+// characters. Content that is not valid UTF-8 is a file of the earlier
+// single-byte format and is read as such.
 std::optional<Options> ParseState(TextView content);
 
-// Reads the state file; nothing when it is missing, unreadable or too short.
-std::optional<Options> LoadStateFile(const Text& path);
+// No state file is larger: anything larger is not one.
+inline constexpr std::uint64_t kMostStateBytes = 64 * 1024;
+
+// The state file's options; neither options nor an error when there is no file yet; the
+// error kStateUnreadable when something else stands there (a folder, a FIFO, a device, a
+// file too large or not in the format). Nothing is opened that could block.
+struct LoadedState {
+    std::optional<Options> options;
+    std::optional<Error> error;
+};
+LoadedState LoadStateFile(const Text& path, files::FileSystem& fs = files::RealFileSystem());
 
 }  // namespace lumora::app

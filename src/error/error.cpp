@@ -92,6 +92,8 @@ constexpr MessageEntry kMessages[] = {
     {Code::kStateNotDurable, kSaveStateTitle, nullptr,
      "Error when attempting to save the state: {path} was replaced, but the change may not have "
      "reached the disk: {detail}"},
+    {Code::kStateUnreadable, "Settings", nullptr,
+     "Settings file {path} could not be read; defaults are used.\r\n{detail}"},
 };
 
 // One row per code, in the order of the codes, so that a code finds its row by number.

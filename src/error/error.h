@@ -53,8 +53,9 @@ struct Error {
         // Saving the options carried to the next run.
         kStateNotSaved,    // the old file is untouched; `detail` is the system's text
         kStateNotDurable,  // replaced, but the folder could not be made durable
+        kStateUnreadable,  // not a settings file of ours; `detail` says why
     };
-    static constexpr int kCodeCount = static_cast<int>(Code::kStateNotDurable) + 1;
+    static constexpr int kCodeCount = static_cast<int>(Code::kStateUnreadable) + 1;
 
     Code code;
     Text path{};  // the file concerned, when there is one

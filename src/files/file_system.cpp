@@ -53,6 +53,7 @@ class PosixFileSystem final : public FileSystem {
         info.owner = st.st_uid;
         info.group = st.st_gid;
         info.links = st.st_nlink;
+        info.size = static_cast<std::uint64_t>(st.st_size);
         // The superuser is granted write access to every file, so the bits are asked too.
         info.writable =
             (st.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;

@@ -25,6 +25,7 @@ struct FileInfo {
     uid_t owner = 0;
     gid_t group = 0;
     std::uint64_t links = 0;
+    std::uint64_t size = 0;  // bytes
     // Whether this user may write to the file: at least one write bit is set and the
     // system grants write access (a read-only file system grants none).
     bool writable = false;

@@ -215,7 +215,7 @@ TEST_F(SessionPassTest, StopAndErrorsEndThePassAndQuitStillSaves) {
     EXPECT_EQ(runner.abandoned, 1);
     EXPECT_FALSE(session.PassRunning());
     EXPECT_EQ(platform.programEnded, 1);
-    EXPECT_EQ(LoadStateFile(dir.File("lmr.usr")).value_or(Options{}).languageIndex, 3);
+    EXPECT_EQ(LoadStateFile(dir.File("lmr.usr")).options.value_or(Options{}).languageIndex, 3);
 }
 
 TEST(SessionStartup, MissingFilesOfTheProgramAreReported) {

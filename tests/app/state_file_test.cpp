@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "app/session.h"
 #include "support/fake_platform.h"
 #include "support/faulty_file_system.h"
+#include "support/subprocess.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
 
@@ -221,6 +223,70 @@ TEST(SessionState, QuitSavesWhatTheNextStartLoadsAndDamageGivesTheDefaults) {
     ASSERT_EQ(p3.messages.size(), 1u);
     EXPECT_NE(p3.messages[0].prompt.find(dir.File("no/such/folder/lmr.usr")), Text::npos);
     EXPECT_EQ(p3.messages[0].title, "Save state");
+}
+
+// What stands where the state file should be may be anything: the window starts with the
+// defaults, says why once it is up, never blocks or reads without end, and leaves the file
+// alone unless the user changes a setting.
+TEST(SessionState, WhatIsNoStateFileGivesTheDefaultsAMessageAndStaysAsItWas) {
+    TempDir dir;
+    Text binary;
+    for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919) % 251);
+    Text utf16("\xFF\xFE", 2);
+    for (char c : kDefaultsWithPage) utf16 += Text{c, '\0'};
+    const struct {
+        const char* name;
+        std::function<void(const Text&)> make;
+    } cases[] = {
+        {"folder", [](const Text& p) { std::filesystem::create_directory(p); }},
+        {"FIFO", [](const Text& p) { ::mkfifo(p.c_str(), 0600); }},
+        {"link to an endless device",
+         [](const Text& p) { std::filesystem::create_symlink("/dev/zero", p); }},
+        {"too large",
+         [&](const Text&) { std::filesystem::resize_file(dir.Write("too large", ""), 1 << 20); }},
+        {"random bytes", [&](const Text&) { dir.Write("random bytes", binary); }},
+        {"UTF-16", [&](const Text&) { dir.Write("UTF-16", utf16); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Text path = dir.File(c.name);
+        c.make(path);
+        const auto before = std::filesystem::symlink_status(path).type();
+        const auto status = testing::RunInChild(
+            [&] {
+                FakePlatform platform;
+                Session session(platform, LUMORA_BIN_DIR);
+                if (!session.LoadProgramTexts())
+                    return 1;
+                session.SetStateFilePath(path);
+                session.InitialiseSession();
+                if (session.LoadState() || !(session.options() == Options{}))
+                    return 2;
+                session.CompleteStartup();
+                session.Quit();
+                const bool told =
+                    platform.messages.size() == 1 && platform.messages[0].title == "Settings" &&
+                    platform.messages[0].prompt.starts_with(
+                        "Settings file " + path + " could not be read; defaults are used.");
+                return told ? 0 : 3;
+            },
+            std::chrono::seconds(20));
+        ASSERT_TRUE(status.has_value()) << "blocked";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status;
+        EXPECT_EQ(std::filesystem::symlink_status(path).type(), before);
+    }
+    // A setting changed: the user's choice is saved over what was there.
+    const Text path = dir.Write("changed.usr", binary);
+    FakePlatform platform;
+    Session session(platform, LUMORA_BIN_DIR);
+    ASSERT_TRUE(session.LoadProgramTexts());
+    session.SetStateFilePath(path);
+    session.InitialiseSession();
+    EXPECT_FALSE(session.LoadState());
+    session.CompleteStartup();
+    session.SetListIndex(Control::kLanguage, 2);
+    session.Quit();
+    EXPECT_EQ(LoadStateFile(path).options.value_or(Options{}).languageIndex, 2);
 }
 
 }  // namespace

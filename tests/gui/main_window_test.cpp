@@ -275,7 +275,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!runner_->waiting);
         QVERIFY(!window_->isVisible());
         QVERIFY(platform_->Ending());
-        const auto saved = lumora::app::LoadStateFile(dir_->File("lmr.usr"));
+        const auto saved = lumora::app::LoadStateFile(dir_->File("lmr.usr")).options;
         QVERIFY(saved.has_value());
         QCOMPARE(saved->languageIndex, 4);
         QVERIFY(messages_.empty());
