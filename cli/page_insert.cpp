@@ -1,6 +1,6 @@
 #include "page_insert.h"
 
-#include "cli_app.h"
+#include "console_text.h"
 #include "files/page_file.h"
 #include "output/insert.h"
 #include "output/meta_tag.h"
@@ -10,8 +10,8 @@ namespace lumora::cli {
 
 namespace {
 
-InsertReport Refused(const Error& error) {
-    return {false, false, ToConsoleText(error.Message())};
+InsertReport Refused(const Error& error, TextView hint = {}) {
+    return {false, false, ConsoleMessage(error) + Text(hint), PlainMessage(error) + Text(hint)};
 }
 
 // What insert would do to the page, computed from the bytes that were analysed.
@@ -26,7 +26,7 @@ InsertReport DryRun(const InsertRequest& r) {
     // The diff ends with its own line end; the caller adds one after every report.
     if (!diff.empty() && diff.back() == '\n')
         diff.pop_back();
-    return {true, false, std::move(diff)};
+    return {true, false, std::move(diff), {}};
 }
 
 }  // namespace
@@ -41,10 +41,8 @@ InsertReport InsertPage(const InsertRequest& r) {
     if (r.backup) {
         backupPath = output::BackupPathFor(r.path);
         if (!backupPath) {
-            const Error error{Error::Code::kNoBackupName, r.path};
-            return {false, false,
-                    ToConsoleText(error.Message() +
-                                  "\nUse --no-backup to insert the meta tag without a backup.")};
+            return Refused(Error{Error::Code::kNoBackupName, r.path},
+                           "\nUse --no-backup to insert the meta tag without a backup.");
         }
     }
     if (r.dryRun)
@@ -53,7 +51,7 @@ InsertReport InsertPage(const InsertRequest& r) {
         output::InsertMetaTag(r.path, r.tag, backupPath, files::RealFileSystem(), r.encoding);
     if (!result.ok())
         return Refused(*result.error);
-    return {true, true, output::kInsertedPrompt};
+    return {true, true, output::kInsertedPrompt, {}};
 }
 
 }  // namespace lumora::cli

@@ -10,6 +10,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "console_text.h"
 #include "decimal_option.h"
 #include "engine/page_file.h"
 #include "json_report.h"
@@ -29,7 +30,7 @@ constexpr int kMostWorkers = 256;
 // One entry of the run: a page, or a PAGE argument that gave none (an unreadable folder).
 struct Entry {
     Text path;
-    Text problem;  // "Title: message" when the entry failed before any page was read
+    std::optional<Error> problem;  // when the entry failed before any page was read
 };
 
 // What one page came to, ready to print.
@@ -47,7 +48,7 @@ Text Told(TextView title, TextView prompt) {
 }
 
 Text Header(const Text& path) {
-    return "==> " + path + " <==\n";
+    return "==> " + ConsoleName(path) + " <==\n";
 }
 
 // Everything a page's task needs, shared read-only by the workers.
@@ -64,11 +65,11 @@ class PageTask {
 
     PageOutcome Run() {
         report_.path = entry_.path;
-        if (!entry_.problem.empty())
-            return Failed(entry_.problem);
+        if (entry_.problem)
+            return Failed(*entry_.problem);
         Text bytes;
         if (auto error = engine::ReadPageFile(entry_.path, files::RealFileSystem(), bytes))
-            return Failed(Told(error->Title(), error->Message()));
+            return Failed(*error);
         if (c_.run.command == SiteCommand::kShow)
             return Show(bytes);
         engine::Options options = c_.run.options;
@@ -76,7 +77,7 @@ class PageTask {
         engine::AnalysisResult result = engine::Analyse(bytes, options, c_.resources, {}, c_.stop);
         if (!result.ok()) {
             result.error->path = entry_.path;
-            return Failed(Told(result.error->Title(), result.error->Message()));
+            return Failed(*result.error);
         }
         const engine::Analysis& a = result.analysis;
         if (a.stopped)
@@ -95,7 +96,8 @@ class PageTask {
                 report_.withWords = true;
                 body_ += ToConsoleText(engine::WordList(a.ranked, options.count));
                 if (c_.siteCommon && !a.siteCommonLeftOut.empty())
-                    body_ += "\nLeft out as common to the site: " + Joined(a.siteCommonLeftOut);
+                    body_ += "\nLeft out as common to the site: " +
+                             ToConsoleText(Joined(a.siteCommonLeftOut));
                 break;
             case SiteCommand::kInsert:
                 return Insert(bytes, a);
@@ -140,7 +142,7 @@ class PageTask {
         request.dryRun = c_.run.flags.dryRun;
         const InsertReport inserted = InsertPage(request);
         if (!inserted.ok)
-            return Failed(inserted.text);
+            return Failed(inserted.text, inserted.plainText);
         report_.inserted = inserted.written;
         if (request.dryRun)
             report_.diff = inserted.text;
@@ -157,11 +159,17 @@ class PageTask {
         return Done(PageStatus::kSkipped);
     }
 
-    PageOutcome Failed(const Text& message) {
+    // "Title: message"; the name in it escaped for people, as it is for JSON.
+    PageOutcome Failed(const Error& error) {
+        return Failed(error.Title() + ": " + ConsoleMessage(error),
+                      error.Title() + ": " + PlainMessage(error));
+    }
+
+    PageOutcome Failed(const Text& shown, const Text& plain) {
         report_.status = PageStatus::kFailed;
-        report_.error = message;
+        report_.error = plain;
         report_.analysis = nullptr;
-        body_ = message;
+        body_ = shown;
         return Done(PageStatus::kFailed);
     }
 
@@ -195,15 +203,15 @@ std::vector<Entry> EntriesOf(const SiteRun& run) {
     const site::PageSet set = site::CollectPages(run.arguments, PageSetOptionsOf(run.flags));
     std::vector<Entry> entries;
     entries.reserve(set.pages.size() + set.problems.size());
-    for (const Text& page : set.pages) entries.push_back({page, {}});
+    for (const Text& page : set.pages) entries.push_back({page, std::nullopt});
     for (const Error& problem : set.problems) {
         // A named page that does not exist is told as for one page.
         struct stat info {};
         if (::lstat(problem.path.c_str(), &info) != 0 && errno == ENOENT) {
-            entries.push_back({problem.path, {}});
+            entries.push_back({problem.path, std::nullopt});
             continue;
         }
-        entries.push_back({problem.path, Told(problem.Title(), problem.Message())});
+        entries.push_back({problem.path, problem});
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.path < b.path; });
@@ -254,7 +262,7 @@ std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
     site::RunInOrder(
         entries.size(), workers,
         [&](std::size_t i) {
-            if (!entries[i].problem.empty())
+            if (entries[i].problem)
                 return;
             Text bytes;
             if (engine::ReadPageFile(entries[i].path, files::RealFileSystem(), bytes))

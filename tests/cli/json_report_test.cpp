@@ -65,6 +65,9 @@ TEST(ProgressLineTest, SaysPagesTimeAndWhatIsLeft) {
               "5/20 pages, 1:15 elapsed, about 3:45 left");
     const Text longPath(100, 'x');
     EXPECT_LT(ProgressLine::Format(1, 2, longPath, seconds(1)).size(), 90u);
+    // Nothing of a name moves the cursor, and its escapes are never cut.
+    EXPECT_EQ(ProgressLine::Format(0, 1, "a\r\x1b[2J" + Text(33, 'x'), seconds(0)),
+              "0/1 pages, now \\x1b[2J" + Text(33, 'x') + ", 0:00 elapsed");
     // A long name is cut from the front, never inside a character.
     Text accented;
     for (int i = 0; i < 30; ++i) accented += "\xC3\xA9";
