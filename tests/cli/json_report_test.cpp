@@ -41,6 +41,10 @@ TEST(JsonLineTest, APageResultParsesBackWithEveryField) {
     failed.error = "bad\xFFname.htm is read-only";
     const auto f = nlohmann::json::parse(JsonLine(failed));
     EXPECT_EQ(f["status"], "failed");
+    // A name that is not UTF-8 comes with its bytes; a UTF-8 one does not need them.
+    EXPECT_EQ(f["path_bytes"].get<std::vector<int>>(),
+              (std::vector<int>{98, 97, 100, 255, 110, 97, 109, 101, 46, 104, 116, 109}));
+    EXPECT_FALSE(j.contains("path_bytes"));
     EXPECT_NE(f["error"].get<std::string>().find("is read-only"), std::string::npos);
     EXPECT_FALSE(f.contains("tag"));
 }
