@@ -192,8 +192,7 @@ site::PageSetOptions PageSetOptionsOf(const SiteFlags& flags) {
     site::PageSetOptions options;
     options.recursive = flags.recursive;
     options.followSymlinks = flags.followSymlinks;
-    if (!flags.include.empty())
-        options.include = flags.include;
+    options.include = flags.include;
     options.exclude = flags.exclude;
     return options;
 }
@@ -297,8 +296,8 @@ void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags) {
     command.add_flag("-r,--recursive", flags.recursive, "Walk the subfolders of folders too");
     command
         .add_option("--include", flags.include,
-                    "Take the files of folders whose names match this pattern (default *.htm "
-                    "and *.html; may be repeated)")
+                    "Take the files of folders whose names match this pattern (default: "
+                    "names ending in .htm, .html or .xhtml, in any case; may be repeated)")
         ->allow_extra_args(false)
         ->type_name("GLOB");
     command

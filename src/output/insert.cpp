@@ -38,6 +38,11 @@ std::optional<Text> BackupPathFor(TextView path) {
     return backup;
 }
 
+bool IsBackupName(TextView name) {
+    const std::size_t dot = name.rfind('.');
+    return dot != kNone && name.substr(0, dot).ends_with(".bak");
+}
+
 InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath) {
     using Code = Error::Code;
     const text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);

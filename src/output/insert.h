@@ -15,6 +15,9 @@ namespace lumora::output {
 // last "." of the whole path, even one in a folder name ("/my.site/page" ->
 // "/my.bak.site/page"); nullopt when the path has no ".".
 std::optional<Text> BackupPathFor(TextView path);
+// Whether a file name (without folder) is one BackupPathFor gives: "STEM.bak.EXT", EXT
+// without a ".".
+bool IsBackupName(TextView name);
 
 // What an insert came to: nothing, or why it did not happen. Refusals (see
 // files::CheckReplaceable, and a tag or page that cannot take part) leave the page alone;

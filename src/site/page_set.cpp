@@ -10,6 +10,9 @@
 #include <set>
 #include <utility>
 
+#include "files/page_file.h"
+#include "output/insert.h"
+
 namespace lumora::site {
 
 namespace {
@@ -37,8 +40,12 @@ bool MatchesAny(const std::vector<Text>& patterns, TextView path) {
 // Judged by the usual page names, not by --include: "--include '*'" must not turn every
 // folder named on the command line into a page.
 bool LooksLikeAPage(const Text& argument) {
-    static const std::vector<Text> kPageNames = PageSetOptions{}.include;
-    return !argument.ends_with('/') && MatchesAny(kPageNames, argument);
+    return !argument.ends_with('/') && IsPageName(NameOf(argument));
+}
+
+// A file the program itself leaves beside a page: never a page of its own.
+bool IsOwnFile(TextView name) {
+    return output::IsBackupName(name) || files::IsTempName(name);
 }
 
 class Walker {
@@ -96,7 +103,7 @@ class Walker {
                 }
                 continue;
             }
-            if (MatchesAny(options_.include, path) && !MatchesAny(options_.exclude, path))
+            if (Taken(name, path))
                 out_.pages.push_back(path);
         }
         if (errno != 0)
@@ -107,6 +114,12 @@ class Walker {
             if (::stat(sub.c_str(), &subInfo) == 0)
                 Folder(sub, subInfo);
         }
+    }
+
+    bool Taken(TextView name, const Text& path) const {
+        if (IsOwnFile(name) || MatchesAny(options_.exclude, path))
+            return false;
+        return options_.include.empty() ? IsPageName(name) : MatchesAny(options_.include, path);
     }
 
     const PageSetOptions& options_;
@@ -124,6 +137,14 @@ bool MatchesPattern(TextView pattern, TextView path) {
     }
     const Text name(NameOf(path));
     return ::fnmatch(p.c_str(), name.c_str(), 0) == 0;
+}
+
+bool IsPageName(TextView name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == TextView::npos)
+        return false;
+    const Text extension = Lower(name.substr(dot + 1));
+    return extension == "htm" || extension == "html" || extension == "xhtml";
 }
 
 bool WalkedAsFolder(const Text& argument) {
