@@ -27,7 +27,8 @@ namespace {
 
 constexpr int kMostWorkers = 256;
 
-// One entry of the run: a page, or a PAGE argument that gave none (an unreadable folder).
+// One entry of the run: a page, or a PAGE argument that gave none (an unreadable folder, a
+// folder without pages).
 struct Entry {
     Text path;
     std::optional<Error> problem;  // when the entry failed before any page was read

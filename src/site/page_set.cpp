@@ -60,7 +60,12 @@ class Walker {
             return;
         }
         if (S_ISDIR(info.st_mode) && !LooksLikeAPage(path)) {
-            Folder(path, info);
+            const std::size_t pages = out_.pages.size();
+            const std::size_t problems = out_.problems.size();
+            // A folder without pages is most likely a wrong folder or a wrong pattern.
+            if (Folder(path, info) && out_.pages.size() == pages &&
+                out_.problems.size() == problems)
+                out_.problems.push_back(Error{Error::Code::kNoPages, path});
         } else {
             // Named directly: taken whatever it is; the page command refuses what is not a
             // regular file with its own message.
@@ -69,13 +74,14 @@ class Walker {
     }
 
   private:
-    void Folder(const Text& folder, const struct stat& info) {
+    // False when the folder was walked before.
+    bool Folder(const Text& folder, const struct stat& info) {
         if (!visited_.insert({info.st_dev, info.st_ino}).second)
-            return;  // reached again through a link: walked once
+            return false;  // reached again through a link: walked once
         DIR* dir = ::opendir(folder.c_str());
         if (dir == nullptr) {
             out_.problems.push_back(CannotList(folder, errno));
-            return;
+            return true;
         }
         std::vector<Text> subfolders;
         // readdir tells its own failure only through errno, which the lstat and stat calls
@@ -114,6 +120,7 @@ class Walker {
             if (::stat(sub.c_str(), &subInfo) == 0)
                 Folder(sub, subInfo);
         }
+        return true;
     }
 
     bool Taken(TextView name, const Text& path) const {

@@ -20,8 +20,9 @@ struct PageSetOptions {
 
 struct PageSet {
     std::vector<Text> pages;  // sorted, each once
-    // The PAGE arguments and folders that gave no page (a missing path, an unreadable
-    // folder): kCannotList, naming the path.
+    // The PAGE arguments and folders that gave no page, naming the path: kCannotList for a
+    // missing path or an unreadable folder, kNoPages for a folder argument that could be
+    // walked but held no page.
     std::vector<Error> problems;
 };
 

@@ -229,6 +229,20 @@ TEST(SiteCli, OptionsOfManyPagesAreCheckedAndPatternsChooseThePages) {
     EXPECT_EQ(run.status, 0);
 }
 
+// A folder that gives no page is a failure that names it, once, in text and in JSON.
+TEST(SiteCli, AFolderWithoutPagesFails) {
+    TempDir dir;
+    dir.Write("notes.txt", "no page\n");
+    const std::string folder = dir.Path();
+    RunResult run = RunTool({"list", "-q", folder, folder + "/"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "==> " + folder + " <==\nError: No page found in " + folder + "\n");
+    run = RunTool({"list", "--json", "-q", folder});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "{\"error\":\"Error: No page found in " + folder + "\",\"path\":\"" +
+                           folder + "\",\"status\":\"failed\"}\n");
+}
+
 // The JSON says what the text says, page by page.
 TEST(SiteCli, JsonLinesMatchTheTextOutput) {
     TempDir dir;
