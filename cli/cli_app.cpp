@@ -6,6 +6,7 @@
 #include <stop_token>
 
 #include "app/data_dir.h"
+#include "console_text.h"
 #include "decimal_option.h"
 #include "engine/engine.h"
 #include "engine/page_file.h"
@@ -147,7 +148,7 @@ void Tell(std::ostream& err, TextView title, TextView prompt) {
 }
 
 void Tell(std::ostream& err, const engine::Error& error) {
-    Tell(err, error.Title(), error.Message());
+    err << error.Title() << ": " << ConsoleMessage(error) << '\n';
 }
 
 // The share of the page read, drawn over itself on a terminal.
@@ -243,33 +244,12 @@ void LoadCommonWords(engine::Options& options, const Text& dataDir,
     const Text path = words::CommonWordFilePath(dataDir, language);
     if (!commonWords.Load(language, path).available) {
         // Told without the reason: the console keeps the warning short.
-        const Error error = words::CommonWordsUnavailable(language, path);
-        Tell(err, error.Title(), error.Message());
+        Tell(err, words::CommonWordsUnavailable(language, path));
         options.count.ignoreCommonWords = false;
     }
 }
 
 }  // namespace
-
-Text ToConsoleText(TextView text) {
-    Text out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-            continue;
-        }
-        const Decoded d = CharAt(text, i);
-        if (d.cp == kReplacementCharacter && d.length == 1) {
-            // Bytes that are not UTF-8 (a file name, say) are shown as U+FFFD.
-            AppendUtf8(out, kReplacementCharacter);
-        } else {
-            out.append(text.substr(i, d.length));
-        }
-        i += d.length;
-    }
-    return out;
-}
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment) {

@@ -21,7 +21,4 @@ struct CliEnvironment {
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment);
 
-// A text of the program as the console gets it: UTF-8, each CR LF as one LF.
-Text ToConsoleText(TextView text);
-
 }  // namespace lumora::cli

@@ -58,6 +58,12 @@ Text JsonLine(const PageReport& report) {
     using nlohmann::json;
     json page;
     page["path"] = report.path;  // a name the system gave: invalid bytes are replaced below
+    // ... so a name that is not UTF-8 comes with its bytes too, to be found again.
+    if (!IsValidUtf8(report.path)) {
+        json bytes = json::array();
+        for (const Char c : report.path) bytes.push_back(Code(c));
+        page["path_bytes"] = std::move(bytes);
+    }
     page["status"] = StatusName(report.status);
     if (report.status != PageStatus::kOk || report.analysis == nullptr) {
         page["error"] = JsonText(report.error);

@@ -1,6 +1,6 @@
 #include "page_insert.h"
 
-#include "cli_app.h"
+#include "console_text.h"
 #include "files/page_file.h"
 #include "output/insert.h"
 #include "output/meta_tag.h"
@@ -10,8 +10,10 @@ namespace lumora::cli {
 
 namespace {
 
-InsertReport Refused(const Error& error) {
-    return {false, false, false, ToConsoleText(error.Message()), {}};
+InsertReport Refused(const Error& error, TextView hint = {}) {
+    return {false, false,
+            false, ConsoleMessage(error) + Text(hint),
+            {},    PlainMessage(error) + Text(hint)};
 }
 
 // What insert would do to the page, computed from the bytes that were analysed.
@@ -27,7 +29,7 @@ InsertReport DryRun(const InsertRequest& r) {
     if (!diff.empty() && diff.back() == '\n')
         diff.pop_back();
     const bool unchanged = diff.empty();
-    return {true, false, unchanged, std::move(diff), {}};
+    return {true, false, unchanged, std::move(diff), {}, {}};
 }
 
 }  // namespace
@@ -44,13 +46,8 @@ InsertReport InsertPage(const InsertRequest& r) {
     } else if (r.backup) {
         const std::optional<Text> beside = output::BackupPathFor(r.path);
         if (!beside) {
-            const Error error{Error::Code::kNoBackupName, r.path};
-            return {false,
-                    false,
-                    false,
-                    ToConsoleText(error.Message() +
-                                  "\nUse --no-backup to insert the meta tag without a backup."),
-                    {}};
+            return Refused(Error{Error::Code::kNoBackupName, r.path},
+                           "\nUse --no-backup to insert the meta tag without a backup.");
         }
         backup = *beside;
     }
@@ -60,8 +57,12 @@ InsertReport InsertPage(const InsertRequest& r) {
         output::InsertMetaTag(r.path, r.tag, backup, files::RealFileSystem(), r.encoding);
     if (!result.ok())
         return Refused(*result.error);
-    return {true, result.changed, !result.changed,
-            ToConsoleText(output::InsertedMessage(result, r.path)), result.keptBackup};
+    // The message names the page: shown as the console shows names.
+    output::InsertResult shown = result;
+    if (shown.keptBackup)
+        shown.keptBackup = ConsoleName(*shown.keptBackup);
+    const Text message = ToConsoleText(output::InsertedMessage(shown, ConsoleName(r.path)));
+    return {true, result.changed, !result.changed, message, result.keptBackup, message};
 }
 
 }  // namespace lumora::cli

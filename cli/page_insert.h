@@ -29,8 +29,11 @@ struct InsertReport {
     bool unchanged = false;  // the page already held the tag as it would be written
     // What is printed on standard output, without the final line end: the final message,
     // or for a dry run the unified diff (empty when nothing would change) or the refusal.
+    // Names in a refusal are escaped for the console; a diff keeps the page's own bytes.
     Text text;
     std::optional<Text> keptBackup;  // an earlier backup that was left as it was
+    // A refusal as JSON gives it, which escapes by itself: the name as it is.
+    Text plainText;
 };
 
 // A dry run checks what insert checks (a tag with keywords, a backup name, a page that may

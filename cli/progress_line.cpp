@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "console_text.h"
+
 namespace lumora::cli {
 
 namespace {
@@ -25,14 +27,8 @@ Text ProgressLine::Format(int done, int total, TextView current, Clock::duration
     Text line = std::to_string(done) + "/" + std::to_string(total) + " pages";
     if (!current.empty()) {
         // The end of a long path says most about where the run stands.
-        if (current.size() > kMaxPathShown) {
-            current = current.substr(current.size() - kMaxPathShown);
-            // Not from the middle of a UTF-8 character.
-            while (!current.empty() && (Code(current.front()) & 0xC0) == 0x80)
-                current.remove_prefix(1);
-        }
         line += ", now ";
-        line.append(current);
+        line += ConsoleNameEnd(current, kMaxPathShown);
     }
     line += ", " + MinutesSeconds(seconds) + " elapsed";
     if (done > 0 && done < total) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "console_text.h"
 #include "decimal_option.h"
 #include "engine/page_file.h"
 #include "json_report.h"
@@ -28,11 +29,12 @@ namespace {
 
 constexpr int kMostWorkers = 256;
 
-// One entry of the run: a page, or a PAGE argument that gave none (an unreadable folder).
+// One entry of the run: a page, or a PAGE argument that gave none (an unreadable folder, a
+// folder without pages).
 struct Entry {
     Text path;
-    Text problem;  // "Title: message" when the entry failed before any page was read
-    Text root;     // the folder argument the page was found in; "" when named directly
+    std::optional<Error> problem;  // when the entry failed before any page was read
+    Text root;  // the folder argument the page was found in; "" when named directly
 };
 
 // What one page came to, ready to print.
@@ -51,7 +53,7 @@ Text Told(TextView title, TextView prompt) {
 }
 
 Text Header(const Text& path) {
-    return "==> " + path + " <==\n";
+    return "==> " + ConsoleName(path) + " <==\n";
 }
 
 // Everything a page's task needs, shared read-only by the workers.
@@ -68,11 +70,11 @@ class PageTask {
 
     PageOutcome Run() {
         report_.path = entry_.path;
-        if (!entry_.problem.empty())
-            return Failed(entry_.problem);
+        if (entry_.problem)
+            return Failed(*entry_.problem);
         Text bytes;
         if (auto error = engine::ReadPageFile(entry_.path, files::RealFileSystem(), bytes))
-            return Failed(Told(error->Title(), error->Message()));
+            return Failed(*error);
         if (c_.run.command == SiteCommand::kShow)
             return Show(bytes);
         engine::Options options = c_.run.options;
@@ -80,7 +82,7 @@ class PageTask {
         engine::AnalysisResult result = engine::Analyse(bytes, options, c_.resources, {}, c_.stop);
         if (!result.ok()) {
             result.error->path = entry_.path;
-            return Failed(Told(result.error->Title(), result.error->Message()));
+            return Failed(*result.error);
         }
         const engine::Analysis& a = result.analysis;
         if (a.stopped)
@@ -99,7 +101,8 @@ class PageTask {
                 report_.withWords = true;
                 body_ += ToConsoleText(engine::WordList(a.ranked, options.count));
                 if (c_.siteCommon && !a.siteCommonLeftOut.empty())
-                    body_ += "\nLeft out as common to the site: " + Joined(a.siteCommonLeftOut);
+                    body_ += "\nLeft out as common to the site: " +
+                             ToConsoleText(Joined(a.siteCommonLeftOut));
                 break;
             case SiteCommand::kInsert:
                 return Insert(bytes, a);
@@ -119,7 +122,7 @@ class PageTask {
     PageOutcome Show(TextView bytes) {
         if (auto refusal = engine::RefusePage(bytes)) {
             refusal->path = entry_.path;
-            return Failed(Told(refusal->Title(), refusal->Message()));
+            return Failed(*refusal);
         }
         body_ =
             ToConsoleText(scan::ShowExistingReportForPage(bytes, c_.run.options.count.encoding));
@@ -150,7 +153,7 @@ class PageTask {
         request.dryRun = c_.run.flags.dryRun;
         const InsertReport inserted = InsertPage(request);
         if (!inserted.ok)
-            return Failed(inserted.text);
+            return Failed(inserted.text, inserted.plainText);
         report_.insert = true;
         report_.inserted = inserted.written;
         report_.unchanged = inserted.unchanged;
@@ -172,11 +175,17 @@ class PageTask {
         return Done(PageStatus::kSkipped);
     }
 
-    PageOutcome Failed(const Text& message) {
+    // "Title: message"; the name in it escaped for people, as it is for JSON.
+    PageOutcome Failed(const Error& error) {
+        return Failed(error.Title() + ": " + ConsoleMessage(error),
+                      error.Title() + ": " + PlainMessage(error));
+    }
+
+    PageOutcome Failed(const Text& shown, const Text& plain) {
         report_.status = PageStatus::kFailed;
-        report_.error = message;
+        report_.error = plain;
         report_.analysis = nullptr;
-        body_ = message;
+        body_ = shown;
         return Done(PageStatus::kFailed);
     }
 
@@ -199,8 +208,7 @@ site::PageSetOptions PageSetOptionsOf(const SiteFlags& flags) {
     site::PageSetOptions options;
     options.recursive = flags.recursive;
     options.followSymlinks = flags.followSymlinks;
-    if (!flags.include.empty())
-        options.include = flags.include;
+    options.include = flags.include;
     options.exclude = flags.exclude;
     return options;
 }
@@ -226,13 +234,12 @@ void RefuseSharedBackups(const SiteRun& run, std::vector<Entry>& entries) {
         return;
     std::unordered_map<Text, const Entry*> owners;
     for (Entry& entry : entries) {
-        if (!entry.problem.empty())
+        if (entry.problem)
             continue;
         const Text backup = output::BackupPathIn(run.backupFolder, entry.path, entry.root);
         const auto [first, added] = owners.emplace(backup, &entry);
         if (!added) {
-            const Error error{Error::Code::kSharedBackup, entry.path, 0, backup};
-            entry.problem = Told(error.Title(), error.Message());
+            entry.problem = Error{Error::Code::kSharedBackup, entry.path, 0, backup};
         }
     }
 }
@@ -251,15 +258,16 @@ std::vector<Entry> EntriesOf(const SiteRun& run) {
     }
     std::vector<Entry> entries;
     entries.reserve(set.pages.size() + set.problems.size());
-    for (const Text& page : set.pages) entries.push_back({page, {}, RootOf(page, folders)});
+    for (const Text& page : set.pages)
+        entries.push_back({page, std::nullopt, RootOf(page, folders)});
     for (const Error& problem : set.problems) {
         // A named page that does not exist is told as for one page.
         struct stat info {};
         if (::lstat(problem.path.c_str(), &info) != 0 && errno == ENOENT) {
-            entries.push_back({problem.path, {}, {}});
+            entries.push_back({problem.path, std::nullopt, {}});
             continue;
         }
-        entries.push_back({problem.path, Told(problem.Title(), problem.Message()), {}});
+        entries.push_back({problem.path, problem, {}});
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.path < b.path; });
@@ -311,7 +319,7 @@ std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
     site::RunInOrder(
         entries.size(), workers,
         [&](std::size_t i) {
-            if (!entries[i].problem.empty())
+            if (entries[i].problem)
                 return;
             Text bytes;
             if (engine::ReadPageFile(entries[i].path, files::RealFileSystem(), bytes))
@@ -346,8 +354,8 @@ void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags) {
     command.add_flag("-r,--recursive", flags.recursive, "Walk the subfolders of folders too");
     command
         .add_option("--include", flags.include,
-                    "Take the files of folders whose names match this pattern (default *.htm "
-                    "and *.html; may be repeated)")
+                    "Take the files of folders whose names match this pattern (default: "
+                    "names ending in .htm, .html or .xhtml, in any case; may be repeated)")
         ->allow_extra_args(false)
         ->type_name("GLOB");
     command

@@ -18,7 +18,7 @@ namespace lumora::cli {
 struct SiteFlags {
     bool recursive = false;
     bool followSymlinks = false;
-    std::vector<Text> include;  // empty: *.htm and *.html
+    std::vector<Text> include;  // empty: .htm, .html and .xhtml in any case
     std::vector<Text> exclude;
     std::optional<Text> jobs;  // empty: all cores
     bool json = false;

@@ -54,6 +54,7 @@ constexpr MessageEntry kMessages[] = {
     {Code::kNotDurable, "Error", nullptr,
      "{path} was replaced, but the change may not have reached the disk: {detail}"},
     {Code::kCannotList, "Error", nullptr, "{path}: {detail}"},
+    {Code::kNoPages, "Error", nullptr, "No page found in {path}"},
 
     {Code::kNotATag, "Error", nullptr, "No meta tag to insert."},
     {Code::kNoKeyword, kNotInserted, nullptr, "Meta tag not inserted because it holds no keyword."},

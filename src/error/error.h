@@ -32,6 +32,7 @@ struct Error {
         kNotDurable,     // replaced, but the folder could not be made durable
         kCannotList,     // a page argument or a folder of pages that could not be looked at
                          // or listed; `detail` is the system's text
+        kNoPages,        // a folder of pages in which no page was found
         // Inserting the tag into a page.
         kNotATag,            // the text is not one keywords meta tag
         kNoKeyword,          // the tag's content is empty

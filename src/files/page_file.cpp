@@ -133,6 +133,13 @@ bool IsTempNameFor(TextView name, TextView base) {
     return random.find_first_not_of(kTempChars) == TextView::npos;
 }
 
+bool IsTempName(TextView name) {
+    // The random part holds no ".", so the last mark is the one that ends the base.
+    const std::size_t mark = name.rfind(kTempMark);
+    return name.starts_with('.') && mark != TextView::npos && mark >= 1 &&
+           IsTempNameFor(name, name.substr(1, mark - 1));
+}
+
 std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs) {
     FileInfo info;
     if (fs.Stat(path, info).empty() && info.kind != FileInfo::Kind::kRegular &&

@@ -50,6 +50,8 @@ std::optional<Error> WriteNewFile(FileSystem& fs, const Text& target, TextView b
 // Whether `name` (without folder) is a temporary name that ReplaceFile gives to a new
 // version of a file called `base`.
 bool IsTempNameFor(TextView name, TextView base);
+// Whether `name` (without folder) is such a temporary name for some file.
+bool IsTempName(TextView name);
 
 // The folder of a path, "." when it has none.
 Text FolderOf(const Text& path);

@@ -69,6 +69,11 @@ Text InsertedMessage(const InsertResult& result, const Text& pagePath) {
     return message;
 }
 
+bool IsBackupName(TextView name) {
+    const std::size_t dot = name.rfind('.');
+    return dot != kNone && name.substr(0, dot).ends_with(".bak");
+}
+
 InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath) {
     using Code = Error::Code;
     const text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);

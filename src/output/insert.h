@@ -16,6 +16,9 @@ namespace lumora::output {
 // last "." of the whole path, even one in a folder name ("/my.site/page" ->
 // "/my.bak.site/page"); nullopt when the path has no ".".
 std::optional<Text> BackupPathFor(TextView path);
+// Whether a file name (without folder) is one BackupPathFor gives: "STEM.bak.EXT", EXT
+// without a ".".
+bool IsBackupName(TextView name);
 
 // The backup of a page in a folder of backups: `folder` followed by the page's path
 // relative to `root`, the folder argument the page was found in ("" for a page named

@@ -10,6 +10,9 @@
 #include <set>
 #include <utility>
 
+#include "files/page_file.h"
+#include "output/insert.h"
+
 namespace lumora::site {
 
 namespace {
@@ -37,8 +40,12 @@ bool MatchesAny(const std::vector<Text>& patterns, TextView path) {
 // Judged by the usual page names, not by --include: "--include '*'" must not turn every
 // folder named on the command line into a page.
 bool LooksLikeAPage(const Text& argument) {
-    static const std::vector<Text> kPageNames = PageSetOptions{}.include;
-    return !argument.ends_with('/') && MatchesAny(kPageNames, argument);
+    return !argument.ends_with('/') && IsPageName(NameOf(argument));
+}
+
+// A file the program itself leaves beside a page: never a page of its own.
+bool IsOwnFile(TextView name) {
+    return output::IsBackupName(name) || files::IsTempName(name);
 }
 
 class Walker {
@@ -60,7 +67,12 @@ class Walker {
             return;
         }
         if (S_ISDIR(info.st_mode) && !LooksLikeAPage(path)) {
-            Folder(path, info);
+            const std::size_t pages = out_.pages.size();
+            const std::size_t problems = out_.problems.size();
+            // A folder without pages is most likely a wrong folder or a wrong pattern.
+            if (Folder(path, info) && out_.pages.size() == pages &&
+                out_.problems.size() == problems)
+                out_.problems.push_back(Error{Error::Code::kNoPages, path});
         } else {
             // Named directly: taken whatever it is; the page command refuses what is not a
             // regular file with its own message.
@@ -69,13 +81,14 @@ class Walker {
     }
 
   private:
-    void Folder(const Text& folder, const struct stat& info) {
+    // False when the folder was walked before.
+    bool Folder(const Text& folder, const struct stat& info) {
         if (!visited_.insert({info.st_dev, info.st_ino}).second)
-            return;  // reached again through a link: walked once
+            return false;  // reached again through a link: walked once
         DIR* dir = ::opendir(folder.c_str());
         if (dir == nullptr) {
             out_.problems.push_back(CannotList(folder, errno));
-            return;
+            return true;
         }
         std::vector<Text> subfolders;
         // readdir tells its own failure only through errno, which the lstat and stat calls
@@ -103,7 +116,7 @@ class Walker {
                 }
                 continue;
             }
-            if (MatchesAny(options_.include, path) && !MatchesAny(options_.exclude, path))
+            if (Taken(name, path))
                 out_.pages.push_back(path);
         }
         if (errno != 0)
@@ -114,6 +127,13 @@ class Walker {
             if (::stat(sub.c_str(), &subInfo) == 0)
                 Folder(sub, subInfo);
         }
+        return true;
+    }
+
+    bool Taken(TextView name, const Text& path) const {
+        if (IsOwnFile(name) || MatchesAny(options_.exclude, path))
+            return false;
+        return options_.include.empty() ? IsPageName(name) : MatchesAny(options_.include, path);
     }
 
     const PageSetOptions& options_;
@@ -131,6 +151,14 @@ bool MatchesPattern(TextView pattern, TextView path) {
     }
     const Text name(NameOf(path));
     return ::fnmatch(p.c_str(), name.c_str(), 0) == 0;
+}
+
+bool IsPageName(TextView name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == TextView::npos)
+        return false;
+    const Text extension = Lower(name.substr(dot + 1));
+    return extension == "htm" || extension == "html" || extension == "xhtml";
 }
 
 bool WalkedAsFolder(const Text& argument) {

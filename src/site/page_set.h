@@ -13,27 +13,34 @@ namespace lumora::site {
 struct PageSetOptions {
     bool recursive = false;       // walk subfolders too
     bool followSymlinks = false;  // enter folders reached through a symbolic link
-    std::vector<Text> include = {"*.htm", "*.html"};  // file-name patterns taken from folders
+    // File-name patterns taken from folders; none: the usual page names (IsPageName).
+    std::vector<Text> include;
     std::vector<Text> exclude;      // patterns left out (matched against the name and the path)
     std::vector<Text> skipFolders;  // never walked, wherever they are met (a folder of backups)
 };
 
 struct PageSet {
     std::vector<Text> pages;  // sorted, each once
-    // The PAGE arguments and folders that gave no page (a missing path, an unreadable
-    // folder): kCannotList, naming the path.
+    // The PAGE arguments and folders that gave no page, naming the path: kCannotList for a
+    // missing path or an unreadable folder, kNoPages for a folder argument that could be
+    // walked but held no page.
     std::vector<Error> problems;
 };
 
 // A file named directly is taken whatever its name (the user chose it); files inside folders
-// are taken when their name matches an include pattern and no exclude pattern. A folder
-// reached twice (a symbolic-link loop) is walked once.
+// are taken when their name matches an include pattern and no exclude pattern, but never
+// backups (output::IsBackupName) or the temporary files of an insert (files::IsTempName),
+// so that a walk after an insert does not take the old page again. A folder reached twice
+// (a symbolic-link loop) is walked once.
 PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options);
 
 // True when the PAGE argument is a folder to walk. A folder named like a page ("old.htm",
-// "old.html") is taken as a page, and refused as one, since that is what the user named;
-// "old.htm/" walks it.
+// "old.HTML", see IsPageName) is taken as a page, and refused as one, since that is what
+// the user named; "old.htm/" walks it.
 bool WalkedAsFolder(const Text& argument);
+
+// Whether a file name ends in ".htm", ".html" or ".xhtml", in any case.
+bool IsPageName(TextView name);
 
 // fnmatch-style pattern against a file name ("*.htm"), or, for a pattern holding "/",
 // against the path.

@@ -130,6 +130,19 @@ std::string Range(std::size_t first, std::size_t count) {
     return std::to_string(start) + "," + std::to_string(count);
 }
 
+// A character (the bytes of one) that a bare name in a header line cannot hold.
+bool NeedsQuoting(const Decoded& d) {
+    const bool invalid = d.cp == kReplacementCharacter && d.length == 1;
+    return invalid || d.cp <= 0x20 || (d.cp >= 0x7F && d.cp <= 0x9F);
+}
+
+void AppendOctal(Text& out, Char c) {
+    out += '\\';
+    out += static_cast<char>('0' + (Code(c) >> 6));
+    out += static_cast<char>('0' + ((Code(c) >> 3) & 7));
+    out += static_cast<char>('0' + (Code(c) & 7));
+}
+
 void AppendLine(Text& out, char mark, TextView line) {
     out += mark;
     out.append(line);
@@ -138,6 +151,35 @@ void AppendLine(Text& out, char mark, TextView line) {
 }
 
 }  // namespace
+
+Text DiffName(TextView name) {
+    bool quote = name.starts_with('"');
+    for (std::size_t i = 0; i < name.size() && !quote;) {
+        const Decoded d = CharAt(name, i);
+        quote = NeedsQuoting(d);
+        i += d.length;
+    }
+    if (!quote)
+        return Text(name);
+    Text out = "\"";
+    for (std::size_t i = 0; i < name.size();) {
+        const Decoded d = CharAt(name, i);
+        if (d.cp == '"' || d.cp == '\\') {
+            out += '\\';
+            out += static_cast<char>(d.cp);
+        } else if (d.cp == '\t') {
+            out += "\\t";
+        } else if (d.cp == '\n') {
+            out += "\\n";
+        } else if (d.cp != ' ' && NeedsQuoting(d)) {
+            for (const Char c : name.substr(i, d.length)) AppendOctal(out, c);
+        } else {
+            out.append(name.substr(i, d.length));
+        }
+        i += d.length;
+    }
+    return out + '"';
+}
 
 Text UnifiedDiff(TextView oldBytes, TextView newBytes, TextView oldName, TextView newName,
                  int context) {
@@ -149,8 +191,8 @@ Text UnifiedDiff(TextView oldBytes, TextView newBytes, TextView oldName, TextVie
     const std::size_t ctx = static_cast<std::size_t>(std::max(context, 0));
 
     Text out;
-    out.append("--- ").append(oldName).append("\n");
-    out.append("+++ ").append(newName).append("\n");
+    out.append("--- ").append(DiffName(oldName)).append("\n");
+    out.append("+++ ").append(DiffName(newName)).append("\n");
     std::size_t i = 0;
     while (i < edits.size()) {
         if (edits[i].op == Op::kKeep) {

@@ -167,6 +167,20 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
     EXPECT_EQ(ReadFile(noPlace), "<title>Plum jam</title>\r\nPlum jam\r\n");
 }
 
+// A page's texts keep their tabs and line ends, but no other control character reaches the
+// terminal as it is; a message shows the name it holds escaped and keeps its own line break.
+TEST(Cli, ControlCharactersOfPagesAndNamesAreShownEscaped) {
+    TempDir dir;
+    const std::string page =
+        dir.Write("e\x1b[2J.htm", "<title>Plum\tjam\x1b[31m\x7f\xC2\x85</title>\r\nPlum jam\r\n");
+    RunResult run = RunTool({"show", page});
+    EXPECT_EQ(run.out.rfind("TITLE: Plum\tjam\\x1b[31m\\x7f\\xc2\\x85\n", 0), 0u) << run.out;
+    run = RunTool({"insert", "--no-backup", page});
+    EXPECT_EQ(run.out, "Meta tag not inserted because " + dir.File("e\\x1b[2J.htm") +
+                           " has neither a keywords meta tag\n"
+                           "nor an end of its head (</head>) or a <body> tag where it could go.\n");
+}
+
 // Pages that cannot be used are refused by name, each command looking at the page before
 // opening it (a FIFO would block the read); the name is used exactly as given.
 TEST(Cli, PagesThatCannotBeUsedAreRefusedByName) {

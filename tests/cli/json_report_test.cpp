@@ -41,6 +41,10 @@ TEST(JsonLineTest, APageResultParsesBackWithEveryField) {
     failed.error = "bad\xFFname.htm is read-only";
     const auto f = nlohmann::json::parse(JsonLine(failed));
     EXPECT_EQ(f["status"], "failed");
+    // A name that is not UTF-8 comes with its bytes; a UTF-8 one does not need them.
+    EXPECT_EQ(f["path_bytes"].get<std::vector<int>>(),
+              (std::vector<int>{98, 97, 100, 255, 110, 97, 109, 101, 46, 104, 116, 109}));
+    EXPECT_FALSE(j.contains("path_bytes"));
     EXPECT_NE(f["error"].get<std::string>().find("is read-only"), std::string::npos);
     EXPECT_FALSE(f.contains("tag"));
 }
@@ -65,6 +69,9 @@ TEST(ProgressLineTest, SaysPagesTimeAndWhatIsLeft) {
               "5/20 pages, 1:15 elapsed, about 3:45 left");
     const Text longPath(100, 'x');
     EXPECT_LT(ProgressLine::Format(1, 2, longPath, seconds(1)).size(), 90u);
+    // Nothing of a name moves the cursor, and its escapes are never cut.
+    EXPECT_EQ(ProgressLine::Format(0, 1, "a\r\x1b[2J" + Text(33, 'x'), seconds(0)),
+              "0/1 pages, now \\x1b[2J" + Text(33, 'x') + ", 0:00 elapsed");
     // A long name is cut from the front, never inside a character.
     Text accented;
     for (int i = 0; i < 30; ++i) accented += "\xC3\xA9";

@@ -122,12 +122,24 @@ TEST(SiteCli, ManyPagesGiveWhatOneCallPerPageGivesInPathOrder) {
 
 // Insert over a folder writes each page and its backup as one call per page does; its dry
 // run changes no byte, and its text output as a whole, headers and refusals included, is a
-// patch that turns every page into what insert makes of it.
+// patch that turns every page into what insert makes of it, whatever the pages' names: the
+// headers show them escaped, the JSON keeps them.
 TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWritesAndItsDryRunIsItsPatch) {
     TempDir many, one, dry;
     WriteSite(many);
     WriteSite(dry);
-    const auto before = Snapshot(dry.File("site"));
+    const std::vector<std::pair<std::string, std::string>> oddNames = {
+        {" lead.htm", " lead.htm"},      {"ta\tb.htm", "ta\\tb.htm"},
+        {"n\nl.htm", "n\\nl.htm"},       {"e\x1b[2J.htm", "e\\x1b[2J.htm"},
+        {"lat\xE9.htm", "lat\\xe9.htm"}, {"-dash.htm", "-dash.htm"},
+        {"q\"uote.htm", "q\"uote.htm"},  {"\"b\\s .htm", "\"b\\s .htm"},
+    };
+    for (const TempDir* site : {&many, &dry}) {
+        fs::create_directory(site->File("odd"));
+        for (const auto& [name, shown] : oddNames)
+            site->Write("odd/" + name, "<title>Plum jam</title>\n</head>\nPlum jam\n");
+    }
+    const auto before = Snapshot(dry.Path());
     const RunResult run = RunTool({"insert", "--backup", "-r", "-q", many.File("site")});
     EXPECT_EQ(run.status, 1);  // the FIFO, the page with no keyword, the page with no place
     int status = 0;
@@ -140,25 +152,41 @@ TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWritesAndItsDryRunIsItsPatc
     ASSERT_EQ(written.size(), wanted.size());
     for (const auto& [path, bytes] : wanted)
         EXPECT_EQ(written.at(many.Path() + path.substr(one.Path().size())), bytes) << path;
-    EXPECT_EQ(wanted.size(), before.size() + 4);  // the backups
+    EXPECT_EQ(wanted.size(), before.size() - oddNames.size() + 4);  // the backups
+    ASSERT_EQ(RunTool({"insert", "--no-backup", "-q", many.File("odd")}).status, 0);
 
     if (std::system("patch --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "patch is not installed";
+    // Relative names, as the diff is applied with -p0.
+    const fs::path started = fs::current_path();
+    fs::current_path(dry.Path());
     const RunResult json =
-        RunTool({"insert", "--dry-run", "--backup", "-r", "--json", dry.File("site")});
+        RunTool({"insert", "--dry-run", "--backup", "-r", "--json", "site", "odd"});
+    const RunResult text = RunTool({"insert", "--dry-run", "-r", "-j", "3", "site", "odd"});
+    fs::current_path(started);
     EXPECT_EQ(json.status, 1);
-    int withDiff = 0;
-    for (const nlohmann::json& j : JsonLines(json.out)) withDiff += j.contains("diff");
-    EXPECT_EQ(withDiff, 4);
-    const RunResult text = RunTool({"insert", "--dry-run", "-r", "-j", "3", dry.File("site")});
+    std::size_t withDiff = 0;
+    std::set<std::string> paths;  // from their bytes where they are not UTF-8
+    for (const nlohmann::json& j : JsonLines(json.out)) {
+        withDiff += j.contains("diff");
+        const auto bytes = j.value("path_bytes", std::vector<unsigned char>{});
+        paths.insert(bytes.empty() ? j["path"].get<std::string>()
+                                   : std::string(bytes.begin(), bytes.end()));
+    }
+    EXPECT_EQ(withDiff, 4 + oddNames.size());
     EXPECT_EQ(text.status, 1);
-    EXPECT_EQ(Snapshot(dry.File("site")), before);  // no page changed, no backup written
-    // Absolute names: one leading slash stripped, applied from the root.
-    const std::string diff = dry.Write("site.diff", text.out);
-    ASSERT_EQ(std::system(("patch -s --binary -p1 -d / < " + diff + " > /dev/null 2>&1").c_str()),
-              0);
-    for (const auto& [path, bytes] : Snapshot(dry.File("site")))
-        EXPECT_EQ(bytes, ReadFile(many.Path() + path.substr(dry.Path().size()))) << path;
+    for (const auto& [name, shown] : oddNames) {
+        EXPECT_EQ(paths.count("odd/" + name), 1u) << shown;
+        EXPECT_EQ(Count(text.out, "==> odd/" + shown + " <==\n--- "), 1u) << shown;
+    }
+    EXPECT_EQ(Snapshot(dry.Path()), before);  // no page changed, no backup written
+    dry.Write("site.diff", text.out);
+    const std::string patch = "cd " + dry.Path() + " && patch -s --binary -p0 < site.diff";
+    ASSERT_EQ(std::system((patch + " > /dev/null 2>&1").c_str()), 0);
+    for (const char* folder : {"site", "odd"}) {
+        for (const auto& [path, bytes] : Snapshot(dry.File(folder)))
+            EXPECT_EQ(bytes, ReadFile(many.Path() + path.substr(dry.Path().size()))) << path;
+    }
 }
 
 TEST(SiteCli, DryRunOfOnePagePrintsItsDiffOnlyAndRefusesAsInsertDoes) {
@@ -199,6 +227,20 @@ TEST(SiteCli, OptionsOfManyPagesAreCheckedAndPatternsChooseThePages) {
                          dir.File("site/about.htm"), dir.File("site/index.html"),
                          dir.File("site/shop/nohead.htm"), dir.File("site/shop/tiny.htm")}));
     EXPECT_EQ(run.status, 0);
+}
+
+// A folder that gives no page is a failure that names it, once, in text and in JSON.
+TEST(SiteCli, AFolderWithoutPagesFails) {
+    TempDir dir;
+    dir.Write("notes.txt", "no page\n");
+    const std::string folder = dir.Path();
+    RunResult run = RunTool({"list", "-q", folder, folder + "/"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "==> " + folder + " <==\nError: No page found in " + folder + "\n");
+    run = RunTool({"list", "--json", "-q", folder});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "{\"error\":\"Error: No page found in " + folder + "\",\"path\":\"" +
+                           folder + "\",\"status\":\"failed\"}\n");
 }
 
 // The JSON says what the text says, page by page.

@@ -83,6 +83,25 @@ TEST_F(PageSetTest, NamedFilesAreTakenAsGivenOnceEachAndMissingOnesReported) {
     EXPECT_EQ(set.problems[0].Message(), P("site/nothing.html") + ": No such file or directory");
 }
 
+// Page names in any case, except for the user's own patterns; never a backup or an
+// insert's temporary file from a folder, whatever the patterns; anything when named.
+TEST_F(PageSetTest, FoldersTakePageNamesInAnyCaseButNoBackupOrTemporaryFile) {
+    for (const char* name : {"site/b/UP.HTM", "site/b/x.Xhtml", "site/b/three.bak.html",
+                             "site/b/.three.html.lumora-ab12cd34.tmp"})
+        dir_.Write(name, "<html></html>");
+    const std::vector<Text> all = {P("site/b/UP.HTM"), P("site/b/draft.html"),
+                                   P("site/b/three.html"), P("site/b/x.Xhtml")};
+    PageSetOptions everything, exact;
+    everything.include = {"*"};
+    exact.include = {"*.html"};
+    EXPECT_EQ(CollectPages({P("site/b")}, {}).pages, all);
+    EXPECT_EQ(CollectPages({P("site/b")}, everything).pages, all);
+    EXPECT_EQ(CollectPages({P("site/b")}, exact).pages,
+              (std::vector<Text>{P("site/b/draft.html"), P("site/b/three.html")}));
+    EXPECT_EQ(CollectPages({P("site/b/three.bak.html")}, {}).pages,
+              std::vector<Text>{P("site/b/three.bak.html")});
+}
+
 // A dangling link among the pages left errno set for readdir's end, and the whole folder
 // was reported as unreadable.
 TEST_F(PageSetTest, ADanglingLinkInAFolderIsNoProblemOfTheFolder) {
@@ -95,6 +114,7 @@ TEST_F(PageSetTest, ADanglingLinkInAFolderIsNoProblemOfTheFolder) {
 
 TEST_F(PageSetTest, AFolderNamedLikeAPageIsTakenAsAPageUnlessWrittenWithASlash) {
     fs::create_directories(dir_.File("old.htm"));
+    fs::create_directories(dir_.File("Old.XHTML"));
     dir_.Write("old.htm/inside.htm", "x");
     struct Case {
         Text argument;
@@ -104,6 +124,7 @@ TEST_F(PageSetTest, AFolderNamedLikeAPageIsTakenAsAPageUnlessWrittenWithASlash) 
     const std::vector<Case> cases = {
         {P("old.htm"), false, {P("old.htm")}},
         {P("old.htm") + "/", true, {P("old.htm") + "/inside.htm"}},
+        {P("Old.XHTML"), false, {P("Old.XHTML")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.argument);
