@@ -498,8 +498,7 @@ void Scanner::HandleTag(LineCursor& cur, const WeightSettings& weights) {
                 continue;
             }
             if (StandsAtNoCase(line, pos, "meta ")) {
-                HandleMetaTag(cur, weights);
-                inTag_ = false;
+                inTag_ = HandleMetaTag(cur, weights);
                 return;
             }
             if (StandsAtNoCase(line, pos, "font")) {
@@ -522,9 +521,10 @@ void Scanner::HandleTag(LineCursor& cur, const WeightSettings& weights) {
     }
 }
 
-void Scanner::HandleMetaTag(LineCursor& cur, const WeightSettings& weights) {
+bool Scanner::HandleMetaTag(LineCursor& cur, const WeightSettings& weights) {
     const TextView line = cur.line;
     inDescription_ = inKeywords_ = false;
+    bool keywordsTag = false;
     cur.MoveTo(cur.pos + 5);  // past "meta "
 
     // The name and the content may stand in either order, but within this tag: on a page
@@ -537,25 +537,29 @@ void Scanner::HandleMetaTag(LineCursor& cur, const WeightSettings& weights) {
             inDescription_ = true;
             cur.MoveTo(content + 7);
         }
-    } else if (inThisTag(cur.KeywordsName().FirstAtOrAfter(cur.pos)) &&
-               weights.existingKeywords > 0) {
+    } else if (inThisTag(cur.KeywordsName().FirstAtOrAfter(cur.pos))) {
+        keywordsTag = true;
         const std::size_t content = cur.ContentExact().FirstAtOrAfter(cur.pos);
-        if (inThisTag(content)) {
+        if (weights.existingKeywords > 0 && inThisTag(content)) {
             inKeywords_ = true;
             cur.MoveTo(content + 7);
         }
     }
     if (inDescription_ || inKeywords_)
-        return;  // the content is read as text up to the >
+        return false;  // the content is read as text up to the >
 
     const std::size_t close = line.find('>', cur.pos);
-    if (close != kNone) {
-        cur.MoveTo(close + 1);
-        if (tagDepth_ > 0)
-            --tagDepth_;
-    } else {
+    if (close == kNone) {
+        // The rest of a meta tag left open at the end of its line is read as text, but
+        // not that of a keywords tag: insert writes the tag on one line, and the words
+        // the page ranks must not change with the form of the tag it replaced.
         cur.MoveTo(kNone);
+        return keywordsTag;
     }
+    cur.MoveTo(close + 1);
+    if (tagDepth_ > 0)
+        --tagDepth_;
+    return false;
 }
 
 void Scanner::HandleFontTag(LineCursor& cur) {

@@ -70,7 +70,8 @@ class Scanner {
 
     bool SkipBlock(LineCursor& cur, TextView opening, TextView closing, std::int64_t& depth);
     void HandleTag(LineCursor& cur, const WeightSettings& weights);
-    void HandleMetaTag(LineCursor& cur, const WeightSettings& weights);
+    // True when the tag goes on past the line as a tag.
+    bool HandleMetaTag(LineCursor& cur, const WeightSettings& weights);
     void HandleFontTag(LineCursor& cur);
     void HandleFontEndTag(LineCursor& cur);
     // Reads ASCII words and passes over the blanks, digits and punctuation between them, up

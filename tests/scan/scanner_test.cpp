@@ -79,6 +79,8 @@ TEST(ScannerTest, MetaTags) {
         // A meta tag left open at the end of its line: the rest is read as text.
         {"<META CONTENT=\"good\"\nNAME = \"Description\">x", "name:3 description:3 x:3"},
         {"<meta name=\"description\"\ncontent=\"late\">x", "content:3 late:3 x:3"},
+        // Not a keywords tag: its form must not change what the page ranks.
+        {"<meta name=\"keywords\" content=\"a,\nbeta\"> gamma", "gamma:3"},
     };
     for (const auto& [page, expected] : cases) EXPECT_EQ(ScanPage(page), expected) << page;
     WeightSettings keywords;
