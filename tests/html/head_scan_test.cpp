@@ -76,6 +76,23 @@ TEST(ScanHead, HeadEndAndTitle) {
     }
 }
 
+// What marks a page as XHTML, and what only looks like it.
+TEST(ScanHead, TellsXhtmlPages) {
+    const struct {
+        Text page;
+        bool xhtml;
+    } cases[] = {
+        {"\xEF\xBB\xBF \r\n<?xml version='1.0'?><html>", true},
+        {"<!-- x --><?xml version='1.0'?><html>", false},
+        {"<!doctype html public \"-//W3C//DTD XHTML 1.1//EN\">", true},
+        {"<!DOCTYPE html><!-- XHTML --><title>XHTML</title>", false},
+        {"<html xmlns:v=\"urn:v\"><meta name=description />", false},
+        {"<meta name=keywords content=a/>", false},  // the "/" belongs to the value
+        {"<p><meta name=keywords />", false},        // in the body
+    };
+    for (const auto& c : cases) EXPECT_EQ(ScanHead(c.page).xhtml, c.xhtml) << c.page;
+}
+
 TEST(ScanHead, DescriptionAndMarkerTags) {
     const Text page =
         "<meta name=Description content=d><meta content='LMRA done' name=keywords>"
@@ -138,6 +155,7 @@ TEST(ScanHead, LinearOnLongPathologicalPages) {
         "<meta " + repeat("a=\"1\" b "),             // one tag, endless attributes
         "<meta a=\"" + repeat("x"),                  // an attribute value never closed
         repeat("<!x"),                               // declarations never closed
+        repeat("x < y "),                            // text all through, no mark-up
     };
     for (const Text& page : pages) {
         const Head head = ScanHead(page);
