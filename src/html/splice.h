@@ -7,7 +7,12 @@
 // begins its line (indented like the line above), otherwise directly before that tag;
 // either way followed by one line end of the page's own kind (none on a page without
 // line ends). All other bytes stay as they were: line ends, blank lines, blanks, case.
-// Splicing the same tag into the result again gives the same bytes.
+//
+// On an XHTML page (see Head::xhtml) the tag is written as XML instead, so that the page
+// stays well-formed: <meta name="keywords" content="CONTENT" />, with the given tag's
+// content, and a </meta> right after a tag it replaces goes too. A tag given self-closed
+// is written that way on any page. Splicing the same tag into the result again gives the
+// same bytes.
 #pragma once
 
 #include <optional>
