@@ -60,8 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(*head.bodyStartTag == head.bodyStart);
 
     const html::SpliceResult once = html::SpliceKeywordsTag(page, tag);
+    Check(head.openHeadEnd <= head.bodyStart);
     if (once.refusal) {
-        Check(head.keywordsTags.empty() && !head.headEndTag && !head.bodyStartTag);
+        Check(!head.hasMarkup && head.keywordsTags.empty() && !head.headEndTag);
         return 0;
     }
     const html::Head after = html::ScanHead(once.page);

@@ -111,16 +111,17 @@ SpliceResult SpliceKeywordsTag(TextView page, TextView tag) {
         return result;
     }
 
-    const std::optional<std::size_t> anchor = head.headEndTag ? head.headEndTag : head.bodyStartTag;
-    if (!anchor)
+    if (!head.hasMarkup)
         return {SpliceRefusal::kNowhereToInsert, {}};
+    // Without </head>, where a browser ends the head: at <body>, or wherever it does so by
+    // itself (text, an element of the body, or the page's end).
+    std::size_t at = head.headEndTag ? *head.headEndTag : head.openHeadEnd;
     const TextView lineEnd = LineEndBytes(head.lineEnd);
-    std::size_t at = *anchor;
     Text added;
     const std::size_t lineStart = LineStart(page, at, head.contentStart);
     const TextView indent = page.substr(lineStart, at - lineStart);
     if (!lineEnd.empty() && IsIndentOnly(indent)) {
-        // The head's end has a line of its own: the tag gets one just above it.
+        // The head's end begins its line: the tag gets a line of its own just above it.
         at = lineStart;
         added.append(IndentAbove(page, lineStart, head.contentStart, indent));
     }

@@ -158,13 +158,12 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
     EXPECT_NE(ReadFile(page).find("CONTENT=\"plum, jam\">\r\n</head>"), std::string::npos);
 
     // A refusal prints its reason and leaves the page alone.
-    const std::string noPlace = dir.Write("p.htm", "<title>Plum jam</title>\r\nPlum jam\r\n");
+    const std::string noPlace = dir.Write("p.htm", "Plum jam, plum jam.\r\n");
     run = RunTool({"insert", "--no-backup", noPlace});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Meta tag not inserted because " + noPlace +
-                           " has neither a keywords meta tag\n"
-                           "nor an end of its head (</head>) or a <body> tag where it could go.\n");
-    EXPECT_EQ(ReadFile(noPlace), "<title>Plum jam</title>\r\nPlum jam\r\n");
+                           " holds no HTML mark-up, so it has no head where the tag could go.\n");
+    EXPECT_EQ(ReadFile(noPlace), "Plum jam, plum jam.\r\n");
 }
 
 // Pages that cannot be used are refused by name, each command looking at the page before
