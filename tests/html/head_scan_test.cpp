@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace lumora::html {
@@ -76,21 +77,18 @@ TEST(ScanHead, HeadEndAndTitle) {
     }
 }
 
-// What marks a page as XHTML, and what only looks like it.
+// What marks a page as XHTML, and what only looks like it (such a page keeps the tag as
+// given). The plain marks are checked on well-formed pages with the splice.
 TEST(ScanHead, TellsXhtmlPages) {
-    const struct {
-        Text page;
-        bool xhtml;
-    } cases[] = {
+    const std::pair<Text, bool> cases[] = {
         {"\xEF\xBB\xBF \r\n<?xml version='1.0'?><html>", true},
         {"<!-- x --><?xml version='1.0'?><html>", false},
-        {"<!doctype html public \"-//W3C//DTD XHTML 1.1//EN\">", true},
         {"<!DOCTYPE html><!-- XHTML --><title>XHTML</title>", false},
         {"<html xmlns:v=\"urn:v\"><meta name=description />", false},
         {"<meta name=keywords content=a/>", false},  // the "/" belongs to the value
         {"<p><meta name=keywords />", false},        // in the body
     };
-    for (const auto& c : cases) EXPECT_EQ(ScanHead(c.page).xhtml, c.xhtml) << c.page;
+    for (const auto& [page, xhtml] : cases) EXPECT_EQ(ScanHead(page).xhtml, xhtml) << page;
 }
 
 TEST(ScanHead, DescriptionAndMarkerTags) {
