@@ -39,6 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         "<meta name=keywords content=x>",
         "<META NAME=\"keywords\" CONTENT=\"&quot;&lt;&amp;\">",
     };
+    // The same tags as an XHTML page gets them.
+    static const TextView kXmlTags[] = {
+        "<meta name=\"keywords\" content=\"a, b\" />",
+        "<meta name=\"keywords\" content=\"x\" />",
+        "<meta name=\"keywords\" content=\"&quot;&lt;&amp;\" />",
+    };
     const TextView tag = kTags[data[0] % 3];
     const TextView page(reinterpret_cast<const char*>(data + 1), size - 1);
 
@@ -54,13 +60,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(*head.bodyStartTag == head.bodyStart);
 
     const html::SpliceResult once = html::SpliceKeywordsTag(page, tag);
+    Check(head.openHeadEnd <= head.bodyStart);
     if (once.refusal) {
-        Check(head.keywordsTags.empty() && !head.headEndTag && !head.bodyStartTag);
+        Check(!head.hasMarkup && head.keywordsTags.empty() && !head.headEndTag);
         return 0;
     }
     const html::Head after = html::ScanHead(once.page);
     Check(!after.keywordsTags.empty());
-    for (const html::Span& span : after.keywordsTags) Check(span.In(once.page) == tag);
+    const TextView written = head.xhtml ? kXmlTags[data[0] % 3] : tag;
+    for (const html::Span& span : after.keywordsTags) Check(span.In(once.page) == written);
     if (!head.keywordsTags.empty()) {
         // Taking the tags out of both pages leaves the same bytes.
         auto without = [](TextView p, const std::vector<html::Span>& spans) {
@@ -73,7 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return rest.append(p.substr(copied));
         };
         Check(after.keywordsTags.size() == head.keywordsTags.size());
-        Check(without(page, head.keywordsTags) == without(once.page, after.keywordsTags));
+        // An XHTML page also loses the </meta> end tags of the tags that are now self-closed.
+        const Text before = without(page, head.keywordsTags);
+        const Text now = without(once.page, after.keywordsTags);
+        Check(head.xhtml ? now.size() <= before.size() : now == before);
     }
     Check(html::SpliceKeywordsTag(once.page, tag).page == once.page);
     return 0;

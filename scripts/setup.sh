@@ -6,15 +6,15 @@
 set -euo pipefail
 
 # What building and running the program needs; `test` adds what the tests, the benchmarks
-# and the fuzz targets need (GoogleTest, Google Benchmark, clang for libFuzzer, patch, and
-# time for the benchmarks' peak memory).
+# and the fuzz targets need (GoogleTest, Google Benchmark, clang for libFuzzer, patch, time
+# for the benchmarks' peak memory, and xmllint to check that XHTML pages stay XML).
 packages=(
   cmake ninja-build g++ pkg-config
   libcli11-dev libutf8proc-dev nlohmann-json3-dev
   qt6-base-dev fonts-dejavu-core
 )
 if [ "${1:-test}" = "test" ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev patch time)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev patch time libxml2-utils)
 fi
 # The README's screenshots: a virtual display, window geometry and a screen grab.
 if [ "${1:-}" = "screenshots" ]; then

@@ -63,8 +63,8 @@ constexpr MessageEntry kMessages[] = {
     {Code::kNoKeywordFits, kNotInserted, nullptr,
      "Meta tag not inserted into {path}: no keyword fits in {count} characters."},
     {Code::kNowhereToInsert, kNotInserted, nullptr,
-     "Meta tag not inserted because {path} has neither a keywords meta tag\r\n"
-     "nor an end of its head (</head>) or a <body> tag where it could go."},
+     "Meta tag not inserted because {path} holds no HTML mark-up, so it has no head where the "
+     "tag could go."},
     {Code::kWideEncoding, kNotInserted, nullptr,
      "Meta tag not inserted because {path} is written in UTF-16; save it as UTF-8 to insert "
      "the tag."},

@@ -38,7 +38,7 @@ struct Error {
         kNoKeyword,          // the tag's content is empty
         kTagWithoutKeyword,  // likewise, found before the page is looked at
         kNoKeywordFits,      // the byte limit `count` leaves the tag empty
-        kNowhereToInsert,    // no keywords tag, no </head>, no <body>
+        kNowhereToInsert,    // the page holds no mark-up at all, so it has no head
         kWideEncoding,       // a UTF-16 page, whose mark-up is not in single bytes
         kNoBackupName,       // no "." before which "bak" could go
         kSharedBackup,       // in a folder of backups, `detail` is another page's backup

@@ -65,7 +65,8 @@ struct Token {
         kRawText,  // the whole content of a script, style, title, ... element
         kStartTag,
         kEndTag,
-        kOther,  // comment, doctype, <?...>, or a tag the page ends inside
+        kOther,    // comment, doctype, <?...>
+        kDropped,  // what a browser drops: "</>", or a tag the page ends inside
         kPageEnd,
     };
     Kind kind = Kind::kPageEnd;
@@ -73,6 +74,8 @@ struct Token {
     std::size_t end = 0;
     Text name;  // tags only, in lower case
     std::vector<Attribute> attributes;
+    bool selfClosing = false;  // a start tag closed with "/>"
+    bool finished = true;      // false when the page ends inside it
 };
 
 // Cuts the page into tokens from a given offset on, as a browser's tokenizer would. Every
@@ -225,24 +228,31 @@ class Tokenizer {
     // Up to the next ">" (or the page's end): comments' poor relations.
     Token Bogus(std::size_t lt, std::size_t from) const {
         const std::size_t gt = page_.find('>', from);
-        return Token{Token::Kind::kOther, lt, gt == kNone ? page_.size() : gt + 1, {}, {}};
+        Token token{Token::Kind::kOther, lt, gt == kNone ? page_.size() : gt + 1, {}, {}};
+        token.finished = gt != kNone;
+        return token;
     }
 
     Token Comment(std::size_t lt) const {
         const std::size_t p = lt + 4;  // after "<!--"
         Token token{Token::Kind::kOther, lt, page_.size(), {}, {}};
+        token.finished = false;
+        const auto endAt = [&token](std::size_t end) {
+            token.end = end;
+            token.finished = true;
+        };
         if (p < page_.size() && page_[p] == '>') {
-            token.end = p + 1;
+            endAt(p + 1);
         } else if (p + 1 < page_.size() && page_[p] == '-' && page_[p + 1] == '>') {
-            token.end = p + 2;
+            endAt(p + 2);
         } else {
             for (std::size_t d = page_.find("--", p); d != kNone; d = page_.find("--", d + 1)) {
                 if (d + 2 < page_.size() && page_[d + 2] == '>') {
-                    token.end = d + 3;
+                    endAt(d + 3);
                     break;
                 }
                 if (d + 3 < page_.size() && page_[d + 2] == '!' && page_[d + 3] == '>') {
-                    token.end = d + 4;
+                    endAt(d + 4);
                     break;
                 }
             }
@@ -267,7 +277,7 @@ class Tokenizer {
             if (IsAsciiAlpha(d))
                 return Tag(lt, n + 1, Token::Kind::kEndTag);
             if (d == '>')
-                return Token{Token::Kind::kOther, lt, n + 2, {}, {}};  // "</>" is dropped
+                return Token{Token::Kind::kDropped, lt, n + 2, {}, {}};
             return Bogus(lt, n + 1);
         }
         if (IsAsciiAlpha(c))
@@ -369,6 +379,7 @@ class Tokenizer {
                 case State::kSlash:
                     if (c == '>') {
                         token.end = i + 1;
+                        token.selfClosing = true;
                         return token;
                     }
                     state = State::kBeforeName;
@@ -379,9 +390,10 @@ class Tokenizer {
     }
 
     Token Unfinished(Token token) const {
-        token.kind = Token::Kind::kOther;
+        token.kind = Token::Kind::kDropped;
         token.end = page_.size();
         token.attributes.clear();
+        token.finished = false;
         return token;
     }
 
@@ -404,9 +416,10 @@ void NoteMeta(const Token& tag, Head& head) {
     const Span span{tag.begin, tag.end};
     // Only the first of several name attributes counts, as in a browser.
     if (const auto name = FirstAttribute(tag, "name")) {
-        if (EqualsIgnoringAsciiCase(*name, "keywords"))
+        if (EqualsIgnoringAsciiCase(*name, "keywords")) {
             head.keywordsTags.push_back(span);
-        else if (EqualsIgnoringAsciiCase(*name, "description"))
+            head.xhtml = head.xhtml || tag.selfClosing;
+        } else if (EqualsIgnoringAsciiCase(*name, "description"))
             head.descriptionTags.push_back(span);
     }
     for (const Attribute& attribute : tag.attributes) {
@@ -452,25 +465,59 @@ TextView LineEndBytes(LineEnd lineEnd) {
     return "";
 }
 
-Head ScanHead(TextView page) {
-    Head head;
-    head.lineEnd = FirstLineEnd(page);
-    head.contentStart = page.starts_with("\xEF\xBB\xBF") ? 3 : 0;
-    head.bodyStart = page.size();
+namespace {
 
+bool ContainsIgnoringCase(TextView text, TextView lowerWord) {
+    for (std::size_t at = 0; at + lowerWord.size() <= text.size(); ++at) {
+        std::size_t i = 0;
+        while (i < lowerWord.size() && AsciiLower(text[at + i]) == lowerWord[i]) ++i;
+        if (i == lowerWord.size())
+            return true;
+    }
+    return false;
+}
+
+bool IsXhtmlDoctype(TextView declaration) {
+    constexpr TextView kDoctype = "<!doctype";
+    return declaration.size() >= kDoctype.size() &&
+           EqualsIgnoringAsciiCase(declaration.substr(0, kDoctype.size()), kDoctype) &&
+           ContainsIgnoringCase(declaration, "xhtml");
+}
+
+// What a browser makes a node of: a tag, a doctype or a comment.
+bool IsMarkup(const Token& token) {
+    return token.kind == Token::Kind::kStartTag || token.kind == Token::Kind::kEndTag ||
+           token.kind == Token::Kind::kOther;
+}
+
+// Reads the page up to where its body begins, or to its end.
+void ReadHead(TextView page, Tokenizer& tokenizer, Head& head) {
     // Before the head, the head, after </head>: the browser's modes up to the body.
     enum class Mode { kBeforeHead, kInHead, kAfterHead } mode = Mode::kBeforeHead;
     int templates = 0;  // what a <template> holds is not part of the head
     bool titleNext = false;
-    Tokenizer tokenizer(page, head.contentStart);
+    // The end of the last piece after which a new element would still be in the head.
+    std::size_t finishedUpTo = head.contentStart;
+    const auto bodyAt = [&head](std::size_t at) {
+        head.bodyStart = at;
+        head.openHeadEnd = at;
+    };
     for (;;) {
         const Token token = tokenizer.Next();
+        head.hasMarkup = head.hasMarkup || IsMarkup(token);
+        bool finished = token.finished;  // a new element could follow it in the head
         switch (token.kind) {
             case Token::Kind::kPageEnd:
-                return head;
+                head.openHeadEnd = finishedUpTo;
+                return;
             case Token::Kind::kOther:
+                head.xhtml =
+                    head.xhtml || IsXhtmlDoctype(page.substr(token.begin, token.end - token.begin));
+                break;
+            case Token::Kind::kDropped:
                 break;
             case Token::Kind::kRawText:
+                finished = false;  // only the element's end tag finishes it
                 if (titleNext)
                     head.title = Span{token.begin, token.end};
                 titleNext = false;
@@ -480,18 +527,21 @@ Head ScanHead(TextView page) {
                     break;
                 for (std::size_t i = token.begin; i < token.end; ++i) {
                     if (!IsHtmlSpace(page[i])) {
-                        head.bodyStart = i;
-                        return head;
+                        bodyAt(i);
+                        return;
                     }
                 }
                 break;
             case Token::Kind::kStartTag:
+                finished = ContentOf(token.name) == Content::kMarkup;  // likewise
                 if (templates > 0) {
                     templates += token.name == "template" ? 1 : 0;
                     break;
                 }
-                if (token.name == "html")
+                if (token.name == "html") {
+                    head.xhtml = head.xhtml || FirstAttribute(token, "xmlns").has_value();
                     break;
+                }
                 if (token.name == "head") {
                     if (mode == Mode::kBeforeHead)
                         mode = Mode::kInHead;
@@ -500,8 +550,8 @@ Head ScanHead(TextView page) {
                 if (token.name == "body")
                     head.bodyStartTag = token.begin;
                 if (!CanStandInHead(token.name)) {
-                    head.bodyStart = token.begin;
-                    return head;
+                    bodyAt(token.begin);
+                    return;
                 }
                 if (mode == Mode::kBeforeHead)
                     mode = Mode::kInHead;
@@ -521,12 +571,38 @@ Head ScanHead(TextView page) {
                     head.headEndTag = token.begin;
                     mode = Mode::kAfterHead;
                 } else if (token.name == "body" || token.name == "html" || token.name == "br") {
-                    head.bodyStart = token.begin;
-                    return head;
+                    bodyAt(token.begin);
+                    return;
                 }
                 break;
         }
+        if (finished && templates == 0)
+            finishedUpTo = token.end;
     }
+}
+
+}  // namespace
+
+Head ScanHead(TextView page) {
+    Head head;
+    head.lineEnd = FirstLineEnd(page);
+    head.contentStart = page.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    head.bodyStart = page.size();
+    std::size_t first = head.contentStart;
+    while (first < page.size() && IsHtmlSpace(page[first])) ++first;
+    head.xhtml = page.substr(first).starts_with("<?xml");
+
+    Tokenizer tokenizer(page, head.contentStart);
+    ReadHead(page, tokenizer, head);
+    // A page whose head holds no mark-up may still have some further on; the first piece
+    // settles it.
+    while (!head.hasMarkup) {
+        const Token token = tokenizer.Next();
+        if (token.kind == Token::Kind::kPageEnd)
+            break;
+        head.hasMarkup = IsMarkup(token);
+    }
+    return head;
 }
 
 std::optional<MetaTagParts> ReadMetaTag(TextView text) {
@@ -536,7 +612,8 @@ std::optional<MetaTagParts> ReadMetaTag(TextView text) {
         token.end != text.size()) {
         return std::nullopt;
     }
-    return MetaTagParts{FirstAttribute(token, "name"), FirstAttribute(token, "content")};
+    return MetaTagParts{FirstAttribute(token, "name"), FirstAttribute(token, "content"),
+                        token.selfClosing};
 }
 
 }  // namespace lumora::html

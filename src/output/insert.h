@@ -59,15 +59,16 @@ struct InsertPlan {
 InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath);
 
 // Writes `tag` into the page, changing nothing else: every keywords meta tag of the head
-// is replaced by it in place, otherwise it goes on a line of its own before the </head>
-// that ends the head, or before the <body> tag (see html::SpliceKeywordsTag). A tag that
-// is not one keywords meta tag, or holds no keyword, is refused, as is a page with nowhere
-// to put it; the page is then left alone. Nothing on disk changes unless the new page is
-// complete; the page is replaced as files::ReplaceFile does it, keeping its owner, group
-// and mode, and one reached through a symbolic link is replaced where it lives. With
-// `backup`, a file not yet there is written the same way first and ends up holding
-// exactly the page as it was; one already there is kept. Nothing is written for a refused
-// page, nor for one that already holds the tag exactly as it would be written.
+// is replaced by it in place, otherwise it goes where the head ends, before </head> or
+// where a browser ends it by itself (see html::SpliceKeywordsTag, which also keeps an
+// XHTML page well-formed). A tag that is not one keywords meta tag, or holds no keyword,
+// is refused, as is a page without any mark-up; the page is then left alone. Nothing on
+// disk changes unless the new page is complete; the page is replaced as files::ReplaceFile
+// does it, keeping its owner, group and mode, and one reached through a symbolic link is
+// replaced where it lives. With `backup`, a file not yet there is written the same way
+// first and ends up holding exactly the page as it was; one already there is kept. Nothing
+// is written for a refused page, nor for one that already holds the tag exactly as it
+// would be written.
 //
 // `tag` is UTF-8; it is written in the page's own encoding, found as a pass finds it
 // (`encoding` overrides the detection), each character that encoding cannot hold as a

@@ -158,13 +158,12 @@ TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
     EXPECT_NE(ReadFile(page).find("CONTENT=\"plum, jam\">\r\n</head>"), std::string::npos);
 
     // A refusal prints its reason and leaves the page alone.
-    const std::string noPlace = dir.Write("p.htm", "<title>Plum jam</title>\r\nPlum jam\r\n");
+    const std::string noPlace = dir.Write("p.htm", "Plum jam, plum jam.\r\n");
     run = RunTool({"insert", "--no-backup", noPlace});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Meta tag not inserted because " + noPlace +
-                           " has neither a keywords meta tag\n"
-                           "nor an end of its head (</head>) or a <body> tag where it could go.\n");
-    EXPECT_EQ(ReadFile(noPlace), "<title>Plum jam</title>\r\nPlum jam\r\n");
+                           " holds no HTML mark-up, so it has no head where the tag could go.\n");
+    EXPECT_EQ(ReadFile(noPlace), "Plum jam, plum jam.\r\n");
 }
 
 // A page's texts keep their tabs and line ends, but no other control character reaches the
@@ -175,10 +174,10 @@ TEST(Cli, ControlCharactersOfPagesAndNamesAreShownEscaped) {
         dir.Write("e\x1b[2J.htm", "<title>Plum\tjam\x1b[31m\x7f\xC2\x85</title>\r\nPlum jam\r\n");
     RunResult run = RunTool({"show", page});
     EXPECT_EQ(run.out.rfind("TITLE: Plum\tjam\\x1b[31m\\x7f\\xc2\\x85\n", 0), 0u) << run.out;
+    dir.Write("e\x1b[2J.htm", "Plum jam, plum jam\r\n");
     run = RunTool({"insert", "--no-backup", page});
     EXPECT_EQ(run.out, "Meta tag not inserted because " + dir.File("e\\x1b[2J.htm") +
-                           " has neither a keywords meta tag\n"
-                           "nor an end of its head (</head>) or a <body> tag where it could go.\n");
+                           " holds no HTML mark-up, so it has no head where the tag could go.\n");
 }
 
 // Pages that cannot be used are refused by name, each command looking at the page before

@@ -75,7 +75,7 @@ std::vector<std::string> WriteSite(const TempDir& dir) {
         dir.Write("site/index.html",
                   "<html><head><title>Kite makers</title></head>\n<body>Kites and kite strings, "
                   "kites for children. <b>Kites</b> fly.</body></html>\n"),
-        dir.Write("site/shop/nohead.htm", "<title>Spools</title>\nSpools of string, spools.\n"),
+        dir.Write("site/shop/nohead.htm", "Spools of string, spools.\n"),
         dir.File("site/shop/stuck.htm"),
         dir.Write("site/shop/tiny.htm", "<p>a b</p>\n"),
     };
@@ -141,7 +141,7 @@ TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWritesAndItsDryRunIsItsPatc
     }
     const auto before = Snapshot(dry.Path());
     const RunResult run = RunTool({"insert", "--backup", "-r", "-q", many.File("site")});
-    EXPECT_EQ(run.status, 1);  // the FIFO, the page with no keyword, the page with no place
+    EXPECT_EQ(run.status, 1);  // the FIFO, the page with no keyword, the page with no mark-up
     int status = 0;
     std::string expected = OneCallPerPage({"insert", "--backup"}, WriteSite(one), status);
     for (std::size_t at; (at = expected.find(one.Path())) != std::string::npos;)

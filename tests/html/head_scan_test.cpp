@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace lumora::html {
@@ -76,6 +77,20 @@ TEST(ScanHead, HeadEndAndTitle) {
     }
 }
 
+// What marks a page as XHTML, and what only looks like it (such a page keeps the tag as
+// given). The plain marks are checked on well-formed pages with the splice.
+TEST(ScanHead, TellsXhtmlPages) {
+    const std::pair<Text, bool> cases[] = {
+        {"\xEF\xBB\xBF \r\n<?xml version='1.0'?><html>", true},
+        {"<!-- x --><?xml version='1.0'?><html>", false},
+        {"<!DOCTYPE html><!-- XHTML --><title>XHTML</title>", false},
+        {"<html xmlns:v=\"urn:v\"><meta name=description />", false},
+        {"<meta name=keywords content=a/>", false},  // the "/" belongs to the value
+        {"<p><meta name=keywords />", false},        // in the body
+    };
+    for (const auto& [page, xhtml] : cases) EXPECT_EQ(ScanHead(page).xhtml, xhtml) << page;
+}
+
 TEST(ScanHead, DescriptionAndMarkerTags) {
     const Text page =
         "<meta name=Description content=d><meta content='LMRA done' name=keywords>"
@@ -138,6 +153,7 @@ TEST(ScanHead, LinearOnLongPathologicalPages) {
         "<meta " + repeat("a=\"1\" b "),             // one tag, endless attributes
         "<meta a=\"" + repeat("x"),                  // an attribute value never closed
         repeat("<!x"),                               // declarations never closed
+        repeat("x < y "),                            // text all through, no mark-up
     };
     for (const Text& page : pages) {
         const Head head = ScanHead(page);

@@ -94,10 +94,10 @@ TEST(InsertMetaTag, OnlyTheTagChangesOrThePageStays) {
         {"UTF-16 mark-up has no single-byte place", utf16, kTag, "", Code::kWideEncoding,
          "Meta tag not inserted because {} is written in UTF-16; save it as UTF-8 to insert the "
          "tag."},
-        {"no place", "<html><p>\r\n<meta name=keywords></head><body>", kTag, "",
+        {"no mark-up, only text", "Plum jam < 5 & bread\r\n<b title=\"x", kTag, "",
          Code::kNowhereToInsert,
-         "Meta tag not inserted because {} has neither a keywords meta tag\r\nnor an end of its "
-         "head (</head>) or a <body> tag where it could go."},
+         "Meta tag not inserted because {} holds no HTML mark-up, so it has no head where the "
+         "tag could go."},
         {"no keyword", latin1, "<META NAME=\"keywords\" CONTENT=\"\">", "", Code::kNoKeyword,
          "Meta tag not inserted because it holds no keyword."},
         {"more than a tag", latin1, "<META NAME=\"keywords\" CONTENT=\"a\"><script>x()</script>",
