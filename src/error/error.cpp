@@ -68,6 +68,9 @@ constexpr MessageEntry kMessages[] = {
     {Code::kWideEncoding, kNotInserted, nullptr,
      "Meta tag not inserted because {path} is written in UTF-16; save it as UTF-8 to insert "
      "the tag."},
+    {Code::kStatefulEncoding, kNotInserted, nullptr,
+     "Meta tag not inserted because {path} is written in {subject}, whose characters can look "
+     "like mark-up; save it as UTF-8 to insert the tag."},
     {Code::kNoBackupName, kNotInserted, nullptr,
      "No backup can be made of {path}: its name has no \".\" before which \"bak\" could go."},
     {Code::kSharedBackup, kNotInserted, nullptr,

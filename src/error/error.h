@@ -40,6 +40,7 @@ struct Error {
         kNoKeywordFits,      // the byte limit `count` leaves the tag empty
         kNowhereToInsert,    // no keywords tag, no </head>, no <body>
         kWideEncoding,       // a UTF-16 page, whose mark-up is not in single bytes
+        kStatefulEncoding,   // an ISO-2022 page, `subject`; its characters hold mark-up bytes
         kNoBackupName,       // no "." before which "bak" could go
         kSharedBackup,       // in a folder of backups, `detail` is another page's backup
         // The window's own checks of the page named in its box.

@@ -82,6 +82,12 @@ InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, con
     const Text& pageEncoding = decoded.page.encoding;
     if (pageEncoding.starts_with("UTF-16"))
         return {Error{Code::kWideEncoding, pagePath}, {}};
+    // The tag is found and placed by the page's bytes, which after an ISO-2022 escape may
+    // be parts of characters, whatever the page is read as. Every other encoding we read
+    // keeps the bytes of a character other than its first at 0x30 and above, clear of
+    // < > " ' & = /.
+    if (std::optional<Text> markupLike = text::Iso2022EscapeIn(oldBytes))
+        return {Error{Code::kStatefulEncoding, pagePath, 0, {}, 0, std::move(*markupLike)}, {}};
     text::EncodeResult encodedTag = text::EncodeForPage(tag, pageEncoding);
     if (!encodedTag.ok())
         return {EncodingFailure(*encodedTag.error, pagePath), {}};
