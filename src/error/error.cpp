@@ -42,6 +42,7 @@ constexpr MessageEntry kMessages[] = {
      "The input file{file} must be an HTML page: its extension has to contain \"htm\" (for "
      "example .htm, .html or .shtml) or be \"php\"."},
     {Code::kInvalidName, "Invalid input", nullptr, "Invalid input file specification{file}"},
+    {Code::kOutOfMemory, "Error", nullptr, "not enough memory to read {path}"},
 
     {Code::kNoSuchFile, "Error", kNotInserted, "{path} does not exist"},
     {Code::kCannotExamine, "Error", kNotInserted, "{path} could not be read: {detail}"},

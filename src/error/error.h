@@ -22,6 +22,7 @@ struct Error {
         kNotRegularFile,  // a folder, FIFO, socket or device
         kWrongExtension,  // the page's name does not look like an HTML page
         kInvalidName,     // the page's name has no usable extension
+        kOutOfMemory,     // the page, or what reading it takes, did not fit in memory
         // Looking at, reading and replacing files.
         kNoSuchFile,
         kCannotExamine,  // the file could not even be looked at; `detail` is the system's text

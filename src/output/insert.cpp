@@ -76,10 +76,16 @@ bool IsBackupName(TextView name) {
 
 InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath) {
     using Code = Error::Code;
-    const text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);
-    if (!decoded.ok())
-        return {EncodingFailure(*decoded.error, pagePath), {}};
-    const Text& pageEncoding = decoded.page.encoding;
+    // Only the encoding's name is wanted: a UTF-8 page is not copied to find it.
+    Text pageEncoding;
+    if (std::optional<text::PageView> asIs = text::ReadableAsIs(oldBytes, encoding)) {
+        pageEncoding = std::move(asIs->encoding);
+    } else {
+        text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);
+        if (!decoded.ok())
+            return {EncodingFailure(*decoded.error, pagePath), {}};
+        pageEncoding = std::move(decoded.page.encoding);
+    }
     if (pageEncoding.starts_with("UTF-16"))
         return {Error{Code::kWideEncoding, pagePath}, {}};
     // The tag is found and placed by the page's bytes, which after an ISO-2022 escape may
