@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <new>
 #include <optional>
 #include <stop_token>
 
@@ -194,9 +195,9 @@ Text StoppedText(const engine::Analysis& a) {
     return text + " identified.";
 }
 
-int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
+int Show(const CommandOptions& o, files::FileSystem& fs, std::ostream& out, std::ostream& err) {
     Text bytes;
-    if (auto error = engine::ReadPageFile(o.pages.front(), files::RealFileSystem(), bytes)) {
+    if (auto error = engine::ReadPageFile(o.pages.front(), fs, bytes)) {
         Tell(err, *error);
         return 1;
     }
@@ -217,7 +218,7 @@ int Show(const CommandOptions& o, std::ostream& out, std::ostream& err) {
 }
 
 int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag, bool backup,
-           std::ostream& out) {
+           files::FileSystem& fs, std::ostream& out) {
     // The final message, or the dry run's diff, goes to standard output.
     InsertRequest request;
     request.path = o.pages.front();
@@ -228,6 +229,7 @@ int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag, b
     request.backup = backup;
     request.backupFolder = o.backupFolder;
     request.dryRun = o.site.dryRun;
+    request.fileSystem = &fs;
     const InsertReport report = InsertPage(request);
     if (!report.text.empty())
         out << report.text << '\n';
@@ -250,6 +252,10 @@ void LoadCommonWords(engine::Options& options, const Text& dataDir,
 }
 
 }  // namespace
+
+files::FileSystem& FileSystemOf(const CliEnvironment& environment) {
+    return environment.fileSystem != nullptr ? *environment.fileSystem : files::RealFileSystem();
+}
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment) {
@@ -332,55 +338,70 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return RunSite(run, out, err, environment);
     }
 
-    if (show->parsed())
-        return Show(options, out, err);
+    files::FileSystem& fs = FileSystemOf(environment);
+    const auto runPage = [&]() -> int {
+        if (show->parsed())
+            return Show(options, fs, out, err);
+        engine::Options engineOptions = ToOptions(options);
+        Text page;
+        if (auto error = engine::ReadPageFile(options.pages.front(), fs, page)) {
+            Tell(err, *error);
+            return 1;
+        }
+        words::CommonWordLists commonWords;
+        LoadCommonWords(engineOptions, dataDir, commonWords, err);
 
-    engine::Options engineOptions = ToOptions(options);
-    Text page;
-    if (auto error = engine::ReadPageFile(options.pages.front(), files::RealFileSystem(), page)) {
-        Tell(err, *error);
+        // Ctrl-C stops the pass; the engine offers the chance a few times a second.
+        std::stop_source stop;
+        const auto checkInterrupt = [&] {
+            if (environment.interrupted != nullptr && environment.interrupted->load())
+                stop.request_stop();
+        };
+        checkInterrupt();  // pressed while the page was read
+        ProgressLine progressLine(err, environment.progressOnTerminal);
+        const auto progress = [&](const engine::PassProgress& p) {
+            checkInterrupt();
+            progressLine.Show(p);
+        };
+        const engine::AnalysisResult result = engine::Analyse(
+            page, engineOptions, engine::Resources{&commonWords}, progress, stop.get_token());
+        progressLine.Clear();
+        if (!result.ok()) {
+            engine::Error error = *result.error;
+            error.path = options.pages.front();
+            Tell(err, error);
+            return 1;
+        }
+        const engine::Analysis& analysis = result.analysis;
+        if (options.verbose) {
+            Tell(err, "Encoding", analysis.page.encoding);
+            Tell(err, "Line ends", LineEndsText(analysis.page.lineEnds));
+        }
+        if (analysis.stopped) {
+            if (!insert->parsed())
+                out << ToConsoleText(StoppedText(analysis)) << '\n';
+            return 130;
+        }
+        if (insert->parsed()) {
+            // Insert reads the page again as it is now; the bytes analysed only show what a
+            // dry run would change, and are let go before the new page is made.
+            if (!options.site.dryRun)
+                Text().swap(page);
+            return Insert(options, page, analysis.tag, !noBackup, fs, out);
+        }
+        const Text box = list->parsed() ? engine::WordList(analysis.ranked, engineOptions.count)
+                                        : analysis.tag.boxText;
+        out << ToConsoleText(box) << '\n';
+        return 0;
+    };
+    // Running out of memory fails the page like any other reason it cannot be read; all
+    // that was taken for it is given back before the message is told.
+    try {
+        return runPage();
+    } catch (const std::bad_alloc&) {
+        Tell(err, engine::Error{engine::Error::Code::kOutOfMemory, options.pages.front()});
         return 1;
     }
-    words::CommonWordLists commonWords;
-    LoadCommonWords(engineOptions, dataDir, commonWords, err);
-
-    // Ctrl-C stops the pass; the engine offers the chance a few times a second.
-    std::stop_source stop;
-    const auto checkInterrupt = [&] {
-        if (environment.interrupted != nullptr && environment.interrupted->load())
-            stop.request_stop();
-    };
-    checkInterrupt();  // pressed while the page was read
-    ProgressLine progressLine(err, environment.progressOnTerminal);
-    const auto progress = [&](const engine::PassProgress& p) {
-        checkInterrupt();
-        progressLine.Show(p);
-    };
-    const engine::AnalysisResult result = engine::Analyse(
-        page, engineOptions, engine::Resources{&commonWords}, progress, stop.get_token());
-    progressLine.Clear();
-    if (!result.ok()) {
-        engine::Error error = *result.error;
-        error.path = options.pages.front();
-        Tell(err, error);
-        return 1;
-    }
-    const engine::Analysis& analysis = result.analysis;
-    if (options.verbose) {
-        Tell(err, "Encoding", analysis.page.encoding);
-        Tell(err, "Line ends", LineEndsText(analysis.page.lineEnds));
-    }
-    if (analysis.stopped) {
-        if (!insert->parsed())
-            out << ToConsoleText(StoppedText(analysis)) << '\n';
-        return 130;
-    }
-    if (insert->parsed())
-        return Insert(options, page, analysis.tag, !noBackup, out);
-    const Text box = list->parsed() ? engine::WordList(analysis.ranked, engineOptions.count)
-                                    : analysis.tag.boxText;
-    out << ToConsoleText(box) << '\n';
-    return 0;
 }
 
 }  // namespace lumora::cli

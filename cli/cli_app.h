@@ -7,6 +7,10 @@
 
 #include "text/chars.h"
 
+namespace lumora::files {
+class FileSystem;
+}
+
 namespace lumora::cli {
 
 struct CliEnvironment {
@@ -14,7 +18,12 @@ struct CliEnvironment {
     bool progressOnTerminal = false;  // standard error is a terminal
     // Set when the user presses Ctrl-C; the pass then stops soon after.
     const std::atomic<bool>* interrupted = nullptr;
+    // Where the pages are read and written; null: the operating system's files.
+    files::FileSystem* fileSystem = nullptr;
 };
+
+// The file system the pages of a run go through.
+files::FileSystem& FileSystemOf(const CliEnvironment& environment);
 
 // Runs the tool as `lumora-cli` would, writing to `out` and `err`. Returns the exit status:
 // 0 output produced, 1 page or option refused, 2 usage error, 130 stopped by Ctrl-C.

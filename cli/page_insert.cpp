@@ -53,8 +53,8 @@ InsertReport InsertPage(const InsertRequest& r) {
     }
     if (r.dryRun)
         return DryRun(r);
-    const output::InsertResult result =
-        output::InsertMetaTag(r.path, r.tag, backup, files::RealFileSystem(), r.encoding);
+    const output::InsertResult result = output::InsertMetaTag(
+        r.path, r.tag, backup, r.fileSystem ? *r.fileSystem : files::RealFileSystem(), r.encoding);
     if (!result.ok())
         return Refused(*result.error);
     // The message names the page: shown as the console shows names.

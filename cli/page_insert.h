@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/engine.h"
+#include "files/file_system.h"
 #include "text/chars.h"
 
 namespace lumora::cli {
@@ -21,6 +22,7 @@ struct InsertRequest {
     Text backupFolder;
     Text root;
     bool dryRun = false;
+    files::FileSystem* fileSystem = nullptr;  // null: the operating system's files
 };
 
 struct InsertReport {

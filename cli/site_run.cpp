@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <stop_token>
 #include <thread>
 #include <unordered_map>
@@ -62,6 +63,7 @@ struct RunContext {
     engine::Resources resources;
     std::shared_ptr<const std::unordered_set<Text>> siteCommon;
     std::stop_token stop;
+    files::FileSystem& fs;
 };
 
 class PageTask {
@@ -70,10 +72,21 @@ class PageTask {
 
     PageOutcome Run() {
         report_.path = entry_.path;
+        // Running out of memory fails this page alone; what it took is given back first.
+        try {
+            return RunPage();
+        } catch (const std::bad_alloc&) {
+            Text().swap(body_);
+            return Failed(Error{Error::Code::kOutOfMemory, entry_.path});
+        }
+    }
+
+  private:
+    PageOutcome RunPage() {
         if (entry_.problem)
             return Failed(*entry_.problem);
         Text bytes;
-        if (auto error = engine::ReadPageFile(entry_.path, files::RealFileSystem(), bytes))
+        if (auto error = engine::ReadPageFile(entry_.path, c_.fs, bytes))
             return Failed(*error);
         if (c_.run.command == SiteCommand::kShow)
             return Show(bytes);
@@ -105,6 +118,9 @@ class PageTask {
                              ToConsoleText(Joined(a.siteCommonLeftOut));
                 break;
             case SiteCommand::kInsert:
+                // Insert reads the page again; the bytes analysed only show a dry run's diff.
+                if (!c_.run.flags.dryRun)
+                    Text().swap(bytes);
                 return Insert(bytes, a);
             case SiteCommand::kShow:
                 break;
@@ -112,7 +128,6 @@ class PageTask {
         return Done(PageStatus::kOk);
     }
 
-  private:
     static Text Joined(const std::vector<Text>& words) {
         Text text;
         for (const Text& w : words) text += (text.empty() ? "" : ", ") + w;
@@ -151,6 +166,7 @@ class PageTask {
         request.backupFolder = c_.run.backupFolder;
         request.root = entry_.root;
         request.dryRun = c_.run.flags.dryRun;
+        request.fileSystem = &c_.fs;
         const InsertReport inserted = InsertPage(request);
         if (!inserted.ok)
             return Failed(inserted.text, inserted.plainText);
@@ -321,13 +337,17 @@ std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
         [&](std::size_t i) {
             if (entries[i].problem)
                 return;
-            Text bytes;
-            if (engine::ReadPageFile(entries[i].path, files::RealFileSystem(), bytes))
-                return;
-            engine::AnalysisResult r = engine::Analyse(bytes, options, c.resources, {}, c.stop);
-            if (r.ok() && !r.analysis.stopped) {
-                words[i] = std::move(r.analysis.visibleWords);
-                read[i] = 1;
+            try {
+                Text bytes;
+                if (engine::ReadPageFile(entries[i].path, c.fs, bytes))
+                    return;
+                engine::AnalysisResult r = engine::Analyse(bytes, options, c.resources, {}, c.stop);
+                if (r.ok() && !r.analysis.stopped) {
+                    words[i] = std::move(r.analysis.visibleWords);
+                    read[i] = 1;
+                }
+            } catch (const std::bad_alloc&) {
+                // Told with the page's second reading, like any page that cannot be read.
             }
         },
         [&](std::size_t i) {
@@ -400,7 +420,8 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
 
     std::stop_source stop;
     InterruptWatch watch(environment.interrupted, stop);
-    RunContext context{run, engine::Resources{run.commonWords}, nullptr, stop.get_token()};
+    RunContext context{run, engine::Resources{run.commonWords}, nullptr, stop.get_token(),
+                       FileSystemOf(environment)};
 
     // With the site's common words every page is read twice; the line says which reading.
     const TextView secondLabel = run.flags.siteCommon ? "Reading 2 of 2: " : "";

@@ -11,7 +11,9 @@ namespace lumora::engine {
 
 // Reads the page at `path`, taken exactly as given. Refuses, without opening it, a name
 // that is not an HTML page's, a missing file and anything that is not a regular file
-// (a folder, FIFO or device). Every error names the file.
+// (a folder, FIFO or device). A file with a NUL byte in its first 64 KiB, and no UTF-16
+// byte order mark, is refused as RefusePage refuses it after only that much is read; the
+// caller still applies RefusePage to the whole page. Every error names the file.
 std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text& bytes);
 
 }  // namespace lumora::engine

@@ -42,6 +42,7 @@ constexpr MessageEntry kMessages[] = {
      "The input file{file} must be an HTML page: its extension has to contain \"htm\" (for "
      "example .htm, .html or .shtml) or be \"php\"."},
     {Code::kInvalidName, "Invalid input", nullptr, "Invalid input file specification{file}"},
+    {Code::kOutOfMemory, "Error", nullptr, "not enough memory to read {path}"},
 
     {Code::kNoSuchFile, "Error", kNotInserted, "{path} does not exist"},
     {Code::kCannotExamine, "Error", kNotInserted, "{path} could not be read: {detail}"},
@@ -68,6 +69,9 @@ constexpr MessageEntry kMessages[] = {
     {Code::kWideEncoding, kNotInserted, nullptr,
      "Meta tag not inserted because {path} is written in UTF-16; save it as UTF-8 to insert "
      "the tag."},
+    {Code::kStatefulEncoding, kNotInserted, nullptr,
+     "Meta tag not inserted because {path} is written in {subject}, whose characters can look "
+     "like mark-up; save it as UTF-8 to insert the tag."},
     {Code::kNoBackupName, kNotInserted, nullptr,
      "No backup can be made of {path}: its name has no \".\" before which \"bak\" could go."},
     {Code::kSharedBackup, kNotInserted, nullptr,

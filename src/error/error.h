@@ -22,6 +22,7 @@ struct Error {
         kNotRegularFile,  // a folder, FIFO, socket or device
         kWrongExtension,  // the page's name does not look like an HTML page
         kInvalidName,     // the page's name has no usable extension
+        kOutOfMemory,     // the page, or what reading it takes, did not fit in memory
         // Looking at, reading and replacing files.
         kNoSuchFile,
         kCannotExamine,  // the file could not even be looked at; `detail` is the system's text
@@ -40,6 +41,7 @@ struct Error {
         kNoKeywordFits,      // the byte limit `count` leaves the tag empty
         kNowhereToInsert,    // the page holds no mark-up at all, so it has no head
         kWideEncoding,       // a UTF-16 page, whose mark-up is not in single bytes
+        kStatefulEncoding,   // an ISO-2022 page, `subject`; its characters hold mark-up bytes
         kNoBackupName,       // no "." before which "bak" could go
         kSharedBackup,       // in a folder of backups, `detail` is another page's backup
         // The window's own checks of the page named in its box.

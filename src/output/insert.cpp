@@ -76,12 +76,24 @@ bool IsBackupName(TextView name) {
 
 InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, const Text& pagePath) {
     using Code = Error::Code;
-    const text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);
-    if (!decoded.ok())
-        return {EncodingFailure(*decoded.error, pagePath), {}};
-    const Text& pageEncoding = decoded.page.encoding;
+    // Only the encoding's name is wanted: a UTF-8 page is not copied to find it.
+    Text pageEncoding;
+    if (std::optional<text::PageView> asIs = text::ReadableAsIs(oldBytes, encoding)) {
+        pageEncoding = std::move(asIs->encoding);
+    } else {
+        text::DecodeResult decoded = text::DecodePage(oldBytes, encoding);
+        if (!decoded.ok())
+            return {EncodingFailure(*decoded.error, pagePath), {}};
+        pageEncoding = std::move(decoded.page.encoding);
+    }
     if (pageEncoding.starts_with("UTF-16"))
         return {Error{Code::kWideEncoding, pagePath}, {}};
+    // The tag is found and placed by the page's bytes, which after an ISO-2022 escape may
+    // be parts of characters, whatever the page is read as. Every other encoding we read
+    // keeps the bytes of a character other than its first at 0x30 and above, clear of
+    // < > " ' & = /.
+    if (std::optional<Text> markupLike = text::Iso2022EscapeIn(oldBytes))
+        return {Error{Code::kStatefulEncoding, pagePath, 0, {}, 0, std::move(*markupLike)}, {}};
     text::EncodeResult encodedTag = text::EncodeForPage(tag, pageEncoding);
     if (!encodedTag.ok())
         return {EncodingFailure(*encodedTag.error, pagePath), {}};

@@ -30,10 +30,17 @@ void AddEntries(std::vector<Entry>& entries, const std::vector<html::Span>& tags
 Text ShowExistingReportForPage(TextView pageBytes, TextView encoding) {
     // The tags are shown as characters: the page is decoded first. Mark-up is ASCII in
     // every encoding a page may use, so the head reads the same in the decoded text.
-    text::DecodeResult decoded = text::DecodePage(pageBytes, encoding);
-    if (!decoded.ok())
-        return EncodingFailure(*decoded.error).Message();
-    const Text& page = decoded.page.text;
+    // A page that is UTF-8 already is read where it lies rather than copied.
+    text::DecodeResult decoded;
+    TextView page;
+    if (std::optional<text::PageView> asIs = text::ReadableAsIs(pageBytes, encoding)) {
+        page = asIs->text;
+    } else {
+        decoded = text::DecodePage(pageBytes, encoding);
+        if (!decoded.ok())
+            return EncodingFailure(*decoded.error).Message();
+        page = decoded.page.text;
+    }
     const html::Head head = html::ScanHead(page);
     std::vector<Entry> entries;
     if (head.title)

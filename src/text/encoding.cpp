@@ -399,7 +399,34 @@ DecodeResult DecodeAs(TextView bytes, const Text& encoding, TextView givenName) 
     return PageResult(std::move(*text), encoding, false);
 }
 
+// Valid UTF-8 that is ISO-2022-JP all the same: it shifts into Japanese characters and
+// declares no other charset.
+bool ReadAsIso2022Jp(TextView bytes) {
+    if (Iso2022EscapeIn(bytes) != std::optional<Text>(kIso2022Jp))
+        return false;
+    const Text label = DeclaredCharset(bytes);
+    return label.empty() || EncodingForLabel(label) == std::optional<Text>(kIso2022Jp);
+}
+
 }  // namespace
+
+std::optional<Text> Iso2022EscapeIn(TextView bytes) {
+    constexpr TextView kEscape = "\x1B$";
+    for (std::size_t at = bytes.find(kEscape); at != TextView::npos;
+         at = bytes.find(kEscape, at + 1)) {
+        const TextView set = bytes.substr(at + kEscape.size(), 2);
+        if (set.empty())
+            break;
+        // JIS X 0208 (@, B) and JIS X 0212 ((D); GB 2312 and KS C 5601 as ISO-2022-JP-2 has them.
+        if (set[0] == '@' || set[0] == 'A' || set[0] == 'B' || set == "(C" || set == "(D")
+            return Text(kIso2022Jp);
+        if (set == ")C")
+            return Text("ISO-2022-KR");
+        if (set == ")A" || set == ")E" || set == ")G" || set[0] == '*' || set[0] == '+')
+            return Text("ISO-2022-CN");
+    }
+    return std::nullopt;
+}
 
 std::optional<Text> EncodingForLabel(TextView label) {
     while (!label.empty() && IsAsciiSpace(label.front())) label.remove_prefix(1);
@@ -458,8 +485,14 @@ DecodeResult DecodePage(TextView bytes, TextView overrideName) {
         return DecodeAs(bytes, kUtf16Le, kUtf16Le);
     if (bytes.starts_with("\xFE\xFF"))
         return DecodeAs(bytes, kUtf16Be, kUtf16Be);
-    if (IsValidUtf8(bytes))
+    if (IsValidUtf8(bytes)) {
+        if (ReadAsIso2022Jp(bytes)) {
+            DecodeResult result = DecodeAs(bytes, kIso2022Jp, kIso2022Jp);
+            if (result.ok())
+                return result;
+        }
         return PageResult(Text(bytes), kUtf8, false);
+    }
 
     const Text label = DeclaredCharset(bytes);
     std::optional<Text> declared = label.empty() ? std::nullopt : EncodingForLabel(label);
@@ -478,7 +511,8 @@ DecodeResult DecodePage(TextView bytes, TextView overrideName) {
 
 DecodeResult DecodePageBytes(Text&& bytes, TextView overrideName) {
     if (overrideName.empty() && !bytes.starts_with("\xEF\xBB\xBF") &&
-        !bytes.starts_with("\xFF\xFE") && !bytes.starts_with("\xFE\xFF") && IsValidUtf8(bytes)) {
+        !bytes.starts_with("\xFF\xFE") && !bytes.starts_with("\xFE\xFF") && IsValidUtf8(bytes) &&
+        !ReadAsIso2022Jp(bytes)) {
         return PageResult(std::move(bytes), kUtf8, false);
     }
     return DecodePage(TextView(bytes), overrideName);
@@ -492,7 +526,7 @@ std::optional<PageView> ReadableAsIs(TextView bytes, TextView overrideName) {
     const bool bom = bytes.starts_with("\xEF\xBB\xBF");
     if (bom)
         bytes.remove_prefix(3);
-    if (!IsValidUtf8(bytes))
+    if (!IsValidUtf8(bytes) || (overrideName.empty() && !bom && ReadAsIso2022Jp(bytes)))
         return std::nullopt;
     return PageView{bytes, kUtf8, bom};
 }

@@ -5,7 +5,9 @@
 //   1. an encoding named by the caller (the user's override) wins;
 //   2. a byte order mark: UTF-8, UTF-16LE or UTF-16BE;
 //   3. bytes that are valid UTF-8 are UTF-8, whatever the page declares (labels are often
-//      wrong; an ASCII page reads the same either way);
+//      wrong; an ASCII page reads the same either way), except ISO-2022-JP: its bytes are
+//      all 7-bit, so a page that shifts into its Japanese characters is read in it unless
+//      it declares another charset;
 //   4. the charset the page declares in <meta charset=...> or in the content of
 //      <meta http-equiv="Content-Type" ...>, its label read as browsers read it
 //      (ISO-8859-1, Latin-1 and US-ASCII mean windows-1252). A page that declares UTF-8
@@ -25,6 +27,7 @@ namespace lumora::text {
 
 inline constexpr const char* kUtf8 = "UTF-8";
 inline constexpr const char* kWindows1252 = "windows-1252";
+inline constexpr const char* kIso2022Jp = "ISO-2022-JP";
 
 struct EncodingError {
     enum class Kind {
@@ -66,6 +69,11 @@ std::optional<PageView> ReadableAsIs(TextView bytes, TextView overrideName = {})
 // "utf8" -> "UTF-8"); nothing for a label we do not know. Case and surrounding blanks do
 // not matter.
 std::optional<Text> EncodingForLabel(TextView label);
+
+// The ISO-2022 encoding ("ISO-2022-JP", "-KR" or "-CN") whose escape into a two-byte
+// character set the bytes hold, or nothing. In such an encoding the bytes of a character
+// are printable ASCII, '<', '>' and '"' among them, so mark-up cannot be read from bytes.
+std::optional<Text> Iso2022EscapeIn(TextView bytes);
 
 // The label of the first charset the page declares in a meta tag within its first 64 KiB,
 // or empty.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli_app.h"
+#include "support/faulty_file_system.h"
 #include "support/run_cli.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
@@ -16,6 +17,7 @@
 namespace lumora::cli {
 namespace {
 
+using lumora::testing::FaultyFileSystem;
 using lumora::testing::ReadFile;
 using lumora::testing::RunResult;
 using lumora::testing::RunTool;
@@ -241,6 +243,29 @@ TEST(Cli, PagesThatCannotBeUsedAreRefusedByName) {
     EXPECT_EQ(ReadFile(readOnly), content);
     EXPECT_FALSE(std::filesystem::exists(dir.File("read-only.bak.htm")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("blank.htm")));
+}
+
+// A file that is no page is refused from its first block: here reading the whole of it
+// would fail. The whole page is still looked at, and a UTF-16 page is no binary file.
+TEST(Cli, AFileThatIsNoPageIsRefusedFromItsFirstBlock) {
+    TempDir dir;
+    const std::string filler(1 << 20, 'x');
+    const std::string binary = dir.Write("binary.htm", std::string("<p>\0", 4) + filler);
+    const std::string late = dir.Write("late.htm", filler + std::string("\0", 1));
+    const std::string utf16 = dir.Write("utf16.htm", std::string("\xFF\xFE<\0p\0>\0", 8));
+    const auto notText = [](const std::string& page, const char* position) {
+        return "Not a text file: The input file " + page + " contains a NUL byte at position " +
+               position + ". It does not appear to be a text file and cannot be processed.\n";
+    };
+    for (const char* command : {"generate", "list", "show", "insert"}) {
+        SCOPED_TRACE(command);
+        // Everything after the first look at the file fails.
+        FaultyFileSystem failing(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnwards, 2);
+        EXPECT_EQ(RunTool({command, binary}, nullptr, false, &failing).err, notText(binary, "4"));
+        EXPECT_EQ(RunTool({command, late}).err, notText(late, "1048577"));
+        EXPECT_EQ(RunTool({command, utf16}, nullptr, false, &failing).err,
+                  "Error: The input file " + utf16 + " could not be read: Input/output error\n");
+    }
 }
 
 TEST(Cli, VerboseTellsWhatWasFoundOnStderrOnly) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "json_report.h"
+#include "support/faulty_file_system.h"
 #include "support/run_cli.h"
 #include "support/temp_dir.h"
 
@@ -118,6 +120,48 @@ TEST(SiteCli, ManyPagesGiveWhatOneCallPerPageGivesInPathOrder) {
             EXPECT_EQ(run.err.rfind("7 pages: ", 0), 0u) << run.err;
         }
     }
+}
+
+// A file system on which one page cannot be read for want of memory.
+class OutOfMemoryOn : public lumora::testing::FaultyFileSystem {
+  public:
+    explicit OutOfMemoryOn(std::string page)
+        : FaultyFileSystem(files::RealFileSystem(), Mode::kFailOnce, 0), page_(std::move(page)) {}
+    Text ReadAll(const Text& path, Text& bytes) override {
+        if (path == page_)
+            throw std::bad_alloc();
+        return FaultyFileSystem::ReadAll(path, bytes);
+    }
+
+  private:
+    std::string page_;
+};
+
+// A page that does not fit in memory fails alone, says so and is left as it was; the
+// other pages of the run are done and told.
+TEST(SiteCli, APageThatDoesNotFitInMemoryFailsAlone) {
+    TempDir dir;
+    const std::string page = "<head><title>Kites</title></head><p>kites kites strings</p>\n";
+    for (const char* name : {"a.htm", "big.htm", "c.htm", "d.htm"}) dir.Write(name, page);
+    const std::string big = dir.File("big.htm");
+    const std::string told = "Error: not enough memory to read " + big;
+    OutOfMemoryOn shortOfMemory(big);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"generate", big}, {"show", big}, {"insert", big}, {"list", "--json", big}}) {
+        const RunResult run = RunTool(args, nullptr, false, &shortOfMemory);
+        EXPECT_EQ(run.status, 1) << args.front();
+        EXPECT_NE((run.out + run.err).find(told), std::string::npos) << run.out << run.err;
+    }
+    const RunResult run =
+        RunTool({"insert", "-r", "-j", "2", dir.Path()}, nullptr, false, &shortOfMemory);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Count(run.out, "==> "), 4u);
+    EXPECT_NE(run.out.find("==> " + big + " <==\n" + told + "\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err.rfind("4 pages: 3 done (3 changed, 0 unchanged), 1 failed", 0), 0u)
+        << run.err;
+    EXPECT_EQ(ReadFile(big), page);
+    EXPECT_FALSE(fs::exists(dir.File("big.bak.htm")));
+    EXPECT_NE(ReadFile(dir.File("d.htm")), page);
 }
 
 // Insert over a folder writes each page and its backup as one call per page does; its dry

@@ -72,6 +72,11 @@ TEST(InsertMetaTag, OnlyTheTagChangesOrThePageStays) {
     const Text latin2 = "<head><meta charset=iso-8859-2></head>caf\xE9";
     const Text accented = "<META NAME=\"keywords\" CONTENT=\"caf\u00E9, \u0158ez\">";
     const Text utf16("\xFF\xFE<\0h\0>\0", 8);
+    // "\u203B\u4ED6" in ISO-2022-JP holds a '"' and a '>' that are no mark-up.
+    const Text iso2022 = "<head><meta name=\"keywords\" content=\"\x1B$B\"(B>\x1B(B\"></head>";
+    const Text sjisHead = "<head><meta charset=shift_jis>";
+    const Text sjisBody = "</head>\x95\x5C\x8E\xA6";  // trail bytes in the ASCII range
+    const Text japanese = "<META NAME=\"keywords\" CONTENT=\"\u8868\u793A, \u30BD\">";
     const struct {
         const char* name;
         Text page, tag, expected;  // expected empty: the page must stay as it is
@@ -94,6 +99,12 @@ TEST(InsertMetaTag, OnlyTheTagChangesOrThePageStays) {
         {"UTF-16 mark-up has no single-byte place", utf16, kTag, "", Code::kWideEncoding,
          "Meta tag not inserted because {} is written in UTF-16; save it as UTF-8 to insert the "
          "tag."},
+        {"ISO-2022-JP characters hold mark-up bytes", iso2022, kTag, "", Code::kStatefulEncoding,
+         "Meta tag not inserted because {} is written in ISO-2022-JP, whose characters can look "
+         "like mark-up; save it as UTF-8 to insert the tag."},
+        {"Shift_JIS", sjisHead + "<meta name=keywords content=\"\x83\x5C\">" + sjisBody, japanese,
+         sjisHead + "<META NAME=\"keywords\" CONTENT=\"\x95\x5C\x8E\xA6, \x83\x5C\">" + sjisBody,
+         kInserted, ""},
         {"no mark-up, only text", "Plum jam < 5 & bread\r\n<b title=\"x", kTag, "",
          Code::kNowhereToInsert,
          "Meta tag not inserted because {} holds no HTML mark-up, so it has no head where the "

@@ -50,6 +50,9 @@ TEST(ShowExistingReport, EntriesOfTheHeadAsABrowserReadsIt) {
          "KEYWORDS meta tag: " + keywords + "\r\n\r\n"},
         {"positions beyond 16 bits", "<head>\n" + Text(40000, ' ') + longLine,
          "KEYWORDS meta tag: " + longLine + "\r\n\r\n"},
+        {"ISO-2022-JP characters, whose bytes look like mark-up",
+         "<meta name=\"keywords\" content=\"\x1B$B\"(B>\x1B(B\">",
+         "KEYWORDS meta tag: <meta name=\"keywords\" content=\"\u203B\u4ED6\">\r\n\r\n"},
         {"empty page", "", kNoKeywords},
     };
     TempDir dir;

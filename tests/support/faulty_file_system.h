@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <mutex>
 
 #include "files/file_system.h"
 
@@ -75,6 +76,8 @@ class FaultyFileSystem : public files::FileSystem {
 
   private:
     bool Hit(const char* name, int fd = -1) {
+        // The workers of a site run call at once.
+        const std::lock_guard<std::mutex> lock(mutex_);
         ++calls;
         log += name;
         log += ' ';
@@ -90,6 +93,7 @@ class FaultyFileSystem : public files::FileSystem {
     }
     Text Failure(const char* error = "Input/output error") const { return error; }
 
+    std::mutex mutex_;
     files::FileSystem& real_;
     Mode mode_;
     int at_;

@@ -19,7 +19,8 @@ struct RunResult {
 };
 
 inline RunResult RunTool(std::vector<std::string> args,
-                         const std::atomic<bool>* interrupted = nullptr, bool terminal = false) {
+                         const std::atomic<bool>* interrupted = nullptr, bool terminal = false,
+                         files::FileSystem* fileSystem = nullptr) {
     args.insert(args.begin(), "lumora-cli");
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
@@ -28,6 +29,7 @@ inline RunResult RunTool(std::vector<std::string> args,
     env.executableFolder = LUMORA_BIN_DIR;
     env.interrupted = interrupted;
     env.progressOnTerminal = terminal;
+    env.fileSystem = fileSystem;
     const int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
     return {status, out.str(), err.str()};
 }

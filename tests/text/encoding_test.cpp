@@ -50,6 +50,10 @@ TEST(DecodePageTest, EncodingIsDecidedOnceInItsOrder) {
         {"utf-8 label, mostly utf-8 with a damaged byte",
          "<meta charset=utf-8>\xC3\xA9t\xC3\xA9 \xFF", "",
          "<meta charset=utf-8>\u00E9t\u00E9 \uFFFD", "UTF-8", false},
+        {"iso-2022-jp, all 7-bit", "\x1B$BF|K\\8l\x1B(B", "", "\u65E5\u672C\u8A9E", "ISO-2022-JP",
+         false},
+        {"iso-2022-jp escapes under another label", "<meta charset=utf-8>\x1B$BF|\x1B(B", "",
+         "<meta charset=utf-8>\x1B$BF|\x1B(B", "UTF-8", false},
         {"override wins over valid utf-8", "\xC3\xA9", "latin2", "\u0102\u0160", "ISO-8859-2",
          false},
         {"override utf-8 repairs",
@@ -102,7 +106,8 @@ TEST(DecodePageTest, APageReadAsItIsReadsAsItsDecodedCopy) {
         "\xFE\xFF\0h\0i",
         "<meta charset=\"ISO-8859-2\">\xB1",
         "<meta charset=\"ISO-8859-2\">plain",
-        "\xED\xA0\x80",  // a surrogate
+        "\xED\xA0\x80",       // a surrogate
+        "<p>\x1B$BF|\x1B(B",  // ISO-2022-JP
     };
     for (const std::string& bytes : samples) {
         for (const char* over : {"", "utf8", "UTF-8", "latin1", "ISO-8859-2", "no-such-code"}) {
