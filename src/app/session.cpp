@@ -1,5 +1,6 @@
 #include "app/session.h"
 
+#include <new>
 #include <utility>
 
 #include "app/focus.h"
@@ -333,14 +334,19 @@ void Session::GenerateOrList(bool makeTag) {
     if (!CheckInputFile(name))
         return;
     Text bytes;
-    if (const auto error = engine::ReadPageFile(name, files::RealFileSystem(), bytes)) {
-        ReportPassError(*error);
+    try {
+        if (const auto error = engine::ReadPageFile(name, files::RealFileSystem(), bytes)) {
+            ReportPassError(*error);
+            return;
+        }
+    } catch (const std::bad_alloc&) {
+        Tell(Error{Error::Code::kOutOfMemory, name});
         return;
     }
-    StartPass(std::move(bytes), makeTag);
+    StartPass(std::move(bytes), makeTag, name);
 }
 
-void Session::StartPass(Text pageBytes, bool makeTag) {
+void Session::StartPass(Text pageBytes, bool makeTag, const Text& name) {
     lastPassStopped_ = false;
     ranked_.clear();
     SetOutput("");
@@ -356,9 +362,16 @@ void Session::StartPass(Text pageBytes, bool makeTag) {
     engine::Options options{CountOptionsOf(options_, ignoreList_), TagOptionsOf(options_)};
     const engine::Resources resources{&commonWords_};
     runner_->Start(
-        [page = std::move(pageBytes), options = std::move(options), resources](
+        [page = std::move(pageBytes), options = std::move(options), resources, name](
             const engine::ProgressCallback& progress, std::stop_token stop) {
-            return engine::Analyse(page, options, resources, progress, std::move(stop));
+            // A page too large for the memory left fails alone; the window goes on.
+            try {
+                return engine::Analyse(page, options, resources, progress, std::move(stop));
+            } catch (const std::bad_alloc&) {
+                engine::AnalysisResult failed;
+                failed.error = Error{Error::Code::kOutOfMemory, name};
+                return failed;
+            }
         },
         [this](const engine::PassProgress& progress) { OnPassProgress(progress); },
         [this](engine::AnalysisResult result) { OnPassDone(std::move(result)); });

@@ -163,7 +163,7 @@ class Session {
 
   private:
     void GenerateOrList(bool makeTag);
-    void StartPass(Text pageBytes, bool makeTag);
+    void StartPass(Text pageBytes, bool makeTag, const Text& name);
     void OnPassProgress(const engine::PassProgress& progress);
     void OnPassDone(engine::AnalysisResult result);
     void EndPass();

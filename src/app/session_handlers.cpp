@@ -1,5 +1,7 @@
 // The window's event handlers that are not part of a pass: options, input file, output
 // box, help and links, quitting.
+#include <new>
+
 #include "app/session.h"
 #include "files/file_checks.h"
 #include "files/file_system.h"
@@ -296,7 +298,14 @@ void Session::ClickInsert() {
         FocusNextAction();
         return;
     }
-    InsertMetaTag();
+    try {
+        InsertMetaTag();
+    } catch (const std::bad_alloc&) {
+        // Nothing is written before the new page is whole, so the page stays as it was.
+        lastInsertSucceeded_ = false;
+        Message(Error{Error::Code::kOutOfMemory, options_.inputFile}.Message(), "Not inserted",
+                Icon::kExclamation);
+    }
     FocusNextAction();
 }
 
