@@ -55,6 +55,8 @@ constexpr MessageEntry kMessages[] = {
      "{path} was replaced, but the change may not have reached the disk: {detail}"},
     {Code::kCannotList, "Error", nullptr, "{path}: {detail}"},
     {Code::kNoPages, "Error", nullptr, "No page found in {path}"},
+    {Code::kLinkOutside, "Error", kNotInserted,
+     "{path} was left out: it is a symbolic link to {detail}, outside the folders given"},
 
     {Code::kNotATag, "Error", nullptr, "No meta tag to insert."},
     {Code::kNoKeyword, kNotInserted, nullptr, "Meta tag not inserted because it holds no keyword."},

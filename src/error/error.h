@@ -33,6 +33,8 @@ struct Error {
         kCannotList,     // a page argument or a folder of pages that could not be looked at
                          // or listed; `detail` is the system's text
         kNoPages,        // a folder of pages in which no page was found
+        kLinkOutside,    // a symbolic link met in a folder walk leads to `detail`, outside
+                         // the folders given
         // Inserting the tag into a page.
         kNotATag,            // the text is not one keywords meta tag
         kNoKeyword,          // the tag's content is empty
