@@ -53,6 +53,8 @@ constexpr MessageEntry kMessages[] = {
     {Code::kReplaceFailed, "Error", nullptr, "Could not replace {path}: {detail}"},
     {Code::kNotDurable, "Error", nullptr,
      "{path} was replaced, but the change may not have reached the disk: {detail}"},
+    {Code::kChangedMeanwhile, kNotInserted, nullptr,
+     "{path} changed while it was being tagged; nothing written"},
     {Code::kCannotList, "Error", nullptr, "{path}: {detail}"},
     {Code::kNoPages, "Error", nullptr, "No page found in {path}"},
     {Code::kLinkOutside, "Error", kNotInserted,
