@@ -3,6 +3,7 @@
 #include <array>
 #include <csignal>
 #include <cstdint>
+#include <ctime>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -15,20 +16,43 @@ namespace {
 
 constexpr TextView kTempMark = ".lumora-";
 constexpr TextView kTempEnd = ".tmp";
+constexpr std::size_t kTempHashChars = 16;
 constexpr std::size_t kTempRandomChars = 8;
+// What follows the beginning of the base: the mark, the hash of the whole base, "-", the
+// random part and the end.
+constexpr std::size_t kTempTail =
+    kTempMark.size() + kTempHashChars + 1 + kTempRandomChars + kTempEnd.size();
 // Keeps a temporary name within the usual 255-byte limit of a file name.
 constexpr std::size_t kLongestBaseInTempName = 200;
 constexpr TextView kTempChars = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr TextView kHexChars = "0123456789abcdef";
+// A temporary name this old belongs to no run still going: a run names its new file only
+// for the moments of writing it (or, with an unnamed file, of the rename).
+constexpr std::time_t kLeftoverAgeSeconds = 10 * 60;
 
 Text BaseOf(const Text& path) {
     const std::size_t slash = path.rfind('/');
     return slash == Text::npos ? path : path.substr(slash + 1);
 }
 
+// FNV-1a of the whole base: the same in every run, so a later run knows the names.
+Text HashOf(TextView base) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : base) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ULL;
+    }
+    Text hex(kTempHashChars, '0');
+    for (std::size_t i = kTempHashChars; i-- > 0; hash >>= 4) hex[i] = kHexChars[hash & 15];
+    return hex;
+}
+
 Text TempPrefixFor(TextView base) {
     Text prefix = ".";
     prefix += base.substr(0, kLongestBaseInTempName);
     prefix += kTempMark;
+    prefix += HashOf(base);
+    prefix += '-';
     return prefix;
 }
 
@@ -95,14 +119,20 @@ class SignalsHeld {
 
 volatile std::sig_atomic_t SignalsHeld::pending_ = 0;
 
-// Removes what killed runs left for `target`; a name that cannot be removed now is left
-// for the next run, as it does no harm to this one.
+// Removes what killed runs left for the file `base`, but only names old enough that no
+// run in progress can be using them; a name that cannot be removed now is left for a
+// later run, as it does no harm to this one.
 void RemoveLeftoverTemps(FileSystem& fs, const Folder& folder, const Text& base) {
     std::vector<Text> names;
     if (!fs.ListFolder(folder, names).empty())
         return;
+    const std::time_t now = std::time(nullptr);
     for (const Text& name : names) {
-        if (IsTempNameFor(name, base))
+        if (!IsTempNameFor(name, base))
+            continue;
+        FileInfo info;
+        if (fs.Stat(folder, name, info).empty() && info.kind == FileInfo::Kind::kRegular &&
+            now - info.modified.tv_sec > kLeftoverAgeSeconds)
             fs.Remove(folder, name);
     }
 }
@@ -131,10 +161,19 @@ bool IsTempNameFor(TextView name, TextView base) {
 }
 
 bool IsTempName(TextView name) {
-    // The random part holds no ".", so the last mark is the one that ends the base.
-    const std::size_t mark = name.rfind(kTempMark);
-    return name.starts_with('.') && mark != TextView::npos && mark >= 1 &&
-           IsTempNameFor(name, name.substr(1, mark - 1));
+    if (name.size() <= kTempTail + 1 || !name.starts_with('.') || !name.ends_with(kTempEnd))
+        return false;
+    const TextView base = name.substr(1, name.size() - kTempTail - 1);
+    const TextView tail = name.substr(name.size() - kTempTail);
+    const TextView hash = tail.substr(kTempMark.size(), kTempHashChars);
+    const TextView random = tail.substr(kTempMark.size() + kTempHashChars + 1, kTempRandomChars);
+    if (!tail.starts_with(kTempMark) || hash.find_first_not_of(kHexChars) != TextView::npos ||
+        tail[kTempMark.size() + kTempHashChars] != '-' ||
+        random.find_first_not_of(kTempChars) != TextView::npos || base.empty() ||
+        base.size() > kLongestBaseInTempName)
+        return false;
+    // A base short enough to be whole in the name must give the hash.
+    return base.size() == kLongestBaseInTempName || hash == HashOf(base);
 }
 
 std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs) {
@@ -225,13 +264,15 @@ std::optional<Error> PutFile(FileSystem& fs, const Folder& folder, const Text& t
     RemoveLeftoverTemps(fs, folder, target);
 
     const Text tempName = NewTempName(target);
+    // A named new file must not outlive a polite signal: the signals are held from before
+    // it can exist. A file without a name vanishes with the process, so then they are let
+    // through again until it is given one.
+    std::optional<SignalsHeld> held(std::in_place);
     NewFile file;
     if (Text error = fs.CreateTemp(folder, tempName, file); !error.empty())
         return Failure(shownName, error);
-    // A named new file must not outlive a Ctrl-C: hold the signals for its whole life.
-    std::optional<SignalsHeld> held;
-    if (file.named)
-        held.emplace();
+    if (!file.named)
+        held.reset();
 
     // The file is private (0600) until it is complete; it gets the page's owner and bits
     // before any name makes it reachable, so it never shows more than the page did.

@@ -45,8 +45,9 @@ Text OpenFolderOf(FileSystem& fs, const Text& path, const Text& top, bool makeFo
 // where the file system cannot, under a temporary name), written in full, given the owner,
 // group and permission bits of `like` (as far as the user may), made durable, then named
 // and renamed over `name`; the folder is made durable last. SIGINT, SIGTERM and SIGHUP
-// wait while the new file has a temporary name. Temporary names left by an earlier run
-// that was killed are removed first. With `unchangedSince`, the file is replaced only while it is
+// wait while the new file has a temporary name. Temporary names of this very file left by
+// an earlier run that was killed are removed first, once they are old enough that no run
+// can still be using them. With `unchangedSince`, the file is replaced only while it is
 // still the file described there (same device, inode, size and modification time), so
 // that what someone saved meanwhile is not lost, nor a file deleted meanwhile made again:
 // otherwise nothing is written (kChangedMeanwhile). On any failure (kReplaceFailed) the
@@ -65,7 +66,8 @@ std::optional<Error> WriteNewFile(FileSystem& fs, const Folder& folder, const Te
                                   TextView bytes, const FileInfo& like, const Text& shownName);
 
 // Whether `name` (without folder) is a temporary name that ReplaceFile gives to a new
-// version of a file called `base`.
+// version of a file called `base`: the name is made from the whole of `base`, so it is
+// never taken for that of another file, however long a beginning their names share.
 bool IsTempNameFor(TextView name, TextView base);
 // Whether `name` (without folder) is such a temporary name for some file.
 bool IsTempName(TextView name);

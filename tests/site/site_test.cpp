@@ -108,8 +108,10 @@ TEST_F(PageSetTest, NamedFilesAreTakenAsGivenOnceEachAndMissingOnesReported) {
 // Page names in any case, except for the user's own patterns; never a backup or an
 // insert's temporary file from a folder, whatever the patterns; anything when named.
 TEST_F(PageSetTest, FoldersTakePageNamesInAnyCaseButNoBackupOrTemporaryFile) {
-    for (const char* name : {"site/b/UP.HTM", "site/b/x.Xhtml", "site/b/three.bak.html",
-                             "site/b/.three.html.lumora-ab12cd34.tmp"})
+    // The temporary name of a page whose name was cut to fit.
+    const Text temp = "site/b/." + Text(200, 't') + ".lumora-0123456789abcdef-ab12cd34.tmp";
+    for (const Text& name :
+         {Text("site/b/UP.HTM"), Text("site/b/x.Xhtml"), Text("site/b/three.bak.html"), temp})
         dir_.Write(name, "<html></html>");
     const std::vector<Text> all = {P("site/b/UP.HTM"), P("site/b/draft.html"),
                                    P("site/b/three.html"), P("site/b/x.Xhtml")};
