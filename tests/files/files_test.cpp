@@ -80,11 +80,11 @@ TEST(ReadPage, ReadsRegularFilesAndRefusesTheRestByName) {
     }
 }
 
-FileInfo Mine(unsigned mode = 0644) {
+FileInfo Mine() {
     FileInfo like;
     like.owner = ::geteuid();
     like.group = ::getegid();
-    like.mode = mode;
+    like.mode = 0644;
     return like;
 }
 
