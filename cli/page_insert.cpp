@@ -42,19 +42,21 @@ InsertReport InsertPage(const InsertRequest& r) {
         return Refused(*refusal);
     std::optional<output::Backup> backup;
     if (r.backup && !r.backupFolder.empty()) {
-        backup = output::Backup(output::BackupPathIn(r.backupFolder, r.path, r.root), true);
+        backup = output::Backup(output::BackupPathIn(r.backupFolder, r.path, r.root), true,
+                                r.backupFolder);
     } else if (r.backup) {
         const std::optional<Text> beside = output::BackupPathFor(r.path);
         if (!beside) {
             return Refused(Error{Error::Code::kNoBackupName, r.path},
                            "\nUse --no-backup to insert the meta tag without a backup.");
         }
-        backup = *beside;
+        backup = output::Backup(*beside, false, r.root);
     }
     if (r.dryRun)
         return DryRun(r);
     const output::InsertResult result = output::InsertMetaTag(
-        r.path, r.tag, backup, r.fileSystem ? *r.fileSystem : files::RealFileSystem(), r.encoding);
+        r.path, r.tag, backup, r.fileSystem ? *r.fileSystem : files::RealFileSystem(), r.encoding,
+        r.root);
     if (!result.ok())
         return Refused(*result.error);
     // The message names the page: shown as the console shows names.

@@ -384,7 +384,8 @@ void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags) {
         ->allow_extra_args(false)
         ->type_name("GLOB");
     command.add_flag("--follow-symlinks", flags.followSymlinks,
-                     "Enter folders reached through symbolic links");
+                     "Take files and enter folders reached through symbolic links that lead "
+                     "inside the folders given");
     command.add_option("-j,--jobs", flags.jobs, "Pages analysed at once (default: all cores)")
         ->check(DecimalIn(1, kMostWorkers, 1))
         ->type_name("N");

@@ -54,8 +54,12 @@ constexpr MessageEntry kMessages[] = {
     {Code::kReplaceFailed, "Error", nullptr, "Could not replace {path}: {detail}"},
     {Code::kNotDurable, "Error", nullptr,
      "{path} was replaced, but the change may not have reached the disk: {detail}"},
+    {Code::kChangedMeanwhile, kNotInserted, nullptr,
+     "{path} changed while it was being tagged; nothing written"},
     {Code::kCannotList, "Error", nullptr, "{path}: {detail}"},
     {Code::kNoPages, "Error", nullptr, "No page found in {path}"},
+    {Code::kLinkOutside, "Error", kNotInserted,
+     "{path} was left out: it is a symbolic link to {detail}, outside the folders given"},
 
     {Code::kNotATag, "Error", nullptr, "No meta tag to insert."},
     {Code::kNoKeyword, kNotInserted, nullptr, "Meta tag not inserted because it holds no keyword."},

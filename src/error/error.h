@@ -28,12 +28,15 @@ struct Error {
         kCannotExamine,  // the file could not even be looked at; `detail` is the system's text
         kReadFailed,     // `detail` is the system's text
         kReadOnly,
-        kHardLinks,      // `count` names
-        kReplaceFailed,  // nothing changed; `detail` is the system's text
-        kNotDurable,     // replaced, but the folder could not be made durable
-        kCannotList,     // a page argument or a folder of pages that could not be looked at
-                         // or listed; `detail` is the system's text
-        kNoPages,        // a folder of pages in which no page was found
+        kHardLinks,         // `count` names
+        kReplaceFailed,     // nothing changed; `detail` is the system's text
+        kNotDurable,        // replaced, but the folder could not be made durable
+        kChangedMeanwhile,  // the page was saved, replaced or deleted while it was tagged
+        kCannotList,        // a page argument or a folder of pages that could not be looked at
+                            // or listed; `detail` is the system's text
+        kNoPages,           // a folder of pages in which no page was found
+        kLinkOutside,       // a symbolic link met in a folder walk leads to `detail`, outside
+                            // the folders given
         // Inserting the tag into a page.
         kNotATag,            // the text is not one keywords meta tag
         kNoKeyword,          // the tag's content is empty

@@ -34,14 +34,30 @@ FileInfo::Kind KindOf(mode_t mode) {
     return FileInfo::Kind::kOther;
 }
 
+// In an opened folder a name is one entry, never followed through a link.
+int NoFollowIn(const Folder& in) {
+    return in.opened() ? O_NOFOLLOW : 0;
+}
+
 class PosixFileSystem final : public FileSystem {
   public:
     explicit PosixFileSystem(bool unnamedTemps) : unnamedTemps_(unnamedTemps) {}
 
-    Text Stat(const Text& path, FileInfo& info) override {
+    Text OpenFolder(const Folder& in, const Text& name, Folder& folder) override {
+        folder = Folder();
+        const int fd =
+            ::openat(in.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | NoFollowIn(in));
+        if (fd < 0)
+            return LastError();
+        folder = Folder(fd);
+        return {};
+    }
+
+    Text Stat(const Folder& in, const Text& name, FileInfo& info) override {
         info = FileInfo{};
+        const int follow = in.opened() ? AT_SYMLINK_NOFOLLOW : 0;
         struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) {
+        if (::fstatat(in.fd(), name.c_str(), &st, follow) != 0) {
             if (errno == ENOENT) {
                 info.kind = FileInfo::Kind::kMissing;
                 return {};
@@ -54,19 +70,23 @@ class PosixFileSystem final : public FileSystem {
         info.group = st.st_gid;
         info.links = st.st_nlink;
         info.size = static_cast<std::uint64_t>(st.st_size);
+        info.device = st.st_dev;
+        info.inode = st.st_ino;
+        info.modified = st.st_mtim;
         // The superuser is granted write access to every file, so the bits are asked too.
-        info.writable =
-            (st.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+        info.writable = (st.st_mode & 0222) != 0 &&
+                        ::faccessat(in.fd(), name.c_str(), W_OK, AT_EACCESS | follow) == 0;
         return {};
     }
 
-    Text ReadAll(const Text& path, Text& bytes) override {
+    Text ReadAll(const Folder& in, const Text& name, Text& bytes) override {
         bytes.clear();
         // O_NONBLOCK: should the path have become a FIFO since it was looked at, the open
         // returns at once and the check below refuses it.
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        const int fd = ::openat(in.fd(), name.c_str(),
+                                O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | NoFollowIn(in));
         if (fd < 0)
-            return LastError();
+            return errno == ELOOP && in.opened() ? Text(kNotRegular) : LastError();
         struct stat info {};
         if (::fstat(fd, &info) != 0) {
             const Text error = LastError();
@@ -99,11 +119,18 @@ class PosixFileSystem final : public FileSystem {
         return error;
     }
 
-    Text ListFolder(const Text& folder, std::vector<Text>& names) override {
+    Text ListFolder(const Folder& folder, std::vector<Text>& names) override {
         names.clear();
-        DIR* dir = ::opendir(folder.c_str());
-        if (dir == nullptr)
+        // A descriptor of its own: readdir moves it along, and closedir closes it.
+        const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
             return LastError();
+        DIR* dir = ::fdopendir(fd);
+        if (dir == nullptr) {
+            const Text error = LastError();
+            ::close(fd);
+            return error;
+        }
         errno = 0;
         while (const dirent* entry = ::readdir(dir)) {
             const Text name = entry->d_name;
@@ -115,10 +142,10 @@ class PosixFileSystem final : public FileSystem {
         return error;
     }
 
-    Text CreateTemp(const Text& folder, const Text& tempPath, NewFile& file) override {
+    Text CreateTemp(const Folder& folder, const Text& tempName, NewFile& file) override {
         file = NewFile{};
         if (unnamedTemps_) {
-            const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+            const int fd = ::openat(folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
             if (fd >= 0) {
                 file.fd = fd;
                 return {};
@@ -127,8 +154,8 @@ class PosixFileSystem final : public FileSystem {
             if (errno != EOPNOTSUPP && errno != EISDIR)
                 return LastError();
         }
-        const int fd =
-            ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = ::openat(folder.fd(), tempName.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0)
             return LastError();
         file.fd = fd;
@@ -165,48 +192,52 @@ class PosixFileSystem final : public FileSystem {
 
     Text Sync(int fd) override { return ResultOf(::fsync(fd)); }
 
-    Text Link(int fd, const Text& path) override {
+    Text Link(int fd, const Folder& in, const Text& name) override {
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        if (::linkat(AT_FDCWD, self.c_str(), in.fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return {};
         if (errno != ENOENT)
             return LastError();
         // Without /proc, the descriptor itself can be linked (where the user is allowed to).
-        return ResultOf(::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH));
+        return ResultOf(::linkat(fd, "", in.fd(), name.c_str(), AT_EMPTY_PATH));
     }
 
     Text Close(int fd) override { return ResultOf(::close(fd)); }
 
-    Text Rename(const Text& from, const Text& to) override {
-        return ResultOf(::rename(from.c_str(), to.c_str()));
+    Text Rename(const Folder& in, const Text& from, const Text& to) override {
+        return ResultOf(::renameat(in.fd(), from.c_str(), in.fd(), to.c_str()));
     }
 
-    Text RenameNew(const Text& from, const Text& to) override {
-        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    Text RenameNew(const Folder& in, const Text& from, const Text& to) override {
+        if (::renameat2(in.fd(), from.c_str(), in.fd(), to.c_str(), RENAME_NOREPLACE) == 0)
             return {};
         if (errno != EINVAL && errno != ENOSYS)
             return LastError();
         // File systems that cannot rename without replacing: a second name, then the first
         // one removed; the link fails if the name is taken.
-        if (::link(from.c_str(), to.c_str()) != 0)
+        if (::linkat(in.fd(), from.c_str(), in.fd(), to.c_str(), 0) != 0)
             return LastError();
-        ::unlink(from.c_str());
+        ::unlinkat(in.fd(), from.c_str(), 0);
         return {};
     }
 
-    Text MakeFolder(const Text& path) override {
-        if (::mkdir(path.c_str(), 0777) == 0)
+    Text MakeFolder(const Folder& in, const Text& name) override {
+        if (::mkdirat(in.fd(), name.c_str(), 0777) == 0)
             return {};
         struct stat st {};
-        if (errno == EEXIST && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        if (errno == EEXIST &&
+            ::fstatat(in.fd(), name.c_str(), &st, in.opened() ? AT_SYMLINK_NOFOLLOW : 0) == 0 &&
+            S_ISDIR(st.st_mode))
             return {};
         return LastError();
     }
 
-    Text Remove(const Text& path) override { return ResultOf(::unlink(path.c_str())); }
+    Text Remove(const Folder& in, const Text& name) override {
+        return ResultOf(::unlinkat(in.fd(), name.c_str(), 0));
+    }
 
-    Text SyncFolder(const Text& folder) override {
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Text SyncFolder(const Folder& folder) override {
+        const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0)
             return LastError();
         Text error = ResultOf(::fsync(fd));
@@ -220,6 +251,12 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+void Folder::Release() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
 
 FileSystem& RealFileSystem() {
     static PosixFileSystem fileSystem(true);

@@ -5,19 +5,54 @@
 // such as "No space left on device"), or an empty text on success. Paths are used exactly
 // as given; nothing is trimmed or normalised. A descriptor handed out by CreateTemp belongs
 // to the caller, who gives it back through Close.
+//
+// Every name is looked up in a Folder. In the working folder (a default Folder) a name is a
+// path, and symbolic links on it are followed. In a folder opened with OpenFolder a name is
+// one entry of that very folder, even after its path has been made to lead elsewhere, and a
+// symbolic link there is never followed: it is "not a regular file", and cannot be read,
+// entered or opened as a folder. So a file is written only where it was first looked for.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/types.h>
+#include <time.h>
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "text/chars.h"
 
 namespace lumora::files {
 
-// What a page is, found without opening it (symbolic links are followed).
+// A folder held open, or the working folder. Closes itself; moves but never copies.
+class Folder {
+  public:
+    Folder() = default;  // the working folder
+    explicit Folder(int fd) : fd_(fd) {}
+    Folder(Folder&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Folder& operator=(Folder&& other) noexcept {
+        if (this != &other) {
+            Release();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    ~Folder() { Release(); }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    // The descriptor for the system's *at calls (AT_FDCWD for the working folder).
+    int fd() const { return fd_ < 0 ? AT_FDCWD : fd_; }
+    bool opened() const { return fd_ >= 0; }
+
+  private:
+    void Release();
+    int fd_ = -1;
+};
+
+// What a file is, found without opening it.
 struct FileInfo {
     enum class Kind { kMissing, kRegular, kDirectory, kOther };
     Kind kind = Kind::kOther;
@@ -26,6 +61,11 @@ struct FileInfo {
     gid_t group = 0;
     std::uint64_t links = 0;
     std::uint64_t size = 0;  // bytes
+    // Which file it is, and when its content last changed: a file saved again, or put in
+    // its place, differs in at least one of them.
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
     // Whether this user may write to the file: at least one write bit is set and the
     // system grants write access (a read-only file system grants none).
     bool writable = false;
@@ -43,16 +83,19 @@ class FileSystem {
   public:
     virtual ~FileSystem() = default;
 
-    // Nothing at `path` (or a link leading nowhere) is no error: the kind is kMissing.
-    virtual Text Stat(const Text& path, FileInfo& info) = 0;
+    // Opens the folder `name` in `in` (see the rules for names above).
+    virtual Text OpenFolder(const Folder& in, const Text& name, Folder& folder) = 0;
+    // Nothing there (or, in the working folder, a link leading nowhere) is no error: the
+    // kind is kMissing.
+    virtual Text Stat(const Folder& in, const Text& name, FileInfo& info) = 0;
     // The whole content of a regular file. Anything else is refused (after an open that
     // cannot block), with "not a regular file".
-    virtual Text ReadAll(const Text& path, Text& bytes) = 0;
+    virtual Text ReadAll(const Folder& in, const Text& name, Text& bytes) = 0;
     // The names in a folder ("." and ".." left out).
-    virtual Text ListFolder(const Text& folder, std::vector<Text>& names) = 0;
+    virtual Text ListFolder(const Folder& folder, std::vector<Text>& names) = 0;
     // A new empty file in `folder`, readable and writable by the user alone: without a
-    // name where the file system allows it, otherwise created at `tempPath`.
-    virtual Text CreateTemp(const Text& folder, const Text& tempPath, NewFile& file) = 0;
+    // name where the file system allows it, otherwise created as `tempName`.
+    virtual Text CreateTemp(const Folder& folder, const Text& tempName, NewFile& file) = 0;
     // Appends all of `bytes`.
     virtual Text Write(int fd, TextView bytes) = 0;
     // Gives the file this owner and group, as far as the user may: a change the system
@@ -61,19 +104,23 @@ class FileSystem {
     virtual Text SetMode(int fd, unsigned mode) = 0;
     // Makes the file's data and attributes durable.
     virtual Text Sync(int fd) = 0;
-    // Gives a file made without a name the name `path` (which must not exist).
-    virtual Text Link(int fd, const Text& path) = 0;
+    // Gives a file made without a name the name `name` in `in` (which must not exist).
+    virtual Text Link(int fd, const Folder& in, const Text& name) = 0;
     virtual Text Close(int fd) = 0;
-    // Moves `from` onto `to` in one step, replacing any file there.
-    virtual Text Rename(const Text& from, const Text& to) = 0;
-    // Moves `from` to `to` in one step only when nothing is at `to`; otherwise fails with
-    // "File exists" and changes nothing.
-    virtual Text RenameNew(const Text& from, const Text& to) = 0;
+    // Moves `from` onto `to`, both in `in`, in one step, replacing any file there.
+    virtual Text Rename(const Folder& in, const Text& from, const Text& to) = 0;
+    // Moves `from` to `to`, both in `in`, in one step only when nothing is at `to`;
+    // otherwise fails with "File exists" and changes nothing.
+    virtual Text RenameNew(const Folder& in, const Text& from, const Text& to) = 0;
     // A new folder (nothing done when a folder is already there).
-    virtual Text MakeFolder(const Text& path) = 0;
-    virtual Text Remove(const Text& path) = 0;
+    virtual Text MakeFolder(const Folder& in, const Text& name) = 0;
+    virtual Text Remove(const Folder& in, const Text& name) = 0;
     // Makes the folder's entries (new names, renames) durable.
-    virtual Text SyncFolder(const Text& folder) = 0;
+    virtual Text SyncFolder(const Folder& folder) = 0;
+
+    // A path in the working folder.
+    Text Stat(const Text& path, FileInfo& info) { return Stat(Folder(), path, info); }
+    Text ReadAll(const Text& path, Text& bytes) { return ReadAll(Folder(), path, bytes); }
 };
 
 // The operating system's files.

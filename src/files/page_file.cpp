@@ -2,6 +2,8 @@
 
 #include <array>
 #include <csignal>
+#include <cstdint>
+#include <ctime>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -14,20 +16,43 @@ namespace {
 
 constexpr TextView kTempMark = ".lumora-";
 constexpr TextView kTempEnd = ".tmp";
+constexpr std::size_t kTempHashChars = 16;
 constexpr std::size_t kTempRandomChars = 8;
+// What follows the beginning of the base: the mark, the hash of the whole base, "-", the
+// random part and the end.
+constexpr std::size_t kTempTail =
+    kTempMark.size() + kTempHashChars + 1 + kTempRandomChars + kTempEnd.size();
 // Keeps a temporary name within the usual 255-byte limit of a file name.
 constexpr std::size_t kLongestBaseInTempName = 200;
 constexpr TextView kTempChars = "abcdefghijklmnopqrstuvwxyz0123456789";
+constexpr TextView kHexChars = "0123456789abcdef";
+// A temporary name this old belongs to no run still going: a run names its new file only
+// for the moments of writing it (or, with an unnamed file, of the rename).
+constexpr std::time_t kLeftoverAgeSeconds = 10 * 60;
 
 Text BaseOf(const Text& path) {
     const std::size_t slash = path.rfind('/');
     return slash == Text::npos ? path : path.substr(slash + 1);
 }
 
+// FNV-1a of the whole base: the same in every run, so a later run knows the names.
+Text HashOf(TextView base) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : base) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ULL;
+    }
+    Text hex(kTempHashChars, '0');
+    for (std::size_t i = kTempHashChars; i-- > 0; hash >>= 4) hex[i] = kHexChars[hash & 15];
+    return hex;
+}
+
 Text TempPrefixFor(TextView base) {
     Text prefix = ".";
     prefix += base.substr(0, kLongestBaseInTempName);
     prefix += kTempMark;
+    prefix += HashOf(base);
+    prefix += '-';
     return prefix;
 }
 
@@ -39,10 +64,6 @@ Text NewTempName(TextView base) {
     for (std::size_t i = 0; i < kTempRandomChars; ++i) name += kTempChars[pick(generator)];
     name += kTempEnd;
     return name;
-}
-
-Text JoinFolder(const Text& folder, const Text& name) {
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
 // The three signals with which a user or a session manager stops a program politely are
@@ -98,15 +119,21 @@ class SignalsHeld {
 
 volatile std::sig_atomic_t SignalsHeld::pending_ = 0;
 
-// Removes what killed runs left for `target`; a name that cannot be removed now is left
-// for the next run, as it does no harm to this one.
-void RemoveLeftoverTemps(FileSystem& fs, const Text& folder, const Text& base) {
+// Removes what killed runs left for the file `base`, but only names old enough that no
+// run in progress can be using them; a name that cannot be removed now is left for a
+// later run, as it does no harm to this one.
+void RemoveLeftoverTemps(FileSystem& fs, const Folder& folder, const Text& base) {
     std::vector<Text> names;
     if (!fs.ListFolder(folder, names).empty())
         return;
+    const std::time_t now = std::time(nullptr);
     for (const Text& name : names) {
-        if (IsTempNameFor(name, base))
-            fs.Remove(JoinFolder(folder, name));
+        if (!IsTempNameFor(name, base))
+            continue;
+        FileInfo info;
+        if (fs.Stat(folder, name, info).empty() && info.kind == FileInfo::Kind::kRegular &&
+            now - info.modified.tv_sec > kLeftoverAgeSeconds)
+            fs.Remove(folder, name);
     }
 }
 
@@ -134,10 +161,19 @@ bool IsTempNameFor(TextView name, TextView base) {
 }
 
 bool IsTempName(TextView name) {
-    // The random part holds no ".", so the last mark is the one that ends the base.
-    const std::size_t mark = name.rfind(kTempMark);
-    return name.starts_with('.') && mark != TextView::npos && mark >= 1 &&
-           IsTempNameFor(name, name.substr(1, mark - 1));
+    if (name.size() <= kTempTail + 1 || !name.starts_with('.') || !name.ends_with(kTempEnd))
+        return false;
+    const TextView base = name.substr(1, name.size() - kTempTail - 1);
+    const TextView tail = name.substr(name.size() - kTempTail);
+    const TextView hash = tail.substr(kTempMark.size(), kTempHashChars);
+    const TextView random = tail.substr(kTempMark.size() + kTempHashChars + 1, kTempRandomChars);
+    if (!tail.starts_with(kTempMark) || hash.find_first_not_of(kHexChars) != TextView::npos ||
+        tail[kTempMark.size() + kTempHashChars] != '-' ||
+        random.find_first_not_of(kTempChars) != TextView::npos || base.empty() ||
+        base.size() > kLongestBaseInTempName)
+        return false;
+    // A base short enough to be whole in the name must give the hash.
+    return base.size() == kLongestBaseInTempName || hash == HashOf(base);
 }
 
 std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs) {
@@ -150,13 +186,14 @@ std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs) {
 
 namespace {
 
-std::optional<Error> StatPage(const Text& path, FileInfo& info, FileSystem& fs) {
-    if (Text error = fs.Stat(path, info); !error.empty())
-        return Error{Error::Code::kCannotExamine, path, 0, std::move(error)};
+std::optional<Error> StatPage(FileSystem& fs, const Folder& folder, const Text& name,
+                              const Text& shownName, FileInfo& info) {
+    if (Text error = fs.Stat(folder, name, info); !error.empty())
+        return Error{Error::Code::kCannotExamine, shownName, 0, std::move(error)};
     if (info.kind == FileInfo::Kind::kMissing)
-        return Error{Error::Code::kNoSuchFile, path};
+        return Error{Error::Code::kNoSuchFile, shownName};
     if (info.kind != FileInfo::Kind::kRegular)
-        return Error{Error::Code::kNotRegularFile, path};
+        return Error{Error::Code::kNotRegularFile, shownName};
     return std::nullopt;
 }
 
@@ -165,7 +202,7 @@ std::optional<Error> StatPage(const Text& path, FileInfo& info, FileSystem& fs) 
 std::optional<Error> ReadPage(const Text& path, Text& bytes, FileSystem& fs) {
     bytes.clear();
     FileInfo info;
-    if (auto problem = StatPage(path, info, fs))
+    if (auto problem = StatPage(fs, Folder(), path, path, info))
         return problem;
     Text error = fs.ReadAll(path, bytes);
     if (!error.empty()) {
@@ -176,12 +213,17 @@ std::optional<Error> ReadPage(const Text& path, Text& bytes, FileSystem& fs) {
 }
 
 std::optional<Error> CheckReplaceable(const Text& path, FileInfo& info, FileSystem& fs) {
-    if (auto problem = StatPage(path, info, fs))
+    return CheckReplaceable(fs, Folder(), path, path, info);
+}
+
+std::optional<Error> CheckReplaceable(FileSystem& fs, const Folder& folder, const Text& name,
+                                      const Text& shownName, FileInfo& info) {
+    if (auto problem = StatPage(fs, folder, name, shownName, info))
         return problem;
     if (!info.writable)
-        return Error{Error::Code::kReadOnly, path};
+        return Error{Error::Code::kReadOnly, shownName};
     if (info.links > 1) {
-        Error error{Error::Code::kHardLinks, path};
+        Error error{Error::Code::kHardLinks, shownName};
         error.count = static_cast<std::int64_t>(info.links);
         return error;
     }
@@ -201,27 +243,36 @@ Text MakeFolders(FileSystem& fs, const Text& folder) {
         if (Text error = MakeFolders(fs, parent); !error.empty())
             return error;
     }
-    return fs.MakeFolder(folder);
+    return fs.MakeFolder(Folder(), folder);
+}
+
+// Whether the file is still the one `then` describes.
+bool SameFile(const FileInfo& now, const FileInfo& then) {
+    return now.kind == then.kind && now.device == then.device && now.inode == then.inode &&
+           now.size == then.size && now.modified.tv_sec == then.modified.tv_sec &&
+           now.modified.tv_nsec == then.modified.tv_nsec;
 }
 
 // The new file is made without a name (or, where the file system cannot, under a
 // temporary name), written in full, given the owner, group and bits of `like`, made
-// durable, and then named `target`: over what is there when `replace`, otherwise only
-// when nothing is.
-std::optional<Error> PutFile(FileSystem& fs, const Text& target, TextView bytes,
-                             const FileInfo& like, const Text& shownName, bool replace) {
-    const Text folder = FolderOf(target);
-    const Text base = BaseOf(target);
-    RemoveLeftoverTemps(fs, folder, base);
+// durable, and then named `target`: over what is there when `replace` (and, with
+// `unchangedSince`, only while that is still the same file), otherwise only when nothing
+// is.
+std::optional<Error> PutFile(FileSystem& fs, const Folder& folder, const Text& target,
+                             TextView bytes, const FileInfo& like, const Text& shownName,
+                             bool replace, const FileInfo* unchangedSince) {
+    RemoveLeftoverTemps(fs, folder, target);
 
-    const Text tempPath = JoinFolder(folder, NewTempName(base));
+    const Text tempName = NewTempName(target);
+    // A named new file must not outlive a polite signal: the signals are held from before
+    // it can exist. A file without a name vanishes with the process, so then they are let
+    // through again until it is given one.
+    std::optional<SignalsHeld> held(std::in_place);
     NewFile file;
-    if (Text error = fs.CreateTemp(folder, tempPath, file); !error.empty())
+    if (Text error = fs.CreateTemp(folder, tempName, file); !error.empty())
         return Failure(shownName, error);
-    // A named new file must not outlive a Ctrl-C: hold the signals for its whole life.
-    std::optional<SignalsHeld> held;
-    if (file.named)
-        held.emplace();
+    if (!file.named)
+        held.reset();
 
     // The file is private (0600) until it is complete; it gets the page's owner and bits
     // before any name makes it reachable, so it never shows more than the page did.
@@ -238,25 +289,35 @@ std::optional<Error> PutFile(FileSystem& fs, const Text& target, TextView bytes,
     if (error.empty() && !file.named && !replace) {
         // A new file without a name can take its final name directly, which fails when
         // that name is taken.
-        error = fs.Link(file.fd, target);
+        error = fs.Link(file.fd, folder, target);
         placed = error.empty();
     } else if (error.empty()) {
         if (!held)
             held.emplace();
         if (!file.named) {
-            error = fs.Link(file.fd, tempPath);
+            error = fs.Link(file.fd, folder, tempName);
             hasName = error.empty();
         }
     }
     if (Text closed = fs.Close(file.fd); error.empty())
         error = closed;
-    if (error.empty() && !placed)
-        error = replace ? fs.Rename(tempPath, target) : fs.RenameNew(tempPath, target);
-    if (!error.empty()) {
+    bool changed = false;
+    if (error.empty() && !placed && unchangedSince) {
+        // As late as possible: a save of the file after this moment is not seen.
+        FileInfo now;
+        error = fs.Stat(folder, target, now);
+        changed = error.empty() && !SameFile(now, *unchangedSince);
+    }
+    if (error.empty() && !placed && !changed)
+        error =
+            replace ? fs.Rename(folder, tempName, target) : fs.RenameNew(folder, tempName, target);
+    if (!error.empty() || changed) {
         if (hasName)
-            fs.Remove(tempPath);
+            fs.Remove(folder, tempName);
         else if (placed)
-            fs.Remove(target);
+            fs.Remove(folder, target);
+        if (changed)
+            return Error{Error::Code::kChangedMeanwhile, shownName};
         return Failure(shownName, error);
     }
     held.reset();
@@ -267,18 +328,64 @@ std::optional<Error> PutFile(FileSystem& fs, const Text& target, TextView bytes,
 
 }  // namespace
 
-std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView bytes,
-                                 const FileInfo& like, const Text& shownName) {
-    return PutFile(fs, target, bytes, like, shownName, true);
+Text OpenFolderOf(FileSystem& fs, const Text& path, const Text& top, bool makeFolders,
+                  Folder& folder, Text& name) {
+    folder = Folder();
+    name = BaseOf(path);
+    // Below the top, ".." would climb back out of it: such a path is taken as given.
+    const bool inside = !top.empty() && path.size() > top.size() && path.starts_with(top) &&
+                        (top.ends_with('/') || path[top.size()] == '/') &&
+                        ("/" + path.substr(top.size()) + "/").find("/../") == Text::npos;
+    if (!inside) {
+        const Text where = FolderOf(path);
+        if (makeFolders) {
+            if (Text error = MakeFolders(fs, where); !error.empty())
+                return error;
+        }
+        return fs.OpenFolder(Folder(), where, folder);
+    }
+    if (makeFolders) {
+        if (Text error = MakeFolders(fs, top); !error.empty())
+            return error;
+    }
+    if (Text error = fs.OpenFolder(Folder(), top, folder); !error.empty())
+        return error;
+    // Each folder below the top in turn, relative to the one before.
+    const Text below = path.substr(top.size());
+    std::size_t at = 0;
+    for (std::size_t slash; (slash = below.find('/', at)) != Text::npos; at = slash + 1) {
+        const Text part = below.substr(at, slash - at);
+        if (part.empty() || part == ".")
+            continue;
+        if (makeFolders) {
+            if (Text error = fs.MakeFolder(folder, part); !error.empty())
+                return error;
+        }
+        Folder next;
+        if (Text error = fs.OpenFolder(folder, part, next); !error.empty())
+            return error;
+        folder = std::move(next);
+    }
+    return {};
 }
 
-std::optional<Error> WriteNewFile(FileSystem& fs, const Text& target, TextView bytes,
-                                  const FileInfo& like, const Text& shownName, bool makeFolders) {
-    if (makeFolders) {
-        if (Text error = MakeFolders(fs, FolderOf(target)); !error.empty())
-            return Failure(shownName, error);
-    }
-    return PutFile(fs, target, bytes, like, shownName, false);
+std::optional<Error> ReplaceFile(FileSystem& fs, const Folder& folder, const Text& name,
+                                 TextView bytes, const FileInfo& like, const Text& shownName,
+                                 const FileInfo* unchangedSince) {
+    return PutFile(fs, folder, name, bytes, like, shownName, true, unchangedSince);
+}
+
+std::optional<Error> ReplaceFile(FileSystem& fs, const Text& target, TextView bytes,
+                                 const FileInfo& like, const Text& shownName) {
+    Folder folder;
+    if (Text error = fs.OpenFolder(Folder(), FolderOf(target), folder); !error.empty())
+        return Failure(shownName, error);
+    return PutFile(fs, folder, BaseOf(target), bytes, like, shownName, true, nullptr);
+}
+
+std::optional<Error> WriteNewFile(FileSystem& fs, const Folder& folder, const Text& name,
+                                  TextView bytes, const FileInfo& like, const Text& shownName) {
+    return PutFile(fs, folder, name, bytes, like, shownName, false, nullptr);
 }
 
 }  // namespace lumora::files

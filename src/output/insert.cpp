@@ -1,5 +1,7 @@
 #include "output/insert.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -114,16 +116,23 @@ InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, con
 
 InsertResult InsertMetaTag(const Text& pagePath, const Text& tag,
                            const std::optional<Backup>& backup, files::FileSystem& fs,
-                           TextView encoding) {
-    const Text page = RealPageOf(pagePath);
-    files::FileInfo info;
-    if (std::optional<Error> problem = files::CheckReplaceable(page, info, fs)) {
-        // The message names the page as the user gave it, not where a link led.
-        problem->path = pagePath;
-        return Refused(std::move(*problem));
+                           TextView encoding, const Text& root) {
+    // A page found in a folder walk is never a link (the walk takes none); one named
+    // directly may be, and is replaced where it lives.
+    const Text page = root.empty() ? RealPageOf(pagePath) : pagePath;
+    files::Folder folder;
+    Text name;
+    if (Text error = files::OpenFolderOf(fs, page, root, false, folder, name); !error.empty()) {
+        const bool missing = error == std::strerror(ENOENT);
+        return Refused(missing ? Error{Error::Code::kNoSuchFile, pagePath}
+                               : Error{Error::Code::kCannotExamine, pagePath, 0, std::move(error)});
     }
+    files::FileInfo info;
+    // The message names the page as the user gave it, not where a link led.
+    if (std::optional<Error> problem = files::CheckReplaceable(fs, folder, name, pagePath, info))
+        return Refused(std::move(*problem));
     Text oldBytes;
-    if (Text error = fs.ReadAll(page, oldBytes); !error.empty())
+    if (Text error = fs.ReadAll(folder, name, oldBytes); !error.empty())
         return Refused(Error{Error::Code::kReadFailed, pagePath, 0, std::move(error)});
 
     InsertPlan plan = PlanInsert(oldBytes, tag, encoding, pagePath);
@@ -137,19 +146,32 @@ InsertResult InsertMetaTag(const Text& pagePath, const Text& tag,
     // The backup is in place before the page changes, so a failure in between leaves the
     // old page and its copy, never a new page without the promised backup.
     if (backup) {
+        // Beside the page as given, the backup goes into the folder already open.
+        const bool besidePage = page == pagePath && !backup->makeFolders &&
+                                files::FolderOf(backup->path) == files::FolderOf(pagePath);
+        files::Folder own;
+        Text backupName;
+        if (besidePage) {
+            backupName = backup->path.substr(backup->path.rfind('/') + 1);
+        } else if (Text error = files::OpenFolderOf(fs, backup->path, backup->top,
+                                                    backup->makeFolders, own, backupName);
+                   !error.empty()) {
+            return Refused(Error{Error::Code::kReplaceFailed, backup->path, 0, std::move(error)});
+        }
+        const files::Folder& backupFolder = besidePage ? folder : own;
         files::FileInfo there;
-        if (Text error = fs.Stat(backup->path, there); !error.empty())
+        if (Text error = fs.Stat(backupFolder, backupName, there); !error.empty())
             return Refused(Error{Error::Code::kCannotExamine, backup->path, 0, std::move(error)});
         if (there.kind == files::FileInfo::Kind::kRegular) {
             result.keptBackup = backup->path;
         } else if (there.kind != files::FileInfo::Kind::kMissing) {
             return Refused(Error{Error::Code::kNotRegularFile, backup->path});
-        } else if (auto error = files::WriteNewFile(fs, backup->path, oldBytes, info, backup->path,
-                                                    backup->makeFolders)) {
+        } else if (auto error = files::WriteNewFile(fs, backupFolder, backupName, oldBytes, info,
+                                                    backup->path)) {
             return Refused(std::move(*error));
         }
     }
-    result.error = files::ReplaceFile(fs, page, newBytes, info, pagePath);
+    result.error = files::ReplaceFile(fs, folder, name, newBytes, info, pagePath, &info);
     result.changed = !result.error || result.error->code == Error::Code::kNotDurable;
     return result;
 }

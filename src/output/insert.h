@@ -29,10 +29,14 @@ Text BackupPathIn(const Text& folder, const Text& pagePath, const Text& root);
 // Where the page as it was is kept: a first backup is never overwritten, so that it holds
 // the page from before the first insert (an author's own keywords, say).
 struct Backup {
-    Backup(Text backupPath, bool makeMissingFolders = false)  // NOLINT: a path is a backup
-        : path(std::move(backupPath)), makeFolders(makeMissingFolders) {}
+    Backup(Text backupPath, bool makeMissingFolders = false,  // NOLINT: a path is a backup
+           Text topFolder = {})
+        : path(std::move(backupPath)), makeFolders(makeMissingFolders), top(std::move(topFolder)) {}
     Text path;
     bool makeFolders = false;  // a separate folder of backups: missing folders are made
+    // The folder the user named that `path` lies in ("" for none): below it, no symbolic
+    // link is followed (see files::OpenFolderOf).
+    Text top;
 };
 
 // What an insert came to. Refusals (see files::CheckReplaceable, and a tag or page that
@@ -64,17 +68,20 @@ InsertPlan PlanInsert(TextView oldBytes, const Text& tag, TextView encoding, con
 // XHTML page well-formed). A tag that is not one keywords meta tag, or holds no keyword,
 // is refused, as is a page without any mark-up; the page is then left alone. Nothing on
 // disk changes unless the new page is complete; the page is replaced as files::ReplaceFile
-// does it, keeping its owner, group and mode, and one reached through a symbolic link is
-// replaced where it lives. With `backup`, a file not yet there is written the same way
-// first and ends up holding exactly the page as it was; one already there is kept. Nothing
-// is written for a refused page, nor for one that already holds the tag exactly as it
-// would be written.
+// does it, keeping its owner, group and mode, and only while it is still the file that
+// was read (kChangedMeanwhile otherwise). A page named directly that is a symbolic link is
+// replaced where it lives. The page's folder is opened once, before the page is read, and
+// everything after happens in that folder; for a page found in the folder `root` (a
+// folder argument; "" when the page was named directly), no symbolic link below `root` is
+// followed. With `backup`, a file not yet there is written the same way first and ends up
+// holding exactly the page as it was; one already there is kept. Nothing is written for a
+// refused page, nor for one that already holds the tag exactly as it would be written.
 //
 // `tag` is UTF-8; it is written in the page's own encoding, found as a pass finds it
 // (`encoding` overrides the detection), each character that encoding cannot hold as a
 // numeric character reference.
 InsertResult InsertMetaTag(const Text& pagePath, const Text& tag,
                            const std::optional<Backup>& backup, files::FileSystem& fs,
-                           TextView encoding = {});
+                           TextView encoding = {}, const Text& root = {});
 
 }  // namespace lumora::output

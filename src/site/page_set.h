@@ -11,8 +11,10 @@
 namespace lumora::site {
 
 struct PageSetOptions {
-    bool recursive = false;       // walk subfolders too
-    bool followSymlinks = false;  // enter folders reached through a symbolic link
+    bool recursive = false;  // walk subfolders too
+    // Take files and enter folders reached through a symbolic link, when it leads inside
+    // the folders given; one that leads outside is reported (kLinkOutside).
+    bool followSymlinks = false;
     // File-name patterns taken from folders; none: the usual page names (IsPageName).
     std::vector<Text> include;
     std::vector<Text> exclude;      // patterns left out (matched against the name and the path)
@@ -20,10 +22,12 @@ struct PageSetOptions {
 };
 
 struct PageSet {
-    std::vector<Text> pages;  // sorted, each once
+    // Sorted, each file once (by device and inode), under the first of its paths; one
+    // reached through a link is named by where it lives, below the folder given.
+    std::vector<Text> pages;
     // The PAGE arguments and folders that gave no page, naming the path: kCannotList for a
     // missing path or an unreadable folder, kNoPages for a folder argument that could be
-    // walked but held no page.
+    // walked but held no page, kLinkOutside for a link that leads outside the folders.
     std::vector<Error> problems;
 };
 
@@ -31,7 +35,8 @@ struct PageSet {
 // are taken when their name matches an include pattern and no exclude pattern, but never
 // backups (output::IsBackupName) or the temporary files of an insert (files::IsTempName),
 // so that a walk after an insert does not take the old page again. A folder reached twice
-// (a symbolic-link loop) is walked once.
+// (a symbolic-link loop) is walked once. Symbolic links in folders are left alone unless
+// `followSymlinks`.
 PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options);
 
 // True when the PAGE argument is a folder to walk. A folder named like a page ("old.htm",

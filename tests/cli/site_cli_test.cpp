@@ -127,10 +127,11 @@ class OutOfMemoryOn : public lumora::testing::FaultyFileSystem {
   public:
     explicit OutOfMemoryOn(std::string page)
         : FaultyFileSystem(files::RealFileSystem(), Mode::kFailOnce, 0), page_(std::move(page)) {}
-    Text ReadAll(const Text& path, Text& bytes) override {
-        if (path == page_)
+    using FaultyFileSystem::ReadAll;
+    Text ReadAll(const files::Folder& in, const Text& name, Text& bytes) override {
+        if (name == page_)
             throw std::bad_alloc();
-        return FaultyFileSystem::ReadAll(path, bytes);
+        return FaultyFileSystem::ReadAll(in, name, bytes);
     }
 
   private:
@@ -567,6 +568,38 @@ TEST(SiteCli, ParallelInsertsKeepTheSignalHandlerAndKilledLeaveEveryPageOldOrNew
     }
     // Some kill fell in the middle of the run (the moments are spread over its length).
     EXPECT_GT(sawBoth, 0);
+}
+
+// Pages whose names begin with the same 220 bytes never take each other's temporary
+// files, and a link in a folder never leads a write outside it.
+TEST(SiteCli, InsertWritesEveryPageOfTheFolderAndNothingOutside) {
+    TempDir dir;
+    fs::create_directories(dir.File("site"));
+    fs::create_directories(dir.File("outside"));
+    const std::string page =
+        "<html><head><title>Kites</title></head><body>Kites kites strings</body></html>\n";
+    const std::string shared(220, 'k');
+    for (int i = 0; i < 400; ++i) dir.Write("site/" + shared + std::to_string(i) + ".htm", page);
+    const std::string victim = dir.Write("outside/victim.htm", page);
+    const std::string link = dir.File("site/link.htm");
+    fs::create_symlink("../outside/victim.htm", link);
+    RunResult run = RunTool({"insert", "--no-backup", "-q", "-j", "4", dir.File("site")});
+    EXPECT_EQ(run.status, 0) << run.out.substr(0, 2000);
+    std::size_t names = 0, untagged = 0;
+    for (const auto& e : fs::directory_iterator(dir.File("site"))) {
+        ++names;
+        untagged += !e.is_symlink() && ReadFile(e.path().string()) == page;
+    }
+    EXPECT_EQ(names, 401u);
+    EXPECT_EQ(untagged, 0u);
+    run = RunTool({"insert", "--no-backup", "-q", "--follow-symlinks", dir.File("site")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(link + " was left out: it is a symbolic link to " +
+                           fs::canonical(victim).string() + ", outside the folders given"),
+              std::string::npos)
+        << run.out.substr(0, 2000);
+    EXPECT_EQ(ReadFile(victim), page);
+    EXPECT_TRUE(fs::is_symlink(link));
 }
 
 }  // namespace

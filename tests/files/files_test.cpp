@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "files/file_checks.h"
 #include "files/page_file.h"
+#include "support/faulty_file_system.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
 
@@ -78,34 +80,90 @@ TEST(ReadPage, ReadsRegularFilesAndRefusesTheRestByName) {
     }
 }
 
-TEST(ReplaceFile, TemporaryNamesAreRecognisedOnlyForTheirFile) {
-    const struct {
-        const char* name;
-        const char* base;
-        bool temp;
-    } cases[] = {
-        {".page.htm.lumora-a1b2c3d4.tmp", "page.htm", true},
-        {".page.htm.lumora-a1b2c3d4.tmp", "page.bak.htm", false},
-        {".page.bak.htm.lumora-00000000.tmp", "page.bak.htm", true},
-        {".page.htm.lumora-a1b2c3d.tmp", "page.htm", false},   // one character short
-        {".page.htm.lumora-A1B2C3D4.tmp", "page.htm", false},  // not our characters
-        {".page.htm.lumora-a1b2/3d4.tmp", "page.htm", false},
-        {".other.htm.lumora-a1b2c3d4.tmp", "page.htm", false},
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsTempNameFor(c.name, c.base), c.temp) << c.name;
-    // A very long page name still gets a temporary name that fits and is recognised.
-    const Text longBase(250, 'p');
-    const Text longTemp = "." + longBase.substr(0, 200) + ".lumora-abcdefgh.tmp";
-    EXPECT_TRUE(IsTempNameFor(longTemp, longBase));
-    EXPECT_LE(longTemp.size(), 255u);
-}
-
-TEST(ReplaceFile, LongNamesAndRelativePaths) {
-    TempDir dir;
+FileInfo Mine() {
     FileInfo like;
     like.owner = ::geteuid();
     like.group = ::getegid();
     like.mode = 0644;
+    return like;
+}
+
+// The temporary name a replace gives the new version of `base`, seen in the folder just
+// before the rename.
+Text TempNameOf(const TempDir& dir, const Text& base) {
+    static const std::unique_ptr<FileSystem> named = NewNamedTempFileSystem();
+    testing::FaultyFileSystem fs(*named, testing::FaultyFileSystem::Mode::kFailOnce, 0);
+    Text temp;
+    fs.watch = [&](int, const char* call, int) {
+        for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+            const Text name = e.path().filename().string();
+            if (Text(call) == "Rename" && name.starts_with('.'))
+                temp = name;
+        }
+    };
+    EXPECT_EQ(ReplaceFile(fs, dir.File(base), "x", Mine(), base), std::nullopt);
+    return temp;
+}
+
+// Names made for a page are known as its own and as temporary names, and never as those
+// of another page, even one whose name begins with the same 220 bytes.
+TEST(ReplaceFile, TemporaryNamesAreRecognisedOnlyForTheirFile) {
+    TempDir dir;
+    const Text shared(220, 'p');
+    const Text page = TempNameOf(dir, "page.htm");
+    const Text longA = TempNameOf(dir, shared + "a.htm");
+    ASSERT_FALSE(page.empty());
+    EXPECT_LE(longA.size(), 255u);
+    Text upper = page, slash = page, shorter = page, otherHash = page;
+    upper[upper.size() - 5] = 'A';
+    slash[slash.size() - 5] = '/';
+    shorter.erase(shorter.size() - 5, 1);
+    otherHash[otherHash.find(".lumora-") + 8] ^= 1;
+    const struct {
+        Text name;
+        Text base;
+        bool forBase;
+        bool temp;
+    } cases[] = {
+        {page, "page.htm", true, true},
+        {page, "page.bak.htm", false, true},
+        {longA, shared + "a.htm", true, true},
+        {longA, shared + "b.htm", false, true},
+        {upper, "page.htm", false, false},
+        {slash, "page.htm", false, false},
+        {shorter, "page.htm", false, false},
+        {otherHash, "page.htm", false, false},
+        {".page.htm.lumora-a1b2c3d4.tmp", "page.htm", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsTempNameFor(c.name, c.base), c.forBase) << c.name;
+        EXPECT_EQ(IsTempName(c.name), c.temp) << c.name;
+    }
+}
+
+// Clean-up removes only what an earlier run left for this very page, and only once it is
+// too old to belong to a run still going.
+TEST(ReplaceFile, CleanUpTakesOnlyOldTemporaryNamesOfThisPage) {
+    TempDir dir;
+    const Text shared(220, 'p');
+    const Text page = shared + "a.htm";
+    const Text mineOld = TempNameOf(dir, page);
+    Text mineNew = mineOld;
+    mineNew[mineNew.size() - 5] = mineNew[mineNew.size() - 5] == 'a' ? 'b' : 'a';
+    const Text siblingOld = TempNameOf(dir, shared + "b.htm");
+    for (const Text& name : {mineOld, mineNew, siblingOld}) dir.Write(name, "left");
+    const timespec hourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    for (const Text& name : {mineOld, siblingOld})
+        ASSERT_EQ(::utimensat(AT_FDCWD, dir.File(name).c_str(), hourAgo, 0), 0);
+    EXPECT_EQ(ReplaceFile(RealFileSystem(), dir.File(page), "new", Mine(), page), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(dir.File(mineOld)));
+    EXPECT_TRUE(std::filesystem::exists(dir.File(mineNew)));
+    EXPECT_TRUE(std::filesystem::exists(dir.File(siblingOld)));
+}
+
+TEST(ReplaceFile, LongNamesAndRelativePaths) {
+    TempDir dir;
+    const FileInfo like = Mine();
     const Text longName = dir.File(Text(250, 'p') + ".htm");
     EXPECT_EQ(ReplaceFile(RealFileSystem(), longName, "long", like, longName), std::nullopt);
     EXPECT_EQ(testing::ReadFile(longName), "long");

@@ -3,11 +3,13 @@
 // failure, signal or kill leaves a half file or a stray name.
 #include "output/insert.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -364,13 +366,18 @@ TEST(InsertFile, FailureOrSignalAtEachCallLeavesWholeFiles) {
                             << name;
                         if (killed && unnamed) {
                             // Named only for the rename: complete, and as open as the page.
-                            EXPECT_TRUE(call == "Close" || call == "Rename") << name;
+                            EXPECT_TRUE(call == "Close" || call == "Stat" || call == "Rename")
+                                << name;
                             const Text content = ReadFile(dir.File(name));
                             EXPECT_TRUE(content == fresh || content == kOld) << name;
                             EXPECT_EQ(ModeOf(dir.File(name)), kPageMode) << name;
                         }
                     }
                     if (mayLeaveName) {
+                        // Old enough by then that no run can still be using them.
+                        const timespec old[2] = {{0, 0}, {0, 0}};
+                        for (const auto& name : Names(dir))
+                            ::utimensat(AT_FDCWD, dir.File(name).c_str(), old, 0);
                         ASSERT_EQ(CodeOf(InsertMetaTag(scene.page, kTag, backup, *v.fs)),
                                   kInserted);
                     }
@@ -381,6 +388,76 @@ TEST(InsertFile, FailureOrSignalAtEachCallLeavesWholeFiles) {
             }
         }
     }
+}
+
+// Between the read and the write (at the call named), the page's folder is swapped for a
+// link to another folder, or the page is saved again or deleted: the write lands in the
+// folder first opened or nowhere, and what the author saved stays.
+TEST(InsertFile, WritesOnlyWhereItReadAndOnlyOverWhatItRead) {
+    const Text fresh = Fresh();
+    const Text saved = "<html><head></head><body>saved by the author</body></html>";
+    const struct {
+        const char* name;
+        const char* at;
+        std::function<void(const TempDir&)> act;
+        Text page;          // in the folder the insert first opened; "" for none
+        const char* error;  // after the page's name; "" for success
+    } cases[] = {
+        {"folder swapped before the clean-up", "ListFolder",
+         [](const TempDir& d) {
+             std::filesystem::rename(d.File("site/sub"), d.File("site/was-sub"));
+             std::filesystem::create_directory_symlink(d.File("other"), d.File("site/sub"));
+         },
+         fresh, ""},
+        {"saved again", "Close", [&](const TempDir& d) { d.Write("site/sub/page.htm", saved); },
+         saved, " changed while it was being tagged; nothing written"},
+        {"deleted", "Close",
+         [](const TempDir& d) { std::filesystem::remove(d.File("site/sub/page.htm")); }, "",
+         " changed while it was being tagged; nothing written"},
+    };
+    for (const Variant& v : Variants()) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(::testing::Message() << v.name << ": " << c.name);
+            TempDir dir;
+            std::filesystem::create_directories(dir.File("site/sub"));
+            std::filesystem::create_directories(dir.File("other"));
+            const Text page = dir.Write("site/sub/page.htm", kOld);
+            dir.Write("other/page.htm", kOld);
+            FaultyFileSystem fs(*v.fs, Mode::kFailOnce, 0);
+            bool acted = false;
+            fs.watch = [&](int, const char* call, int) {
+                if (!acted && Text(call) == c.at) {
+                    acted = true;
+                    c.act(dir);
+                }
+            };
+            const InsertResult outcome =
+                InsertMetaTag(page, kTag, std::nullopt, fs, {}, dir.File("site"));
+            ASSERT_TRUE(acted);
+            EXPECT_EQ(MessageOf(outcome), *c.error ? page + c.error : "");
+            if (*c.error) {
+                EXPECT_EQ(outcome.error->TitleWhenInserting(), "Not inserted");
+            }
+            const bool swapped = std::filesystem::exists(dir.File("site/was-sub"));
+            const Text first = dir.File(swapped ? "site/was-sub" : "site/sub");
+            EXPECT_EQ(ReadFile(first + "/page.htm"), c.page);
+            EXPECT_EQ(ReadFile(dir.File("other/page.htm")), kOld);
+            for (const Text& folder : {first, dir.File("other")}) {
+                for (const auto& e : std::filesystem::directory_iterator(folder))
+                    EXPECT_EQ(e.path().filename(), "page.htm");
+            }
+        }
+    }
+    // A folder already swapped for a link when the insert begins is not entered.
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("site"));
+    std::filesystem::create_directories(dir.File("other"));
+    dir.Write("other/page.htm", kOld);
+    std::filesystem::create_directory_symlink(dir.File("other"), dir.File("site/sub"));
+    const InsertResult outcome = InsertMetaTag(dir.File("site/sub/page.htm"), kTag, std::nullopt,
+                                               files::RealFileSystem(), {}, dir.File("site"));
+    EXPECT_EQ(CodeOf(outcome), Code::kCannotExamine);
+    EXPECT_EQ(ReadFile(dir.File("other/page.htm")), kOld);
 }
 
 TEST(InsertFile, ReadOnlyFolderFailsWithoutChange) {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -39,38 +40,59 @@ class PageSetTest : public ::testing::Test {
         fs::create_directories(dir_.File("elsewhere"));
         dir_.Write("elsewhere/far.html", "x");
         fs::create_directory_symlink(dir_.File("elsewhere"), dir_.File("site/linked"));
+        // A page twice (once through a link), and a link to a page outside.
+        fs::create_symlink("../index.html", dir_.File("site/b/alias.html"));
+        fs::create_symlink(dir_.File("elsewhere/far.html"), dir_.File("site/out.htm"));
     }
     Text P(const char* name) const { return dir_.File(name); }
     TempDir dir_;
 };
 
+// Links are neither taken nor entered unless followed; followed, one leading outside the
+// folder given is reported, and a file reached twice is taken once, where it lives.
 TEST_F(PageSetTest, FolderGivesItsPagesSortedWithOrWithoutSubfolders) {
     struct Case {
         PageSetOptions options;
         std::vector<const char*> expected;
+        std::vector<const char*> refused;  // links that lead outside
     };
     PageSetOptions flat;
     PageSetOptions deep;
     deep.recursive = true;
+    PageSetOptions flatFollowing = flat;
+    flatFollowing.followSymlinks = true;
     PageSetOptions excluding = deep;  // and following links
     excluding.followSymlinks = true;
     excluding.exclude = {"draft*", "*/a/deep"};
     const std::vector<Case> cases = {
-        {flat, {"site/about.htm", "site/index.html"}},
+        {flat, {"site/about.htm", "site/index.html"}, {}},
         {deep,
          {"site/a/deep/two.htm", "site/a/one.html", "site/about.htm", "site/b/draft.html",
-          "site/b/three.html", "site/index.html"}},
+          "site/b/three.html", "site/index.html"},
+         {}},
+        {flatFollowing, {"site/about.htm", "site/index.html"}, {"site/out.htm"}},
         {excluding,
-         {"site/a/one.html", "site/about.htm", "site/b/three.html", "site/index.html",
-          "site/linked/far.html"}},
+         {"site/a/one.html", "site/about.htm", "site/b/three.html", "site/index.html"},
+         {"site/linked", "site/out.htm"}},
     };
     for (std::size_t c = 0; c < cases.size(); ++c) {
-        std::vector<Text> expected;
+        std::vector<Text> expected, refused, problems;
         for (const char* e : cases[c].expected) expected.push_back(P(e));
+        for (const char* r : cases[c].refused) refused.push_back(P(r));
         const PageSet set = CollectPages({P("site")}, cases[c].options);
         EXPECT_EQ(set.pages, expected) << "case " << c;
-        EXPECT_TRUE(set.problems.empty()) << "case " << c;
+        for (const Error& problem : set.problems) {
+            EXPECT_EQ(problem.code, Error::Code::kLinkOutside) << problem.Message();
+            problems.push_back(problem.path);
+        }
+        std::sort(problems.begin(), problems.end());
+        EXPECT_EQ(problems, refused) << "case " << c;
     }
+    const PageSet set = CollectPages({P("site")}, flatFollowing);
+    ASSERT_EQ(set.problems.size(), 1u);
+    EXPECT_EQ(set.problems[0].Message(),
+              P("site/out.htm") + " was left out: it is a symbolic link to " +
+                  fs::canonical(P("elsewhere/far.html")).string() + ", outside the folders given");
 }
 
 TEST_F(PageSetTest, NamedFilesAreTakenAsGivenOnceEachAndMissingOnesReported) {
@@ -86,8 +108,10 @@ TEST_F(PageSetTest, NamedFilesAreTakenAsGivenOnceEachAndMissingOnesReported) {
 // Page names in any case, except for the user's own patterns; never a backup or an
 // insert's temporary file from a folder, whatever the patterns; anything when named.
 TEST_F(PageSetTest, FoldersTakePageNamesInAnyCaseButNoBackupOrTemporaryFile) {
-    for (const char* name : {"site/b/UP.HTM", "site/b/x.Xhtml", "site/b/three.bak.html",
-                             "site/b/.three.html.lumora-ab12cd34.tmp"})
+    // The temporary name of a page whose name was cut to fit.
+    const Text temp = "site/b/." + Text(200, 't') + ".lumora-0123456789abcdef-ab12cd34.tmp";
+    for (const Text& name :
+         {Text("site/b/UP.HTM"), Text("site/b/x.Xhtml"), Text("site/b/three.bak.html"), temp})
         dir_.Write(name, "<html></html>");
     const std::vector<Text> all = {P("site/b/UP.HTM"), P("site/b/draft.html"),
                                    P("site/b/three.html"), P("site/b/x.Xhtml")};

@@ -25,16 +25,19 @@ class FaultyFileSystem : public files::FileSystem {
     // Called at every call with its number and name, before the call is made.
     std::function<void(int, const char*, int fd)> watch;
 
-    Text Stat(const Text& p, files::FileInfo& i) override {
-        return Hit("Stat") ? Failure() : real_.Stat(p, i);
+    Text OpenFolder(const files::Folder& in, const Text& n, files::Folder& f) override {
+        return Hit("OpenFolder") ? Failure() : real_.OpenFolder(in, n, f);
     }
-    Text ReadAll(const Text& p, Text& b) override {
-        return Hit("ReadAll") ? Failure() : real_.ReadAll(p, b);
+    Text Stat(const files::Folder& in, const Text& n, files::FileInfo& i) override {
+        return Hit("Stat") ? Failure() : real_.Stat(in, n, i);
     }
-    Text ListFolder(const Text& f, std::vector<Text>& n) override {
+    Text ReadAll(const files::Folder& in, const Text& n, Text& b) override {
+        return Hit("ReadAll") ? Failure() : real_.ReadAll(in, n, b);
+    }
+    Text ListFolder(const files::Folder& f, std::vector<Text>& n) override {
         return Hit("ListFolder") ? Failure() : real_.ListFolder(f, n);
     }
-    Text CreateTemp(const Text& f, const Text& t, files::NewFile& file) override {
+    Text CreateTemp(const files::Folder& f, const Text& t, files::NewFile& file) override {
         return Hit("CreateTemp") ? Failure() : real_.CreateTemp(f, t, file);
     }
     // A failing write puts half of its bytes down first, as a full disk would.
@@ -53,8 +56,8 @@ class FaultyFileSystem : public files::FileSystem {
     // Syncs are counted, not made: a process that ends keeps what it wrote, and waiting
     // for the disk would only slow the runs down.
     Text Sync(int fd) override { return Hit("Sync", fd) ? Failure() : Text(); }
-    Text Link(int fd, const Text& p) override {
-        return Hit("Link", fd) ? Failure() : real_.Link(fd, p);
+    Text Link(int fd, const files::Folder& in, const Text& n) override {
+        return Hit("Link", fd) ? Failure() : real_.Link(fd, in, n);
     }
     // A failing close has still closed the descriptor, as the system's does.
     Text Close(int fd) override {
@@ -62,17 +65,21 @@ class FaultyFileSystem : public files::FileSystem {
         const Text error = real_.Close(fd);
         return hit ? Failure() : error;
     }
-    Text Rename(const Text& f, const Text& t) override {
-        return Hit("Rename") ? Failure() : real_.Rename(f, t);
+    Text Rename(const files::Folder& in, const Text& f, const Text& t) override {
+        return Hit("Rename") ? Failure() : real_.Rename(in, f, t);
     }
-    Text RenameNew(const Text& f, const Text& t) override {
-        return Hit("RenameNew") ? Failure() : real_.RenameNew(f, t);
+    Text RenameNew(const files::Folder& in, const Text& f, const Text& t) override {
+        return Hit("RenameNew") ? Failure() : real_.RenameNew(in, f, t);
     }
-    Text MakeFolder(const Text& p) override {
-        return Hit("MakeFolder") ? Failure() : real_.MakeFolder(p);
+    Text MakeFolder(const files::Folder& in, const Text& n) override {
+        return Hit("MakeFolder") ? Failure() : real_.MakeFolder(in, n);
     }
-    Text Remove(const Text& p) override { return Hit("Remove") ? Failure() : real_.Remove(p); }
-    Text SyncFolder(const Text&) override { return Hit("SyncFolder") ? Failure() : Text(); }
+    Text Remove(const files::Folder& in, const Text& n) override {
+        return Hit("Remove") ? Failure() : real_.Remove(in, n);
+    }
+    Text SyncFolder(const files::Folder&) override {
+        return Hit("SyncFolder") ? Failure() : Text();
+    }
 
   private:
     bool Hit(const char* name, int fd = -1) {
