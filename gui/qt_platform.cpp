@@ -87,8 +87,6 @@ app::Answer QtPlatform::ShowMessage(const Text& prompt, const Text& title, app::
 }
 
 std::optional<Text> QtPlatform::ChooseFileToOpen(const app::OpenFileRequest& request) {
-    if (chooser_)
-        return chooser_(request);
     QString patterns = ToQString(request.patterns);
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
     const QString filter = ToQString(request.filterDescription) + QStringLiteral(" (") + patterns +

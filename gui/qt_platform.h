@@ -26,9 +26,7 @@ class QtPlatform : public app::Platform {
     // a dialog being shown.
     using MessageResponder =
         std::function<app::Answer(const Text& prompt, const Text& title, app::Icon, app::Buttons)>;
-    using FileChooser = std::function<std::optional<Text>(const app::OpenFileRequest&)>;
     void SetMessageResponder(MessageResponder responder) { responder_ = std::move(responder); }
-    void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
 
     // The help window once it has been shown, else null.
     HelpWindow* Help() const;
@@ -50,7 +48,6 @@ class QtPlatform : public app::Platform {
     MainWindow* window_ = nullptr;
     QPointer<HelpWindow> help_;
     MessageResponder responder_;
-    FileChooser chooser_;
     bool ending_ = false;
 };
 

@@ -347,7 +347,6 @@ void Session::GenerateOrList(bool makeTag) {
 }
 
 void Session::StartPass(Text pageBytes, bool makeTag, const Text& name) {
-    lastPassStopped_ = false;
     ranked_.clear();
     SetOutput("");
     platform_.Repaint(Control::kOutput);
@@ -407,7 +406,6 @@ void Session::OnPassDone(engine::AnalysisResult result) {
     const engine::Analysis& analysis = result.analysis;
     if (analysis.stopped) {
         // The words found so far stay in the box; the next press reads the page again.
-        lastPassStopped_ = true;
         Text words;
         for (const Text& word : analysis.wordsFound) {
             words += word;

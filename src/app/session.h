@@ -68,19 +68,15 @@ class Session {
     const Text& NumberOfWordsCaption() const { return numberOfWords_; }
     const Text& ListWordsCaption() const { return listWordsCaption_; }
     bool IsEnabled(Control control) const;
-    bool WindowLoaded() const { return windowLoaded_; }
     bool WordTableValid() const { return wordTableValid_; }
     // A pass is running: the List words button reads "Stop".
     bool PassRunning() const { return passRunning_; }
     // The last reading pass was ended by the Stop button.
-    bool LastPassStopped() const { return lastPassStopped_; }
     // The last insert wrote the tag into the page.
     bool LastInsertSucceeded() const { return lastInsertSucceeded_; }
     const Text& IgnoreList() const { return ignoreList_; }
     Text WindowCaption() const;
     const text::ProgramTexts& ProgramTexts() const { return texts_; }
-    const words::CommonWordLists& CommonWords() const { return commonWords_; }
-    const Text& DataDir() const { return dataDir_; }
 
     // The window is shown and accepts input; focus moves only then.
     void SetWindowVisible(bool visible) { windowVisible_ = visible; }
@@ -116,7 +112,6 @@ class Session {
     void ClickGenerate();
     void ClickListWords();  // Stop while a pass runs
     // Starts the open-file dialog in; the folder of a remembered page that has gone.
-    const Text& DialogFolder() const { return dialogFolder_; }
     void ClickClearOutput();
     void ClickRestoreDefaults();
     void SetOutputText(const Text& text);  // the user edits the output box
@@ -133,7 +128,6 @@ class Session {
 
     // --- state file -------------------------------------------------------------------
     // "<config>/<program text 310>/lmr.usr", the folder created when missing.
-    const Text& StateFilePath() const { return stateFilePath_; }
     void SetStateFilePath(Text path) { stateFilePath_ = std::move(path); }
     // Uses the state file in the user's configuration folder.
     void UseDefaultStateFile();
@@ -159,7 +153,6 @@ class Session {
     Text GetProgramText(int n) const { return texts_.Get(n); }
 
     // Result of the last pass, in rank order.
-    const std::vector<words::WordEntry>& RankedWords() const { return ranked_; }
 
   private:
     void GenerateOrList(bool makeTag);
@@ -208,7 +201,6 @@ class Session {
     bool passRunning_ = false;
     bool passMakesTag_ = false;
     bool staleAfterPass_ = false;
-    bool lastPassStopped_ = false;
     bool lastInsertSucceeded_ = false;
     Text ignoreList_;
     Text output_;

@@ -57,8 +57,6 @@ class Scanner {
     bool InTitleOrMetaContent() const { return inTitle_ || inDescription_ || inKeywords_; }
 
     bool InTitle() const { return inTitle_; }
-    bool InDescription() const { return inDescription_; }
-    bool InKeywords() const { return inKeywords_; }
     int FontSize() const { return fontSize_; }
     // Where the scan of the current line stands (0-based), as of the last word; for
     // showing the progress of a page that arrives as one long line.

@@ -186,11 +186,6 @@ struct WordTable::Impl {
             tree[child].parent = parent;
     }
 
-    void SetRoot(Id r) {
-        root = r;
-        SetParent(r, kNil);
-    }
-
     Id Merge(Id a, Id b) {
         if (a == kNil)
             return b;
