@@ -10,7 +10,7 @@
 #include <new>
 #include <stop_token>
 #include <thread>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "console_text.h"
 #include "decimal_option.h"
@@ -248,15 +248,13 @@ Text RootOf(const Text& page, const std::vector<Text>& folders) {
 void RefuseSharedBackups(const SiteRun& run, std::vector<Entry>& entries) {
     if (run.command != SiteCommand::kInsert || !run.backup || run.backupFolder.empty())
         return;
-    std::unordered_map<Text, const Entry*> owners;
+    std::unordered_set<Text> taken;
     for (Entry& entry : entries) {
         if (entry.problem)
             continue;
-        const Text backup = output::BackupPathIn(run.backupFolder, entry.path, entry.root);
-        const auto [first, added] = owners.emplace(backup, &entry);
-        if (!added) {
-            entry.problem = Error{Error::Code::kSharedBackup, entry.path, 0, backup};
-        }
+        Text backup = output::BackupPathIn(run.backupFolder, entry.path, entry.root);
+        if (!taken.insert(backup).second)
+            entry.problem = Error{Error::Code::kSharedBackup, entry.path, 0, std::move(backup)};
     }
 }
 
