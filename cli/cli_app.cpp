@@ -6,19 +6,12 @@
 #include <optional>
 #include <stop_token>
 
-#include "app/data_dir.h"
 #include "console_text.h"
 #include "decimal_option.h"
 #include "engine/engine.h"
-#include "engine/page_file.h"
 #include "json_report.h"
-#include "output/meta_tag.h"
 #include "page_insert.h"
-#include "scan/show_existing.h"
 #include "site_run.h"
-#include "text/encoding.h"
-#include "text/program_texts.h"
-#include "words/common_words.h"
 
 namespace lumora::cli {
 
@@ -89,12 +82,12 @@ void AddPassOptions(CLI::App& command, CommandOptions& o) {
     command
         .add_option("--max-keywords", o.maxKeywords,
                     "Maximum number of keywords in the meta tag (5..100; 50)")
-        ->check(DecimalIn(output::kMinKeywords, output::kMaxKeywords, 1, "no limit"))
+        ->check(DecimalIn(engine::kFewestKeywords, engine::kMostKeywords, 1, "no limit"))
         ->type_name("N");
     command
         .add_option("--max-bytes", o.maxBytes,
                     "Maximum number of bytes in the meta tag (up to 1000; 500)")
-        ->check(DecimalIn(0, output::kMaxBytes, 1, "no limit; 0 also means no limit"))
+        ->check(DecimalIn(0, engine::kLongestTag, 1, "no limit; 0 also means no limit"))
         ->type_name("N");
     command.add_option("--encoding", o.encoding,
                        "Read the page in this encoding instead of detecting it");
@@ -108,10 +101,8 @@ void AddPassOptions(CLI::App& command, CommandOptions& o) {
 engine::Options ToOptions(const CommandOptions& o) {
     engine::Options options;
     engine::CountOptions& count = options.count;
-    for (int i = 0; i < words::kNumLanguages; ++i) {
-        if (o.language == words::kLanguageCodes[static_cast<std::size_t>(i)])
-            count.language = static_cast<engine::Language>(i);
-    }
+    // The validator let only known codes through.
+    count.language = engine::LanguageOfCode(o.language).value_or(engine::Language::kEnglish);
     count.weights.title = NumberOf(o.titleWeight);
     count.weights.description = NumberOf(o.descriptionWeight);
     count.weights.existingKeywords = NumberOf(o.keywordsWeight);
@@ -195,36 +186,32 @@ Text StoppedText(const engine::Analysis& a) {
     return text + " identified.";
 }
 
-int Show(const CommandOptions& o, files::FileSystem& fs, std::ostream& out, std::ostream& err) {
+int Show(const CommandOptions& o, engine::FileSystem& fs, std::ostream& out, std::ostream& err) {
     Text bytes;
     if (auto error = engine::ReadPageFile(o.pages.front(), fs, bytes)) {
         Tell(err, *error);
         return 1;
     }
-    // A file that is no page is refused as every other command refuses it.
-    if (auto refusal = engine::RefusePage(bytes)) {
-        refusal->path = o.pages.front();
-        Tell(err, *refusal);
+    // A file that is no page, or an encoding that cannot read it, is refused as every other
+    // command refuses it.
+    engine::ShowResult shown = engine::Show(bytes, o.encoding);
+    if (!shown.ok()) {
+        shown.error->path = o.pages.front();
+        Tell(err, *shown.error);
         return 1;
     }
-    if (!o.encoding.empty() && !text::EncodingForLabel(o.encoding)) {
-        Tell(err,
-             engine::Error{
-                 engine::Error::Code::kUnknownEncoding, o.pages.front(), 0, {}, 0, o.encoding});
-        return 1;
-    }
-    out << ToConsoleText(scan::ShowExistingReportForPage(bytes, o.encoding)) << '\n';
+    out << ToConsoleText(shown.shown.report) << '\n';
     return 0;
 }
 
 int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag, bool backup,
-           files::FileSystem& fs, std::ostream& out) {
+           engine::FileSystem& fs, std::ostream& out) {
     // The final message, or the dry run's diff, goes to standard output.
     InsertRequest request;
     request.path = o.pages.front();
     request.bytes = page;
     request.tag = tag.tag;
-    request.maxBytesText = o.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes));
+    request.maxBytesText = o.maxBytes.value_or(std::to_string(engine::kDefaultTagBytes));
     request.encoding = o.encoding;
     request.backup = backup;
     request.backupFolder = o.backupFolder;
@@ -238,23 +225,18 @@ int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag, b
 
 // The common-word list of the page language, read once; without it the pass goes on
 // without leaving common words out, after a warning.
-void LoadCommonWords(engine::Options& options, const Text& dataDir,
-                     words::CommonWordLists& commonWords, std::ostream& err) {
-    if (!options.count.ignoreCommonWords)
-        return;
-    const int language = static_cast<int>(options.count.language);
-    const Text path = words::CommonWordFilePath(dataDir, language);
-    if (!commonWords.Load(language, path).available) {
-        // Told without the reason: the console keeps the warning short.
-        Tell(err, words::CommonWordsUnavailable(language, path));
-        options.count.ignoreCommonWords = false;
-    }
+engine::CommonWordsLoad LoadCommonWords(engine::Options& options, const Text& dataDir,
+                                        engine::FileSystem& fs, std::ostream& err) {
+    engine::CommonWordsLoad load = engine::LoadCommonWords(dataDir, options.count, fs);
+    if (load.warning)
+        Tell(err, *load.warning);
+    return load;
 }
 
 }  // namespace
 
-files::FileSystem& FileSystemOf(const CliEnvironment& environment) {
-    return environment.fileSystem != nullptr ? *environment.fileSystem : files::RealFileSystem();
+engine::FileSystem& FileSystemOf(const CliEnvironment& environment) {
+    return environment.fileSystem != nullptr ? *environment.fileSystem : engine::RealFileSystem();
 }
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -263,8 +245,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         "Lumora finds the words that describe an HTML page and writes its keywords "
         "meta tag.",
         "lumora-cli"};
-    app.set_version_flag(
-        "--version", "lumora-cli " + text::VersionText(LUMORA_VERSION_MAJOR, LUMORA_VERSION_MINOR));
+    app.set_version_flag("--version", "lumora-cli " + engine::VersionText());
     app.require_subcommand(1);
     CommandOptions options;
     CLI::App* generate = app.add_subcommand("generate", "Write the keywords meta tag");
@@ -316,8 +297,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 2;
     }
 
-    const Text dataDir =
-        options.dataDir.empty() ? app::FindDataDir(environment.executableFolder) : options.dataDir;
+    const Text dataDir = options.dataDir.empty() ? engine::FindDataDir(environment.executableFolder)
+                                                 : options.dataDir;
     if (IsSiteRun(options.pages, options.site)) {
         SiteRun run;
         run.command = show->parsed()     ? SiteCommand::kShow
@@ -327,18 +308,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         run.arguments = options.pages;
         run.flags = options.site;
         run.options = ToOptions(options);
-        words::CommonWordLists commonWords;
+        engine::CommonWordsLoad commonWords;
         if (run.command != SiteCommand::kShow)
-            LoadCommonWords(run.options, dataDir, commonWords, err);
-        run.commonWords = &commonWords;
-        run.maxBytesText = options.maxBytes.value_or(std::to_string(output::kDefaultMaxBytes));
+            commonWords = LoadCommonWords(run.options, dataDir, FileSystemOf(environment), err);
+        run.commonWords = commonWords.lists.get();
+        run.maxBytesText = options.maxBytes.value_or(std::to_string(engine::kDefaultTagBytes));
         run.backup = !noBackup;
         run.backupFolder = options.backupFolder;
         run.verbose = options.verbose;
         return RunSite(run, out, err, environment);
     }
 
-    files::FileSystem& fs = FileSystemOf(environment);
+    engine::FileSystem& fs = FileSystemOf(environment);
     const auto runPage = [&]() -> int {
         if (show->parsed())
             return Show(options, fs, out, err);
@@ -348,8 +329,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             Tell(err, *error);
             return 1;
         }
-        words::CommonWordLists commonWords;
-        LoadCommonWords(engineOptions, dataDir, commonWords, err);
+        const engine::CommonWordsLoad commonWords =
+            LoadCommonWords(engineOptions, dataDir, fs, err);
 
         // Ctrl-C stops the pass; the engine offers the chance a few times a second.
         std::stop_source stop;
@@ -364,7 +345,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             progressLine.Show(p);
         };
         const engine::AnalysisResult result = engine::Analyse(
-            page, engineOptions, engine::Resources{&commonWords}, progress, stop.get_token());
+            page, engineOptions, commonWords.resources(), progress, stop.get_token());
         progressLine.Clear();
         if (!result.ok()) {
             engine::Error error = *result.error;

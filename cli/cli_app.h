@@ -5,11 +5,7 @@
 #include <atomic>
 #include <ostream>
 
-#include "text/chars.h"
-
-namespace lumora::files {
-class FileSystem;
-}
+#include "engine/engine.h"
 
 namespace lumora::cli {
 
@@ -19,11 +15,11 @@ struct CliEnvironment {
     // Set when the user presses Ctrl-C; the pass then stops soon after.
     const std::atomic<bool>* interrupted = nullptr;
     // Where the pages are read and written; null: the operating system's files.
-    files::FileSystem* fileSystem = nullptr;
+    engine::FileSystem* fileSystem = nullptr;
 };
 
 // The file system the pages of a run go through.
-files::FileSystem& FileSystemOf(const CliEnvironment& environment);
+engine::FileSystem& FileSystemOf(const CliEnvironment& environment);
 
 // Runs the tool as `lumora-cli` would, writing to `out` and `err`. Returns the exit status:
 // 0 output produced, 1 page or option refused, 2 usage error, 130 stopped by Ctrl-C.

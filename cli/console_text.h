@@ -3,8 +3,7 @@
 // layout, so they are shown as visible escapes instead.
 #pragma once
 
-#include "error/error.h"
-#include "text/chars.h"
+#include "engine/engine.h"
 
 namespace lumora::cli {
 

@@ -1,6 +1,6 @@
 #include "decimal_option.h"
 
-#include "text/chars.h"
+#include "engine/engine.h"
 
 namespace lumora::cli {
 

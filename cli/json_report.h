@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "text/chars.h"
 
 namespace lumora::cli {
 

@@ -6,7 +6,6 @@
 #include <csignal>
 #include <iostream>
 
-#include "app/data_dir.h"
 #include "cli_app.h"
 
 namespace {
@@ -29,7 +28,7 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     std::signal(SIGINT, OnInterrupt);
     lumora::cli::CliEnvironment environment;
-    environment.executableFolder = lumora::app::ExecutableFolder();
+    environment.executableFolder = lumora::engine::ExecutableFolder();
     environment.progressOnTerminal = isatty(STDERR_FILENO) != 0;
     environment.interrupted = &interrupted;
     return lumora::cli::RunCli(argc, argv, std::cout, std::cerr, environment);

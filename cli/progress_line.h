@@ -5,7 +5,7 @@
 #include <chrono>
 #include <ostream>
 
-#include "text/chars.h"
+#include "engine/engine.h"
 
 namespace lumora::cli {
 

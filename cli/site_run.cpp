@@ -14,12 +14,10 @@
 
 #include "console_text.h"
 #include "decimal_option.h"
-#include "engine/page_file.h"
 #include "json_report.h"
 #include "output/insert.h"
 #include "page_insert.h"
 #include "progress_line.h"
-#include "scan/show_existing.h"
 #include "site/page_set.h"
 #include "site/site_common.h"
 #include "site/worker_pool.h"
@@ -139,8 +137,7 @@ class PageTask {
             refusal->path = entry_.path;
             return Failed(*refusal);
         }
-        body_ =
-            ToConsoleText(scan::ShowExistingReportForPage(bytes, c_.run.options.count.encoding));
+        body_ = ToConsoleText(engine::Show(bytes, c_.run.options.count.encoding).shown.report);
         if (!c_.run.flags.json)
             return Done(PageStatus::kOk);
         // The page's facts come from a pass; the common words play no part in them.

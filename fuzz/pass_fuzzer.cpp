@@ -9,14 +9,8 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "scan/show_existing.h"
 
 namespace {
-
-std::string PagePath() {
-    static const std::string path = "/tmp/lumora_fuzz_" + std::to_string(getpid()) + ".htm";
-    return path;
-}
 
 const lumora::words::CommonWordLists& Lists() {
     static const lumora::words::CommonWordLists lists = [] {
@@ -70,10 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)lumora::engine::WordList(result.analysis.ranked, count);
     }
 
-    if (std::FILE* f = std::fopen(PagePath().c_str(), "wb")) {
-        std::fwrite(page.data(), 1, page.size(), f);
-        std::fclose(f);
-        (void)lumora::scan::ShowExistingReport(PagePath());
-    }
+    (void)lumora::engine::Show(page);
     return 0;
 }

@@ -4,7 +4,7 @@
 
 #include <QWidget>
 
-#include "text/chars.h"
+#include "engine/engine.h"
 
 class QPlainTextEdit;
 class QPushButton;

@@ -145,8 +145,7 @@ void QtPlatform::Repaint(app::Control control) {
 
 void QtPlatform::ShowHelpWindow() {
     if (help_ == nullptr) {
-        const Text address =
-            session_ != nullptr ? session_->GetProgramText(text::tx::kManualAddress) : Text();
+        const Text address = session_ != nullptr ? session_->ManualAddress() : Text();
         help_ = new HelpWindow(help::BuildHelpText(address));
     }
     if (help_->isMinimized()) {

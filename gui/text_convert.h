@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QString>
 
-#include "text/chars.h"
+#include "engine/engine.h"
 
 namespace lumora::gui {
 

@@ -9,12 +9,12 @@ cd "$(dirname "$0")/.."
 if [[ "${1:-}" != "--inside" ]]; then
     bash scripts/setup.sh screenshots
     build=$(cd "${1:-build}" && pwd)
-    [[ -x "$build/bin/lumora" ]] || { echo "no $build/bin/lumora; build first" >&2; exit 1; }
+    [[ -x "$build/bin/lumora_screenshot_demo" ]] || { echo "no $build/bin/lumora_screenshot_demo; build first" >&2; exit 1; }
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" --inside "$build"
 fi
 
 build=$2
-exe=$build/bin/lumora
+exe=$build/bin/lumora_screenshot_demo
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # A fresh configuration folder: the screenshots show the defaults and leave the user's own
@@ -55,7 +55,7 @@ capture() {
 # the pictures show a plain relative name and nothing of this machine's folders.
 shot() {
     local step=$1 title=$2 file=$3 page=${4:-} folder=${5:-$PWD} log=$work/$1.log
-    (cd "$folder" && exec "$exe" --screenshot-demo "$step" $page) >"$log" 2>&1 &
+    (cd "$folder" && exec "$exe" "$step" $page) >"$log" 2>&1 &
     local pid=$!
     for _ in $(seq 150); do
         grep -q '^ready' "$log" && break

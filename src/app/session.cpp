@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "app/focus.h"
-#include "engine/page_file.h"
 #include "files/file_checks.h"
 #include "files/file_system.h"
 #include "files/page_file.h"

@@ -151,8 +151,8 @@ class Session {
     Answer Message(const Text& prompt, const Text& title, Icon icon,
                    Buttons buttons = Buttons::kOk);
     Text GetProgramText(int n) const { return texts_.Get(n); }
-
-    // Result of the last pass, in rank order.
+    // The address of the online user manual, as the help window shows it.
+    Text ManualAddress() const;
 
   private:
     void GenerateOrList(bool makeTag);

@@ -8,7 +8,6 @@
 #include "files/page_file.h"
 #include "output/insert.h"
 #include "output/meta_tag.h"
-#include "scan/show_existing.h"
 #include "text/encoding.h"
 
 namespace lumora::app {
@@ -283,12 +282,13 @@ void Session::ClickShowExisting() {
         SetOutput("Error when looking for keywords meta tag.");
         return;
     }
-    if (auto refusal = engine::RefusePage(bytes)) {
-        refusal->path = path;
-        ReportPassError(*refusal);
+    engine::ShowResult shown = engine::Show(bytes, EncodingOverrideOf(options_.encodingIndex));
+    if (!shown.ok()) {
+        shown.error->path = path;
+        ReportPassError(*shown.error);
         return;
     }
-    SetOutput(scan::ShowExistingReportForPage(bytes, EncodingOverrideOf(options_.encodingIndex)));
+    SetOutput(std::move(shown.shown.report));
 }
 
 void Session::ClickInsert() {
@@ -403,7 +403,7 @@ void Session::OpenWebLink(const Text& address) {
 }
 
 void Session::ClickManualLink() {
-    OpenWebLink(GetProgramText(text::tx::kManualAddress));
+    OpenWebLink(ManualAddress());
 }
 
 void Session::ClickMakerLink() {
@@ -418,6 +418,10 @@ void Session::Quit() {
     }
     SaveState();
     platform_.EndProgram();
+}
+
+Text Session::ManualAddress() const {
+    return GetProgramText(text::tx::kManualAddress);
 }
 
 }  // namespace lumora::app

@@ -7,6 +7,7 @@
 #include <set>
 #include <utility>
 
+#include "engine/reading.h"
 #include "html/head_scan.h"
 #include "output/meta_tag.h"
 #include "scan/byte_scan.h"
@@ -34,49 +35,6 @@ words::FilterOptions FilterOf(const CountOptions& o) {
     f.language = static_cast<int>(o.language);
     return f;
 }
-
-// Cuts the page into lines: CR LF, LF and CR each end one, in any mix. Remembers which
-// kinds it met.
-class LineSplitter {
-  public:
-    explicit LineSplitter(TextView page) : page_(page) {}
-
-    // The next line without its line end, and where it starts in the page.
-    bool Next(TextView& line, std::int64_t& start) {
-        if (pos_ >= page_.size())
-            return false;
-        const Char* base = page_.data();
-        const std::size_t from = pos_;
-        const std::size_t size = page_.size();
-        const std::size_t end = scan::NextLineEnd(page_, from);
-        line = page_.substr(from, end - from);
-        start = static_cast<std::int64_t>(from);
-        if (end == size) {
-            pos_ = size;
-        } else if (base[end] == '\r' && end + 1 < size && base[end + 1] == '\n') {
-            crLf_ = true;
-            pos_ = end + 2;
-        } else {
-            (base[end] == '\r' ? cr_ : lf_) = true;
-            pos_ = end + 1;
-        }
-        return true;
-    }
-
-    LineEnds Found() const {
-        const int kinds = (crLf_ ? 1 : 0) + (lf_ ? 1 : 0) + (cr_ ? 1 : 0);
-        if (kinds == 0)
-            return LineEnds::kNone;
-        if (kinds > 1)
-            return LineEnds::kMixed;
-        return crLf_ ? LineEnds::kCrLf : (lf_ ? LineEnds::kLf : LineEnds::kCr);
-    }
-
-  private:
-    TextView page_;
-    std::size_t pos_ = 0;
-    bool crLf_ = false, lf_ = false, cr_ = false;
-};
 
 // Feeds the words the scanner cuts through the filters into the word table; watches the
 // stop token and reports progress now and then.
@@ -381,14 +339,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
 
 ExistingTags FindExistingTags(TextView page) {
     // The same finder that insert uses, so what is reported is what insert would replace.
-    const html::Head head = html::ScanHead(page);
-    ExistingTags existing;
-    if (head.title)
-        existing.title = Text(head.title->In(page));
-    for (const html::Span& tag : head.descriptionTags)
-        existing.descriptions.emplace_back(tag.In(page));
-    for (const html::Span& tag : head.keywordsTags) existing.keywords.emplace_back(tag.In(page));
-    return existing;
+    return ExistingTagsOf(page, html::ScanHead(page));
 }
 
 MetaTag ComposeTag(const std::vector<words::WordEntry>& ranked, const TagOptions& options,

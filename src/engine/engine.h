@@ -1,9 +1,10 @@
 // The analysis engine: one page's bytes and typed options in, one result value out.
 //
 // This is the one entry point that the command-line tool, the window, the benchmarks and
-// the tests call. It keeps no globals and does no I/O: the caller reads the page and the
-// data files and hands them over. Two pages may be analysed at once on two threads, each
-// with its own call; the shared Resources are only read.
+// the tests call: analyse (generate and list), show, and reading a page and the data files
+// through a FileSystem. A pass keeps no globals and does no I/O: the caller reads the page
+// and the data files and hands them over. Two pages may be analysed at once on two threads,
+// each with its own call; the shared Resources are only read.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "error/error.h"
+#include "files/file_system.h"
+#include "output/meta_tag.h"
 #include "scan/scanner.h"
 #include "text/chars.h"
 #include "words/common_words.h"
@@ -22,8 +25,21 @@
 
 namespace lumora::engine {
 
+// Besides what follows, the fronts use lumora::Text and TextView (UTF-8 inside the program)
+// and the UTF-8 helpers beside them (CharAt, AppendUtf8, IsValidUtf8), and lumora::Error.
+
 // Page languages, in the order of the language drop-down; chooses the common-word list.
 enum class Language { kEnglish, kFrench, kGerman, kItalian, kPortuguese, kSpanish, kOther };
+inline constexpr int kLanguageCount = 7;
+// "en", "fr", "de", "it", "pt", "es", "xx": the codes of the command line.
+const char* LanguageCode(Language language);
+std::optional<Language> LanguageOfCode(TextView code);
+
+// The limits of the tag: --max-keywords 5..100, --max-bytes up to 1000 (500 by default).
+inline constexpr int kFewestKeywords = output::kMinKeywords;
+inline constexpr int kMostKeywords = output::kMaxKeywords;
+inline constexpr int kLongestTag = output::kMaxBytes;
+inline constexpr int kDefaultTagBytes = output::kDefaultMaxBytes;
 
 // What decides which words are counted and how much each occurrence weighs. Changing any
 // of these needs a new reading pass.
@@ -108,6 +124,41 @@ struct Resources {
     const words::CommonWordLists* commonWords = nullptr;
 };
 
+// The program's version as its caption and --version show it: "1.07" for 1.0.
+Text VersionText();
+
+// Text for a reader that takes UTF-8 only: UTF-8 as it is, anything else read as
+// windows-1252 (the bytes of a single-byte page, a name in such bytes).
+Text TextAsUtf8(TextView text);
+
+// The files the program reads and writes, behind one interface (see files/file_system.h),
+// so that tests can make any call fail.
+using FileSystem = files::FileSystem;
+FileSystem& RealFileSystem();
+
+// The folder of the running executable, empty when it cannot be determined.
+Text ExecutableFolder();
+// The first folder holding lmr_text.dat of: `executableFolder`, its ../share/lumora; else the
+// data folder of the configured installation prefix.
+Text FindDataDir(const Text& executableFolder);
+
+// The common-word list the options' language needs, read from `dataDir` once (nothing when
+// common words are kept). A list that cannot be read clears `ignoreCommonWords`, so that the
+// pass goes on keeping common words, and `warning` tells which file failed.
+struct CommonWordsLoad {
+    std::shared_ptr<const words::CommonWordLists> lists;
+    std::optional<Error> warning;
+    Resources resources() const { return {lists.get()}; }
+};
+CommonWordsLoad LoadCommonWords(const Text& dataDir, CountOptions& options, FileSystem& fs);
+
+// Reads the page at `path`, taken exactly as given. Refuses, without opening it, a name
+// that is not an HTML page's, a missing file and anything that is not a regular file
+// (a folder, FIFO or device). A file with a NUL byte in its first 64 KiB, and no UTF-16
+// byte order mark, is refused as RefusePage refuses it after only that much is read; the
+// caller still applies RefusePage to the whole page. Every error names the file.
+std::optional<Error> ReadPageFile(const Text& path, FileSystem& fs, Text& bytes);
+
 struct Analysis {
     PageFacts page;
     std::vector<words::WordEntry> ranked;  // rank order, key values scaled to 100
@@ -144,6 +195,24 @@ std::optional<Error> RefusePage(TextView pageBytes);
 // The page's own title, description and keywords tags, found as insert finds them, in the
 // page decoded to UTF-8.
 ExistingTags FindExistingTags(TextView page);
+
+// What show tells of a page, found without a pass: how it reads, and the title, keywords,
+// description and "lmra done" meta tags of its head.
+struct Shown {
+    PageFacts page;
+    ExistingTags existing;
+    // As the output box shows it: each tag whole, as written, in page order, labelled and
+    // followed by CR LF CR LF; "No keywords meta tag found." (without a line end) closes it
+    // when there is no keywords meta tag. UTF-8.
+    Text report;
+};
+struct ShowResult {
+    std::optional<Error> error;  // no page (see RefusePage), or the encoding failed
+    Shown shown;
+    bool ok() const { return !error.has_value(); }
+};
+// The page decoded as a pass decodes it; `encoding` overrides the detection.
+ShowResult Show(TextView pageBytes, TextView encoding = {});
 
 // The tag again from ranked words, for new tag options without a new reading pass.
 MetaTag ComposeTag(const std::vector<words::WordEntry>& ranked, const TagOptions& options,

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -80,43 +81,11 @@ class PosixFileSystem final : public FileSystem {
     }
 
     Text ReadAll(const Folder& in, const Text& name, Text& bytes) override {
-        bytes.clear();
-        // O_NONBLOCK: should the path have become a FIFO since it was looked at, the open
-        // returns at once and the check below refuses it.
-        const int fd = ::openat(in.fd(), name.c_str(),
-                                O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | NoFollowIn(in));
-        if (fd < 0)
-            return errno == ELOOP && in.opened() ? Text(kNotRegular) : LastError();
-        struct stat info {};
-        if (::fstat(fd, &info) != 0) {
-            const Text error = LastError();
-            ::close(fd);
-            return error;
-        }
-        if (!S_ISREG(info.st_mode)) {
-            ::close(fd);
-            return kNotRegular;
-        }
-        if (info.st_size > 0) {
-            bytes.reserve(static_cast<std::size_t>(info.st_size));
-            memory::AdviseHugePages(bytes.data(), bytes.capacity());
-        }
-        Text error;
-        char chunk[1 << 16];
-        for (;;) {
-            const ssize_t got = ::read(fd, chunk, sizeof chunk);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0) {
-                error = LastError();
-                break;
-            }
-            if (got == 0)
-                break;
-            bytes.append(chunk, static_cast<std::size_t>(got));
-        }
-        ::close(fd);
-        return error;
+        return Read(in, name, bytes, kWhole);
+    }
+
+    Text ReadStart(const Folder& in, const Text& name, std::size_t most, Text& bytes) override {
+        return Read(in, name, bytes, most);
     }
 
     Text ListFolder(const Folder& folder, std::vector<Text>& names) override {
@@ -247,6 +216,48 @@ class PosixFileSystem final : public FileSystem {
     }
 
   private:
+    static constexpr std::size_t kWhole = static_cast<std::size_t>(-1);
+
+    // The file's first `most` bytes (all of it for kWhole).
+    static Text Read(const Folder& in, const Text& name, Text& bytes, std::size_t most) {
+        bytes.clear();
+        // O_NONBLOCK: should the path have become a FIFO since it was looked at, the open
+        // returns at once and the check below refuses it.
+        const int fd = ::openat(in.fd(), name.c_str(),
+                                O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | NoFollowIn(in));
+        if (fd < 0)
+            return errno == ELOOP && in.opened() ? Text(kNotRegular) : LastError();
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) {
+            const Text error = LastError();
+            ::close(fd);
+            return error;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            ::close(fd);
+            return kNotRegular;
+        }
+        if (info.st_size > 0) {
+            bytes.reserve(std::min(most, static_cast<std::size_t>(info.st_size)));
+            memory::AdviseHugePages(bytes.data(), bytes.capacity());
+        }
+        Text error;
+        char chunk[1 << 16];
+        while (bytes.size() < most) {
+            const ssize_t got = ::read(fd, chunk, std::min(sizeof chunk, most - bytes.size()));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                error = LastError();
+                break;
+            }
+            if (got == 0)
+                break;
+            bytes.append(chunk, static_cast<std::size_t>(got));
+        }
+        ::close(fd);
+        return error;
+    }
     bool unnamedTemps_;
 };
 

@@ -91,6 +91,14 @@ class FileSystem {
     // The whole content of a regular file. Anything else is refused (after an open that
     // cannot block), with "not a regular file".
     virtual Text ReadAll(const Folder& in, const Text& name, Text& bytes) = 0;
+    // At most the first `most` bytes of a regular file, under the same rules. (Files that
+    // only stand in for the disk may read the whole file and cut it.)
+    virtual Text ReadStart(const Folder& in, const Text& name, std::size_t most, Text& bytes) {
+        Text error = ReadAll(in, name, bytes);
+        if (bytes.size() > most)
+            bytes.resize(most);
+        return error;
+    }
     // The names in a folder ("." and ".." left out).
     virtual Text ListFolder(const Folder& folder, std::vector<Text>& names) = 0;
     // A new empty file in `folder`, readable and writable by the user alone: without a

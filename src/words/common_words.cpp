@@ -115,7 +115,8 @@ int ExamineListBytes(TextView bytes, Error& problem) {
 
 }  // namespace
 
-CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path) {
+CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path,
+                                                  files::FileSystem& fs) {
     LoadResult result;
     if (!ValidLanguage(language))
         return result;
@@ -128,13 +129,13 @@ CommonWordLists::LoadResult CommonWordLists::Load(int language, const Text& path
     problem = CommonWordsUnavailable(language, path);
 
     files::FileInfo info;
-    files::RealFileSystem().Stat(path, info);
+    fs.Stat(path, info);
     if (info.kind == files::FileInfo::Kind::kMissing) {
         result.fileType = -1;
         return result;
     }
     Text bytes;
-    if (const auto error = files::ReadPage(path, bytes)) {
+    if (const auto error = files::ReadPage(path, bytes, fs)) {
         result.fileType = -3;
         problem->code = Error::Code::kCommonWordsUnreadable;
         problem->detail = error->Message();

@@ -259,8 +259,8 @@ TEST(Cli, AFileThatIsNoPageIsRefusedFromItsFirstBlock) {
     };
     for (const char* command : {"generate", "list", "show", "insert"}) {
         SCOPED_TRACE(command);
-        // Everything after the first look at the file fails.
-        FaultyFileSystem failing(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnwards, 2);
+        // Everything after the first look at the file and at its first block fails.
+        FaultyFileSystem failing(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnwards, 3);
         EXPECT_EQ(RunTool({command, binary}, nullptr, false, &failing).err, notText(binary, "4"));
         EXPECT_EQ(RunTool({command, late}).err, notText(late, "1048577"));
         EXPECT_EQ(RunTool({command, utf16}, nullptr, false, &failing).err,

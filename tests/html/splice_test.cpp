@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "html/head_scan.h"
-#include "scan/show_existing.h"
+#include "engine/engine.h"
 #include "support/temp_dir.h"
 
 namespace lumora::html {
@@ -208,7 +208,7 @@ std::size_t CountOf(TextView text, TextView what) {
 
 // Show lists exactly the keywords tags of `spans`, each whole.
 void ExpectShowAgrees(TextView page, const std::vector<Span>& spans) {
-    const Text report = scan::ShowExistingReportForPage(page);
+    const Text report = engine::Show(page).shown.report;
     EXPECT_EQ(CountOf(report, "KEYWORDS meta tag: "), spans.size());
     for (const Span& span : spans) {
         EXPECT_NE(report.find("KEYWORDS meta tag: " + Text(span.In(page)) + "\r\n\r\n"),

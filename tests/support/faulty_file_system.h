@@ -34,6 +34,9 @@ class FaultyFileSystem : public files::FileSystem {
     Text ReadAll(const files::Folder& in, const Text& n, Text& b) override {
         return Hit("ReadAll") ? Failure() : real_.ReadAll(in, n, b);
     }
+    Text ReadStart(const files::Folder& in, const Text& n, std::size_t most, Text& b) override {
+        return Hit("ReadStart") ? Failure() : real_.ReadStart(in, n, most, b);
+    }
     Text ListFolder(const files::Folder& f, std::vector<Text>& n) override {
         return Hit("ListFolder") ? Failure() : real_.ListFolder(f, n);
     }

@@ -1,12 +1,4 @@
-#include "engine/page_file.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
+#include "engine/engine.h"
 #include "files/file_checks.h"
 
 namespace lumora::engine {
@@ -17,29 +9,12 @@ namespace {
 // the rest of it, which may be gigabytes, is read.
 constexpr std::size_t kFirstBlock = 64 * 1024;
 
-// The first block of a regular file, read from the disk; empty when it cannot be read here,
-// and the whole reading then tells why.
-Text FirstBlockOf(const Text& path) {
-    // As the whole reading opens it: should it have become a FIFO, the open does not wait.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
+// The first block of the file; empty when it cannot be read here, and the whole reading
+// then tells why.
+Text FirstBlockOf(files::FileSystem& fs, const Text& path) {
     Text block;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        block.resize(kFirstBlock);
-        std::size_t got = 0;
-        while (got < kFirstBlock) {
-            const ssize_t n = ::read(fd, block.data() + got, kFirstBlock - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        block.resize(got);
-    }
-    ::close(fd);
+    if (!fs.ReadStart(files::Folder(), path, kFirstBlock, block).empty())
+        block.clear();
     return block;
 }
 
@@ -68,7 +43,7 @@ std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text&
     if (info.kind == files::FileInfo::Kind::kMissing)
         return Error{Error::Code::kFileMissing, path, 0, {}};
     // An empty block is left to the whole reading: the file may be empty or unreadable.
-    if (std::optional<Error> refusal = RefusePage(FirstBlockOf(path));
+    if (std::optional<Error> refusal = RefusePage(FirstBlockOf(fs, path));
         refusal && refusal->code == Error::Code::kNotText) {
         refusal->path = path;
         return refusal;

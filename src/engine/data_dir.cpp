@@ -1,11 +1,10 @@
-#include "app/data_dir.h"
-
 #include <filesystem>
 #include <system_error>
 
+#include "engine/engine.h"
 #include "files/file_checks.h"
 
-namespace lumora::app {
+namespace lumora::engine {
 
 Text ExecutableFolder() {
     std::error_code error;
@@ -27,4 +26,4 @@ Text FindDataDir(const Text& executableFolder) {
     return LUMORA_INSTALLED_DATA_DIR;
 }
 
-}  // namespace lumora::app
+}  // namespace lumora::engine

@@ -1,0 +1,32 @@
+#include "window_app.h"
+
+#include <QApplication>
+
+#include "app/session.h"
+#include "engine/engine.h"
+#include "qt_platform.h"
+
+namespace lumora::gui {
+
+int RunWindow(app::PassRunner& runner, const std::function<void(MainWindow&)>& started) {
+    QtPlatform platform;
+    app::Session session(platform, engine::FindDataDir(engine::ExecutableFolder()), &runner);
+    platform.SetSession(&session);
+    if (!session.LoadProgramTexts())
+        return 1;
+    session.InitialiseSession();
+    session.UseDefaultStateFile();
+    if (!session.LoadState())
+        session.RestoreDefaults(false);
+
+    MainWindow window(session, platform);
+    window.show();
+    session.SetWindowVisible(true);
+    window.ReportMetrics();
+    session.CompleteStartup();
+    if (started)
+        started(window);
+    return QApplication::exec();
+}
+
+}  // namespace lumora::gui
