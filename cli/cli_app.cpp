@@ -204,14 +204,14 @@ int Show(const CommandOptions& o, engine::FileSystem& fs, std::ostream& out, std
     return 0;
 }
 
-int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag, bool backup,
-           engine::FileSystem& fs, std::ostream& out) {
+int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag,
+           std::optional<int> maxBytes, bool backup, engine::FileSystem& fs, std::ostream& out) {
     // The final message, or the dry run's diff, goes to standard output.
     InsertRequest request;
     request.path = o.pages.front();
     request.bytes = page;
     request.tag = tag.tag;
-    request.maxBytesText = o.maxBytes.value_or(std::to_string(engine::kDefaultTagBytes));
+    request.maxBytes = maxBytes;
     request.encoding = o.encoding;
     request.backup = backup;
     request.backupFolder = o.backupFolder;
@@ -312,7 +312,6 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         if (run.command != SiteCommand::kShow)
             commonWords = LoadCommonWords(run.options, dataDir, FileSystemOf(environment), err);
         run.commonWords = commonWords.lists.get();
-        run.maxBytesText = options.maxBytes.value_or(std::to_string(engine::kDefaultTagBytes));
         run.backup = !noBackup;
         run.backupFolder = options.backupFolder;
         run.verbose = options.verbose;
@@ -368,7 +367,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             // dry run would change, and are let go before the new page is made.
             if (!options.site.dryRun)
                 Text().swap(page);
-            return Insert(options, page, analysis.tag, !noBackup, fs, out);
+            return Insert(options, page, analysis.tag, engineOptions.tag.maxBytes, !noBackup, fs,
+                          out);
         }
         const Text box = list->parsed() ? engine::WordList(analysis.ranked, engineOptions.count)
                                         : analysis.tag.boxText;

@@ -38,7 +38,7 @@ InsertReport InsertPage(const InsertRequest& r) {
     if (r.tag.empty())
         return Refused(Error{Error::Code::kNotATag});
     // An empty tag would wipe the keywords the page has.
-    if (const auto refusal = output::RefuseTagWithoutKeyword(r.tag, r.maxBytesText, r.path))
+    if (const auto refusal = output::RefuseTagWithoutKeyword(r.tag, r.maxBytes, r.path))
         return Refused(*refusal);
     std::optional<output::Backup> backup;
     if (r.backup && !r.backupFolder.empty()) {

@@ -11,11 +11,11 @@
 namespace lumora::cli {
 
 struct InsertRequest {
-    Text path;          // the page as the user named it
-    TextView bytes;     // the page as it was analysed (the dry run's "before")
-    Text tag;           // the composed tag; empty when no word qualified
-    Text maxBytesText;  // --max-bytes as typed, for the refusal of a tag without keyword
-    Text encoding;      // --encoding: the page's encoding, "" to detect it
+    Text path;                    // the page as the user named it
+    TextView bytes;               // the page as it was analysed (the dry run's "before")
+    Text tag;                     // the composed tag; empty when no word qualified
+    std::optional<int> maxBytes;  // the tag's byte limit, for the refusal of a tag without keyword
+    Text encoding;                // --encoding: the page's encoding, "" to detect it
     bool backup = true;
     // Backups go into this folder, under the page's path relative to `root` (the folder
     // argument the page was found in, "" for a page named directly), not beside the page.

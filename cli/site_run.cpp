@@ -157,7 +157,7 @@ class PageTask {
         request.path = entry_.path;
         request.bytes = bytes;
         request.tag = a.tag.tag;
-        request.maxBytesText = c_.run.maxBytesText;
+        request.maxBytes = c_.run.options.tag.maxBytes;
         request.encoding = c_.run.options.count.encoding;
         request.backup = c_.run.backup;
         request.backupFolder = c_.run.backupFolder;

@@ -43,7 +43,6 @@ struct SiteRun {
     SiteFlags flags;
     engine::Options options;                              // with the data files' outcome applied
     const words::CommonWordLists* commonWords = nullptr;  // loaded once for all pages
-    Text maxBytesText;                                    // --max-bytes as typed
     bool backup = true;
     Text backupFolder;  // --backup-dir: backups there instead of beside the pages
     bool verbose = false;

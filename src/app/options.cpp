@@ -49,7 +49,7 @@ engine::CountOptions CountOptionsOf(const Options& o, const Text& wordsToIgnore)
     c.ignoreShortWords = o.ignoreShortWords;
     c.shortWordSize = o.shortWordSizeIndex + 1;
     c.ignoreCommonWords = o.ignoreCommonWords;
-    c.minFrequency = o.thresholdIndex + 1;
+    c.minFrequency = o.minFrequencyIndex + 1;
     c.lowerCase = !o.preserveCase;
     c.wordsToIgnore = wordsToIgnore;
     c.encoding = EncodingOverrideOf(o.encodingIndex);

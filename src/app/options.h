@@ -16,7 +16,7 @@ struct Options {
     Text maxKeywords = "50";
     Text maxBytes = "500";
     int shortWordSizeIndex = 1;           // "1".."9": index + 1 letters
-    int thresholdIndex = 1;               // minimum frequency index + 1
+    int minFrequencyIndex = 1;            // minimum frequency index + 1
     int tableWeightIndex = 2;             // "0".."9"
     int existingKeywordsWeightIndex = 0;  // "0".."90" in steps of 10
     int boldWeightIndex = 4;

@@ -19,7 +19,7 @@ int* DropDownField(Options& o, Control control) {
         case Control::kShortWordSize:
             return &o.shortWordSizeIndex;
         case Control::kThresholdFrequency:
-            return &o.thresholdIndex;
+            return &o.minFrequencyIndex;
         case Control::kTableWeight:
             return &o.tableWeightIndex;
         case Control::kExistingKeywordsWeight:
@@ -328,8 +328,8 @@ void Session::InsertMetaTag() {
     }
     // A byte limit too small for any word leaves CONTENT="", which must never replace a
     // page's tag.
-    if (const auto refusal =
-            output::RefuseTagWithoutKeyword(tag, options_.maxBytes, options_.inputFile)) {
+    if (const auto refusal = output::RefuseTagWithoutKeyword(tag, TagOptionsOf(options_).maxBytes,
+                                                             options_.inputFile)) {
         refuse(*refusal);
         return;
     }

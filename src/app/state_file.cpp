@@ -120,7 +120,7 @@ Text FormatState(const Options& o) {
     line(Quoted(o.maxKeywords));
     line(Quoted(o.maxBytes));
     number(o.shortWordSizeIndex);
-    number(o.thresholdIndex);
+    number(o.minFrequencyIndex);
     number(o.tableWeightIndex);
     number(o.existingKeywordsWeightIndex);
     number(o.boldWeightIndex);
@@ -185,7 +185,7 @@ std::optional<Options> ParseState(TextView bytes) {
         int* field;
     };
     const IndexField indices[] = {
-        {5, 9, &o.shortWordSizeIndex},       {6, 9, &o.thresholdIndex},
+        {5, 9, &o.shortWordSizeIndex},       {6, 9, &o.minFrequencyIndex},
         {7, 10, &o.tableWeightIndex},        {8, 10, &o.existingKeywordsWeightIndex},
         {9, 10, &o.boldWeightIndex},         {14, 10, &o.titleWeightIndex},
         {15, 10, &o.descriptionWeightIndex}, {16, 10, &o.italicWeightIndex},

@@ -345,13 +345,13 @@ ExistingTags FindExistingTags(TextView page) {
 MetaTag ComposeTag(const std::vector<words::WordEntry>& ranked, const TagOptions& options,
                    const CountOptions& count) {
     output::MetaTagOptions mo;
-    mo.maxKeywordsText = options.maxKeywords ? std::to_string(*options.maxKeywords) : "";
-    mo.maxBytesText = options.maxBytes ? std::to_string(*options.maxBytes) : "";
+    mo.maxKeywords = options.maxKeywords;
+    mo.maxBytes = options.maxBytes;
     mo.beginWith = options.beginWith;
     mo.preserveCase = !options.lowerCase;
     mo.spaceAfterComma = options.spaceAfterComma;
-    mo.shortWordSizeIndex = count.shortWordSize - 1;
-    mo.thresholdIndex = count.minFrequency - 1;
+    mo.shortWordSize = count.shortWordSize;
+    mo.minFrequency = count.minFrequency;
     output::MetaTagResult built = output::BuildMetaTag(ranked, mo);
     MetaTag tag;
     tag.tag = std::move(built.tag);
@@ -363,7 +363,7 @@ MetaTag ComposeTag(const std::vector<words::WordEntry>& ranked, const TagOptions
 }
 
 Text WordList(const std::vector<words::WordEntry>& ranked, const CountOptions& count) {
-    return output::ListWords(ranked, count.shortWordSize - 1, count.minFrequency - 1);
+    return output::ListWords(ranked, count.shortWordSize, count.minFrequency);
 }
 
 }  // namespace lumora::engine

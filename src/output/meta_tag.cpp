@@ -34,11 +34,6 @@ void AppendPadded(Text& out, TextView text, std::size_t width) {
     out.append(text);
 }
 
-// Reads a limit box: a whole number, where 0 or less means "no limit".
-std::int64_t ReadLimit(TextView text) {
-    return RoundHalfEven(LeadingNumber(text));
-}
-
 // The phrases typed by the user, as they stand at the front of the tag: ", " becomes a
 // bare comma, a final comma and leading blanks go, and the case follows the option.
 Text NormalisePhrases(TextView trimmed, bool preserveCase) {
@@ -100,12 +95,12 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
                            const MetaTagOptions& options) {
     MetaTagResult result;
     if (ranked.empty()) {
-        result.output = NoWordsMessage(options.shortWordSizeIndex, options.thresholdIndex);
+        result.output = NoWordsMessage(options.shortWordSize, options.minFrequency);
         result.beginWith = options.beginWith;
         return result;
     }
-    const std::int64_t maxKeywords = ReadLimit(options.maxKeywordsText);
-    const std::int64_t maxBytes = ReadLimit(options.maxBytesText);
+    const std::int64_t maxKeywords = options.maxKeywords.value_or(0);
+    const std::int64_t maxBytes = options.maxBytes.value_or(0);
 
     Text& out = result.output;
     out.assign(kTagOpening);
@@ -165,7 +160,7 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     return result;
 }
 
-std::optional<Error> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText,
+std::optional<Error> RefuseTagWithoutKeyword(TextView tag, std::optional<int> maxBytes,
                                              const Text& page) {
     const std::optional<html::MetaTagParts> parts = html::ReadMetaTag(tag);
     if (!parts)
@@ -173,7 +168,7 @@ std::optional<Error> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText
     const TextView content = parts->content.value_or(TextView());
     if (content.find_first_not_of(" \t\r\n\f") != TextView::npos)
         return std::nullopt;
-    const std::int64_t limit = ReadLimit(maxBytesText);
+    const std::int64_t limit = maxBytes.value_or(0);
     if (limit <= 0)
         return Error{Error::Code::kTagWithoutKeyword, page};
     Error error{Error::Code::kNoKeywordFits, page};
@@ -181,10 +176,9 @@ std::optional<Error> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText
     return error;
 }
 
-Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,
-               int thresholdIndex) {
+Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSize, int minFrequency) {
     if (ranked.empty())
-        return NoWordsMessage(shortWordSizeIndex, thresholdIndex);
+        return NoWordsMessage(shortWordSize, minFrequency);
     const std::size_t rankWidth = std::max<std::size_t>(4, std::to_string(ranked.size()).size());
 
     Text out = "Rank Value Frequency";
@@ -215,18 +209,18 @@ Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,
     return out;
 }
 
-Text NoWordsMessage(int shortWordSizeIndex, int thresholdIndex) {
-    const std::int64_t letters = static_cast<std::int64_t>(shortWordSizeIndex) + 1;
+Text NoWordsMessage(int shortWordSize, int minFrequency) {
+    const std::int64_t letters = shortWordSize;
     Text out = "No words with more than" + NumberWithBlank(letters) + " letter";
     if (letters > 1)
         out.push_back('s');
     out.append(" occur at least ");
-    if (thresholdIndex == 0) {
+    if (minFrequency <= 1) {
         out.append("once.");
-    } else if (thresholdIndex == 1) {
+    } else if (minFrequency == 2) {
         out.append("twice.");
     } else {
-        out.append(std::to_string(static_cast<std::int64_t>(thresholdIndex) + 1) + " times.");
+        out.append(std::to_string(minFrequency) + " times.");
     }
     return out;
 }

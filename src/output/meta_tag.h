@@ -13,13 +13,13 @@
 namespace lumora::output {
 
 struct MetaTagOptions {
-    Text maxKeywordsText = "50";  // read as a number; 0 or less: no limit
-    Text maxBytesText = "500";    // likewise
-    Text beginWith;               // "Begin meta tag with"
+    std::optional<int> maxKeywords = 50;  // nullopt (or 0 or less): no limit
+    std::optional<int> maxBytes = 500;    // likewise
+    Text beginWith;                       // "Begin meta tag with"
     bool preserveCase = true;
     bool spaceAfterComma = true;
-    int shortWordSizeIndex = 1;  // for the no-words sentence
-    int thresholdIndex = 1;
+    int shortWordSize = 2;  // for the no-words sentence
+    int minFrequency = 2;
 };
 
 struct MetaTagResult {
@@ -35,18 +35,18 @@ struct MetaTagResult {
 MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked, const MetaTagOptions& options);
 
 // Insert's refusal of a tag that holds no keyword (a byte limit too small for any word
-// gives CONTENT=""): kNoKeywordFits naming `page` and the byte limit read from
-// `maxBytesText`, or kTagWithoutKeyword without a limit; nullopt when the tag's content
+// gives CONTENT=""): kNoKeywordFits naming `page` and the byte limit `maxBytes`, or
+// kTagWithoutKeyword without a limit; nullopt when the tag's content
 // holds a keyword, or when `tag` is not a meta tag at all (that is for other checks to
 // refuse).
-std::optional<Error> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText, const Text& page);
+std::optional<Error> RefuseTagWithoutKeyword(TextView tag, std::optional<int> maxBytes,
+                                             const Text& page);
 
 // The numbered word list, or the no-words sentence.
-Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSizeIndex,
-               int thresholdIndex);
+Text ListWords(std::span<const words::WordEntry> ranked, int shortWordSize, int minFrequency);
 
 // "No words with more than N letters occur at least twice." and the like.
-Text NoWordsMessage(int shortWordSizeIndex, int thresholdIndex);
+Text NoWordsMessage(int shortWordSize, int minFrequency);
 
 // The tag taken back out of the output box, without the summary lines.
 Text GetMetaTag(TextView box);
