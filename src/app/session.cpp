@@ -266,8 +266,7 @@ bool Session::CheckInputFile(const Text& name) {
             return true;
         case InputNameStatus::kFileMissing:
             if (windowLoaded_) {
-                Message(GetProgramText(text::tx::kFileMissingPrompt),
-                        GetProgramText(text::tx::kFileNotFoundTitle), Icon::kExclamation);
+                Tell(Error{Error::Code::kFileMissing, name});
             } else {
                 // A remembered page that has gone: start the open-file dialog in its folder.
                 const Text folder = files::FolderOfPath(options_.inputFile);
@@ -278,8 +277,7 @@ bool Session::CheckInputFile(const Text& name) {
             return false;
         case InputNameStatus::kWrongExtension:
             if (windowLoaded_) {
-                Message(GetProgramText(text::tx::kWrongExtensionPrompt),
-                        GetProgramText(text::tx::kWrongExtensionTitle), Icon::kNone);
+                Tell(Error{Error::Code::kWrongExtension, name});
             } else {
                 SetInputFileText("");
             }
@@ -320,14 +318,13 @@ void Session::GenerateOrList(bool makeTag) {
     const Text name = options_.inputFile;
     SetInputFileText(name);
     if (name.empty()) {
-        Message(GetProgramText(text::tx::kNoInputFilePrompt), GetProgramText(text::tx::kErrorTitle),
-                Icon::kExclamation);
+        Tell(Error{Error::Code::kNoPageGiven});
         return;
     }
     // Looked at before anything else: a folder or a FIFO must not be opened or mistaken
     // for a missing page.
     if (const auto problem = files::NotRegularFileProblem(name)) {
-        Message(problem->Message(), GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
+        Tell(*problem);
         return;
     }
     if (!CheckInputFile(name))
@@ -335,7 +332,7 @@ void Session::GenerateOrList(bool makeTag) {
     Text bytes;
     try {
         if (const auto error = engine::ReadPageFile(name, files::RealFileSystem(), bytes)) {
-            ReportPassError(*error);
+            Tell(*error);
             return;
         }
     } catch (const std::bad_alloc&) {
@@ -364,7 +361,11 @@ void Session::StartPass(Text pageBytes, bool makeTag, const Text& name) {
             const engine::ProgressCallback& progress, std::stop_token stop) {
             // A page too large for the memory left fails alone; the window goes on.
             try {
-                return engine::Analyse(page, options, resources, progress, std::move(stop));
+                engine::AnalysisResult result =
+                    engine::Analyse(page, options, resources, progress, std::move(stop));
+                if (result.error)
+                    result.error->path = name;  // told as the command line tells it
+                return result;
             } catch (const std::bad_alloc&) {
                 engine::AnalysisResult failed;
                 failed.error = Error{Error::Code::kOutOfMemory, name};
@@ -399,7 +400,7 @@ void Session::OnPassDone(engine::AnalysisResult result) {
     EndPass();
     if (!result.ok()) {
         SetNumberOfWords("");
-        ReportPassError(*result.error);
+        Tell(*result.error);
         return;
     }
     const engine::Analysis& analysis = result.analysis;
@@ -426,33 +427,6 @@ void Session::OnPassDone(engine::AnalysisResult result) {
 
 void Session::Tell(const Error& error) {
     Message(error.Message(), error.Title(), Icon::kExclamation);
-}
-
-void Session::ReportPassError(const engine::Error& error) {
-    using Code = engine::Error::Code;
-    switch (error.code) {
-        case Code::kFileMissing:
-            Message(GetProgramText(text::tx::kFileNotFoundPrompt),
-                    GetProgramText(text::tx::kFileNotFoundTitle), Icon::kExclamation);
-            return;
-        case Code::kEmptyPage:
-            Message(GetProgramText(text::tx::kZeroLengthPrompt),
-                    GetProgramText(text::tx::kZeroLengthTitle), Icon::kExclamation);
-            return;
-        case Code::kFileUnreadable:
-            Message(GetProgramText(text::tx::kUnreadablePrompt),
-                    GetProgramText(text::tx::kErrorTitle), Icon::kExclamation);
-            return;
-        case Code::kNotText:
-            Message(GetProgramText(text::tx::kControlCharPrompt) + " " +
-                        std::to_string(error.position) + "\r\n" +
-                        GetProgramText(text::tx::kControlCharSecondLine),
-                    GetProgramText(text::tx::kControlCharTitle), Icon::kExclamation);
-            return;
-        default:
-            Message(error.Message(), error.Title(), Icon::kExclamation);
-            return;
-    }
 }
 
 void Session::Finish(bool makeTag) {

@@ -160,7 +160,6 @@ class Session {
     void OnPassProgress(const engine::PassProgress& progress);
     void OnPassDone(engine::AnalysisResult result);
     void EndPass();
-    void ReportPassError(const engine::Error& error);
     // The error's message under its own title.
     void Tell(const Error& error);
     // An option that decides which words count has changed: the ranked words no longer

@@ -274,7 +274,7 @@ void Session::ClickShowExisting() {
         return;
     }
     if (!files::FileExists(path)) {
-        Tell(Error{Error::Code::kPageNotFound, path});
+        Tell(Error{Error::Code::kFileMissing, path});
         return;
     }
     Text bytes;
@@ -285,7 +285,7 @@ void Session::ClickShowExisting() {
     engine::ShowResult shown = engine::Show(bytes, EncodingOverrideOf(options_.encodingIndex));
     if (!shown.ok()) {
         shown.error->path = path;
-        ReportPassError(*shown.error);
+        Tell(*shown.error);
         return;
     }
     SetOutput(std::move(shown.shown.report));
@@ -293,8 +293,7 @@ void Session::ClickShowExisting() {
 
 void Session::ClickInsert() {
     if (options_.inputFile.empty()) {
-        Message(GetProgramText(text::tx::kNoInputFilePrompt), GetProgramText(text::tx::kErrorTitle),
-                Icon::kExclamation);
+        Tell(Error{Error::Code::kNoPageGiven});
         FocusNextAction();
         return;
     }
@@ -343,7 +342,7 @@ void Session::InsertMetaTag() {
         return;
     }
     if (!files::FileExists(path)) {
-        refuse(Error{Error::Code::kPageNotFound, path});
+        refuse(Error{Error::Code::kFileMissing, path});
         return;
     }
     // Refused before the backup question: nothing is asked about a page that stays as it is.

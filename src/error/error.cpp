@@ -82,7 +82,6 @@ constexpr MessageEntry kMessages[] = {
      "{path} was left alone: its backup {detail} is the backup of another page of this run."},
 
     {Code::kNoPageGiven, "Error", nullptr, "Input file not specified."},
-    {Code::kPageNotFound, "File not found", nullptr, "Input file not found."},
 
     {Code::kCommonWordsUnavailable, kCommonWordsTitle, nullptr,
      "Common words in {subject} could not be read from file\r\n{path}"},

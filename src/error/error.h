@@ -49,7 +49,6 @@ struct Error {
         kSharedBackup,       // in a folder of backups, `detail` is another page's backup
         // The window's own checks of the page named in its box.
         kNoPageGiven,
-        kPageNotFound,  // the window's short form, which does not repeat the name
         // A common-word list that gave no words; `subject` is the list's language.
         kCommonWordsUnavailable,   // missing, or told without its reason
         kCommonWordsDamaged,       // line `position` holds the control character `count`

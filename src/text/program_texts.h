@@ -60,30 +60,14 @@ class ProgramTexts {
 
 // Numbers of the texts the program uses.
 namespace tx {
+// (Messages about pages and files come from the program's one table of errors, so that the
+// window and the command line tell a fault in the same words.)
 inline constexpr int kProductName = 1;
-inline constexpr int kWrongExtensionPrompt = 3;
-inline constexpr int kWrongExtensionTitle = 4;
-inline constexpr int kFileMissingPrompt = 5;
-inline constexpr int kFileNotFoundTitle = 6;
-inline constexpr int kNoInputFilePrompt = 7;
-inline constexpr int kErrorTitle = 8;
-inline constexpr int kFileNotFoundPrompt = 9;
 inline constexpr int kManualAddress = 15;
-inline constexpr int kZeroLengthTitle = 21;
-inline constexpr int kZeroLengthPrompt = 22;
-inline constexpr int kUnreadablePrompt = 23;
-inline constexpr int kControlCharPrompt = 24;
-inline constexpr int kControlCharSecondLine = 25;
-inline constexpr int kControlCharTitle = 26;
 inline constexpr int kDataFolderName = 310;
 inline constexpr int kMakerAddress = 315;
 // The texts without which the program cannot speak; a file lacking one is damaged.
-inline constexpr int kNeeded[] = {kProductName,       kWrongExtensionPrompt,  kWrongExtensionTitle,
-                                  kFileMissingPrompt, kFileNotFoundTitle,     kNoInputFilePrompt,
-                                  kErrorTitle,        kFileNotFoundPrompt,    kManualAddress,
-                                  kZeroLengthTitle,   kZeroLengthPrompt,      kUnreadablePrompt,
-                                  kControlCharPrompt, kControlCharSecondLine, kControlCharTitle,
-                                  kDataFolderName,    kMakerAddress};
+inline constexpr int kNeeded[] = {kProductName, kManualAddress, kDataFolderName, kMakerAddress};
 }  // namespace tx
 
 // The version text of the caption: major "." minor "7" (1.0 gives "1.07").

@@ -14,7 +14,7 @@ using Code = Error::Code;
 // The messages that are about no file, or that the window keeps short on purpose.
 const std::set<Code> kNotAboutAFile = {
     Code::kUnknownEncoding, Code::kEncodingUnavailable, Code::kNotATag,
-    Code::kNoKeyword,       Code::kNoPageGiven,         Code::kPageNotFound,
+    Code::kNoKeyword,       Code::kNoPageGiven,
 };
 
 TEST(ErrorTable, EveryCodeHasTitlesAndEveryFileMessageNamesTheFile) {
