@@ -165,7 +165,7 @@ MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked,
     return result;
 }
 
-std::optional<Error> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText,
+std::optional<Error> RefuseTagWithoutKeyword(TextView tag, std::optional<int> maxBytes,
                                              const Text& page) {
     const std::optional<html::MetaTagParts> parts = html::ReadMetaTag(tag);
     if (!parts)
@@ -173,11 +173,10 @@ std::optional<Error> RefuseTagWithoutKeyword(TextView tag, TextView maxBytesText
     const TextView content = parts->content.value_or(TextView());
     if (content.find_first_not_of(" \t\r\n\f") != TextView::npos)
         return std::nullopt;
-    const std::int64_t limit = ReadLimit(maxBytesText);
-    if (limit <= 0)
+    if (!maxBytes || *maxBytes <= 0)
         return Error{Error::Code::kTagWithoutKeyword, page};
     Error error{Error::Code::kNoKeywordFits, page};
-    error.count = limit;
+    error.count = *maxBytes;
     return error;
 }
 

@@ -65,13 +65,14 @@ TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
 TEST(RefuseTagWithoutKeyword, OnlyEmptyTags) {
     const struct {
         const char* tag;
-        const char* maxBytes;
+        std::optional<int> maxBytes;
         std::optional<Text> refusal;
     } cases[] = {
-        {"<META NAME=\"keywords\" CONTENT=\"\">", "10",
+        {"<META NAME=\"keywords\" CONTENT=\"\">", 10,
          "Meta tag not inserted into p.htm: no keyword fits in 10 characters."},
-        {"<META NAME=\"keywords\">", "0", "Meta tag not inserted into p.htm: it holds no keyword."},
-        {"<META NAME=\"keywords\" CONTENT=\"a\">", "10", std::nullopt},
+        {"<META NAME=\"keywords\">", std::nullopt,
+         "Meta tag not inserted into p.htm: it holds no keyword."},
+        {"<META NAME=\"keywords\" CONTENT=\"a\">", 10, std::nullopt},
     };
     for (const auto& c : cases) {
         const auto refusal = RefuseTagWithoutKeyword(c.tag, c.maxBytes, "p.htm");
