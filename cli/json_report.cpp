@@ -2,14 +2,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "text/encoding.h"
+#include "site/site_run.h"
 
 namespace lumora::cli {
 
 Text JsonText(TextView text) {
     // Text that is not UTF-8 is the page's own single-byte bytes (a diff, a message naming a
-    // file): read as windows-1252, as pages without a declaration are.
-    return text::ReadStoredText(text);
+    // file).
+    return site::ReportText(text);
 }
 
 const char* LineEndsName(engine::LineEnds ends) {

@@ -13,6 +13,7 @@
 #include "scan/show_existing.h"
 #include "site/site_common.h"
 #include "site/worker_pool.h"
+#include "text/encoding.h"
 
 namespace lumora::site {
 
@@ -243,6 +244,10 @@ std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
 }
 
 }  // namespace
+
+Text ReportText(TextView text) {
+    return text::ReadStoredText(text);
+}
 
 SiteSummary RunSite(const SiteRunRequest& run, engine::FileSystem& fs, SiteListener& listener,
                     std::stop_token stop) {

@@ -86,6 +86,11 @@ class SiteListener {
     virtual void Page(const PageOutcome& outcome) = 0;
 };
 
+// A text of a page's outcome (a word, a tag, a diff, a message naming a file) for a report
+// that holds UTF-8 only: UTF-8 as it is, anything else read as windows-1252, as pages
+// without a declaration are.
+Text ReportText(TextView text);
+
 // Runs the command over the pages. Once `stop` is requested no new page starts; pages
 // already under way end as skipped or done, and the pages never begun count as skipped.
 SiteSummary RunSite(const SiteRunRequest& request, engine::FileSystem& fs, SiteListener& listener,
