@@ -7,8 +7,6 @@
 #include "files/file_checks.h"
 #include "files/file_system.h"
 #include "files/page_file.h"
-#include "output/insert.h"
-#include "output/meta_tag.h"
 #include "scan/show_existing.h"
 #include "text/encoding.h"
 
@@ -344,7 +342,7 @@ void Session::InsertMetaTag() {
         lastInsertSucceeded_ = true;
         return;
     }
-    const std::optional<Text> backupPath = output::BackupPathFor(path);
+    const std::optional<Text> backupPath = engine::BackupBeside(path);
     const Text question =
         backupPath ? "Back up " + path + " to " + *backupPath + "?" : "Back up " + path + "?";
     const Answer answer = Message(question, "Backup?", Icon::kNone, Buttons::kYesNoCancel);

@@ -54,7 +54,7 @@ InsertResult Insert(const InsertRequest& r, FileSystem& fs) {
                                     true, r.options.backupFolder);
             break;
         case BackupPlace::kBesidePage: {
-            std::optional<Text> beside = output::BackupPathFor(r.path);
+            std::optional<Text> beside = BackupBeside(r.path);
             if (!beside)
                 return Refused(Error{Error::Code::kNoBackupName, r.path});
             backup = output::Backup(std::move(*beside), false, r.root);
@@ -99,6 +99,10 @@ InsertPlan PlanInsert(const Text& path, const Text& tag, const InsertOptions& op
     plan.upToDate = made.page == bytes;
     plan.page = std::move(made.page);
     return plan;
+}
+
+std::optional<Text> BackupBeside(TextView path) {
+    return output::BackupPathFor(path);
 }
 
 Text InsertedMessage(const InsertResult& result, const Text& pageName) {

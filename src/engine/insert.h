@@ -74,6 +74,10 @@ struct InsertPlan {
 InsertPlan PlanInsert(const Text& path, const Text& tag, const InsertOptions& options,
                       FileSystem& fs);
 
+// Where BackupPlace::kBesidePage keeps the page: "bak" put before the last extension of
+// the path ("page.htm" -> "page.bak.htm"); nullopt when the path has no ".".
+std::optional<Text> BackupBeside(TextView path);
+
 // What an insert that succeeded tells the user (lines parted by CR LF), naming the page
 // and any kept backup as `result` and `pageName` give them, and the title of its box.
 Text InsertedMessage(const InsertResult& result, const Text& pageName);
