@@ -9,8 +9,8 @@
 #include "console_text.h"
 #include "decimal_option.h"
 #include "engine/engine.h"
+#include "engine/insert.h"
 #include "json_report.h"
-#include "page_insert.h"
 #include "site_run.h"
 
 namespace lumora::cli {
@@ -204,23 +204,29 @@ int Show(const CommandOptions& o, engine::FileSystem& fs, std::ostream& out, std
     return 0;
 }
 
+// How insert goes about every page of the call.
+engine::InsertOptions InsertOptionsOf(const CommandOptions& o, const engine::Options& options,
+                                      bool backup) {
+    engine::InsertOptions insert;
+    insert.backup = !backup                  ? engine::BackupPlace::kNone
+                    : o.backupFolder.empty() ? engine::BackupPlace::kBesidePage
+                                             : engine::BackupPlace::kInFolder;
+    insert.backupFolder = o.backupFolder;
+    insert.maxBytes = options.tag.maxBytes;
+    insert.encoding = o.encoding;
+    insert.dryRun = o.site.dryRun;
+    return insert;
+}
+
 int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag,
-           std::optional<int> maxBytes, bool backup, engine::FileSystem& fs, std::ostream& out) {
+           const engine::InsertOptions& options, engine::FileSystem& fs, std::ostream& out) {
+    const engine::InsertResult result =
+        engine::Insert({o.pages.front(), {}, page, tag.tag, options}, fs);
     // The final message, or the dry run's diff, goes to standard output.
-    InsertRequest request;
-    request.path = o.pages.front();
-    request.bytes = page;
-    request.tag = tag.tag;
-    request.maxBytes = maxBytes;
-    request.encoding = o.encoding;
-    request.backup = backup;
-    request.backupFolder = o.backupFolder;
-    request.dryRun = o.site.dryRun;
-    request.fileSystem = &fs;
-    const InsertReport report = InsertPage(request);
-    if (!report.text.empty())
-        out << report.text << '\n';
-    return report.ok ? 0 : 1;
+    const Text text = InsertText(result, o.pages.front());
+    if (!text.empty())
+        out << text << '\n';
+    return result.ok() ? 0 : 1;
 }
 
 // The common-word list of the page language, read once; without it the pass goes on
@@ -311,9 +317,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         engine::CommonWordsLoad commonWords;
         if (run.command != SiteCommand::kShow)
             commonWords = LoadCommonWords(run.options, dataDir, FileSystemOf(environment), err);
-        run.commonWords = commonWords.lists.get();
-        run.backup = !noBackup;
-        run.backupFolder = options.backupFolder;
+        run.resources = commonWords.resources();
+        run.insert = InsertOptionsOf(options, run.options, !noBackup);
         run.verbose = options.verbose;
         return RunSite(run, out, err, environment);
     }
@@ -367,8 +372,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             // dry run would change, and are let go before the new page is made.
             if (!options.site.dryRun)
                 Text().swap(page);
-            return Insert(options, page, analysis.tag, engineOptions.tag.maxBytes, !noBackup, fs,
-                          out);
+            return Insert(options, page, analysis.tag,
+                          InsertOptionsOf(options, engineOptions, !noBackup), fs, out);
         }
         const Text box = list->parsed() ? engine::WordList(analysis.ranked, engineOptions.count)
                                         : analysis.tag.boxText;

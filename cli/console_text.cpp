@@ -100,4 +100,25 @@ Text PlainMessage(const Error& error) {
     return LinesInUtf8(error.Message(), false);
 }
 
+Text InsertText(const engine::InsertResult& result, const Text& path, bool forJson) {
+    if (!result.ok()) {
+        Text text = forJson ? PlainMessage(*result.error) : ConsoleMessage(*result.error);
+        if (result.error->code == Error::Code::kNoBackupName)
+            text += "\nUse --no-backup to insert the meta tag without a backup.";
+        return text;
+    }
+    if (result.diff) {
+        // The diff ends with its own line end; the caller adds one after every report.
+        Text diff = *result.diff;
+        if (!diff.empty() && diff.back() == '\n')
+            diff.pop_back();
+        return diff;
+    }
+    // The message names the page and the backup as the console shows names.
+    engine::InsertResult shown = result;
+    if (shown.keptBackup)
+        shown.keptBackup = ConsoleName(*shown.keptBackup);
+    return ToConsoleText(engine::InsertedMessage(shown, ConsoleName(path)));
+}
+
 }  // namespace lumora::cli

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/engine.h"
+#include "engine/insert.h"
 
 namespace lumora::cli {
 
@@ -28,5 +29,11 @@ Text ConsoleMessage(const Error& error);
 // error.Message() for JSON, which escapes control characters itself: CR LF as LF, bytes
 // that are not UTF-8 as U+FFFD.
 Text PlainMessage(const Error& error);
+
+// What insert tells on standard output, without the final line end: the final message,
+// the dry run's diff (the page's own bytes; empty when nothing would change), or why the
+// page was refused, with the way round a page that has no backup name. A refusal for
+// JSON, which escapes by itself, names the page as it is (see PlainMessage).
+Text InsertText(const engine::InsertResult& result, const Text& path, bool forJson = false);
 
 }  // namespace lumora::cli

@@ -89,7 +89,7 @@ Text JsonLine(const PageReport& report) {
         page["diff"] = JsonText(*report.diff);
     if (report.withWords) {
         json words = json::array();
-        for (const words::WordEntry& w : a.ranked) {
+        for (const engine::RankedWord& w : a.ranked) {
             words.push_back(
                 {{"word", JsonText(w.word)}, {"value", w.keyValue}, {"frequency", w.frequency}});
         }

@@ -1,47 +1,21 @@
 #include "site_run.h"
 
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <cerrno>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <memory>
-#include <new>
 #include <stop_token>
 #include <thread>
-#include <unordered_set>
 
 #include "console_text.h"
 #include "decimal_option.h"
 #include "json_report.h"
-#include "output/insert.h"
-#include "page_insert.h"
 #include "progress_line.h"
-#include "site/page_set.h"
-#include "site/site_common.h"
-#include "site/worker_pool.h"
 
 namespace lumora::cli {
 
 namespace {
 
 constexpr int kMostWorkers = 256;
-
-// One entry of the run: a page, or a PAGE argument that gave none (an unreadable folder, a
-// folder without pages).
-struct Entry {
-    Text path;
-    std::optional<Error> problem;  // when the entry failed before any page was read
-    Text root;  // the folder argument the page was found in; "" when named directly
-};
-
-// What one page came to, ready to print.
-struct PageOutcome {
-    PageStatus status = PageStatus::kOk;
-    bool changed = false;  // insert: the page was (or, in a dry run, would be) rewritten
-    Text text;             // the page's block, or its JSON line
-};
 
 // "Title: prompt", as the tool tells a failure of one page.
 Text Told(TextView title, TextView prompt) {
@@ -55,239 +29,91 @@ Text Header(const Text& path) {
     return "==> " + ConsoleName(path) + " <==\n";
 }
 
-// Everything a page's task needs, shared read-only by the workers.
-struct RunContext {
-    const SiteRun& run;
-    engine::Resources resources;
-    std::shared_ptr<const std::unordered_set<Text>> siteCommon;
-    std::stop_token stop;
-    files::FileSystem& fs;
-};
+Text Joined(const std::vector<Text>& words) {
+    Text text;
+    for (const Text& w : words) text += (text.empty() ? "" : ", ") + w;
+    return text;
+}
 
-class PageTask {
-  public:
-    PageTask(const RunContext& context, const Entry& entry) : c_(context), entry_(entry) {}
-
-    PageOutcome Run() {
-        report_.path = entry_.path;
-        // Running out of memory fails this page alone; what it took is given back first.
-        try {
-            return RunPage();
-        } catch (const std::bad_alloc&) {
-            Text().swap(body_);
-            return Failed(Error{Error::Code::kOutOfMemory, entry_.path});
-        }
+PageStatus StatusOf(site::PageStatus status) {
+    switch (status) {
+        case site::PageStatus::kOk:
+            return PageStatus::kOk;
+        case site::PageStatus::kFailed:
+            return PageStatus::kFailed;
+        case site::PageStatus::kSkipped:
+            return PageStatus::kSkipped;
     }
+    return PageStatus::kFailed;
+}
 
-  private:
-    PageOutcome RunPage() {
-        if (entry_.problem)
-            return Failed(*entry_.problem);
-        Text bytes;
-        if (auto error = engine::ReadPageFile(entry_.path, c_.fs, bytes))
-            return Failed(*error);
-        if (c_.run.command == SiteCommand::kShow)
-            return Show(bytes);
-        engine::Options options = c_.run.options;
-        options.count.siteCommonWords = c_.siteCommon;
-        engine::AnalysisResult result = engine::Analyse(bytes, options, c_.resources, {}, c_.stop);
-        if (!result.ok()) {
-            result.error->path = entry_.path;
-            return Failed(*result.error);
+// A page's block for people: "==> PAGE <==", then what it came to.
+Text TextBlock(const SiteRun& run, const site::PageOutcome& page) {
+    Text body;
+    if (page.stopped) {
+        body = "Stopped by Ctrl-C before this page was done.";
+    } else if (page.error) {
+        body = page.error->Title() + ": " + ConsoleMessage(*page.error);
+    } else if (page.status == site::PageStatus::kFailed && page.insert) {
+        body = InsertText(*page.insert, page.path);
+    } else if (run.command == SiteCommand::kShow) {
+        body = ToConsoleText(page.showReport);
+    } else {
+        const engine::Analysis& a = *page.analysis;
+        if (run.verbose) {
+            body += Told("Encoding", a.page.encoding) + "\n";
+            body += Told("Line ends", LineEndsText(a.page.lineEnds)) + "\n";
         }
-        const engine::Analysis& a = result.analysis;
-        if (a.stopped)
-            return Stopped();
-        report_.analysis = &a;
-        report_.siteCommon = a.siteCommonLeftOut;
-        if (c_.run.verbose) {
-            body_ += Told("Encoding", a.page.encoding) + "\n";
-            body_ += Told("Line ends", LineEndsText(a.page.lineEnds)) + "\n";
-        }
-        switch (c_.run.command) {
+        switch (run.command) {
             case SiteCommand::kGenerate:
-                body_ += ToConsoleText(a.tag.boxText);
+                body += ToConsoleText(a.tag.boxText);
                 break;
             case SiteCommand::kList:
-                report_.withWords = true;
-                body_ += ToConsoleText(engine::WordList(a.ranked, options.count));
-                if (c_.siteCommon && !a.siteCommonLeftOut.empty())
-                    body_ += "\nLeft out as common to the site: " +
-                             ToConsoleText(Joined(a.siteCommonLeftOut));
+                body += ToConsoleText(engine::WordList(a.ranked, run.options.count));
+                if (!a.siteCommonLeftOut.empty())
+                    body += "\nLeft out as common to the site: " +
+                            ToConsoleText(Joined(a.siteCommonLeftOut));
                 break;
             case SiteCommand::kInsert:
-                // Insert reads the page again; the bytes analysed only show a dry run's diff.
-                if (!c_.run.flags.dryRun)
-                    Text().swap(bytes);
-                return Insert(bytes, a);
+                body += InsertText(*page.insert, page.path);
+                break;
             case SiteCommand::kShow:
                 break;
         }
-        return Done(PageStatus::kOk);
     }
+    Text block = Header(page.path) + body;
+    if (!body.empty())
+        block += '\n';
+    return block;
+}
 
-    static Text Joined(const std::vector<Text>& words) {
-        Text text;
-        for (const Text& w : words) text += (text.empty() ? "" : ", ") + w;
-        return text;
-    }
-
-    PageOutcome Show(TextView bytes) {
-        if (auto refusal = engine::RefusePage(bytes)) {
-            refusal->path = entry_.path;
-            return Failed(*refusal);
+// A page's JSON line, with its line end.
+Text JsonBlock(const SiteRun& run, const site::PageOutcome& page) {
+    PageReport report;
+    report.path = page.path;
+    report.status = StatusOf(page.status);
+    if (page.stopped) {
+        report.error = "Stopped by Ctrl-C before this page was done.";
+    } else if (page.error) {
+        report.error = page.error->Title() + ": " + PlainMessage(*page.error);
+    } else if (page.status == site::PageStatus::kFailed && page.insert) {
+        report.error = InsertText(*page.insert, page.path, true);
+    } else if (page.analysis) {
+        report.analysis = &*page.analysis;
+        report.withWords = run.command == SiteCommand::kList;
+        report.siteCommon = page.analysis->siteCommonLeftOut;
+        report.withTag = run.command != SiteCommand::kShow;
+        if (page.insert) {
+            const engine::InsertResult& inserted = *page.insert;
+            report.insert = true;
+            report.inserted = inserted.changed && !inserted.diff;
+            report.unchanged = !inserted.changed;
+            report.keptBackup = inserted.keptBackup;
+            if (inserted.diff)
+                report.diff = InsertText(inserted, page.path);
         }
-        body_ = ToConsoleText(engine::Show(bytes, c_.run.options.count.encoding).shown.report);
-        if (!c_.run.flags.json)
-            return Done(PageStatus::kOk);
-        // The page's facts come from a pass; the common words play no part in them.
-        engine::Options plain;
-        plain.count.encoding = c_.run.options.count.encoding;
-        const engine::AnalysisResult facts =
-            engine::Analyse(bytes, plain, engine::Resources{}, {}, c_.stop);
-        if (facts.analysis.stopped)
-            return Stopped();
-        report_.withTag = false;
-        report_.analysis = &facts.analysis;
-        return Done(PageStatus::kOk);
     }
-
-    PageOutcome Insert(TextView bytes, const engine::Analysis& a) {
-        InsertRequest request;
-        request.path = entry_.path;
-        request.bytes = bytes;
-        request.tag = a.tag.tag;
-        request.maxBytes = c_.run.options.tag.maxBytes;
-        request.encoding = c_.run.options.count.encoding;
-        request.backup = c_.run.backup;
-        request.backupFolder = c_.run.backupFolder;
-        request.root = entry_.root;
-        request.dryRun = c_.run.flags.dryRun;
-        request.fileSystem = &c_.fs;
-        const InsertReport inserted = InsertPage(request);
-        if (!inserted.ok)
-            return Failed(inserted.text, inserted.plainText);
-        report_.insert = true;
-        report_.inserted = inserted.written;
-        report_.unchanged = inserted.unchanged;
-        report_.keptBackup = inserted.keptBackup;
-        if (request.dryRun)
-            report_.diff = inserted.text;
-        body_ += inserted.text;
-        PageOutcome outcome = Done(PageStatus::kOk);
-        outcome.changed = !inserted.unchanged;
-        return outcome;
-    }
-
-    // Ctrl-C came while the page was being read: nothing of it is reported or written.
-    PageOutcome Stopped() {
-        report_.status = PageStatus::kSkipped;
-        report_.error = "Stopped by Ctrl-C before this page was done.";
-        report_.analysis = nullptr;
-        body_ = report_.error;
-        return Done(PageStatus::kSkipped);
-    }
-
-    // "Title: message"; the name in it escaped for people, as it is for JSON.
-    PageOutcome Failed(const Error& error) {
-        return Failed(error.Title() + ": " + ConsoleMessage(error),
-                      error.Title() + ": " + PlainMessage(error));
-    }
-
-    PageOutcome Failed(const Text& shown, const Text& plain) {
-        report_.status = PageStatus::kFailed;
-        report_.error = plain;
-        report_.analysis = nullptr;
-        body_ = shown;
-        return Done(PageStatus::kFailed);
-    }
-
-    PageOutcome Done(PageStatus status) {
-        if (c_.run.flags.json)
-            return {status, false, JsonLine(report_) + "\n"};
-        Text block = Header(entry_.path) + body_;
-        if (!body_.empty())
-            block += '\n';
-        return {status, false, std::move(block)};
-    }
-
-    const RunContext& c_;
-    const Entry& entry_;
-    PageReport report_;
-    Text body_;
-};
-
-site::PageSetOptions PageSetOptionsOf(const SiteFlags& flags) {
-    site::PageSetOptions options;
-    options.recursive = flags.recursive;
-    options.followSymlinks = flags.followSymlinks;
-    options.include = flags.include;
-    options.exclude = flags.exclude;
-    return options;
-}
-
-// The folder argument a page of a walk was found in: the longest folder argument its
-// path starts with, as the walk joined them.
-Text RootOf(const Text& page, const std::vector<Text>& folders) {
-    Text root;
-    for (const Text& folder : folders) {
-        const bool inside = page.size() > folder.size() && page.starts_with(folder) &&
-                            (folder.ends_with('/') || page[folder.size()] == '/');
-        if (inside && folder.size() > root.size())
-            root = folder;
-    }
-    return root;
-}
-
-// With a folder of backups, two pages of different folders may ask for one backup name
-// (two folders given, each with an index.htm): the first in path order keeps it, the
-// others are left alone rather than given the backup of another page.
-void RefuseSharedBackups(const SiteRun& run, std::vector<Entry>& entries) {
-    if (run.command != SiteCommand::kInsert || !run.backup || run.backupFolder.empty())
-        return;
-    std::unordered_set<Text> taken;
-    for (Entry& entry : entries) {
-        if (entry.problem)
-            continue;
-        Text backup = output::BackupPathIn(run.backupFolder, entry.path, entry.root);
-        if (!taken.insert(backup).second)
-            entry.problem = Error{Error::Code::kSharedBackup, entry.path, 0, std::move(backup)};
-    }
-}
-
-// The pages of the PAGE arguments, and the arguments that gave none, in path order.
-std::vector<Entry> EntriesOf(const SiteRun& run) {
-    site::PageSetOptions options = PageSetOptionsOf(run.flags);
-    // Backups kept inside the site are never taken for pages.
-    if (run.command == SiteCommand::kInsert && !run.backupFolder.empty())
-        options.skipFolders.push_back(run.backupFolder);
-    const site::PageSet set = site::CollectPages(run.arguments, options);
-    std::vector<Text> folders;
-    for (const Text& argument : run.arguments) {
-        if (site::WalkedAsFolder(argument))
-            folders.push_back(argument);
-    }
-    std::vector<Entry> entries;
-    entries.reserve(set.pages.size() + set.problems.size());
-    for (const Text& page : set.pages)
-        entries.push_back({page, std::nullopt, RootOf(page, folders)});
-    for (const Error& problem : set.problems) {
-        // A named page that does not exist is told as for one page.
-        struct stat info {};
-        if (::lstat(problem.path.c_str(), &info) != 0 && errno == ENOENT) {
-            entries.push_back({problem.path, std::nullopt, {}});
-            continue;
-        }
-        entries.push_back({problem.path, problem, {}});
-    }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return a.path < b.path; });
-    RefuseSharedBackups(run, entries);
-    return entries;
-}
-
-int WorkersOf(const SiteFlags& flags) {
-    return flags.jobs ? std::stoi(*flags.jobs) : site::DefaultWorkers();
+    return JsonLine(report) + "\n";
 }
 
 // Turns Ctrl-C (a flag set by the signal handler) into a stop request, a few times a second.
@@ -318,44 +144,49 @@ class InterruptWatch {
     std::jthread watcher_;
 };
 
-// The first reading of every page, when the site's common words are wanted: which words
-// stand on how many pages. Pages that cannot be read are told in the second reading.
-std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
-    const std::vector<Entry>& entries, const RunContext& c, int workers, ProgressLine& progress) {
-    engine::Options options = c.run.options;
-    options.count.collectVisibleWords = true;
-    std::vector<std::vector<Text>> words(entries.size());
-    std::vector<char> read(entries.size(), 0);
-    site::WordSpread spread;
-    site::RunInOrder(
-        entries.size(), workers,
-        [&](std::size_t i) {
-            if (entries[i].problem)
-                return;
-            try {
-                Text bytes;
-                if (engine::ReadPageFile(entries[i].path, c.fs, bytes))
-                    return;
-                engine::AnalysisResult r = engine::Analyse(bytes, options, c.resources, {}, c.stop);
-                if (r.ok() && !r.analysis.stopped) {
-                    words[i] = std::move(r.analysis.visibleWords);
-                    read[i] = 1;
-                }
-            } catch (const std::bad_alloc&) {
-                // Told with the page's second reading, like any page that cannot be read.
-            }
-        },
-        [&](std::size_t i) {
-            if (read[i])
-                spread.AddPage(words[i]);
-            std::vector<Text>().swap(words[i]);
-            progress.Update(static_cast<int>(i + 1),
-                            i + 1 < entries.size() ? TextView(entries[i + 1].path) : TextView());
-        },
-        c.stop);
-    const double percent = std::stod(*c.run.flags.siteCommon);
-    return spread.MoreThan(percent);
-}
+// Prints what the run tells: the progress line of the reading under way, each page's
+// block or JSON line as it comes, blocks for people parted by a blank line.
+class Printer : public site::SiteListener {
+  public:
+    Printer(const SiteRun& run, std::ostream& out, std::ostream& err, bool showProgress)
+        : run_(run), out_(out), err_(err), showProgress_(showProgress) {}
+
+    void Progress(const site::SiteProgress& p) override {
+        if (!line_ || reading_ != p.reading) {
+            // With the site's common words every page is read twice; the line says which.
+            const TextView label = p.readings == 1  ? ""
+                                   : p.reading == 1 ? "Reading 1 of 2: "
+                                                    : "Reading 2 of 2: ";
+            line_.emplace(err_, showProgress_, p.total, label);
+            reading_ = p.reading;
+        }
+        line_->Update(p.done, p.current);
+    }
+
+    void ReadingDone(int reading) override {
+        if (line_ && reading_ == reading)
+            line_->Clear();
+    }
+
+    void Page(const site::PageOutcome& page) override {
+        const Text text = run_.flags.json ? JsonBlock(run_, page) : TextBlock(run_, page);
+        if (line_)
+            line_->Clear();
+        if (!run_.flags.json && printed_)
+            out_ << '\n';
+        out_ << text << std::flush;
+        printed_ = true;
+    }
+
+  private:
+    const SiteRun& run_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool showProgress_;
+    std::optional<ProgressLine> line_;
+    int reading_ = 0;
+    bool printed_ = false;
+};
 
 Text Seconds(std::chrono::steady_clock::duration d) {
     char text[32];
@@ -408,75 +239,42 @@ bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags) {
 
 int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
             const CliEnvironment& environment) {
-    const auto started = std::chrono::steady_clock::now();
-    const std::vector<Entry> entries = EntriesOf(run);
-    const int total = static_cast<int>(entries.size());
-    const int workers = WorkersOf(run.flags);
-    const bool showProgress = environment.progressOnTerminal && !run.flags.quiet;
+    site::SiteRunRequest request;
+    request.command = run.command;
+    request.arguments = run.arguments;
+    request.walk.recursive = run.flags.recursive;
+    request.walk.followSymlinks = run.flags.followSymlinks;
+    request.walk.include = run.flags.include;
+    request.walk.exclude = run.flags.exclude;
+    request.jobs = run.flags.jobs ? std::stoi(*run.flags.jobs) : 0;
+    if (run.flags.siteCommon)
+        request.siteCommonPercent = std::stod(*run.flags.siteCommon);
+    request.options = run.options;
+    request.resources = run.resources;
+    request.insert = run.insert;
+    request.insert.dryRun = run.flags.dryRun;
+    request.showFacts = run.flags.json;
 
     std::stop_source stop;
     InterruptWatch watch(environment.interrupted, stop);
-    RunContext context{run, engine::Resources{run.commonWords}, nullptr, stop.get_token(),
-                       FileSystemOf(environment)};
-
-    // With the site's common words every page is read twice; the line says which reading.
-    const TextView secondLabel = run.flags.siteCommon ? "Reading 2 of 2: " : "";
-    if (run.flags.siteCommon && !stop.stop_requested()) {
-        ProgressLine firstReading(err, showProgress, total, "Reading 1 of 2: ");
-        firstReading.Update(0, total > 0 ? TextView(entries[0].path) : TextView());
-        context.siteCommon = FindSiteCommonWords(entries, context, workers, firstReading);
-        firstReading.Clear();
-    }
-
-    ProgressLine progress(err, showProgress, total, secondLabel);
-    int done = 0, failed = 0, skipped = 0, changed = 0;
-    std::vector<PageOutcome> outcomes(entries.size());
-    std::size_t delivered = 0;
-    bool printed = false;
-    if (!stop.stop_requested()) {
-        progress.Update(0, total > 0 ? TextView(entries[0].path) : TextView());
-        delivered = site::RunInOrder(
-            entries.size(), workers,
-            [&](std::size_t i) { outcomes[i] = PageTask(context, entries[i]).Run(); },
-            [&](std::size_t i) {
-                PageOutcome& outcome = outcomes[i];
-                (outcome.status == PageStatus::kOk       ? done
-                 : outcome.status == PageStatus::kFailed ? failed
-                                                         : skipped)++;
-                changed += outcome.changed ? 1 : 0;
-                if (!outcome.text.empty()) {
-                    progress.Clear();
-                    // Blocks for people are parted by a blank line.
-                    if (!run.flags.json && printed)
-                        out << '\n';
-                    out << outcome.text << std::flush;
-                    printed = true;
-                }
-                outcome = {};
-                progress.Update(static_cast<int>(i + 1), i + 1 < entries.size()
-                                                             ? TextView(entries[i + 1].path)
-                                                             : TextView());
-            },
-            context.stop);
-    }
-    progress.Clear();
-    skipped += total - static_cast<int>(delivered);
+    Printer printer(run, out, err, environment.progressOnTerminal && !run.flags.quiet);
+    const site::SiteSummary s =
+        site::RunSite(request, FileSystemOf(environment), printer, stop.get_token());
 
     const bool interrupted = watch.Interrupted();
     if (!run.flags.quiet) {
-        err << total << (total == 1 ? " page: " : " pages: ") << done << " done";
+        err << s.total << (s.total == 1 ? " page: " : " pages: ") << s.done << " done";
         // Insert tells how many pages it changed, so that a second run shows it left all alone.
         if (run.command == SiteCommand::kInsert) {
-            err << " (" << changed << (run.flags.dryRun ? " to change, " : " changed, ")
-                << done - changed << " unchanged)";
+            err << " (" << s.changed << (run.flags.dryRun ? " to change, " : " changed, ")
+                << s.done - s.changed << " unchanged)";
         }
-        err << ", " << failed << " failed, " << skipped << " skipped, "
-            << Seconds(std::chrono::steady_clock::now() - started)
+        err << ", " << s.failed << " failed, " << s.skipped << " skipped, " << Seconds(s.elapsed)
             << (interrupted ? " (stopped by Ctrl-C)" : "") << '\n';
     }
     if (interrupted)
         return 130;
-    return failed > 0 ? 1 : 0;
+    return s.failed > 0 ? 1 : 0;
 }
 
 }  // namespace lumora::cli

@@ -1,5 +1,6 @@
-// Many pages in one call: folders walked, pages analysed on a pool of threads, one block
-// (or one JSON line) per page in path order, progress on a terminal, a summary at the end.
+// Many pages in one call, as the tool prints it: one block (or one JSON line) per page in
+// path order, progress on a terminal, a summary at the end. The run itself is the core's
+// (site/site_run.h); here are its flags and its printing.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -9,8 +10,8 @@
 
 #include "cli_app.h"
 #include "engine/engine.h"
-#include "text/chars.h"
-#include "words/common_words.h"
+#include "engine/insert.h"
+#include "site/site_run.h"
 
 namespace lumora::cli {
 
@@ -27,7 +28,7 @@ struct SiteFlags {
     bool dryRun = false;             // insert only
 };
 
-enum class SiteCommand { kGenerate, kList, kShow, kInsert };
+using SiteCommand = site::SiteCommand;
 
 // Adds the flags to a command: all of them to generate, list and insert; --dry-run to
 // insert only; --site-common to all but show.
@@ -41,10 +42,9 @@ struct SiteRun {
     SiteCommand command = SiteCommand::kGenerate;
     std::vector<Text> arguments;  // PAGE arguments: pages and folders
     SiteFlags flags;
-    engine::Options options;                              // with the data files' outcome applied
-    const words::CommonWordLists* commonWords = nullptr;  // loaded once for all pages
-    bool backup = true;
-    Text backupFolder;  // --backup-dir: backups there instead of beside the pages
+    engine::Options options;       // with the data files' outcome applied
+    engine::Resources resources;   // loaded once for all pages
+    engine::InsertOptions insert;  // backups; the dry run is flags.dryRun
     bool verbose = false;
 };
 

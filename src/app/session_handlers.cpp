@@ -3,11 +3,10 @@
 #include <new>
 
 #include "app/session.h"
+#include "engine/insert.h"
 #include "files/file_checks.h"
 #include "files/file_system.h"
 #include "files/page_file.h"
-#include "output/insert.h"
-#include "output/meta_tag.h"
 #include "text/encoding.h"
 
 namespace lumora::app {
@@ -325,66 +324,41 @@ void Session::InsertMetaTag() {
         refuse(Error{Error::Code::kNotATag});
         return;
     }
-    // A byte limit too small for any word leaves CONTENT="", which must never replace a
-    // page's tag.
-    if (const auto refusal = output::RefuseTagWithoutKeyword(tag, TagOptionsOf(options_).maxBytes,
-                                                             options_.inputFile)) {
-        refuse(*refusal);
-        return;
-    }
+    // The page is written in the encoding its words were read in. Nothing is asked about
+    // a page that stays as it is: refused (a byte limit too small for any word leaves
+    // CONTENT="", which must never replace a page's tag), or already holding the tag.
+    engine::InsertOptions insert;
+    insert.maxBytes = TagOptionsOf(options_).maxBytes;
+    insert.encoding = EncodingOverrideOf(options_.encodingIndex);
     const Text path = options_.inputFile;
-    if (path.empty()) {
-        refuse(Error{Error::Code::kNoPageGiven});
+    const engine::InsertPlan plan = engine::PlanInsert(path, tag, insert, engine::RealFileSystem());
+    if (plan.refusal) {
+        refuse(*plan.refusal);
         return;
     }
-    if (const auto problem = files::NotRegularFileProblem(path)) {
-        refuse(*problem);
+    if (plan.upToDate) {
+        Message(engine::InsertedMessage({}, path), engine::kInsertedTitle, Icon::kExclamation);
+        lastInsertSucceeded_ = true;
         return;
     }
-    if (!files::FileExists(path)) {
-        refuse(Error{Error::Code::kFileMissing, path});
-        return;
-    }
-    // Refused before the backup question: nothing is asked about a page that stays as it is.
-    files::FileInfo info;
-    if (const auto problem = files::CheckReplaceable(path, info)) {
-        refuse(*problem);
-        return;
-    }
-    const Text encoding = EncodingOverrideOf(options_.encodingIndex);
-    // Nor about a page that already holds the tag as it would be written.
-    Text bytes;
-    if (files::RealFileSystem().ReadAll(path, bytes).empty()) {
-        const output::InsertPlan plan = output::PlanInsert(bytes, tag, encoding, path);
-        if (!plan.refusal && plan.page == bytes) {
-            Message(output::InsertedMessage({}, path), output::kInsertedTitle, Icon::kExclamation);
-            lastInsertSucceeded_ = true;
-            return;
-        }
-    }
-    const std::optional<Text> backupPath = output::BackupPathFor(path);
+    const std::optional<Text> backupPath = engine::BackupBeside(path);
     const Text question =
         backupPath ? "Back up " + path + " to " + *backupPath + "?" : "Back up " + path + "?";
     const Answer answer = Message(question, "Backup?", Icon::kNone, Buttons::kYesNoCancel);
     if (answer == Answer::kCancel)
         return;
-    if (answer == Answer::kYes && !backupPath) {
-        refuse(Error{Error::Code::kNoBackupName, path},
-               "\r\nChoose No to insert the meta tag without a backup.");
-        return;
-    }
-    // The tag goes into the page in the encoding its words were read in.
-    std::optional<output::Backup> backup;
-    if (answer == Answer::kYes)
-        backup = *backupPath;
-    const output::InsertResult result =
-        output::InsertMetaTag(path, tag, backup, files::RealFileSystem(), encoding);
+    insert.backup =
+        answer == Answer::kYes ? engine::BackupPlace::kBesidePage : engine::BackupPlace::kNone;
+    const engine::InsertResult result =
+        engine::Insert({path, {}, {}, tag, insert}, engine::RealFileSystem());
     lastInsertSucceeded_ = result.ok();
     if (!result.ok()) {
-        refuse(*result.error);
+        const bool noBackupName = result.error->code == Error::Code::kNoBackupName;
+        refuse(*result.error,
+               noBackupName ? "\r\nChoose No to insert the meta tag without a backup." : "");
         return;
     }
-    Message(output::InsertedMessage(result, path), output::kInsertedTitle, Icon::kExclamation);
+    Message(engine::InsertedMessage(result, path), engine::kInsertedTitle, Icon::kExclamation);
 }
 
 void Session::ClickHelp() {

@@ -119,6 +119,9 @@ struct PassProgress {
 };
 using ProgressCallback = std::function<void(const PassProgress&)>;
 
+// One ranked word: the word as shown, its frequency and its key value.
+using RankedWord = words::WordEntry;
+
 // What Analyse reads besides the page: the common-word lists, loaded once.
 struct Resources {
     const words::CommonWordLists* commonWords = nullptr;

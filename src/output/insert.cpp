@@ -62,15 +62,6 @@ Text BackupPathIn(const Text& folder, const Text& pagePath, const Text& root) {
     return (fs::path(folder) / relative).string();
 }
 
-Text InsertedMessage(const InsertResult& result, const Text& pagePath) {
-    if (!result.changed)
-        return "Meta tag already up to date in " + pagePath + ".";
-    Text message = "Meta tag inserted successfully into document.";
-    if (result.keptBackup)
-        message += "\r\nThe earlier backup " + *result.keptBackup + " was kept as it was.";
-    return message;
-}
-
 bool IsBackupName(TextView name) {
     const std::size_t dot = name.rfind('.');
     return dot != kNone && name.substr(0, dot).ends_with(".bak");

@@ -49,10 +49,6 @@ struct InsertResult {
     bool ok() const { return !error.has_value(); }
 };
 
-// What a finished insert tells the user (lines parted by CR LF), and the title of its box.
-Text InsertedMessage(const InsertResult& result, const Text& pagePath);
-inline constexpr const char* kInsertedTitle = "Done";
-
 // The page's new bytes for `tag` (UTF-8), or why it cannot take it; nothing is read or
 // written. InsertMetaTag and the dry run both use it, so a dry run shows exactly what an
 // insert writes.

@@ -172,7 +172,7 @@ std::optional<Error> RefuseTagWithoutKeyword(TextView tag, std::optional<int> ma
     if (limit <= 0)
         return Error{Error::Code::kTagWithoutKeyword, page};
     Error error{Error::Code::kNoKeywordFits, page};
-    error.count = limit;
+    error.count = *maxBytes;
     return error;
 }
 

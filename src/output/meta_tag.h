@@ -35,10 +35,10 @@ struct MetaTagResult {
 MetaTagResult BuildMetaTag(std::span<const words::WordEntry> ranked, const MetaTagOptions& options);
 
 // Insert's refusal of a tag that holds no keyword (a byte limit too small for any word
-// gives CONTENT=""): kNoKeywordFits naming `page` and the byte limit `maxBytes`, or
-// kTagWithoutKeyword without a limit; nullopt when the tag's content
-// holds a keyword, or when `tag` is not a meta tag at all (that is for other checks to
-// refuse).
+// gives CONTENT=""): kNoKeywordFits naming `page` and the byte limit the tag was composed
+// with, or kTagWithoutKeyword without a limit (nullopt, or 0 or less); nullopt when the
+// tag's content holds a keyword, or when `tag` is not a meta tag at all (that is for other
+// checks to refuse).
 std::optional<Error> RefuseTagWithoutKeyword(TextView tag, std::optional<int> maxBytes,
                                              const Text& page);
 

@@ -3,6 +3,7 @@
 #include "app/session.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -371,6 +372,28 @@ TEST_F(SessionTest, InsertTakesOnlyATagWithKeywordsAndAsksForABackupWhereOneCanB
     session.ClickInsert();
     EXPECT_EQ(platform.messages.back().prompt, "No meta tag to insert.");
     EXPECT_EQ(ReadFile(bare), tagged);
+}
+
+// A page that cannot take the tag (gone plain text since the tag was made, or gone
+// read-only) is refused before anything is asked about a backup.
+TEST_F(SessionTest, InsertRefusesAPageThatCannotTakeTheTagBeforeAskingAboutABackup) {
+    session.ClickGenerate();
+    const char* const pages[] = {"only words, no mark-up\n", nullptr};
+    for (const char* plain : pages) {
+        if (plain) {
+            dir.Write("garden.htm", plain);
+        } else {
+            dir.Write("garden.htm", kPage);
+            ::chmod(page.c_str(), 0444);
+        }
+        const Text before = ReadFile(page);
+        platform.messages.clear();
+        session.ClickInsert();
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].title, "Not inserted") << platform.messages[0].prompt;
+        EXPECT_FALSE(session.LastInsertSucceeded());
+        EXPECT_EQ(ReadFile(page), before);
+    }
 }
 
 // The page-encoding drop-down: Detect first, then names the decoder knows as they are.

@@ -71,7 +71,8 @@ TEST(RefuseTagWithoutKeyword, OnlyEmptyTags) {
     } cases[] = {
         {"<META NAME=\"keywords\" CONTENT=\"\">", 10,
          "Meta tag not inserted into p.htm: no keyword fits in 10 characters."},
-        {"<META NAME=\"keywords\">", std::nullopt, "Meta tag not inserted into p.htm: it holds no keyword."},
+        {"<META NAME=\"keywords\">", std::nullopt,
+         "Meta tag not inserted into p.htm: it holds no keyword."},
         {"<META NAME=\"keywords\" CONTENT=\"a\">", 10, std::nullopt},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,293 @@
+#include "site/site_run.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <new>
+#include <unordered_set>
+
+#include "output/insert.h"
+#include "site/site_common.h"
+#include "site/worker_pool.h"
+
+namespace lumora::site {
+
+namespace {
+
+// One entry of the run: a page, or a PAGE argument that gave none (an unreadable folder, a
+// folder without pages).
+struct Entry {
+    Text path;
+    std::optional<Error> problem;  // when the entry failed before any page was read
+    Text root;  // the folder argument the page was found in; "" when named directly
+};
+
+// Everything a page's task needs, shared read-only by the workers.
+struct RunContext {
+    const SiteRunRequest& run;
+    std::shared_ptr<const std::unordered_set<Text>> siteCommon;
+    std::stop_token stop;
+    engine::FileSystem& fs;
+};
+
+class PageTask {
+  public:
+    PageTask(const RunContext& context, const Entry& entry) : c_(context), entry_(entry) {
+        outcome_.path = entry.path;
+        outcome_.root = entry.root;
+    }
+
+    PageOutcome Run() {
+        // Running out of memory fails this page alone; what it took is given back first.
+        try {
+            RunPage();
+        } catch (const std::bad_alloc&) {
+            outcome_ = PageOutcome();
+            outcome_.path = entry_.path;
+            outcome_.root = entry_.root;
+            Failed(Error{Error::Code::kOutOfMemory, entry_.path});
+        }
+        return std::move(outcome_);
+    }
+
+  private:
+    void RunPage() {
+        if (entry_.problem)
+            return Failed(*entry_.problem);
+        Text bytes;
+        if (auto error = engine::ReadPageFile(entry_.path, c_.fs, bytes))
+            return Failed(*error);
+        if (c_.run.command == SiteCommand::kShow)
+            return Show(bytes);
+        engine::Options options = c_.run.options;
+        options.count.siteCommonWords = c_.siteCommon;
+        engine::AnalysisResult result =
+            engine::Analyse(bytes, options, c_.run.resources, {}, c_.stop);
+        if (!result.ok()) {
+            result.error->path = entry_.path;
+            return Failed(*result.error);
+        }
+        if (result.analysis.stopped)
+            return Stopped();
+        outcome_.analysis = std::move(result.analysis);
+        if (c_.run.command == SiteCommand::kInsert) {
+            // Insert reads the page again; the bytes analysed only show a dry run's diff.
+            if (!c_.run.insert.dryRun)
+                Text().swap(bytes);
+            Insert(bytes);
+        }
+    }
+
+    void Show(TextView bytes) {
+        // The page's facts and tags, found without a pass.
+        engine::ShowResult shown = engine::Show(bytes, c_.run.options.count.encoding);
+        if (!shown.ok()) {
+            shown.error->path = entry_.path;
+            return Failed(*shown.error);
+        }
+        outcome_.showReport = std::move(shown.shown.report);
+        if (!c_.run.showFacts)
+            return;
+        engine::Analysis facts;
+        facts.page = std::move(shown.shown.page);
+        facts.existing = std::move(shown.shown.existing);
+        outcome_.analysis = std::move(facts);
+    }
+
+    void Insert(TextView bytes) {
+        engine::InsertRequest request;
+        request.path = entry_.path;
+        request.root = entry_.root;
+        request.analysedBytes = bytes;
+        request.tag = outcome_.analysis->tag.tag;
+        request.options = c_.run.insert;
+        outcome_.insert = engine::Insert(request, c_.fs);
+        if (!outcome_.insert->ok()) {
+            outcome_.status = PageStatus::kFailed;
+            outcome_.analysis.reset();
+        }
+    }
+
+    // Ctrl-C came while the page was being read: nothing of it is reported or written.
+    void Stopped() {
+        outcome_.status = PageStatus::kSkipped;
+        outcome_.stopped = true;
+        outcome_.analysis.reset();
+    }
+
+    void Failed(const Error& error) {
+        outcome_.status = PageStatus::kFailed;
+        outcome_.error = error;
+        outcome_.analysis.reset();
+        outcome_.insert.reset();
+    }
+
+    const RunContext& c_;
+    const Entry& entry_;
+    PageOutcome outcome_;
+};
+
+// The folder argument a page of a walk was found in: the longest folder argument its
+// path starts with, as the walk joined them.
+Text RootOf(const Text& page, const std::vector<Text>& folders) {
+    Text root;
+    for (const Text& folder : folders) {
+        const bool inside = page.size() > folder.size() && page.starts_with(folder) &&
+                            (folder.ends_with('/') || page[folder.size()] == '/');
+        if (inside && folder.size() > root.size())
+            root = folder;
+    }
+    return root;
+}
+
+bool BackupsInFolder(const SiteRunRequest& run) {
+    return run.command == SiteCommand::kInsert &&
+           run.insert.backup == engine::BackupPlace::kInFolder;
+}
+
+// With a folder of backups, two pages of different folders may ask for one backup name
+// (two folders given, each with an index.htm): the first in path order keeps it, the
+// others are left alone rather than given the backup of another page.
+void RefuseSharedBackups(const SiteRunRequest& run, std::vector<Entry>& entries) {
+    if (!BackupsInFolder(run))
+        return;
+    std::unordered_set<Text> taken;
+    for (Entry& entry : entries) {
+        if (entry.problem)
+            continue;
+        Text backup = output::BackupPathIn(run.insert.backupFolder, entry.path, entry.root);
+        if (!taken.insert(backup).second)
+            entry.problem = Error{Error::Code::kSharedBackup, entry.path, 0, std::move(backup)};
+    }
+}
+
+// The pages of the PAGE arguments, and the arguments that gave none, in path order.
+std::vector<Entry> EntriesOf(const SiteRunRequest& run) {
+    PageSetOptions options = run.walk;
+    // Backups kept inside the site are never taken for pages.
+    if (run.command == SiteCommand::kInsert && !run.insert.backupFolder.empty())
+        options.skipFolders.push_back(run.insert.backupFolder);
+    const PageSet set = CollectPages(run.arguments, options);
+    std::vector<Text> folders;
+    for (const Text& argument : run.arguments) {
+        if (WalkedAsFolder(argument))
+            folders.push_back(argument);
+    }
+    std::vector<Entry> entries;
+    entries.reserve(set.pages.size() + set.problems.size());
+    for (const Text& page : set.pages)
+        entries.push_back({page, std::nullopt, RootOf(page, folders)});
+    for (const Error& problem : set.problems) {
+        // A named page that does not exist is told as for one page.
+        struct stat info {};
+        if (::lstat(problem.path.c_str(), &info) != 0 && errno == ENOENT) {
+            entries.push_back({problem.path, std::nullopt, {}});
+            continue;
+        }
+        entries.push_back({problem.path, problem, {}});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.path < b.path; });
+    RefuseSharedBackups(run, entries);
+    return entries;
+}
+
+// The page after the i-th one, "" after the last: where the run goes next.
+TextView NextPath(const std::vector<Entry>& entries, std::size_t done) {
+    return done < entries.size() ? TextView(entries[done].path) : TextView();
+}
+
+// The first reading of every page, when the site's common words are wanted: which words
+// stand on how many pages. Pages that cannot be read are told in the second reading.
+std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
+    const std::vector<Entry>& entries, const RunContext& c, int workers,
+    const std::function<void(int done)>& progress) {
+    engine::Options options = c.run.options;
+    options.count.collectVisibleWords = true;
+    std::vector<std::vector<Text>> words(entries.size());
+    std::vector<char> read(entries.size(), 0);
+    WordSpread spread;
+    RunInOrder(
+        entries.size(), workers,
+        [&](std::size_t i) {
+            if (entries[i].problem)
+                return;
+            try {
+                Text bytes;
+                if (engine::ReadPageFile(entries[i].path, c.fs, bytes))
+                    return;
+                engine::AnalysisResult r =
+                    engine::Analyse(bytes, options, c.run.resources, {}, c.stop);
+                if (r.ok() && !r.analysis.stopped) {
+                    words[i] = std::move(r.analysis.visibleWords);
+                    read[i] = 1;
+                }
+            } catch (const std::bad_alloc&) {
+                // Told with the page's second reading, like any page that cannot be read.
+            }
+        },
+        [&](std::size_t i) {
+            if (read[i])
+                spread.AddPage(words[i]);
+            std::vector<Text>().swap(words[i]);
+            progress(static_cast<int>(i + 1));
+        },
+        c.stop);
+    return spread.MoreThan(*c.run.siteCommonPercent);
+}
+
+}  // namespace
+
+SiteSummary RunSite(const SiteRunRequest& run, engine::FileSystem& fs, SiteListener& listener,
+                    std::stop_token stop) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<Entry> entries = EntriesOf(run);
+    SiteSummary summary;
+    summary.total = static_cast<int>(entries.size());
+    const int workers = run.jobs > 0 ? run.jobs : DefaultWorkers();
+    RunContext context{run, nullptr, stop, fs};
+
+    // With the site's common words every page is read twice.
+    const int readings = run.siteCommonPercent ? 2 : 1;
+    const auto progress = [&](int reading, int done) {
+        listener.Progress({reading, readings, done, summary.total,
+                           NextPath(entries, static_cast<std::size_t>(done))});
+    };
+    if (run.siteCommonPercent && !stop.stop_requested()) {
+        progress(1, 0);
+        context.siteCommon =
+            FindSiteCommonWords(entries, context, workers, [&](int done) { progress(1, done); });
+        listener.ReadingDone(1);
+    }
+
+    std::vector<PageOutcome> outcomes(entries.size());
+    std::size_t delivered = 0;
+    if (!stop.stop_requested()) {
+        progress(readings, 0);
+        delivered = RunInOrder(
+            entries.size(), workers,
+            [&](std::size_t i) { outcomes[i] = PageTask(context, entries[i]).Run(); },
+            [&](std::size_t i) {
+                PageOutcome& outcome = outcomes[i];
+                (outcome.status == PageStatus::kOk       ? summary.done
+                 : outcome.status == PageStatus::kFailed ? summary.failed
+                                                         : summary.skipped)++;
+                const bool changed =
+                    outcome.status == PageStatus::kOk && outcome.insert && outcome.insert->changed;
+                summary.changed += changed ? 1 : 0;
+                listener.Page(outcome);
+                outcome = {};
+                progress(readings, static_cast<int>(i + 1));
+            },
+            stop);
+    }
+    listener.ReadingDone(readings);
+    summary.skipped += summary.total - static_cast<int>(delivered);
+    summary.elapsed = std::chrono::steady_clock::now() - started;
+    return summary;
+}
+
+}  // namespace lumora::site

@@ -1,0 +1,147 @@
+// The engine's one insert, as the tool and the window call it: which backup is kept where,
+// what a dry run shows without writing, and what the plan asked before any question says.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/insert.h"
+#include "support/temp_dir.h"
+
+namespace lumora::engine {
+namespace {
+
+using Code = Error::Code;
+using testing::ReadFile;
+using testing::TempDir;
+
+const Text kTag = "<META NAME=\"keywords\" CONTENT=\"new, tag\">";
+const Text kOld = "<html>\n<head>\n<title>T</title>\n</head>\n<body>b</body>\n</html>\n";
+const Text kNew =
+    "<html>\n<head>\n<title>T</title>\n" + kTag + "\n</head>\n<body>b</body>\n</html>\n";
+
+std::optional<Code> CodeOf(const std::optional<Error>& error) {
+    return error ? std::optional<Code>(error->code) : std::nullopt;
+}
+
+TEST(EngineInsert, BackupPlacesDryRunAndRefusals) {
+    const struct Case {
+        const char* name;
+        const char* page;  // in the site folder
+        Text tag;
+        BackupPlace backup;
+        bool dryRun;
+        std::optional<int> maxBytes;
+        std::optional<Code> error;
+        const char* backupFile;  // relative to the test folder; "" for none
+    } cases[] = {
+        {"beside", "site/a.htm", kTag, BackupPlace::kBesidePage, false, 500, {}, "site/a.bak.htm"},
+        {"none", "site/a.htm", kTag, BackupPlace::kNone, false, 500, {}, ""},
+        {"in folder",
+         "site/sub/a.htm",
+         kTag,
+         BackupPlace::kInFolder,
+         false,
+         500,
+         {},
+         "backups/sub/a.htm"},
+        {"dry run", "site/a.htm", kTag, BackupPlace::kBesidePage, true, 500, {}, ""},
+        {"no backup name", "site/noext", kTag, BackupPlace::kBesidePage, false, 500,
+         Code::kNoBackupName, ""},
+        {"no name, no backup", "site/noext", kTag, BackupPlace::kNone, false, 500, {}, ""},
+        {"no tag", "site/a.htm", "", BackupPlace::kNone, false, 500, Code::kNotATag, ""},
+        {"no keyword fits", "site/a.htm", "<META NAME=\"keywords\" CONTENT=\"\">",
+         BackupPlace::kNone, true, 10, Code::kNoKeywordFits, ""},
+        {"no keyword, no limit", "site/a.htm", "<META NAME=\"keywords\" CONTENT=\"\">",
+         BackupPlace::kNone, false, std::nullopt, Code::kTagWithoutKeyword, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::filesystem::create_directories(dir.File("site/sub"));
+        const Text page = dir.Write(c.page, kOld);
+        InsertRequest request;
+        request.path = page;
+        request.root = dir.File("site");
+        request.analysedBytes = kOld;
+        request.tag = c.tag;
+        request.options.backup = c.backup;
+        request.options.backupFolder = dir.File("backups");
+        request.options.maxBytes = c.maxBytes;
+        request.options.dryRun = c.dryRun;
+        const InsertResult result = Insert(request, RealFileSystem());
+        EXPECT_EQ(CodeOf(result.error), c.error);
+        const bool written = !c.error && !c.dryRun;
+        EXPECT_EQ(ReadFile(page), written ? kNew : kOld);
+        EXPECT_EQ(result.changed, !c.error);
+        EXPECT_EQ(result.diff.has_value(), c.dryRun && !c.error);
+        if (result.diff) {
+            EXPECT_NE(result.diff->find("+" + kTag + "\n"), Text::npos) << *result.diff;
+        }
+        EXPECT_FALSE(result.keptBackup);
+        const Text backup = *c.backupFile ? dir.File(c.backupFile) : Text();
+        if (!backup.empty()) {
+            EXPECT_EQ(ReadFile(backup), kOld);
+        }
+        // Nothing else is made: no backup but the one asked for, in no other place.
+        std::size_t files = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path()))
+            files += entry.is_regular_file() ? 1 : 0;
+        EXPECT_EQ(files, backup.empty() ? 1u : 2u);
+    }
+}
+
+// Inserting again changes nothing and a dry run then shows nothing; a backup already there
+// is kept and said to be kept; the plan tells an up-to-date page from one to change.
+TEST(EngineInsert, SecondInsertIsUpToDateAndAnEarlierBackupIsKept) {
+    TempDir dir;
+    const Text page = dir.Write("page.htm", kOld);
+    dir.Write("page.bak.htm", "the author's own");
+    InsertOptions options;
+    const InsertPlan before = PlanInsert(page, kTag, options, RealFileSystem());
+    EXPECT_FALSE(before.refusal);
+    EXPECT_FALSE(before.upToDate);
+    EXPECT_EQ(before.page, kNew);
+
+    const InsertResult first = Insert({page, {}, kOld, kTag, options}, RealFileSystem());
+    ASSERT_TRUE(first.ok());
+    EXPECT_TRUE(first.changed);
+    EXPECT_EQ(first.keptBackup, dir.File("page.bak.htm"));
+    EXPECT_EQ(ReadFile(dir.File("page.bak.htm")), "the author's own");
+    EXPECT_EQ(InsertedMessage(first, "P"),
+              "Meta tag inserted successfully into document.\r\nThe earlier backup " +
+                  dir.File("page.bak.htm") + " was kept as it was.");
+
+    const InsertPlan after = PlanInsert(page, kTag, options, RealFileSystem());
+    EXPECT_TRUE(after.upToDate);
+    const InsertResult again = Insert({page, {}, kNew, kTag, options}, RealFileSystem());
+    ASSERT_TRUE(again.ok());
+    EXPECT_FALSE(again.changed);
+    EXPECT_EQ(InsertedMessage(again, "P"), "Meta tag already up to date in P.");
+    options.dryRun = true;
+    const InsertResult dry = Insert({page, {}, kNew, kTag, options}, RealFileSystem());
+    EXPECT_EQ(dry.diff, Text());
+    EXPECT_FALSE(dry.changed);
+}
+
+TEST(EngineInsert, PlanRefusesWhatInsertWouldRefuse) {
+    TempDir dir;
+    const Text text = dir.Write("plain.htm", "just words, no mark-up\n");
+    const struct {
+        Text path;
+        Code code;
+    } cases[] = {
+        {"", Code::kNoPageGiven},
+        {dir.File("missing.htm"), Code::kFileMissing},
+        {dir.Path(), Code::kNotRegularFile},
+        {text, Code::kNowhereToInsert},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const InsertPlan plan = PlanInsert(c.path, kTag, {}, RealFileSystem());
+        EXPECT_EQ(CodeOf(plan.refusal), c.code);
+        EXPECT_TRUE(Insert({c.path, {}, {}, kTag, {}}, RealFileSystem()).error);
+    }
+}
+
+}  // namespace
+}  // namespace lumora::engine
