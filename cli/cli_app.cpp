@@ -11,14 +11,12 @@
 #include "engine/engine.h"
 #include "engine/insert.h"
 #include "json_report.h"
+#include "progress_line.h"
 #include "site_run.h"
 
 namespace lumora::cli {
 
 namespace {
-
-// Pages at least this large show a progress indicator on a terminal.
-constexpr std::int64_t kProgressMinBytes = 1 << 20;
 
 // The flags as typed; numbers stay text until their validators have accepted them.
 struct CommandOptions {
@@ -143,36 +141,6 @@ void Tell(std::ostream& err, const engine::Error& error) {
     err << error.Title() << ": " << ConsoleMessage(error) << '\n';
 }
 
-// The share of the page read, drawn over itself on a terminal.
-class ProgressLine {
-  public:
-    ProgressLine(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
-    ~ProgressLine() { Clear(); }
-
-    void Show(const engine::PassProgress& p) {
-        if (!enabled_ || p.bytesTotal < kProgressMinBytes)
-            return;
-        const int percent = static_cast<int>(100 * p.bytesDone / p.bytesTotal);
-        if (percent == lastPercent_)
-            return;
-        lastPercent_ = percent;
-        err_ << "\rReading page: " << percent << "%" << std::flush;
-        shown_ = true;
-    }
-    void Clear() {
-        if (!shown_)
-            return;
-        err_ << "\r\033[K" << std::flush;
-        shown_ = false;
-    }
-
-  private:
-    std::ostream& err_;
-    bool enabled_;
-    bool shown_ = false;
-    int lastPercent_ = -1;
-};
-
 // What a stopped pass leaves in the output box: the words found so far, then how many.
 Text StoppedText(const engine::Analysis& a) {
     Text text;
@@ -240,10 +208,6 @@ engine::CommonWordsLoad LoadCommonWords(engine::Options& options, const Text& da
 }
 
 }  // namespace
-
-engine::FileSystem& FileSystemOf(const CliEnvironment& environment) {
-    return environment.fileSystem != nullptr ? *environment.fileSystem : engine::RealFileSystem();
-}
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
            const CliEnvironment& environment) {
@@ -343,7 +307,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                 stop.request_stop();
         };
         checkInterrupt();  // pressed while the page was read
-        ProgressLine progressLine(err, environment.progressOnTerminal);
+        PageProgressLine progressLine(err, environment.progressOnTerminal);
         const auto progress = [&](const engine::PassProgress& p) {
             checkInterrupt();
             progressLine.Show(p);

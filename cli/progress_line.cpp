@@ -19,10 +19,10 @@ Text MinutesSeconds(long long seconds) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(std::ostream& err, bool enabled, int total, TextView label)
+SiteProgressLine::SiteProgressLine(std::ostream& err, bool enabled, int total, TextView label)
     : err_(err), enabled_(enabled), total_(total), label_(label) {}
 
-Text ProgressLine::Format(int done, int total, TextView current, Clock::duration elapsed) {
+Text SiteProgressLine::Format(int done, int total, TextView current, Clock::duration elapsed) {
     const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
     Text line = std::to_string(done) + "/" + std::to_string(total) + " pages";
     if (!current.empty()) {
@@ -38,7 +38,7 @@ Text ProgressLine::Format(int done, int total, TextView current, Clock::duration
     return line;
 }
 
-void ProgressLine::Update(int done, TextView current, bool force) {
+void SiteProgressLine::Update(int done, TextView current, bool force) {
     if (!enabled_)
         return;
     const Clock::time_point now = Clock::now();
@@ -51,10 +51,35 @@ void ProgressLine::Update(int done, TextView current, bool force) {
     err_ << '\r' << label_ << Format(done, total_, current, now - start_) << "\x1b[K" << std::flush;
 }
 
-void ProgressLine::Clear() {
+void SiteProgressLine::Clear() {
     if (!enabled_ || !shown_)
         return;
     err_ << "\r\x1b[K" << std::flush;
+    shown_ = false;
+}
+
+namespace {
+
+// Pages at least this large show how much of them was read.
+constexpr std::int64_t kPageProgressMinBytes = 1 << 20;
+
+}  // namespace
+
+void PageProgressLine::Show(const engine::PassProgress& p) {
+    if (!enabled_ || p.bytesTotal < kPageProgressMinBytes)
+        return;
+    const int percent = static_cast<int>(100 * p.bytesDone / p.bytesTotal);
+    if (percent == lastPercent_)
+        return;
+    lastPercent_ = percent;
+    err_ << "\rReading page: " << percent << "%" << std::flush;
+    shown_ = true;
+}
+
+void PageProgressLine::Clear() {
+    if (!shown_)
+        return;
+    err_ << "\r\033[K" << std::flush;
     shown_ = false;
 }
 

@@ -1,5 +1,6 @@
-// The one progress line a long run of many pages keeps on a terminal's standard error,
-// redrawn in place a few times a second and wiped before anything else is printed.
+// The progress lines the tool keeps on a terminal's standard error, redrawn in place and
+// wiped before anything else is printed: the share of one large page read, and the pages
+// done of a run over many.
 #pragma once
 
 #include <chrono>
@@ -9,13 +10,32 @@
 
 namespace lumora::cli {
 
-class ProgressLine {
+// "Reading page: 42%" while one page of a megabyte or more is read.
+class PageProgressLine {
+  public:
+    PageProgressLine(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+    ~PageProgressLine() { Clear(); }
+    PageProgressLine(const PageProgressLine&) = delete;
+    PageProgressLine& operator=(const PageProgressLine&) = delete;
+
+    void Show(const engine::PassProgress& progress);
+    void Clear();
+
+  private:
+    std::ostream& err_;
+    bool enabled_;
+    bool shown_ = false;
+    int lastPercent_ = -1;
+};
+
+// The pages done of a run over many, redrawn a few times a second.
+class SiteProgressLine {
   public:
     using Clock = std::chrono::steady_clock;
 
     // A disabled line prints nothing (output is not a terminal, or --quiet). `label` goes
     // before the figures ("Reading 1 of 2: ").
-    ProgressLine(std::ostream& err, bool enabled, int total, TextView label = {});
+    SiteProgressLine(std::ostream& err, bool enabled, int total, TextView label = {});
 
     // `done` pages of the total are finished; `current` is being worked on. Drawn only when
     // the last drawing is old enough, unless `force`.

@@ -183,7 +183,7 @@ class Printer : public site::SiteListener {
     std::ostream& out_;
     std::ostream& err_;
     bool showProgress_;
-    std::optional<ProgressLine> line_;
+    std::optional<SiteProgressLine> line_;
     int reading_ = 0;
     bool printed_ = false;
 };

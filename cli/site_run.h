@@ -8,9 +8,9 @@
 #include <ostream>
 #include <vector>
 
-#include "cli_app.h"
 #include "engine/engine.h"
 #include "engine/insert.h"
+#include "environment.h"
 #include "site/site_run.h"
 
 namespace lumora::cli {
