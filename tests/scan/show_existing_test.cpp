@@ -2,20 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_dir.h"
-
 namespace lumora::scan {
 namespace {
 
-using testing::TempDir;
-
 constexpr const char* kNoKeywords = "No keywords meta tag found.";
-constexpr const char* kError = "Error when looking for keywords meta tag.";
 
-TEST(ShowExistingReport, EntriesOfTheHeadAsABrowserReadsIt) {
+// The report of the tags that insert would replace, in page order, each whole as written
+// (which tags the head holds is the head scanner's affair).
+TEST(ShowExistingReport, EntriesOfTheDecodedHeadInPageOrder) {
     const Text keywords = "<meta name=\"keywords\" content=\"a, b\">";
     const Text description = "<META NAME=\"Description\" CONTENT=\"About A\">";
-    const Text longLine = "<meta name=\"keywords\" content=\"" + Text(100000, 'x') + "\">";
     const struct {
         const char* name;
         Text page, report;
@@ -39,28 +35,14 @@ TEST(ShowExistingReport, EntriesOfTheHeadAsABrowserReadsIt) {
          "LMRA meta tag: <meta name=a content='LMRA done'>\r\n\r\n"},
         {"an unclosed tag is none", description + "<meta name=\"lmra done\" content=\"x",
          "DESCRIPTION meta tag: " + description + "\r\n\r\n" + kNoKeywords},
-        {"comments, scripts and the body hide tags",
-         "<!-- " + keywords + " -->\r\n<script>'" + keywords + "'</script>\r\n</head>\r\n" +
-             keywords + "\r\n<body>" + keywords,
-         "KEYWORDS meta tag: " + keywords + "\r\n\r\n"},
-        {"unclosed comment", "<title>T</title>\r\n<!-- a\r\n" + keywords,
-         "TITLE: T\r\n\r\n" + Text(kNoKeywords)},
-        {"text starts the body", "<head>\nText\n" + keywords, kNoKeywords},
-        {"lf only", "<head>\n" + keywords + "\n</head>\n<body>\n" + keywords,
-         "KEYWORDS meta tag: " + keywords + "\r\n\r\n"},
-        {"positions beyond 16 bits", "<head>\n" + Text(40000, ' ') + longLine,
-         "KEYWORDS meta tag: " + longLine + "\r\n\r\n"},
         {"ISO-2022-JP characters, whose bytes look like mark-up",
          "<meta name=\"keywords\" content=\"\x1B$B\"(B>\x1B(B\">",
          "KEYWORDS meta tag: <meta name=\"keywords\" content=\"\u203B\u4ED6\">\r\n\r\n"},
+        {"UTF-16, full of NUL bytes", Text("\xFF\xFE<\0t\0i\0t\0l\0e\0>\0\xE9\0", 18),
+         "TITLE: \u00E9\r\n\r\n" + Text(kNoKeywords)},
         {"empty page", "", kNoKeywords},
     };
-    TempDir dir;
-    for (const auto& c : cases) {
-        EXPECT_EQ(ShowExistingReport(dir.Write("page.htm", c.page)), c.report) << c.name;
-    }
-    EXPECT_EQ(ShowExistingReport(dir.File("missing.htm")), kError);
-    EXPECT_EQ(ShowExistingReport(dir.Path()), kError);  // a folder cannot be read as a page
+    for (const auto& c : cases) EXPECT_EQ(ShowExistingReportForPage(c.page), c.report) << c.name;
 }
 
 }  // namespace
