@@ -104,6 +104,20 @@ TEST_F(SessionTest, CountingOptionsMakeTheTableStale) {
     }
 }
 
+// After an action the focus goes to the next thing to do: a page to choose, or Generate;
+// a hidden window keeps its focus where it is.
+TEST_F(SessionTest, TheFocusGoesToTheNextThingToDo) {
+    session.ClickClearWordsToIgnore();
+    EXPECT_EQ(platform.focus.back(), Control::kGenerate);
+    session.SetInputFileText("");
+    session.ClickClearWordsToIgnore();
+    EXPECT_EQ(platform.focus.back(), Control::kInputFileButton);
+    platform.focus.clear();
+    session.SetWindowVisible(false);
+    session.ClickClearWordsToIgnore();
+    EXPECT_TRUE(platform.focus.empty());
+}
+
 TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
     struct Refusal {
         Text file;                    // relative name; "" leaves the box empty
@@ -157,8 +171,9 @@ TEST_F(SessionPassTest, DuringAPassOnlyStopAndTheOptionsAreUsable) {
     EXPECT_EQ(platform.progress.back(), (std::pair<std::int64_t, std::int64_t>{90, 200}));
     session.ClickGenerate();  // a second press never starts a second pass
     EXPECT_EQ(runner.started, 1);
-    // A tag option changed meanwhile keeps the result.
+    // A tag option changed meanwhile keeps the result; the focus goes to Stop.
     session.SetCheck(Control::kSpaceAfterComma, false);
+    EXPECT_EQ(platform.focus.back(), Control::kListWords);
     runner.RunWork();
     EXPECT_TRUE(session.IsEnabled(Control::kGenerate));
     EXPECT_TRUE(session.WordTableValid());

@@ -301,6 +301,7 @@ class MainWindowTest : public QObject {
             QCOMPARE(large->isChecked(), largeWindow);
             QCOMPARE(output->height(), lumora::gui::Px(session_->WindowLayout().outputHeight));
             QVERIFY(frame->y() > output->geometry().bottom());
+            QVERIFY(window_->frameGeometry().height() <= window_->screen()->geometry().height());
             for (QWidget* w : controls) {
                 const QRect place(w->mapTo(window_.get(), QPoint(0, 0)), w->size());
                 QVERIFY2(window_->rect().contains(place), qPrintable(w->objectName()));
