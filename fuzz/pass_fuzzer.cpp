@@ -2,21 +2,13 @@
 // composed again with other limits, the word list, and the report of the page's existing
 // tags. The first bytes choose the options; the rest is the page, as it is (control
 // characters, NUL bytes and stray line ends included).
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "engine/engine.h"
 #include "scan/show_existing.h"
 
 namespace {
-
-std::string PagePath() {
-    static const std::string path = "/tmp/lumora_fuzz_" + std::to_string(getpid()) + ".htm";
-    return path;
-}
 
 const lumora::words::CommonWordLists& Lists() {
     static const lumora::words::CommonWordLists lists = [] {
@@ -54,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     count.shortWordSize = 1 + o[6] % 9;
     count.minFrequency = 1 + (o[6] / 9) % 9;
     count.wordsToIgnore = (o[0] & 32) ? "Seeds, the RAKE" : "";
+    count.encoding = (o[0] & 64) ? "Shift_JIS" : "";  // read as the user chose, or detected
     options.tag.lowerCase = count.lowerCase;
     options.tag.spaceAfterComma = (o[0] & 16) != 0;
     options.tag.maxKeywords = 5 + o[7] % 96;
@@ -69,11 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)lumora::engine::ComposeTag(result.analysis.ranked, unlimited, count);
         (void)lumora::engine::WordList(result.analysis.ranked, count);
     }
-
-    if (std::FILE* f = std::fopen(PagePath().c_str(), "wb")) {
-        std::fwrite(page.data(), 1, page.size(), f);
-        std::fclose(f);
-        (void)lumora::scan::ShowExistingReport(PagePath());
-    }
+    (void)lumora::scan::ShowExistingReportForPage(page, count.encoding);
     return 0;
 }
