@@ -258,6 +258,9 @@ TEST(SessionStartup, MissingFilesOfTheProgramAreReported) {
     EXPECT_TRUE(s.Checked(Control::kIgnoreCommonWords));
     s.SetListIndex(Control::kLanguage, 6);  // "Another": no cmwds_xx.txt here
     EXPECT_FALSE(s.Checked(Control::kIgnoreCommonWords));
+    EXPECT_EQ(p.messages.back().prompt,
+              "Common words in another language could not be read from file\r\n" +
+                  data.File("cmwds_xx.txt"));
     s.SetCheck(Control::kIgnoreCommonWords, true);
     EXPECT_EQ(p.messages.size(), 3u);  // one message per try, not one per re-entry
     EXPECT_FALSE(s.Checked(Control::kIgnoreCommonWords));

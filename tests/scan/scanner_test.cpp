@@ -68,6 +68,9 @@ TEST(ScannerTest, CasesOfTheDataFile) {
 TEST(ScannerTest, LongWordsAreCutAndAStopEndsTheScan) {
     EXPECT_EQ(ScanPage(std::string(70000, 'w')),
               std::string(65000, 'w') + ":3 " + std::string(5000, 'w') + ":3");
+    std::string e;  // é, two bytes each
+    for (int k = 0; k < 70000; ++k) e += "\u00E9";
+    EXPECT_EQ(ScanPage(e), e.substr(0, 130000) + ":3 " + e.substr(130000) + ":3");
     Scanner scanner;
     EXPECT_EQ(Scan(scanner, "one two three\nfour", {}, false, 2), "one:3 two:3");
 }
