@@ -2,10 +2,7 @@
 // composed again with other limits, the word list, and the report of the page's existing
 // tags. The first bytes choose the options; the rest is the page, as it is (control
 // characters, NUL bytes and stray line ends included).
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "engine/engine.h"
@@ -48,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     count.shortWordSize = 1 + o[6] % 9;
     count.minFrequency = 1 + (o[6] / 9) % 9;
     count.wordsToIgnore = (o[0] & 32) ? "Seeds, the RAKE" : "";
+    count.encoding = (o[0] & 64) ? "Shift_JIS" : "";  // read as the user chose, or detected
     options.tag.lowerCase = count.lowerCase;
     options.tag.spaceAfterComma = (o[0] & 16) != 0;
     options.tag.maxKeywords = 5 + o[7] % 96;
@@ -63,7 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)lumora::engine::ComposeTag(result.analysis.ranked, unlimited, count);
         (void)lumora::engine::WordList(result.analysis.ranked, count);
     }
-
-    (void)lumora::engine::Show(page);
+    (void)lumora::engine::Show(page, count.encoding);
     return 0;
 }

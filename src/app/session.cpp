@@ -348,6 +348,7 @@ void Session::StartPass(Text pageBytes, bool makeTag, const Text& name) {
     platform_.Repaint(Control::kOutput);
     passRunning_ = true;
     passMakesTag_ = makeTag;
+    passPage_ = name;
     staleAfterPass_ = false;
     listWordsCaption_ = kStopCaption;
     Changed(Control::kListWords);
@@ -361,11 +362,7 @@ void Session::StartPass(Text pageBytes, bool makeTag, const Text& name) {
             const engine::ProgressCallback& progress, std::stop_token stop) {
             // A page too large for the memory left fails alone; the window goes on.
             try {
-                engine::AnalysisResult result =
-                    engine::Analyse(page, options, resources, progress, std::move(stop));
-                if (result.error)
-                    result.error->path = name;  // told as the command line tells it
-                return result;
+                return engine::Analyse(page, options, resources, progress, std::move(stop));
             } catch (const std::bad_alloc&) {
                 engine::AnalysisResult failed;
                 failed.error = Error{Error::Code::kOutOfMemory, name};
@@ -400,7 +397,11 @@ void Session::OnPassDone(engine::AnalysisResult result) {
     EndPass();
     if (!result.ok()) {
         SetNumberOfWords("");
-        Tell(*result.error);
+        // Named as the command line names it.
+        Error error = *result.error;
+        if (error.path.empty())
+            error.path = passPage_;
+        Tell(error);
         return;
     }
     const engine::Analysis& analysis = result.analysis;

@@ -199,6 +199,7 @@ class Session {
     bool wordTableValid_ = false;
     bool passRunning_ = false;
     bool passMakesTag_ = false;
+    Text passPage_;  // the page the pass reads, as named
     bool staleAfterPass_ = false;
     bool lastInsertSucceeded_ = false;
     Text ignoreList_;

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/state_file.h"
 #include "support/fake_platform.h"
 #include "support/scripted_pass_runner.h"
 #include "support/temp_dir.h"
@@ -27,6 +26,20 @@ constexpr const char* kPage =
     "<p>Spades, rakes and <b>hoses</b> for every garden. Garden hoses and rakes.</p>\r\n"
     "</body></html>\r\n";
 constexpr const char* kTag = "<META NAME=\"keywords\" CONTENT=\"Garden, tools, hoses, rakes\">";
+
+// Messages as the command line gives them; {path} stands for the page's name.
+constexpr const char* kNulAt37 =
+    "The input file {path} contains a NUL byte at position 37. It does not appear to be a text "
+    "file and cannot be processed.";
+constexpr const char* kWrongExtension =
+    "The input file {path} must be an HTML page: its extension has to contain \"htm\" (for "
+    "example .htm, .html or .shtml) or be \"php\".";
+
+Text Named(Text message, const Text& path) {
+    if (const auto at = message.find("{path}"); at != Text::npos)
+        message.replace(at, 6, path);
+    return message;
+}
 
 // The session started up with the page chosen; passes run inside the call, or by hand.
 class SessionTest : public ::testing::Test {
@@ -85,7 +98,7 @@ TEST_F(SessionTest, GenerateWritesTheTagAndLaterPassesReuseTheFinishedTable) {
     session.ClickClearOutput();
     session.ClickGenerate();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].title, T(6));
+    EXPECT_EQ(platform.messages[0].title, "File not found");
 }
 
 TEST_F(SessionTest, CountingOptionsMakeTheTableStale) {
@@ -106,6 +119,20 @@ TEST_F(SessionTest, CountingOptionsMakeTheTableStale) {
     }
 }
 
+// After an action the focus goes to the next thing to do: a page to choose, or Generate;
+// a hidden window keeps its focus where it is.
+TEST_F(SessionTest, TheFocusGoesToTheNextThingToDo) {
+    session.ClickClearWordsToIgnore();
+    EXPECT_EQ(platform.focus.back(), Control::kGenerate);
+    session.SetInputFileText("");
+    session.ClickClearWordsToIgnore();
+    EXPECT_EQ(platform.focus.back(), Control::kInputFileButton);
+    platform.focus.clear();
+    session.SetWindowVisible(false);
+    session.ClickClearWordsToIgnore();
+    EXPECT_TRUE(platform.focus.empty());
+}
+
 TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
     struct Refusal {
         Text file;                    // relative name; "" leaves the box empty
@@ -113,12 +140,17 @@ TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
         Text prompt, title;
     };
     const std::vector<Refusal> cases = {
-        {"", std::nullopt, T(7), T(8)},
-        {"gone.htm", std::nullopt, T(5), T(6)},
-        {"page.php5", "x", T(3), T(4)},
+        // The words of the command line for the same page ({path} stands for its name).
+        {"", std::nullopt, "Input file not specified.", "Error"},
+        {"gone.htm", std::nullopt,
+         "The input file {path} could not be found. It may have been moved, renamed or deleted.",
+         "File not found"},
+        {"page.php5", "x", kWrongExtension, "Unsupported file type"},
         {"my.site/page", "x", "Invalid input file specification", "Invalid input"},
-        {"empty.htm", "", T(22), T(21)},
-        {"binary.html", Text(36, 'a') + Text(1, '\0') + " rest", T(24) + " 37\r\n" + T(25), T(26)},
+        {"empty.htm", "",
+         "The input file {path} is empty (its length is zero), so there is nothing to analyse.",
+         "Empty file"},
+        {"binary.html", Text(36, 'a') + Text(1, '\0') + " rest", kNulAt37, "Not a text file"},
     };
     std::filesystem::create_directories(dir.File("my.site"));
     for (const auto& c : cases) {
@@ -130,7 +162,7 @@ TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
         session.SetInputFileText(path);
         session.ClickGenerate();
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].prompt, c.prompt);
+        EXPECT_EQ(platform.messages[0].prompt, Named(c.prompt, path));
         EXPECT_EQ(platform.messages[0].title, c.title);
         EXPECT_FALSE(session.WordTableValid());
         EXPECT_EQ(session.options().inputFile, path);
@@ -159,8 +191,9 @@ TEST_F(SessionPassTest, DuringAPassOnlyStopAndTheOptionsAreUsable) {
     EXPECT_EQ(platform.progress.back(), (std::pair<std::int64_t, std::int64_t>{90, 200}));
     session.ClickGenerate();  // a second press never starts a second pass
     EXPECT_EQ(runner.started, 1);
-    // A tag option changed meanwhile keeps the result.
+    // A tag option changed meanwhile keeps the result; the focus goes to Stop.
     session.SetCheck(Control::kSpaceAfterComma, false);
+    EXPECT_EQ(platform.focus.back(), Control::kListWords);
     runner.RunWork();
     EXPECT_TRUE(session.IsEnabled(Control::kGenerate));
     EXPECT_TRUE(session.WordTableValid());
@@ -177,7 +210,7 @@ TEST_F(SessionPassTest, DuringAPassOnlyStopAndTheOptionsAreUsable) {
     }
 }
 
-TEST_F(SessionPassTest, StopAndErrorsEndThePassAndQuitStillSaves) {
+TEST_F(SessionPassTest, StopErrorsAndQuitEndThePass) {
     session.ClickListWords();
     runner.Report({1, 2, 1, {"alpha"}});
     session.ClickListWords();  // the button reads "Stop"
@@ -206,17 +239,15 @@ TEST_F(SessionPassTest, StopAndErrorsEndThePassAndQuitStillSaves) {
     failed.error = {engine::Error::Code::kNotText, "", 37, ""};
     runner.Finish(failed);
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt, T(24) + " 37\r\n" + T(25));
+    EXPECT_EQ(platform.messages[0].prompt, Named(kNulAt37, session.options().inputFile));
     EXPECT_EQ(session.NumberOfWordsCaption(), "");
     EXPECT_EQ(session.ListWordsCaption(), "List words");
 
-    session.SetListIndex(Control::kLanguage, 3);
     session.ClickGenerate();
     session.Quit();
     EXPECT_EQ(runner.abandoned, 1);
     EXPECT_FALSE(session.PassRunning());
     EXPECT_EQ(platform.programEnded, 1);
-    EXPECT_EQ(LoadStateFile(dir.File("lmr.usr")).options.value_or(Options{}).languageIndex, 3);
 }
 
 TEST(SessionStartup, MissingFilesOfTheProgramAreReported) {
@@ -247,6 +278,9 @@ TEST(SessionStartup, MissingFilesOfTheProgramAreReported) {
     EXPECT_TRUE(s.Checked(Control::kIgnoreCommonWords));
     s.SetListIndex(Control::kLanguage, 6);  // "Another": no cmwds_xx.txt here
     EXPECT_FALSE(s.Checked(Control::kIgnoreCommonWords));
+    EXPECT_EQ(p.messages.back().prompt,
+              "Common words in another language could not be read from file\r\n" +
+                  data.File("cmwds_xx.txt"));
     s.SetCheck(Control::kIgnoreCommonWords, true);
     EXPECT_EQ(p.messages.size(), 3u);  // one message per try, not one per re-entry
     EXPECT_FALSE(s.Checked(Control::kIgnoreCommonWords));
@@ -313,7 +347,7 @@ TEST_F(SessionTest, InputFileFromTheDialogOrTypedIsTrimmedCheckedAndMovesTheFocu
     session.SetInputFileText(dir.File("page.txt"));
     session.InputFileLostFocus();
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt, T(3));
+    EXPECT_EQ(platform.messages[0].prompt, Named(kWrongExtension, dir.File("page.txt")));
     EXPECT_EQ(session.options().inputFile, dir.File("page.txt"));  // kept for correcting
 
     session.ClickManualLink();

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "app/session.h"
 #include "support/fake_platform.h"
@@ -174,52 +175,57 @@ TEST(StateFile, FolderPathFollowsXdgConfigHomeAndCreatesTheFolder) {
     ::unsetenv("XDG_CONFIG_HOME");
 }
 
+// A session of the window as it starts, with its state file at `path`.
+std::unique_ptr<Session> Started(FakePlatform& platform, const Text& path) {
+    auto session = std::make_unique<Session>(platform, LUMORA_BIN_DIR);
+    EXPECT_TRUE(session->LoadProgramTexts());
+    session->SetStateFilePath(path);
+    session->InitialiseSession();
+    return session;
+}
+
 // The window's options across a restart, through the state file.
 TEST(SessionState, QuitSavesWhatTheNextStartLoadsAndDamageGivesTheDefaults) {
     TempDir dir;
     const auto workingFolder = std::filesystem::current_path();
     FakePlatform p1, p2, p3;
-    Session first(p1, LUMORA_BIN_DIR), next(p2, LUMORA_BIN_DIR), damaged(p3, LUMORA_BIN_DIR);
-    for (Session* s : {&first, &next, &damaged}) {
-        ASSERT_TRUE(s->LoadProgramTexts());
-        s->SetStateFilePath(dir.File("lmr.usr"));
-        s->InitialiseSession();
-    }
-    first.SetInputFileText(dir.File("gone.htm"));
-    first.SetWordsToIgnoreText("Foo  Bar");
-    first.SetListIndex(Control::kLanguage, 5);
-    first.SetListIndex(Control::kEncoding, EncodingIndexOf("windows-1251"));
-    first.SetCheck(Control::kIgnoreShortWords, false);
-    first.Quit();
+    const auto first = Started(p1, dir.File("lmr.usr")), next = Started(p2, dir.File("lmr.usr")),
+               damaged = Started(p3, dir.File("lmr.usr"));
+    first->SetInputFileText(dir.File("gone.htm"));
+    first->SetWordsToIgnoreText("Foo  Bar");
+    first->SetListIndex(Control::kLanguage, 5);
+    first->SetListIndex(Control::kEncoding, EncodingIndexOf("windows-1251"));
+    first->SetCheck(Control::kIgnoreShortWords, false);
+    first->Quit();
     EXPECT_EQ(p1.programEnded, 1);
-    ASSERT_TRUE(next.LoadState());
-    EXPECT_EQ(next.options().inputFile, dir.File("gone.htm"));
-    EXPECT_EQ(next.options().wordsToIgnore, "foo,bar");  // parsed as on losing the focus
-    EXPECT_EQ(next.IgnoreList(), "foo,bar,");
-    EXPECT_EQ(next.options().languageIndex, 5);
-    EXPECT_EQ(next.ListIndex(Control::kEncoding), EncodingIndexOf("windows-1251"));
-    EXPECT_FALSE(next.options().ignoreShortWords);
+    ASSERT_TRUE(next->LoadState());
+    EXPECT_EQ(next->options().inputFile, dir.File("gone.htm"));
+    EXPECT_EQ(next->options().wordsToIgnore, "foo,bar");  // parsed as on losing the focus
+    EXPECT_EQ(next->IgnoreList(), "foo,bar,");
+    EXPECT_EQ(next->options().languageIndex, 5);
+    EXPECT_EQ(next->ListIndex(Control::kEncoding), EncodingIndexOf("windows-1251"));
+    EXPECT_FALSE(next->options().ignoreShortWords);
     // A remembered page that has gone since is forgotten quietly; the dialog starts in its
     // folder, and the process's working folder stays.
-    next.CompleteStartup();
-    EXPECT_EQ(next.options().inputFile, "");
+    next->CompleteStartup();
+    EXPECT_EQ(next->options().inputFile, "");
     EXPECT_TRUE(p2.messages.empty());
     EXPECT_EQ(std::filesystem::current_path(), workingFolder);
-    next.ClickInputFileButton();
+    next->ClickInputFileButton();
     EXPECT_EQ(p2.lastRequest.initialFolder, dir.Path() + "/");
 
     // Nineteen lines: the own texts, then lines 4 to 19 of a good file.
     const Text good = kTwentyLines;
     const std::size_t line4 = good.find("\"50\"");
-    damaged.SetStateFilePath(dir.Write(
-        "damaged.usr",
+    damaged->SetStateFilePath(dir.Write(
+        "damaged->usr",
         "\"a.htm\"\r\n\"x\"\r\n\"secret\"\r\n" + good.substr(line4, good.rfind("0\r\n") - line4)));
-    EXPECT_FALSE(damaged.LoadState());
-    EXPECT_EQ(damaged.options(), Options{});
+    EXPECT_FALSE(damaged->LoadState());
+    EXPECT_EQ(damaged->options(), Options{});
     // The ignore list of a file that was refused does not filter words behind the user's back.
-    EXPECT_EQ(damaged.IgnoreList(), "");
-    damaged.SetStateFilePath(dir.File("no/such/folder/lmr.usr"));
-    damaged.SaveState();
+    EXPECT_EQ(damaged->IgnoreList(), "");
+    damaged->SetStateFilePath(dir.File("no/such/folder/lmr.usr"));
+    damaged->SaveState();
     ASSERT_EQ(p3.messages.size(), 1u);
     EXPECT_NE(p3.messages[0].prompt.find(dir.File("no/such/folder/lmr.usr")), Text::npos);
     EXPECT_EQ(p3.messages[0].title, "Save state");
@@ -255,15 +261,11 @@ TEST(SessionState, WhatIsNoStateFileGivesTheDefaultsAMessageAndStaysAsItWas) {
         const auto status = testing::RunInChild(
             [&] {
                 FakePlatform platform;
-                Session session(platform, LUMORA_BIN_DIR);
-                if (!session.LoadProgramTexts())
-                    return 1;
-                session.SetStateFilePath(path);
-                session.InitialiseSession();
-                if (session.LoadState() || !(session.options() == Options{}))
+                const auto session = Started(platform, path);
+                if (session->LoadState() || !(session->options() == Options{}))
                     return 2;
-                session.CompleteStartup();
-                session.Quit();
+                session->CompleteStartup();
+                session->Quit();
                 const bool told =
                     platform.messages.size() == 1 && platform.messages[0].title == "Settings" &&
                     platform.messages[0].prompt.starts_with(
@@ -278,14 +280,11 @@ TEST(SessionState, WhatIsNoStateFileGivesTheDefaultsAMessageAndStaysAsItWas) {
     // A setting changed: the user's choice is saved over what was there.
     const Text path = dir.Write("changed.usr", binary);
     FakePlatform platform;
-    Session session(platform, LUMORA_BIN_DIR);
-    ASSERT_TRUE(session.LoadProgramTexts());
-    session.SetStateFilePath(path);
-    session.InitialiseSession();
-    EXPECT_FALSE(session.LoadState());
-    session.CompleteStartup();
-    session.SetListIndex(Control::kLanguage, 2);
-    session.Quit();
+    const auto session = Started(platform, path);
+    EXPECT_FALSE(session->LoadState());
+    session->CompleteStartup();
+    session->SetListIndex(Control::kLanguage, 2);
+    session->Quit();
     EXPECT_EQ(LoadStateFile(path).options.value_or(Options{}).languageIndex, 2);
 }
 

@@ -38,30 +38,5 @@ TEST(ErrorTable, EveryCodeHasTitlesAndEveryFileMessageNamesTheFile) {
     }
 }
 
-TEST(ErrorTable, FieldsFillTheirPlaces) {
-    const struct {
-        Error error;
-        const char* message;
-        const char* title;
-        const char* titleWhenInserting;
-    } cases[] = {
-        {{Code::kInvalidName},
-         "Invalid input file specification",
-         "Invalid input",
-         "Invalid input"},
-        {{Code::kNotRegularFile}, "The page is not a regular file", "Error", "Not inserted"},
-        {{Code::kStateNotSaved, "lmr.usr", 0, "No space left on device"},
-         "Error when attempting to save the state: Could not replace lmr.usr: No space left on "
-         "device",
-         "Save state",
-         "Save state"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.error.Message(), c.message);
-        EXPECT_EQ(c.error.Title(), c.title) << c.message;
-        EXPECT_EQ(c.error.TitleWhenInserting(), c.titleWhenInserting) << c.message;
-    }
-}
-
 }  // namespace
 }  // namespace lumora

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <vector>
+#include <string>
 
 #include "support/temp_dir.h"
 
@@ -24,18 +25,24 @@ TEST(HelpText, MatchesTheExpectedTextWithTheManualAddressVerbatim) {
     EXPECT_EQ(BuildHelpText(other), withOther);
 }
 
-TEST(HelpLayout, TextFillsTheWindowAndCloseStaysCentredAboveTheBottom) {
-    auto fields = [](int width, int height) {
-        const HelpWindowLayout l = HelpLayout(width, height);
-        return std::vector<int>{l.textWidth, l.textHeight, l.closeLeft, l.closeTop};
-    };
-    EXPECT_EQ(fields(kDesignClientWidth + kFrameWidth, kDesignClientHeight + kFrameHeight),
-              (std::vector<int>{8230, 6335, 3682, 6615}));
-    EXPECT_EQ(fields(20000, 15000), (std::vector<int>{19650, 13920, 9392, 14200}));
-    // Smaller than the margins: no negative sizes, the button still follows the edges.
-    EXPECT_EQ(fields(300, 500), (std::vector<int>{0, 0, -457, -300}));
-    for (int w = 2000; w < 30000; w += 777)
-        EXPECT_LE(std::abs(2 * HelpLayout(w, 9000).closeLeft + kCloseWidth - w), 1) << w;
+// The text box fills the window above the Close button and follows its edges; the button
+// stays centred, inside the window; a window smaller than the margins gets no negative size.
+TEST(HelpLayout, TextAboveACentredCloseButtonBothInsideTheWindow) {
+    for (int w = 300; w < 30000; w += 777) {
+        for (const int h : {500, kDesignClientHeight + kFrameHeight, 15000}) {
+            SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+            const HelpWindowLayout l = HelpLayout(w, h);
+            EXPECT_LE(std::abs(2 * l.closeLeft + kCloseWidth - w), 1);
+            EXPECT_GE(std::min(l.textWidth, l.textHeight), 0);
+            if (std::min(w, h) < 2000)
+                continue;
+            EXPECT_EQ(HelpLayout(w + 10, h + 20).textWidth, l.textWidth + 10);
+            EXPECT_EQ(HelpLayout(w + 10, h + 20).textHeight, l.textHeight + 20);
+            EXPECT_LE(kTextLeft + l.textWidth, w - kFrameWidth);
+            EXPECT_LE(kTextTop + l.textHeight, l.closeTop);
+            EXPECT_LE(l.closeTop + kCloseHeight, h - kFrameHeight);
+        }
+    }
 }
 
 }  // namespace

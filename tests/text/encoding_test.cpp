@@ -7,71 +7,18 @@
 #include <string>
 
 #include "scan/prepare.h"
+#include "text/case_file.h"
 
 namespace lumora::text {
 namespace {
 
-// Every way a page's encoding is decided, with what the page then reads as.
-TEST(DecodePageTest, EncodingIsDecidedOnceInItsOrder) {
-    struct Case {
-        const char* what;
-        std::string bytes;
-        std::string override;
-        std::string text;
-        std::string encoding;
-        bool bom;
-    };
-    const std::string meta2 = "<meta charset=\"ISO-8859-2\">";
-    const std::string httpEquiv1251 =
-        "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">";
-    const Case cases[] = {
-        {"ascii", "<p>plain</p>", "", "<p>plain</p>", "UTF-8", false},
-        {"utf-8 bom",
-         "\xEF\xBB\xBF"
-         "caf\xC3\xA9",
-         "", "caf\u00E9", "UTF-8", true},
-        {"utf-16le bom", std::string("\xFF\xFEh\0\xE9\0", 6), "", "h\u00E9", "UTF-16LE", true},
-        {"utf-16be bom, surrogate pair", std::string("\xFE\xFF\xD8\x3D\xDE\x00\0a", 8), "",
-         "\U0001F600a", "UTF-16BE", true},
-        {"valid utf-8 whatever the label",
-         "<meta charset=iso-8859-1>\xC5\x99"
-         "ek",
-         "", "<meta charset=iso-8859-1>\u0159ek", "UTF-8", false},
-        {"no label: windows-1252", "caf\xE9 \x92\x9C\x80", "", "caf\u00E9 \u2019\u0153\u20AC",
-         "windows-1252", false},
-        {"declared iso-8859-2", meta2 + "\xB1\xEA\xB3\xBF", "", meta2 + "\u0105\u0119\u0142\u017C",
-         "ISO-8859-2", false},
-        {"declared in http-equiv", httpEquiv1251 + "\xCC\xE8\xF0", "",
-         httpEquiv1251 + "\u041C\u0438\u0440", "windows-1251", false},
-        {"shift_jis", "<meta charset=shift_jis>\x93\xFA\x96\x7B", "",
-         "<meta charset=shift_jis>\u65E5\u672C", "Shift_JIS", false},
-        {"lying utf-8 label on single-byte text", "<meta charset=utf-8>caf\xE9", "",
-         "<meta charset=utf-8>caf\u00E9", "windows-1252", false},
-        {"utf-8 label, mostly utf-8 with a damaged byte",
-         "<meta charset=utf-8>\xC3\xA9t\xC3\xA9 \xFF", "",
-         "<meta charset=utf-8>\u00E9t\u00E9 \uFFFD", "UTF-8", false},
-        {"iso-2022-jp, all 7-bit", "\x1B$BF|K\\8l\x1B(B", "", "\u65E5\u672C\u8A9E", "ISO-2022-JP",
-         false},
-        {"iso-2022-jp escapes under another label", "<meta charset=utf-8>\x1B$BF|\x1B(B", "",
-         "<meta charset=utf-8>\x1B$BF|\x1B(B", "UTF-8", false},
-        {"override wins over valid utf-8", "\xC3\xA9", "latin2", "\u0102\u0160", "ISO-8859-2",
-         false},
-        {"override utf-8 repairs",
-         "a\xE9"
-         "b",
-         "UTF-8",
-         "a\uFFFD"
-         "b",
-         "UTF-8", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const DecodeResult r = DecodePage(c.bytes, c.override);
-        ASSERT_TRUE(r.ok());
-        EXPECT_EQ(r.page.text, c.text);
-        EXPECT_EQ(r.page.encoding, c.encoding);
-        EXPECT_EQ(r.page.byteOrderMark, c.bom);
-        EXPECT_TRUE(IsValidUtf8(r.page.text));
+TEST(DecodePageTest, CasesOfTheDataFile) {
+    for (const testing::Case& c : testing::ReadCases("decode_page.txt")) {
+        const DecodeResult r = DecodePage(c.Get("bytes"), c.Get("override"));
+        ASSERT_TRUE(r.ok()) << c.where;
+        EXPECT_EQ(r.page.text, c.Get("text")) << c.where;
+        EXPECT_EQ(r.page.encoding, c.Get("encoding")) << c.where;
+        EXPECT_EQ(r.page.byteOrderMark, c.Has("bom")) << c.where;
     }
 }
 
@@ -175,14 +122,9 @@ TEST(StoredTextTest, Utf8WhenValidElseTheEarlierSingleByteFormat) {
         {"\xC3\xA9 but \xFF", "\u00C3\u00A9 but \u00FF"},  // not UTF-8 as a whole: all Latin-1
         {"\xE0\x80\x80", "\u00E0\u20AC\u20AC"},            // an overlong form is not UTF-8
         {"\xED\xA0\x80", "\u00ED\u00A0\u20AC"},            // nor is a surrogate
+        {"\x81\x8D\x8F\x90\x9D", "\u0081\u008D\u008F\u0090\u009D"},  // unassigned in 1252
     };
     for (const auto& [bytes, expected] : cases) EXPECT_EQ(ReadStoredText(bytes), expected) << bytes;
-    EXPECT_EQ(Windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
-
-    std::string controls =
-        "a\x01\x07\x0B\x0C\x0E\x11\x1B\x7F\tb\r\nc \u00E9\u00A0 long text here\x1F";
-    BlankControlCharacters(controls);
-    EXPECT_EQ(controls, "a       \x7F\tb\r\nc \u00E9\u00A0 long text here ");
 }
 
 }  // namespace

@@ -124,12 +124,7 @@ TEST(CommonWordsTest, LoadResultsAndWhyAListIsMissing) {
               kCannotRead + dir.Path() + "\r\n" + dir.Path() + " is not a regular file");
 }
 
-TEST(CommonWordsTest, PathsPromptsAndWordsToIgnore) {
-    EXPECT_EQ(CommonWordFilePath("/opt/lumora", 6), "/opt/lumora/cmwds_xx.txt");
-    EXPECT_EQ(CommonWordsUnavailable(6, "/d/cmwds_xx.txt").Message(),
-              "Common words in another language could not be read from file\r\n/d/cmwds_xx.txt");
-    EXPECT_EQ(CommonWordsUnavailable(1, "p").Message(),
-              "Common words in French could not be read from file\r\np");
+TEST(CommonWordsTest, WordsToIgnoreAreNormalised) {
     const std::pair<Text, Text> cases[] = {
         {"Foo  Bar, baz", "foo,bar,baz"},
         {"a, b,,c ", "a,b,c"},
