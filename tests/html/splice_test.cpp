@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "html/head_scan.h"
-#include "scan/show_existing.h"
 #include "support/temp_dir.h"
 
 namespace lumora::html {
@@ -26,7 +25,6 @@ struct GeneratedPage {
     std::optional<std::size_t> anchor;  // where the head ends, before which a new tag goes
     bool xhtml = false;                 // a keywords tag of the head is self-closed
     Text lineEnd;
-    Text description;  // for the failure message
 };
 
 class PageGenerator {
@@ -40,8 +38,6 @@ class PageGenerator {
         g.lineEnd = kLineEnds[Pick(4)];
         upper_ = Chance(4);
         const bool finalLineEnd = Chance(2);
-        g.description = "line end " + std::to_string(g.lineEnd.size()) +
-                        (upper_ ? ", upper case" : "") + (finalLineEnd ? ", final line end" : "");
 
         if (Chance(6))
             Add("\xEF\xBB\xBF");
@@ -141,44 +137,30 @@ class PageGenerator {
         out_->keywordsTags.push_back({begin, out_->page.size()});
     }
 
+    // Pieces of a head besides real keywords tags, some of which only look like one: "|" is
+    // a break inside the piece, "@" a keywords tag that is none.
     void HeadPart() {
-        const Text fake = "<meta name=\"keywords\" content=\"fake\">";
+        static const char* const kPieces[] = {
+            "<title>Bread</title>",
+            "<title>keywords </head> @</title>",
+            "<meta name=\"description\" content=\"About keywords\">",
+            "<!-- @|</head> <body> -->",
+            "<script type=\"application/ld+json\">{\"keywords\": \"a, b\",|\"html\": \"@</head>\"}"
+            "</script>",
+            "<style>/* </head> @ */|p {}</style>",
+            "<link rel=\"alternate\"|title='keywords > \"x\" </head>' href=/a>",
+            "<script><!--|document.write('@');|//--></script>",
+            "<meta charset=\"utf-8\">",
+            "",
+        };
         Add(Indent());
-        switch (Pick(11)) {
-            case 0:
-            case 1:
-                RealKeywordsTag();
-                break;
-            case 2:
-                Add(M("<title>") + (Chance(2) ? "Bread" : "keywords </head> " + fake) +
-                    M("</title>"));
-                break;
-            case 3:
-                Add(M("<meta name=\"description\" content=\"About keywords\">"));
-                break;
-            case 4:
-                Add("<!-- " + fake + Break() + "</head> <body> -->");
-                break;
-            case 5:
-                Add(M("<script type=\"application/ld+json\">") + "{\"keywords\": \"a, b\"," +
-                    Break() + "\"html\": \"" + fake + "</head>\"}" + M("</script>"));
-                break;
-            case 6:
-                Add(M("<style>") + "/* </head> " + fake + " */" + Break() + "p {}" + M("</style>"));
-                break;
-            case 7:
-                Add(M("<link rel=\"alternate\"") + Break() +
-                    "title='keywords > \"x\" </head>' href=/a>");
-                break;
-            case 8:
-                Add(M("<script>") + "<!--" + Break() + "document.write('" + fake + "');" + Break() +
-                    "//-->" + M("</script>"));
-                break;
-            case 9:
-                Add(M("<meta charset=\"utf-8\">"));
-                break;
-            case 10:
-                break;  // a blank line
+        const int pick = Pick(12);
+        if (pick < 2)
+            RealKeywordsTag();
+        for (const char* c = pick < 2 ? "" : kPieces[pick - 2]; *c != 0; ++c) {
+            Add(*c == '|'   ? Break()
+                : *c == '@' ? M("<meta name=\"keywords\" content=\"fake\">")
+                            : M(Text(1, *c)));
         }
         Add(out_->lineEnd);
     }
@@ -199,35 +181,15 @@ Text WithoutSpans(TextView page, const std::vector<Span>& spans) {
     return rest;
 }
 
-std::size_t CountOf(TextView text, TextView what) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != TextView::npos; at = text.find(what, at + 1))
-        ++count;
-    return count;
-}
-
-// Show lists exactly the keywords tags of `spans`, each whole.
-void ExpectShowAgrees(TextView page, const std::vector<Span>& spans) {
-    const Text report = scan::ShowExistingReportForPage(page);
-    EXPECT_EQ(CountOf(report, "KEYWORDS meta tag: "), spans.size());
-    for (const Span& span : spans) {
-        EXPECT_NE(report.find("KEYWORDS meta tag: " + Text(span.In(page)) + "\r\n\r\n"),
-                  Text::npos);
-    }
-    EXPECT_EQ(report.ends_with("No keywords meta tag found."), spans.empty());
-}
-
 TEST(SpliceKeywordsTag, OnlyTheTagChangesOnGeneratedPages) {
     PageGenerator generator(20240611);
     int replaced = 0;
     int inserted = 0;
     for (int n = 0; n < 1500; ++n) {
         const GeneratedPage g = generator.Make();
-        SCOPED_TRACE(::testing::Message() << "page " << n << " (" << g.description << "):\n"
-                                          << g.page);
+        SCOPED_TRACE(::testing::Message() << "page " << n << ":\n" << g.page);
         const Head head = ScanHead(g.page);
         ASSERT_EQ(head.keywordsTags, g.keywordsTags);
-        ExpectShowAgrees(g.page, g.keywordsTags);
 
         const SpliceResult result = SpliceKeywordsTag(g.page, kTag);
         ASSERT_FALSE(result.refusal);
@@ -257,7 +219,6 @@ TEST(SpliceKeywordsTag, OnlyTheTagChangesOnGeneratedPages) {
             EXPECT_EQ(lineEnds, g.lineEnd);
             EXPECT_LE(after.keywordsTags[0].end, *g.anchor + added.size() + written.size());
         }
-        ExpectShowAgrees(page, after.keywordsTags);
         const SpliceResult again = SpliceKeywordsTag(page, kTag);
         ASSERT_FALSE(again.refusal);
         EXPECT_EQ(again.page, page);
@@ -265,41 +226,6 @@ TEST(SpliceKeywordsTag, OnlyTheTagChangesOnGeneratedPages) {
     // The generator reaches every outcome often.
     EXPECT_GT(replaced, 200);
     EXPECT_GT(inserted, 200);
-}
-
-TEST(SpliceKeywordsTag, PlacesANewTagLikeItsNeighbours) {
-    const struct {
-        const char* name;
-        Text page, expected;
-    } cases[] = {
-        {"nothing above: like the head end", "  </head>\r\n", "  " + kTag + "\r\n  </head>\r\n"},
-        {"head end after other mark-up", "<title>T</title></head><body>\r\n",
-         "<title>T</title>" + kTag + "\r\n</head><body>\r\n"},
-        {"before <body>", "<html>\n <title>T</title>\n<body>\n",
-         "<html>\n <title>T</title>\n " + kTag + "\n<body>\n"},
-        // Without </head> and <body>: where a browser ends the head by itself.
-        {"no head or body tags",
-         "<!DOCTYPE html>\n<html lang=\"en\">\n<meta charset=\"utf-8\">\n<title>T</title>\n<p>Text",
-         "<!DOCTYPE html>\n<html lang=\"en\">\n<meta charset=\"utf-8\">\n<title>T</title>\n" +
-             kTag + "\n<p>Text"},
-        {"a body element before <body>", "<HTML><HEADER>Readme</HEADER>\n<BODY>",
-         "<HTML>" + kTag + "\n<HEADER>Readme</HEADER>\n<BODY>"},
-        {"text right after the title", "<title>T</title>Plum jam\r\n",
-         "<title>T</title>" + kTag + "\r\nPlum jam\r\n"},
-        {"all of it in the head", "<title>T</title>\n", "<title>T</title>\n" + kTag + "\n"},
-        {"only a comment", "<!-- c -->", "<!-- c -->" + kTag},
-        // The page ends inside something: before it, not inside it.
-        {"in a title", "<html>\n  <title>Plum", "<html>\n" + kTag + "\n  <title>Plum"},
-        {"in a comment", "<title>T</title>\n<!-- x", "<title>T</title>\n" + kTag + "\n<!-- x"},
-        {"in a template", "<title>T</title><template><meta name=x>",
-         "<title>T</title>" + kTag + "<template><meta name=x>"},
-    };
-    for (const auto& c : cases) {
-        const SpliceResult result = SpliceKeywordsTag(c.page, kTag);
-        EXPECT_FALSE(result.refusal) << c.name;
-        EXPECT_EQ(result.page, c.expected) << c.name;
-        EXPECT_EQ(SpliceKeywordsTag(result.page, kTag).page, result.page) << c.name;
-    }
 }
 
 // Whether a real XML parser takes the page as well-formed.
