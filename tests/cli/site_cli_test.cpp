@@ -70,7 +70,8 @@ std::vector<std::string> WriteSite(const TempDir& dir) {
                   "<head><meta charset=\"utf-8\"><title>Caf\xC3\xA9 kites</title></head>"
                   "\n<p>Caf\xC3\xA9 cr\xC3\xA8me kites cr\xC3\xA8me</p>\n"),
         dir.Write("site/blog/latin.htm",
-                  "<head><title>Cr\xE8me br\xFBl\xE9\x65</title></head>\n"
+                  "<head><title>Cr\xE8me br\xFBl\xE9\x65</title><meta name=description "
+                  "content=\"Desserts\"><meta name=keywords content=\"cr\xE8me\"></head>\n"
                   "<p>Cr\xE8me cr\xE8me desserts desserts</p>\n"),
         dir.Write("site/index.html",
                   "<html><head><title>Kite makers</title></head>\n<body>Kites and kite strings, "
@@ -269,7 +270,7 @@ TEST(SiteCli, AFolderWithoutPagesFails) {
                            folder + "\",\"status\":\"failed\"}\n");
 }
 
-// The JSON says what the text says, page by page.
+// The JSON says what the text says, page by page, in UTF-8 whatever the page's encoding.
 TEST(SiteCli, JsonLinesMatchTheTextOutput) {
     TempDir dir;
     WriteSite(dir);
@@ -284,21 +285,34 @@ TEST(SiteCli, JsonLinesMatchTheTextOutput) {
         if (list.status != 0) {
             EXPECT_EQ(j["status"], "failed");
             EXPECT_EQ(j["error"].get<std::string>() + "\n", list.err);
+            EXPECT_FALSE(j.contains("tag"));
             continue;
         }
         EXPECT_EQ(j["status"], "ok");
+        const RunResult show = RunTool({"show", page});
+        const bool titled = show.out.rfind("TITLE: ", 0) == 0;
+        EXPECT_EQ(j["title"].is_null() ? "" : j["title"].get<std::string>(),
+                  titled ? show.out.substr(7, show.out.find('\n') - 7) : "");
+        for (const char* kind : {"description", "keywords"}) {
+            const std::string shown = kind[0] == 'd' ? "DESCRIPTION" : "KEYWORDS";
+            for (const auto& tag : j[kind]) {
+                EXPECT_NE(show.out.find(shown + " meta tag: " + tag.get<std::string>() + "\n"),
+                          std::string::npos);
+            }
+        }
         // The tag is the first line of generate's output, or there is none.
         const RunResult generate = RunTool({"generate", "--verbose", page});
         const std::string first = generate.out.substr(0, generate.out.find('\n'));
-        EXPECT_EQ(j["tag"].get<std::string>(), first.rfind("<META", 0) == 0 ? JsonText(first) : "");
-        EXPECT_NE(generate.err.find("Encoding: " + j["encoding"].get<std::string>()),
-                  std::string::npos);
+        EXPECT_EQ(j["tag"].get<std::string>(), first.rfind("<META", 0) == 0 ? first : "");
+        const std::string lineEnds = j["line_ends"] == "CRLF" ? "CR LF" : j["line_ends"];
+        EXPECT_EQ(generate.err, "Encoding: " + j["encoding"].get<std::string>() +
+                                    "\nLine ends: " + lineEnds + "\n");
         std::string words;
         for (const auto& w : j["words"]) {
             words += (words.empty() ? "" : " ") + w["word"].get<std::string>() + "/" +
                      std::to_string(w["frequency"].get<int>());
         }
-        EXPECT_EQ(words, JsonText(ListedWords(list.out)));
+        EXPECT_EQ(words, ListedWords(list.out));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "files/file_checks.h"
 #include "files/page_file.h"
 #include "support/faulty_file_system.h"
 #include "support/subprocess.h"
@@ -16,8 +17,10 @@ namespace {
 
 using testing::TempDir;
 
-// Each look runs in a child under a time limit: a FIFO opened for reading would block it.
-TEST(NotRegularFileProblem, NamesWhatIsNoRegularFileWithoutOpeningIt) {
+// A page is looked at before it is read, and refused by name when it is missing or no
+// regular file. Each look runs in a child under a time limit: a FIFO opened for reading
+// would block it.
+TEST(ReadPage, LooksAtThePageWithoutOpeningItAndRefusesWhatIsNoRegularFile) {
     TempDir dir;
     const Text page = dir.Write("page.htm", "<p>a</p>");
     const Text fifo = dir.File("fifo.htm");
@@ -25,21 +28,35 @@ TEST(NotRegularFileProblem, NamesWhatIsNoRegularFileWithoutOpeningIt) {
     std::filesystem::create_directory(dir.File("folder.htm"));
     std::filesystem::create_symlink(fifo, dir.File("to-fifo.htm"));
     std::filesystem::create_symlink(page, dir.File("to-page.htm"));
-    const std::pair<Text, bool> cases[] = {
-        {page, false},      {dir.File("to-page.htm"), false}, {dir.File("gone.htm"), false},
-        {fifo, true},       {dir.File("to-fifo.htm"), true},  {dir.File("folder.htm"), true},
-        {"/dev/zero", true}};
-    for (const auto& [path, refused] : cases) {
+    const Text notRegular = " is not a regular file";
+    const std::pair<Text, Text> cases[] = {
+        {page, ""},
+        {dir.File("to-page.htm"), ""},
+        {dir.File("gone.htm"), " does not exist"},
+        {fifo, notRegular},
+        {dir.File("to-fifo.htm"), notRegular},
+        {dir.File("folder.htm"), notRegular},
+        {"/dev/zero", notRegular},
+    };
+    for (const auto& [path, refusal] : cases) {
         const auto status = testing::RunInChild(
             [&] {
+                Text bytes;
+                const auto read = ReadPage(path, bytes);
                 const auto problem = NotRegularFileProblem(path);
-                const Text want = refused ? path + " is not a regular file" : "";
-                return (problem ? problem->Message() : "") == want ? 0 : 1;
+                const bool right =
+                    (read ? read->Message() : "") == (refusal.empty() ? "" : path + refusal) &&
+                    bytes == (refusal.empty() ? "<p>a</p>" : "") &&
+                    (problem ? problem->Message() : "") ==
+                        (refusal == notRegular ? path + refusal : "");
+                return right ? 0 : 1;
             },
             std::chrono::seconds(5));
         ASSERT_TRUE(status.has_value()) << path << " blocked";
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << path;
     }
+    EXPECT_TRUE(FileExists(dir.File("to-page.htm")));
+    EXPECT_FALSE(FileExists(dir.File("folder.htm")));
 }
 
 FileInfo Mine() {
