@@ -27,18 +27,9 @@ using lumora::testing::ListedWords;
 using lumora::testing::ReadFile;
 using lumora::testing::RunResult;
 using lumora::testing::RunTool;
+using lumora::testing::Snapshot;
 using lumora::testing::TempDir;
 namespace fs = std::filesystem;
-
-// Every file under a folder with its bytes.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) {
-        if (e.is_regular_file())
-            files[e.path().string()] = ReadFile(e.path().string());
-    }
-    return files;
-}
 
 // Every example page with its expected output for both commands: adding a case is adding
 // a page and its expected files.
@@ -88,22 +79,17 @@ TEST(CliCases, OutputAndPageAsTheDataFileSays) {
         if (c.Has("page"))
             dir.Write(c.Get("name", "p.htm"), c.Get("page"));
         // Blanks part the arguments, except within double quotes.
-        std::vector<std::string> args;
-        std::string arg;
-        bool quoted = false, given = false;
-        for (const char ch : c.Get("run") + " ") {
-            if (ch == '"') {
+        std::vector<std::string> args(1);
+        bool quoted = false;
+        for (const char ch : c.Get("run")) {
+            if (ch == '"')
                 quoted = !quoted;
-                given = true;
-            } else if (ch == ' ' && !quoted) {
-                if (given || !arg.empty())
-                    args.push_back(fill(arg));
-                arg.clear();
-                given = false;
-            } else {
-                arg += ch;
-            }
+            else if (ch == ' ' && !quoted)
+                args.emplace_back();
+            else
+                args.back() += ch;
         }
+        std::transform(args.begin(), args.end(), args.begin(), fill);
         const RunResult run = RunTool(args);
         EXPECT_EQ(run.status, std::stoi(c.Get("status", "0"))) << run.err;
         const auto expectPrinted = [&](const std::string& field, const std::string& printed) {

@@ -28,6 +28,7 @@ using lumora::testing::ListedWords;
 using lumora::testing::ReadFile;
 using lumora::testing::RunResult;
 using lumora::testing::RunTool;
+using lumora::testing::Snapshot;
 using lumora::testing::TempDir;
 namespace fs = std::filesystem;
 
@@ -43,16 +44,6 @@ std::size_t Count(const std::string& text, const std::string& what) {
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
     return n;
-}
-
-// Every file under a folder with its bytes (links not followed).
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(folder)) {
-        if (e.is_regular_file() && !e.is_symlink())
-            files[e.path().string()] = ReadFile(e.path().string());
-    }
-    return files;
 }
 
 // A small site with what real sites hold: nested folders, a link looping back to the top,

@@ -27,6 +27,10 @@ struct GeneratedPage {
     Text lineEnd;
 };
 
+// Pages are written from pieces of text in which "\n" is the page's line end, "~" an
+// indentation, "|" a break inside a tag (a line end where the page has them), "#" a real
+// keywords tag of the head, "@" a keywords tag that is none, and "^" the place where the
+// head ends, before which a new tag goes; the rest is mark-up, in upper case on some pages.
 class PageGenerator {
   public:
     explicit PageGenerator(unsigned seed) : random_(seed) {}
@@ -37,54 +41,39 @@ class PageGenerator {
         static const char* const kLineEnds[] = {"\n", "\r\n", "\r", ""};
         g.lineEnd = kLineEnds[Pick(4)];
         upper_ = Chance(4);
-        const bool finalLineEnd = Chance(2);
-
         if (Chance(6))
-            Add("\xEF\xBB\xBF");
-        if (Chance(2))
-            Line("<!DOCTYPE html>");
-        if (!Chance(5))
-            Line(M("<html") + (Chance(2) ? " lang=\"en\">" : ">"));
-        if (!Chance(5))
-            Line(M("<head>"));
-        const int parts = Pick(8);
-        for (int i = 0; i < parts; ++i) HeadPart();
-
-        switch (Pick(4)) {
-            case 0:  // </head> on its own line, then <body>
-            case 1:
-                Add(Indent());
-                g.anchor = g.page.size();
-                Line(M("</head>"));
-                if (Chance(3)) {
-                    Add(Indent());
-                    RealKeywordsTag();
-                    Add(g.lineEnd);
-                }
-                Line(M("<body>"));
-                break;
-            case 2:  // </head> and <body> on the line of the last head piece
-                g.anchor = g.page.size();
-                Add(M("</head><body>"));
-                Add(g.lineEnd);
-                break;
-            case 3:  // no </head>: before <body>, or the body starts by itself
-                if (Chance(2)) {
-                    g.anchor = g.page.size();
-                    Line(M("<body class=\"main\">"));
-                } else {
-                    g.anchor = g.page.size();
-                    Line(Chance(2) ? M("<div>") : "Plain text");
-                    Line(M("</head>"));  // too late to end the head
-                }
-                break;
-        }
-        Line(M("<h1>") + "Bread" + M("</h1>"));
-        Line("<p>Shops put the word \"keywords\" in their pages.</p>");
-        Line("<meta name=\"keywords\" content=\"in the body\">");
-        Add(M("</body></html>"));
-        if (finalLineEnd)
-            Add(g.lineEnd);
+            g.page = "\xEF\xBB\xBF";
+        Emit(Chance(2) ? "<!DOCTYPE html>\n" : "");
+        Emit(Chance(5) ? "" : Chance(2) ? "<html lang=\"en\">\n" : "<html>\n");
+        Emit(Chance(5) ? "" : "<head>\n");
+        // Real keywords tags, and pieces of a head that only look as if they held one.
+        static const char* const kHeadPieces[] = {
+            "~#\n",
+            "~#\n",
+            "~<title>Bread</title>\n",
+            "~<title>keywords </head> @</title>\n",
+            "~<meta name=\"description\" content=\"About keywords\">\n",
+            "~<!-- @|</head> <body> -->\n",
+            "~<script type=\"application/ld+json\">{\"keywords\": \"a, b\",|\"html\": \"@</head>\"}"
+            "</script>\n",
+            "~<style>/* </head> @ */|p {}</style>\n",
+            "~<link rel=\"alternate\"|title='keywords > \"x\" </head>' href=/a>\n",
+            "~<script><!--|document.write('@');|//--></script>\n",
+            "~<meta charset=\"utf-8\">\n",
+            "~\n",
+        };
+        for (int i = Pick(8); i > 0; --i) Emit(kHeadPieces[Pick(12)]);
+        // </head> on its own line or on that of the last piece; no </head>, but <body>; or
+        // the body starts by itself, and a later </head> is too late to end the head.
+        static const char* const kHeadEnds[] = {
+            "~^</head>\n<body>\n",      "~^</head>\n~#\n<body>\n", "^</head><body>\n",
+            "^<body class=\"main\">\n", "^<div>\n</head>\n",       "^Plain text\n</head>\n",
+        };
+        Emit(kHeadEnds[Pick(6)]);
+        Emit(
+            "<h1>Bread</h1>\n<p>Shops put the word \"keywords\" in their pages.</p>\n"
+            "<meta name=\"keywords\" content=\"in the body\">\n</body></html>");
+        Emit(Chance(2) ? "\n" : "");
         return g;
     }
 
@@ -103,12 +92,25 @@ class PageGenerator {
         static const char* const kIndents[] = {"", "", "  ", "    ", "\t"};
         return kIndents[Pick(5)];
     }
-    // A break inside a piece of mark-up: a line end where the page has them.
     Text Break() { return out_->lineEnd.empty() ? " " : out_->lineEnd + Indent(); }
     void Add(TextView text) { out_->page += text; }
-    void Line(TextView text) {
-        Add(text);
-        Add(out_->lineEnd);
+    void Emit(TextView piece) {
+        for (const Char c : piece) {
+            if (c == '\n')
+                Add(out_->lineEnd);
+            else if (c == '~')
+                Add(Indent());
+            else if (c == '|')
+                Add(Break());
+            else if (c == '#')
+                RealKeywordsTag();
+            else if (c == '@')
+                Add(M("<meta name=\"keywords\" content=\"fake\">"));
+            else if (c == '^')
+                out_->anchor = out_->page.size();
+            else
+                Add(M(Text(1, c)));
+        }
     }
 
     void RealKeywordsTag() {
@@ -135,34 +137,6 @@ class PageGenerator {
         const std::size_t begin = out_->page.size();
         Add(tag);
         out_->keywordsTags.push_back({begin, out_->page.size()});
-    }
-
-    // Pieces of a head besides real keywords tags, some of which only look like one: "|" is
-    // a break inside the piece, "@" a keywords tag that is none.
-    void HeadPart() {
-        static const char* const kPieces[] = {
-            "<title>Bread</title>",
-            "<title>keywords </head> @</title>",
-            "<meta name=\"description\" content=\"About keywords\">",
-            "<!-- @|</head> <body> -->",
-            "<script type=\"application/ld+json\">{\"keywords\": \"a, b\",|\"html\": \"@</head>\"}"
-            "</script>",
-            "<style>/* </head> @ */|p {}</style>",
-            "<link rel=\"alternate\"|title='keywords > \"x\" </head>' href=/a>",
-            "<script><!--|document.write('@');|//--></script>",
-            "<meta charset=\"utf-8\">",
-            "",
-        };
-        Add(Indent());
-        const int pick = Pick(12);
-        if (pick < 2)
-            RealKeywordsTag();
-        for (const char* c = pick < 2 ? "" : kPieces[pick - 2]; *c != 0; ++c) {
-            Add(*c == '|'   ? Break()
-                : *c == '@' ? M("<meta name=\"keywords\" content=\"fake\">")
-                            : M(Text(1, *c)));
-        }
-        Add(out_->lineEnd);
     }
 
     std::mt19937 random_;
