@@ -90,7 +90,8 @@ TEST(CliCases, OutputAndPageAsTheDataFileSays) {
                 args.back() += ch;
         }
         std::transform(args.begin(), args.end(), args.begin(), fill);
-        const RunResult run = RunTool(args);
+        const std::atomic<bool> interrupted{c.Get("ctrl-c") == "yes"};
+        const RunResult run = RunTool(args, &interrupted);
         EXPECT_EQ(run.status, std::stoi(c.Get("status", "0"))) << run.err;
         const auto expectPrinted = [&](const std::string& field, const std::string& printed) {
             const std::string start = fill(c.Get(field + "-starts"));
@@ -257,20 +258,6 @@ TEST(Cli, AFileThatIsNoPageIsRefusedFromItsFirstBlock) {
         EXPECT_EQ(RunTool({command, utf16}, nullptr, false, &failing).err,
                   "Error: The input file " + utf16 + " could not be read: Input/output error\n");
     }
-}
-
-TEST(Cli, CtrlCStopsThePassAndPrintsWhatWasFound) {
-    TempDir dir;
-    const std::string original = "<head><title>Plum jam</title></head>Plum jam\r\n";
-    const std::string page = dir.Write("jam.htm", original);
-    const std::atomic<bool> interrupted{true};
-    RunResult run = RunTool({"generate", page}, &interrupted);
-    EXPECT_EQ(run.status, 130);
-    EXPECT_EQ(run.out, "\n\nStopped with 0 words identified.\n");
-    run = RunTool({"insert", page}, &interrupted);
-    EXPECT_EQ(run.status, 130);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, std::string>{{page, original}}));
 }
 
 // A page in Latin-1 and the same page transcoded to UTF-8 give the same keywords: the
