@@ -1,42 +1,49 @@
-// The command-line tool run in-process: exact stdout, stderr and exit status.
+// The command-line tool run in-process on one page: exact stdout, stderr and exit status,
+// and what it leaves on disk.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <vector>
 
 #include "cli_app.h"
+#include "support/case_file.h"
 #include "support/faulty_file_system.h"
 #include "support/run_cli.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
+#include "text/encoding.h"
 
 namespace lumora::cli {
 namespace {
 
 using lumora::testing::FaultyFileSystem;
+using lumora::testing::ListedWords;
 using lumora::testing::ReadFile;
 using lumora::testing::RunResult;
 using lumora::testing::RunTool;
+using lumora::testing::Snapshot;
 using lumora::testing::TempDir;
+namespace fs = std::filesystem;
 
 // Every example page with its expected output for both commands: adding a case is adding
 // a page and its expected files.
 TEST(CliExamples, OutputMatchesExpectedFiles) {
-    const std::filesystem::path examples = std::filesystem::path(LUMORA_SOURCE_DIR) / "examples";
-    const std::filesystem::path expected =
-        std::filesystem::path(LUMORA_SOURCE_DIR) / "tests" / "data" / "expected";
+    const fs::path examples = fs::path(LUMORA_SOURCE_DIR) / "examples";
+    const fs::path expected = fs::path(LUMORA_SOURCE_DIR) / "tests" / "data" / "expected";
     int checked = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(examples)) {
+    for (const auto& entry : fs::directory_iterator(examples)) {
         if (entry.path().extension() != ".htm")
             continue;
         for (const std::string command : {"generate", "list"}) {
             const auto want = expected / (entry.path().stem().string() + "." + command + ".txt");
             SCOPED_TRACE(want.string());
-            ASSERT_TRUE(std::filesystem::exists(want));
+            ASSERT_TRUE(fs::exists(want));
             // Options of a case, one per line, in <page>.args beside the expected files.
             std::vector<std::string> args = {command};
             std::istringstream options(
@@ -56,26 +63,57 @@ TEST(CliExamples, OutputMatchesExpectedFiles) {
     EXPECT_GE(checked, 6);
 }
 
-TEST(Cli, OptionsReachThePass) {
-    TempDir dir;
-    const std::string page = dir.Write(
-        "p.htm",
-        "<title>Apple pie</title>\r\nApple pie, apple crumble and pear tart. Pear tart!\r\n");
-    RunResult run = RunTool({"generate", "--lower-case", "--no-space-after-comma", "--begin-with",
-                             " Fruit desserts, ", "--max-keywords", "7", page});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out,
-              "<META NAME=\"keywords\" CONTENT=\"fruit desserts,apple,pie,pear,tart\">\n\n"
-              "Number of keywords in meta tag: 5\n"
-              "Number of bytes in meta tag: 65\n");
-    run = RunTool(
-        {"list", "--min-frequency", "1", "--ignore", "PIE  tart", "--title-weight", "0", page});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out,
-              "Rank Value Frequency\n"
-              "   1   100    3 apple\n"
-              "   2   100    2 pear\n"
-              "   3    50    1 crumble\n\n");
+// The cases of tests/data/cli.txt, each on a page in a folder of its own.
+TEST(CliCases, OutputAndPageAsTheDataFileSays) {
+    for (const testing::Case& c : testing::ReadCases("cli.txt")) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string page = dir.File(c.Get("name", "p.htm"));
+        const auto fill = [&](std::string text) {
+            for (const auto& [key, value] : {std::pair{"{page}", page}, {"{dir}", dir.Path()}}) {
+                for (std::size_t at; (at = text.find(key)) != std::string::npos;)
+                    text.replace(at, std::string(key).size(), value);
+            }
+            return text;
+        };
+        if (c.Has("page"))
+            dir.Write(c.Get("name", "p.htm"), c.Get("page"));
+        // Blanks part the arguments, except within double quotes.
+        std::vector<std::string> args(1);
+        bool quoted = false;
+        for (const char ch : c.Get("run")) {
+            if (ch == '"')
+                quoted = !quoted;
+            else if (ch == ' ' && !quoted)
+                args.emplace_back();
+            else
+                args.back() += ch;
+        }
+        std::transform(args.begin(), args.end(), args.begin(), fill);
+        const std::atomic<bool> interrupted{c.Get("ctrl-c") == "yes"};
+        const RunResult run = RunTool(args, &interrupted);
+        EXPECT_EQ(run.status, std::stoi(c.Get("status", "0"))) << run.err;
+        const auto expectPrinted = [&](const std::string& field, const std::string& printed) {
+            const std::string start = fill(c.Get(field + "-starts"));
+            if (c.Has(field + "-starts")) {
+                EXPECT_EQ(printed.substr(0, start.size()), start) << field;
+            } else {
+                EXPECT_EQ(printed, fill(c.Get(field))) << field;
+            }
+        };
+        expectPrinted("err", run.err);
+        if (c.Has("words")) {
+            EXPECT_EQ(ListedWords(run.out), c.Get("words")) << run.out;
+        } else {
+            expectPrinted("out", run.out);
+        }
+        std::map<std::string, std::string> expected;
+        if (c.Has("page"))
+            expected[page] = fill(c.Get("after", c.Get("page")));
+        if (c.Has("backup"))
+            expected[dir.File("p.bak.htm")] = c.Get("backup");
+        EXPECT_EQ(Snapshot(dir.Path()), expected);
+    }
 }
 
 // Numbers are decimal digits within their ranges, for every numeric option of every
@@ -119,15 +157,13 @@ TEST(Cli, NumericOptionsTakeDecimalNumbersInTheirRangesOnly) {
         for (const std::string& value : o.good)
             EXPECT_EQ(RunTool({"generate", o.name, value, page}).status, 0) << o.name << value;
     }
-    EXPECT_EQ(ReadFile(page), original);
-    EXPECT_FALSE(std::filesystem::exists(dir.File("jam.bak.htm")));
+    EXPECT_EQ(Snapshot(dir.Path()), (std::map<std::string, std::string>{{page, original}}));
 }
 
 TEST(Cli, WarningsGoToStderrAndThePassGoesOn) {
     TempDir data, dir;
-    for (const char* f : {"lmr_text.dat", "cmwds_en.txt"}) {
-        std::filesystem::copy_file(std::string(LUMORA_BIN_DIR) + "/" + f, data.File(f));
-    }
+    for (const char* f : {"lmr_text.dat", "cmwds_en.txt"})
+        fs::copy_file(std::string(LUMORA_BIN_DIR) + "/" + f, data.File(f));
     const std::string page = dir.Write("p.htm", "<title>Le jardin</title>\r\n");
     RunResult run = RunTool({"generate", "--language", "fr", "--data-dir", data.Path(), page});
     EXPECT_EQ(run.status, 0);
@@ -140,59 +176,23 @@ TEST(Cli, WarningsGoToStderrAndThePassGoesOn) {
     EXPECT_EQ(run.err, "");
 }
 
-TEST(Cli, InsertWritesTheTagOrRefusesWithTheFinalMessageOnStdout) {
-    TempDir dir;
-    const std::string original =
-        "<html><head><title>Plum jam</title>\r\n</head><body>Plum jam, plum cake.</body>\r\n";
-    const std::string page = dir.Write("jam.htm", original);
-    RunResult run = RunTool({"insert", page});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "Meta tag inserted successfully into document.\n");
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(ReadFile(dir.File("jam.bak.htm")), original);
-    EXPECT_EQ(ReadFile(page),
-              "<html><head><title>Plum jam</title>\r\n"
-              "<META NAME=\"keywords\" CONTENT=\"Plum, jam\">\r\n"
-              "</head><body>Plum jam, plum cake.</body>\r\n");
-    // Without a backup the earlier backup stays as it was.
-    EXPECT_EQ(RunTool({"insert", "--no-backup", "--lower-case", page}).status, 0);
-    EXPECT_EQ(ReadFile(dir.File("jam.bak.htm")), original);
-    EXPECT_NE(ReadFile(page).find("CONTENT=\"plum, jam\">\r\n</head>"), std::string::npos);
-
-    // A refusal prints its reason and leaves the page alone.
-    const std::string noPlace = dir.Write("p.htm", "Plum jam, plum jam.\r\n");
-    run = RunTool({"insert", "--no-backup", noPlace});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "Meta tag not inserted because " + noPlace +
-                           " holds no HTML mark-up, so it has no head where the tag could go.\n");
-    EXPECT_EQ(ReadFile(noPlace), "Plum jam, plum jam.\r\n");
-}
-
-// A page's texts keep their tabs and line ends, but no other control character reaches the
-// terminal as it is; a message shows the name it holds escaped and keeps its own line break.
-TEST(Cli, ControlCharactersOfPagesAndNamesAreShownEscaped) {
-    TempDir dir;
-    const std::string page =
-        dir.Write("e\x1b[2J.htm", "<title>Plum\tjam\x1b[31m\x7f\xC2\x85</title>\r\nPlum jam\r\n");
-    RunResult run = RunTool({"show", page});
-    EXPECT_EQ(run.out.rfind("TITLE: Plum\tjam\\x1b[31m\\x7f\\xc2\\x85\n", 0), 0u) << run.out;
-    dir.Write("e\x1b[2J.htm", "Plum jam, plum jam\r\n");
-    run = RunTool({"insert", "--no-backup", page});
-    EXPECT_EQ(run.out, "Meta tag not inserted because " + dir.File("e\\x1b[2J.htm") +
-                           " holds no HTML mark-up, so it has no head where the tag could go.\n");
-}
-
-// Pages that cannot be used are refused by name, each command looking at the page before
-// opening it (a FIFO would block the read); the name is used exactly as given.
-TEST(Cli, PagesThatCannotBeUsedAreRefusedByName) {
+// Files that cannot be used are refused by name and left as they are; each command looks
+// at the file before opening it (a FIFO would block the read), so each runs in a child
+// under a time limit. Insert refuses what it may not replace.
+TEST(Cli, FilesThatCannotBeUsedAreRefusedByNameAndLeftAlone) {
     TempDir dir;
     const std::string content = "<title>Plum jam</title>\r\n</head>\r\nPlum jam\r\n";
     const std::string fifo = dir.File("fifo.htm");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     const std::string readOnly = dir.Write("read-only.htm", content);
     ::chmod(readOnly.c_str(), 0444);
-    const std::string blank = dir.Write("blank.htm ", content);
-    const std::string missing = dir.File("none.htm");
+    const std::string toReadOnly = dir.File("to-read-only.htm");
+    fs::create_symlink(readOnly, toReadOnly);
+    const std::string linked = dir.Write("linked.htm", content);
+    ASSERT_EQ(::link(linked.c_str(), dir.File("other-name.htm").c_str()), 0);
+    fs::create_symlink(fifo, dir.File("to-fifo.htm"));
+    fs::create_symlink(dir.File("gone.htm"), dir.File("dangling.htm"));
+    fs::create_directory(dir.File("folder.htm"));
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -200,30 +200,24 @@ TEST(Cli, PagesThatCannotBeUsedAreRefusedByName) {
     };
     std::vector<Case> cases = {
         {{"insert", "--no-backup", readOnly}, 1, readOnly + " is read-only\n"},
+        {{"insert", "--backup", toReadOnly}, 1, toReadOnly + " is read-only\n"},
+        {{"insert", "--backup", linked},
+         1,
+         linked + " has 2 hard links; it was left alone, because a new version under this name "
+                  "would no longer be the file its other names show\n"},
         {{"list", "/dev/null"}, 1, "Error: /dev/null is not a regular file\n"},
-        {{"insert", "--backup", readOnly}, 1, readOnly + " is read-only\n"},
-        {{"generate", blank}, 0, "<META NAME=\"keywords\" CONTENT=\"Plum, jam\">\n"},
-        {{"show", missing},
-         1,
-         "File not found: The input file " + missing +
-             " could not be found. It may have been moved, renamed or deleted.\n"},
-        {{"generate", dir.Write("empty.htm", "")},
-         1,
-         "Empty file: The input file " + dir.File("empty.htm") + " is empty"},
-        {{"generate", dir.Write("notes.txt", "x")}, 1, "Unsupported file type: The input file "},
-        {{"generate"}, 2, ""},
-        {{"frobnicate", blank}, 2, ""},
-        {{"insert", "--backup", "--no-backup", blank}, 2, ""},
+        {{"show", dir.File("dangling.htm")}, 1, "File not found: The input file "},
     };
-    const std::string binary = dir.Write("binary.html", std::string("<title>x</title>\0\x01", 17));
     for (const char* command : {"generate", "list", "show", "insert"}) {
-        cases.push_back({{command, fifo}, 1, "Error: " + fifo + " is not a regular file\n"});
-        cases.push_back(
-            {{command, binary},
-             1,
-             "Not a text file: The input file " + binary + " contains a NUL byte at position 17."});
+        for (const char* name : {"fifo.htm", "to-fifo.htm", "folder.htm"})
+            cases.push_back({{command, dir.File(name)},
+                             1,
+                             "Error: " + dir.File(name) + " is not a regular file\n"});
     }
-    cases.push_back({{"insert", "--backup-dir", "", blank}, 2, ""});
+    // Every page-like name is taken.
+    for (const char* name : {"page.HTM", "page.shtml", "page.xhtml", "page.phtml", "page.php"})
+        cases.push_back({{"generate", dir.Write(name, content)}, 0, "<META"});
+    const auto before = Snapshot(dir.Path());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front() + " " + c.args.back());
         const auto status = lumora::testing::RunInChild(
@@ -240,9 +234,7 @@ TEST(Cli, PagesThatCannotBeUsedAreRefusedByName) {
         ASSERT_TRUE(status.has_value()) << "the command blocked";
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
     }
-    EXPECT_EQ(ReadFile(readOnly), content);
-    EXPECT_FALSE(std::filesystem::exists(dir.File("read-only.bak.htm")));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("blank.htm")));
+    EXPECT_EQ(Snapshot(dir.Path()), before);
 }
 
 // A file that is no page is refused from its first block: here reading the whole of it
@@ -268,37 +260,38 @@ TEST(Cli, AFileThatIsNoPageIsRefusedFromItsFirstBlock) {
     }
 }
 
-TEST(Cli, VerboseTellsWhatWasFoundOnStderrOnly) {
+// A page in Latin-1 and the same page transcoded to UTF-8 give the same keywords: the
+// program reads what the reader sees, not the bytes.
+TEST(Cli, Latin1PageAndItsUtf8TranscodingGiveTheSameResults) {
+    const std::string page =
+        "<html><head><title>Caf\u00E9 na\u00EFve \u00E0 l'\u00E9t\u00E9</title>\r\n"
+        "<meta name=\"description\" content=\"G\u00E2teaux, cr\u00E8me br\u00FBl\u00E9e et "
+        "caf\u00E9.\">\r\n</head><body>\r\n"
+        "<h1>Cr\u00E8me br\u00FBl\u00E9e</h1> <p>Le caf\u00E9 de l'\u00E9t\u00E9: g\u00E2teaux, "
+        "cr\u00E8me, <b>sp\u00E9cialit\u00E9s</b> &eacute;t&eacute; CAF\u00C9 Caf\u00E9.</p>\r\n"
+        "<p>\u00C5ngstr\u00F6m \u00D8resund \u00DEorn \u00C6gir stra\u00DFe \u00FFvon</p>\r\n"
+        "</body></html>\r\n";
     TempDir dir;
-    const std::string page = dir.Write("p.htm", "<title>Plum jam</title>\nPlum jam\r\nplums\r");
-    const RunResult quiet = RunTool({"list", page});
-    // An ASCII page is valid UTF-8; an override is taken as given.
-    RunResult run = RunTool({"list", "--verbose", "--encoding=latin1", page});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, quiet.out);
-    EXPECT_EQ(run.err, "Encoding: windows-1252\nLine ends: mixed\n");
-    run = RunTool({"generate", "--verbose", dir.Write("lf.htm", "<p>caf\xE9 x</p>\n")});
-    EXPECT_EQ(run.err, "Encoding: windows-1252\nLine ends: LF\n");
-    for (const char* command : {"generate", "show"}) {
-        run = RunTool({command, "--encoding=klingon", page});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, "Error: Unknown encoding: klingon\n");
+    const std::string latin1 =
+        dir.Write("latin1.htm", text::EncodeForPage(page, "windows-1252").bytes);
+    const std::string utf8 = dir.Write("utf8.htm", page);
+    ASSERT_NE(ReadFile(latin1), ReadFile(utf8));
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{},
+          {"--language", "fr", "--min-frequency", "1", "--keep-short-words"}}) {
+        for (const char* command : {"generate", "list"}) {
+            std::vector<std::string> args = {command};
+            args.insert(args.end(), options.begin(), options.end());
+            args.push_back(latin1);
+            const RunResult a = RunTool(args);
+            args.back() = utf8;
+            const RunResult b = RunTool(args);
+            EXPECT_EQ(a.status, 0) << a.err;
+            EXPECT_EQ(a.out, b.out) << command;
+            EXPECT_TRUE(IsValidUtf8(a.out));
+        }
     }
-}
-
-TEST(Cli, CtrlCStopsThePassAndPrintsWhatWasFound) {
-    TempDir dir;
-    const std::string original = "<head><title>Plum jam</title></head>Plum jam\r\n";
-    const std::string page = dir.Write("jam.htm", original);
-    const std::atomic<bool> interrupted{true};
-    RunResult run = RunTool({"generate", page}, &interrupted);
-    EXPECT_EQ(run.status, 130);
-    EXPECT_EQ(run.out, "\n\nStopped with 0 words identified.\n");
-    run = RunTool({"insert", page}, &interrupted);
-    EXPECT_EQ(run.status, 130);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(ReadFile(page), original);
-    EXPECT_FALSE(std::filesystem::exists(dir.File("jam.bak.htm")));
+    EXPECT_NE(RunTool({"list", latin1}).out.find(" caf\u00E9\n"), std::string::npos);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "html/head_scan.h"
-#include "engine/engine.h"
 #include "support/temp_dir.h"
 
 namespace lumora::html {
@@ -26,9 +25,12 @@ struct GeneratedPage {
     std::optional<std::size_t> anchor;  // where the head ends, before which a new tag goes
     bool xhtml = false;                 // a keywords tag of the head is self-closed
     Text lineEnd;
-    Text description;  // for the failure message
 };
 
+// Pages are written from pieces of text in which "\n" is the page's line end, "~" an
+// indentation, "|" a break inside a tag (a line end where the page has them), "#" a real
+// keywords tag of the head, "@" a keywords tag that is none, and "^" the place where the
+// head ends, before which a new tag goes; the rest is mark-up, in upper case on some pages.
 class PageGenerator {
   public:
     explicit PageGenerator(unsigned seed) : random_(seed) {}
@@ -39,56 +41,39 @@ class PageGenerator {
         static const char* const kLineEnds[] = {"\n", "\r\n", "\r", ""};
         g.lineEnd = kLineEnds[Pick(4)];
         upper_ = Chance(4);
-        const bool finalLineEnd = Chance(2);
-        g.description = "line end " + std::to_string(g.lineEnd.size()) +
-                        (upper_ ? ", upper case" : "") + (finalLineEnd ? ", final line end" : "");
-
         if (Chance(6))
-            Add("\xEF\xBB\xBF");
-        if (Chance(2))
-            Line("<!DOCTYPE html>");
-        if (!Chance(5))
-            Line(M("<html") + (Chance(2) ? " lang=\"en\">" : ">"));
-        if (!Chance(5))
-            Line(M("<head>"));
-        const int parts = Pick(8);
-        for (int i = 0; i < parts; ++i) HeadPart();
-
-        switch (Pick(4)) {
-            case 0:  // </head> on its own line, then <body>
-            case 1:
-                Add(Indent());
-                g.anchor = g.page.size();
-                Line(M("</head>"));
-                if (Chance(3)) {
-                    Add(Indent());
-                    RealKeywordsTag();
-                    Add(g.lineEnd);
-                }
-                Line(M("<body>"));
-                break;
-            case 2:  // </head> and <body> on the line of the last head piece
-                g.anchor = g.page.size();
-                Add(M("</head><body>"));
-                Add(g.lineEnd);
-                break;
-            case 3:  // no </head>: before <body>, or the body starts by itself
-                if (Chance(2)) {
-                    g.anchor = g.page.size();
-                    Line(M("<body class=\"main\">"));
-                } else {
-                    g.anchor = g.page.size();
-                    Line(Chance(2) ? M("<div>") : "Plain text");
-                    Line(M("</head>"));  // too late to end the head
-                }
-                break;
-        }
-        Line(M("<h1>") + "Bread" + M("</h1>"));
-        Line("<p>Shops put the word \"keywords\" in their pages.</p>");
-        Line("<meta name=\"keywords\" content=\"in the body\">");
-        Add(M("</body></html>"));
-        if (finalLineEnd)
-            Add(g.lineEnd);
+            g.page = "\xEF\xBB\xBF";
+        Emit(Chance(2) ? "<!DOCTYPE html>\n" : "");
+        Emit(Chance(5) ? "" : Chance(2) ? "<html lang=\"en\">\n" : "<html>\n");
+        Emit(Chance(5) ? "" : "<head>\n");
+        // Real keywords tags, and pieces of a head that only look as if they held one.
+        static const char* const kHeadPieces[] = {
+            "~#\n",
+            "~#\n",
+            "~<title>Bread</title>\n",
+            "~<title>keywords </head> @</title>\n",
+            "~<meta name=\"description\" content=\"About keywords\">\n",
+            "~<!-- @|</head> <body> -->\n",
+            "~<script type=\"application/ld+json\">{\"keywords\": \"a, b\",|\"html\": \"@</head>\"}"
+            "</script>\n",
+            "~<style>/* </head> @ */|p {}</style>\n",
+            "~<link rel=\"alternate\"|title='keywords > \"x\" </head>' href=/a>\n",
+            "~<script><!--|document.write('@');|//--></script>\n",
+            "~<meta charset=\"utf-8\">\n",
+            "~\n",
+        };
+        for (int i = Pick(8); i > 0; --i) Emit(kHeadPieces[Pick(12)]);
+        // </head> on its own line or on that of the last piece; no </head>, but <body>; or
+        // the body starts by itself, and a later </head> is too late to end the head.
+        static const char* const kHeadEnds[] = {
+            "~^</head>\n<body>\n",      "~^</head>\n~#\n<body>\n", "^</head><body>\n",
+            "^<body class=\"main\">\n", "^<div>\n</head>\n",       "^Plain text\n</head>\n",
+        };
+        Emit(kHeadEnds[Pick(6)]);
+        Emit(
+            "<h1>Bread</h1>\n<p>Shops put the word \"keywords\" in their pages.</p>\n"
+            "<meta name=\"keywords\" content=\"in the body\">\n</body></html>");
+        Emit(Chance(2) ? "\n" : "");
         return g;
     }
 
@@ -107,12 +92,25 @@ class PageGenerator {
         static const char* const kIndents[] = {"", "", "  ", "    ", "\t"};
         return kIndents[Pick(5)];
     }
-    // A break inside a piece of mark-up: a line end where the page has them.
     Text Break() { return out_->lineEnd.empty() ? " " : out_->lineEnd + Indent(); }
     void Add(TextView text) { out_->page += text; }
-    void Line(TextView text) {
-        Add(text);
-        Add(out_->lineEnd);
+    void Emit(TextView piece) {
+        for (const Char c : piece) {
+            if (c == '\n')
+                Add(out_->lineEnd);
+            else if (c == '~')
+                Add(Indent());
+            else if (c == '|')
+                Add(Break());
+            else if (c == '#')
+                RealKeywordsTag();
+            else if (c == '@')
+                Add(M("<meta name=\"keywords\" content=\"fake\">"));
+            else if (c == '^')
+                out_->anchor = out_->page.size();
+            else
+                Add(M(Text(1, c)));
+        }
     }
 
     void RealKeywordsTag() {
@@ -141,48 +139,6 @@ class PageGenerator {
         out_->keywordsTags.push_back({begin, out_->page.size()});
     }
 
-    void HeadPart() {
-        const Text fake = "<meta name=\"keywords\" content=\"fake\">";
-        Add(Indent());
-        switch (Pick(11)) {
-            case 0:
-            case 1:
-                RealKeywordsTag();
-                break;
-            case 2:
-                Add(M("<title>") + (Chance(2) ? "Bread" : "keywords </head> " + fake) +
-                    M("</title>"));
-                break;
-            case 3:
-                Add(M("<meta name=\"description\" content=\"About keywords\">"));
-                break;
-            case 4:
-                Add("<!-- " + fake + Break() + "</head> <body> -->");
-                break;
-            case 5:
-                Add(M("<script type=\"application/ld+json\">") + "{\"keywords\": \"a, b\"," +
-                    Break() + "\"html\": \"" + fake + "</head>\"}" + M("</script>"));
-                break;
-            case 6:
-                Add(M("<style>") + "/* </head> " + fake + " */" + Break() + "p {}" + M("</style>"));
-                break;
-            case 7:
-                Add(M("<link rel=\"alternate\"") + Break() +
-                    "title='keywords > \"x\" </head>' href=/a>");
-                break;
-            case 8:
-                Add(M("<script>") + "<!--" + Break() + "document.write('" + fake + "');" + Break() +
-                    "//-->" + M("</script>"));
-                break;
-            case 9:
-                Add(M("<meta charset=\"utf-8\">"));
-                break;
-            case 10:
-                break;  // a blank line
-        }
-        Add(out_->lineEnd);
-    }
-
     std::mt19937 random_;
     GeneratedPage* out_ = nullptr;
     bool upper_ = false;
@@ -199,35 +155,15 @@ Text WithoutSpans(TextView page, const std::vector<Span>& spans) {
     return rest;
 }
 
-std::size_t CountOf(TextView text, TextView what) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(what); at != TextView::npos; at = text.find(what, at + 1))
-        ++count;
-    return count;
-}
-
-// Show lists exactly the keywords tags of `spans`, each whole.
-void ExpectShowAgrees(TextView page, const std::vector<Span>& spans) {
-    const Text report = engine::Show(page).shown.report;
-    EXPECT_EQ(CountOf(report, "KEYWORDS meta tag: "), spans.size());
-    for (const Span& span : spans) {
-        EXPECT_NE(report.find("KEYWORDS meta tag: " + Text(span.In(page)) + "\r\n\r\n"),
-                  Text::npos);
-    }
-    EXPECT_EQ(report.ends_with("No keywords meta tag found."), spans.empty());
-}
-
 TEST(SpliceKeywordsTag, OnlyTheTagChangesOnGeneratedPages) {
     PageGenerator generator(20240611);
     int replaced = 0;
     int inserted = 0;
     for (int n = 0; n < 1500; ++n) {
         const GeneratedPage g = generator.Make();
-        SCOPED_TRACE(::testing::Message() << "page " << n << " (" << g.description << "):\n"
-                                          << g.page);
+        SCOPED_TRACE(::testing::Message() << "page " << n << ":\n" << g.page);
         const Head head = ScanHead(g.page);
         ASSERT_EQ(head.keywordsTags, g.keywordsTags);
-        ExpectShowAgrees(g.page, g.keywordsTags);
 
         const SpliceResult result = SpliceKeywordsTag(g.page, kTag);
         ASSERT_FALSE(result.refusal);
@@ -257,7 +193,6 @@ TEST(SpliceKeywordsTag, OnlyTheTagChangesOnGeneratedPages) {
             EXPECT_EQ(lineEnds, g.lineEnd);
             EXPECT_LE(after.keywordsTags[0].end, *g.anchor + added.size() + written.size());
         }
-        ExpectShowAgrees(page, after.keywordsTags);
         const SpliceResult again = SpliceKeywordsTag(page, kTag);
         ASSERT_FALSE(again.refusal);
         EXPECT_EQ(again.page, page);
@@ -265,41 +200,6 @@ TEST(SpliceKeywordsTag, OnlyTheTagChangesOnGeneratedPages) {
     // The generator reaches every outcome often.
     EXPECT_GT(replaced, 200);
     EXPECT_GT(inserted, 200);
-}
-
-TEST(SpliceKeywordsTag, PlacesANewTagLikeItsNeighbours) {
-    const struct {
-        const char* name;
-        Text page, expected;
-    } cases[] = {
-        {"nothing above: like the head end", "  </head>\r\n", "  " + kTag + "\r\n  </head>\r\n"},
-        {"head end after other mark-up", "<title>T</title></head><body>\r\n",
-         "<title>T</title>" + kTag + "\r\n</head><body>\r\n"},
-        {"before <body>", "<html>\n <title>T</title>\n<body>\n",
-         "<html>\n <title>T</title>\n " + kTag + "\n<body>\n"},
-        // Without </head> and <body>: where a browser ends the head by itself.
-        {"no head or body tags",
-         "<!DOCTYPE html>\n<html lang=\"en\">\n<meta charset=\"utf-8\">\n<title>T</title>\n<p>Text",
-         "<!DOCTYPE html>\n<html lang=\"en\">\n<meta charset=\"utf-8\">\n<title>T</title>\n" +
-             kTag + "\n<p>Text"},
-        {"a body element before <body>", "<HTML><HEADER>Readme</HEADER>\n<BODY>",
-         "<HTML>" + kTag + "\n<HEADER>Readme</HEADER>\n<BODY>"},
-        {"text right after the title", "<title>T</title>Plum jam\r\n",
-         "<title>T</title>" + kTag + "\r\nPlum jam\r\n"},
-        {"all of it in the head", "<title>T</title>\n", "<title>T</title>\n" + kTag + "\n"},
-        {"only a comment", "<!-- c -->", "<!-- c -->" + kTag},
-        // The page ends inside something: before it, not inside it.
-        {"in a title", "<html>\n  <title>Plum", "<html>\n" + kTag + "\n  <title>Plum"},
-        {"in a comment", "<title>T</title>\n<!-- x", "<title>T</title>\n" + kTag + "\n<!-- x"},
-        {"in a template", "<title>T</title><template><meta name=x>",
-         "<title>T</title>" + kTag + "<template><meta name=x>"},
-    };
-    for (const auto& c : cases) {
-        const SpliceResult result = SpliceKeywordsTag(c.page, kTag);
-        EXPECT_FALSE(result.refusal) << c.name;
-        EXPECT_EQ(result.page, c.expected) << c.name;
-        EXPECT_EQ(SpliceKeywordsTag(result.page, kTag).page, result.page) << c.name;
-    }
 }
 
 // Whether a real XML parser takes the page as well-formed.

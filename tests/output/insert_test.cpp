@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "files/page_file.h"
+#include "support/case_file.h"
 #include "support/faulty_file_system.h"
 #include "support/subprocess.h"
 #include "support/temp_dir.h"
@@ -22,18 +23,12 @@
 namespace lumora::output {
 namespace {
 
-using Code = Error::Code;
 using testing::FaultyFileSystem;
 using testing::ReadFile;
 using testing::RunInChild;
 using testing::TempDir;
 using Mode = FaultyFileSystem::Mode;
 
-// The code an insert failed with; nullopt when the tag went in.
-std::optional<Code> CodeOf(const InsertResult& result) {
-    return result.error ? std::optional<Code>(result.error->code) : std::nullopt;
-}
-constexpr std::optional<Code> kInserted = std::nullopt;
 Text MessageOf(const InsertResult& result) {
     return result.error ? result.error->Message() : Text();
 }
@@ -49,7 +44,6 @@ std::set<std::string> Names(const TempDir& dir) {
         names.insert(entry.path().filename().string());
     return names;
 }
-const std::set<std::string> kPageAndBackup = {"page.htm", "page.bak.htm"};
 
 unsigned ModeOf(const Text& path) {
     struct stat info {};
@@ -57,93 +51,39 @@ unsigned ModeOf(const Text& path) {
     return info.st_mode & 07777;
 }
 
+Text Replaced(Text text, const Text& what, const Text& by) {
+    if (const auto at = text.find(what); at != Text::npos)
+        text.replace(at, what.size(), by);
+    return text;
+}
+
 // The page as an undisturbed insert leaves it.
 Text Fresh() {
     TempDir dir;
     const Text page = dir.Write("page.htm", kOld);
-    EXPECT_EQ(CodeOf(InsertMetaTag(page, kTag, std::nullopt, files::RealFileSystem())), kInserted);
+    EXPECT_TRUE(InsertMetaTag(page, kTag, std::nullopt, files::RealFileSystem()).ok());
     return ReadFile(page);
 }
 
-// Only the tag changes (every other byte stays), or the page stays and the refusal says
-// why. Where the tag goes is the splice's business, tested on generated pages there.
+// The cases of tests/data/insert.txt: only the tag changes, or the page stays and the
+// refusal says why.
 TEST(InsertMetaTag, OnlyTheTagChangesOrThePageStays) {
-    Text body;
-    for (int b = 0; b < 256; ++b) body += static_cast<char>(b);
-    const Text latin1 = "<head><meta charset=iso-8859-1></head>caf\xE9";
-    const Text latin2 = "<head><meta charset=iso-8859-2></head>caf\xE9";
-    const Text accented = "<META NAME=\"keywords\" CONTENT=\"caf\u00E9, \u0158ez\">";
-    const Text utf16("\xFF\xFE<\0h\0>\0", 8);
-    // "\u203B\u4ED6" in ISO-2022-JP holds a '"' and a '>' that are no mark-up.
-    const Text iso2022 = "<head><meta name=\"keywords\" content=\"\x1B$B\"(B>\x1B(B\"></head>";
-    const Text sjisHead = "<head><meta charset=shift_jis>";
-    const Text sjisBody = "</head>\x95\x5C\x8E\xA6";  // trail bytes in the ASCII range
-    const Text japanese = "<META NAME=\"keywords\" CONTENT=\"\u8868\u793A, \u30BD\">";
-    const struct {
-        const char* name;
-        Text page, tag, expected;  // expected empty: the page must stay as it is
-        std::optional<Code> code;
-        const char* message;  // "{}" stands for the page's path
-    } cases[] = {
-        {"before the end of the head, blank lines kept",
-         "<head>\n\n  <title>T</title>\n  \n\n</head>\n\n" + body, kTag,
-         "<head>\n\n  <title>T</title>\n  \n\n  " + kTag + "\n</head>\n\n" + body, kInserted, ""},
-        {"UTF-8", "<meta charset=utf-8></head>caf\u00E9", accented,
-         "<meta charset=utf-8>" + accented + "</head>caf\u00E9", kInserted, ""},
-        {"a reference for what Latin-1 cannot hold", latin1, accented,
-         "<head><meta charset=iso-8859-1><META NAME=\"keywords\" CONTENT=\"caf\xE9, &#344;ez\">"
-         "</head>caf\xE9",
-         kInserted, ""},
-        {"Latin-2", latin2, accented,
-         "<head><meta charset=iso-8859-2><META NAME=\"keywords\" CONTENT=\"caf\xE9, \xD8"
-         "ez\"></head>caf\xE9",
-         kInserted, ""},
-        {"UTF-16 mark-up has no single-byte place", utf16, kTag, "", Code::kWideEncoding,
-         "Meta tag not inserted because {} is written in UTF-16; save it as UTF-8 to insert the "
-         "tag."},
-        {"ISO-2022-JP characters hold mark-up bytes", iso2022, kTag, "", Code::kStatefulEncoding,
-         "Meta tag not inserted because {} is written in ISO-2022-JP, whose characters can look "
-         "like mark-up; save it as UTF-8 to insert the tag."},
-        {"Shift_JIS", sjisHead + "<meta name=keywords content=\"\x83\x5C\">" + sjisBody, japanese,
-         sjisHead + "<META NAME=\"keywords\" CONTENT=\"\x95\x5C\x8E\xA6, \x83\x5C\">" + sjisBody,
-         kInserted, ""},
-        {"no mark-up, only text", "Plum jam < 5 & bread\r\n<b title=\"x", kTag, "",
-         Code::kNowhereToInsert,
-         "Meta tag not inserted because {} holds no HTML mark-up, so it has no head where the "
-         "tag could go."},
-        {"no keyword", latin1, "<META NAME=\"keywords\" CONTENT=\"\">", "", Code::kNoKeyword,
-         "Meta tag not inserted because it holds no keyword."},
-        {"more than a tag", latin1, "<META NAME=\"keywords\" CONTENT=\"a\"><script>x()</script>",
-         "", Code::kNotATag, "No meta tag to insert."},
-        {"not a keywords tag", latin1, "<META NAME=\"description\" CONTENT=\"a\">", "",
-         Code::kNotATag, "No meta tag to insert."},
-    };
     TempDir dir;
-    for (const auto& c : cases) {
+    const Text page = dir.File("page.htm");
+    for (const testing::Case& c : testing::ReadCases("insert.txt")) {
         SCOPED_TRACE(c.name);
-        const Text page = dir.Write("page.htm", c.page);
+        dir.Write("page.htm", c.Get("page"));
         const InsertResult outcome =
-            InsertMetaTag(page, c.tag, std::nullopt, files::RealFileSystem());
-        EXPECT_EQ(CodeOf(outcome), c.code) << MessageOf(outcome);
-        Text message = c.message;
-        if (const auto at = message.find("{}"); at != Text::npos)
-            message.replace(at, 2, page);
-        EXPECT_EQ(MessageOf(outcome), message);
-        EXPECT_EQ(ReadFile(page), c.expected.empty() ? c.page : c.expected);
+            InsertMetaTag(page, c.Get("tag", kTag), std::nullopt, files::RealFileSystem());
+        EXPECT_EQ(MessageOf(outcome), Replaced(c.Get("message"), "{page}", page));
+        EXPECT_EQ(ReadFile(page), Replaced(c.Get("after", c.Get("page")), "{tag}", kTag));
+        EXPECT_EQ(Names(dir), std::set<std::string>{"page.htm"});
     }
     // A page that is one long line still works, and works in linear time.
     const Text big(2 << 20, 'x');
-    const Text page =
-        dir.Write("page.htm", "<meta name=\"keywords\" title='" + big + "'></head>" + big);
-    EXPECT_EQ(CodeOf(InsertMetaTag(page, kTag, std::nullopt, files::RealFileSystem())), kInserted);
+    dir.Write("page.htm", "<meta name=\"keywords\" title='" + big + "'></head>" + big);
+    EXPECT_TRUE(InsertMetaTag(page, kTag, std::nullopt, files::RealFileSystem()).ok());
     EXPECT_EQ(ReadFile(page), kTag + "</head>" + big);
-}
-
-TEST(InsertMetaTag, BackupPaths) {
-    EXPECT_EQ(BackupPathFor("page.htm"), "page.bak.htm");
-    EXPECT_EQ(BackupPathFor("/w/index.html"), "/w/index.bak.html");
-    EXPECT_EQ(BackupPathFor("/my.site/page"), "/my.bak.site/page");
-    EXPECT_EQ(BackupPathFor("/site/page"), std::nullopt);
 }
 
 // Both ways a new file is made: without a name, and (where a file system cannot do that)
@@ -191,7 +131,7 @@ std::vector<std::string> CallsOfInsert(files::FileSystem& real, bool withBackup)
         }
     };
     const auto backup = withBackup ? std::optional<Text>(scene.backup) : std::nullopt;
-    EXPECT_EQ(CodeOf(InsertMetaTag(scene.page, kTag, backup, fs)), kInserted);
+    EXPECT_TRUE(InsertMetaTag(scene.page, kTag, backup, fs).ok());
     EXPECT_EQ(ModeOf(scene.page), kPageMode);
     if (withBackup) {
         EXPECT_EQ(ModeOf(scene.backup), kPageMode);
@@ -199,22 +139,23 @@ std::vector<std::string> CallsOfInsert(files::FileSystem& real, bool withBackup)
     return calls;
 }
 
+// Through a symbolic link the page is replaced where it lives and the link stays; the page
+// and its backup keep the page's owner, group and mode, and one name each.
 TEST(InsertFile, KeepsOwnerGroupAndModeOfPageAndBackup) {
     const bool root = ::geteuid() == 0;
     const uid_t owner = root ? 4321 : ::geteuid();
     const gid_t group = root ? 8765 : ::getegid();
     TempDir dir;
-    for (const unsigned mode : {0640u, 0604u, 0755u}) {
+    for (const unsigned mode : {0604u, 0755u}) {
         SCOPED_TRACE(mode);
         Scene scene(dir);
         ASSERT_EQ(::chown(scene.page.c_str(), owner, group), 0);
         ASSERT_EQ(::chmod(scene.page.c_str(), mode), 0);
         const Text link = dir.File("link.htm");
         std::filesystem::create_symlink(scene.page, link);
-        // Through a symbolic link the page is replaced where it lives; the link stays.
         const InsertResult outcome =
             InsertMetaTag(link, kTag, dir.File("link.bak.htm"), files::RealFileSystem());
-        ASSERT_EQ(CodeOf(outcome), kInserted) << MessageOf(outcome);
+        ASSERT_TRUE(outcome.ok()) << MessageOf(outcome);
         EXPECT_TRUE(std::filesystem::is_symlink(link));
         EXPECT_TRUE(ReadFile(link) == Fresh());
         EXPECT_TRUE(ReadFile(dir.File("link.bak.htm")) == kOld);
@@ -226,68 +167,6 @@ TEST(InsertFile, KeepsOwnerGroupAndModeOfPageAndBackup) {
             EXPECT_EQ(info.st_mode & 07777, mode) << path;
             EXPECT_EQ(info.st_nlink, 1u) << path;
         }
-    }
-}
-
-// Each refused page is left exactly as it was, no backup is written, no file appears.
-TEST(InsertFile, RefusesWhatItMayNotReplace) {
-    TempDir dir;
-    const struct {
-        const char* name;
-        std::function<Text(const Scene&)> make;  // returns the path given to insert
-        const char* message;                     // after the path
-    } cases[] = {
-        {"read-only, even for the superuser, named as given through a link",
-         [](const Scene& s) {
-             ::chmod(s.page.c_str(), 0444);
-             std::filesystem::create_symlink(s.page, s.dir.File("link.htm"));
-             return s.dir.File("link.htm");
-         },
-         " is read-only"},
-        {"a folder",
-         [](const Scene& s) {
-             std::filesystem::create_directory(s.dir.File("folder.htm"));
-             return s.dir.File("folder.htm");
-         },
-         " is not a regular file"},
-        {"a FIFO, which must not block",
-         [](const Scene& s) {
-             ::mkfifo(s.dir.File("fifo.htm").c_str(), 0644);
-             return s.dir.File("fifo.htm");
-         },
-         " is not a regular file"},
-        {"missing", [](const Scene& s) { return s.dir.File("gone.htm"); }, " does not exist"},
-        {"several hard links",
-         [](const Scene& s) {
-             ::link(s.page.c_str(), s.dir.File("other.htm").c_str());
-             return s.page;
-         },
-         " has 2 hard links; it was left alone, because a new version under this name would no "
-         "longer be the file its other names show"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Scene scene(dir);
-        const Text path = c.make(scene);
-        const auto before = Names(dir);
-        const unsigned mode = ModeOf(scene.page);
-        const auto status = RunInChild(
-            [&] {
-                const InsertResult outcome =
-                    InsertMetaTag(path, kTag, scene.backup, files::RealFileSystem());
-                if (MessageOf(outcome) == path + c.message &&
-                    outcome.error->TitleWhenInserting() == "Not inserted")
-                    return 0;
-                std::fprintf(stderr, "%s\n", MessageOf(outcome).c_str());
-                return 1;
-            },
-            std::chrono::seconds(5));
-        ASSERT_TRUE(status.has_value()) << "insert blocked";
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-        EXPECT_EQ(Names(dir), before);
-        EXPECT_TRUE(ReadFile(scene.page) == kOld);
-        EXPECT_EQ(ModeOf(scene.page), mode);
-        EXPECT_EQ(ReadFile(scene.backup), "earlier");
     }
 }
 
@@ -329,7 +208,7 @@ TEST(InsertFile, FailureOrSignalAtEachCallLeavesWholeFiles) {
                         // Only the clean-up of earlier runs is left out.
                         const bool cleanUp = e.mode == Mode::kFailOnce && call == "ListFolder";
                         const bool lastSync = call == "SyncFolder" && n == calls.size();
-                        EXPECT_EQ(CodeOf(outcome) == kInserted, cleanUp);
+                        EXPECT_EQ(outcome.ok(), cleanUp);
                         if (!cleanUp) {
                             EXPECT_NE(MessageOf(outcome).find("page."), Text::npos)
                                 << MessageOf(outcome);
@@ -359,7 +238,7 @@ TEST(InsertFile, FailureOrSignalAtEachCallLeavesWholeFiles) {
                     const bool killed = e.signal == SIGKILL;
                     const bool mayLeaveName = killed || e.mode == Mode::kFailOnwards;
                     for (const auto& name : Names(dir)) {
-                        if (kPageAndBackup.count(name))
+                        if (name == "page.htm" || name == "page.bak.htm")
                             continue;
                         EXPECT_TRUE(mayLeaveName && (files::IsTempNameFor(name, "page.htm") ||
                                                      files::IsTempNameFor(name, "page.bak.htm")))
@@ -378,8 +257,7 @@ TEST(InsertFile, FailureOrSignalAtEachCallLeavesWholeFiles) {
                         const timespec old[2] = {{0, 0}, {0, 0}};
                         for (const auto& name : Names(dir))
                             ::utimensat(AT_FDCWD, dir.File(name).c_str(), old, 0);
-                        ASSERT_EQ(CodeOf(InsertMetaTag(scene.page, kTag, backup, *v.fs)),
-                                  kInserted);
+                        ASSERT_TRUE(InsertMetaTag(scene.page, kTag, backup, *v.fs).ok());
                     }
                     auto names = Names(dir);
                     names.erase("page.bak.htm");
@@ -396,12 +274,13 @@ TEST(InsertFile, FailureOrSignalAtEachCallLeavesWholeFiles) {
 TEST(InsertFile, WritesOnlyWhereItReadAndOnlyOverWhatItRead) {
     const Text fresh = Fresh();
     const Text saved = "<html><head></head><body>saved by the author</body></html>";
+    const Text changed = " changed while it was being tagged; nothing written";
     const struct {
         const char* name;
         const char* at;
         std::function<void(const TempDir&)> act;
-        Text page;          // in the folder the insert first opened; "" for none
-        const char* error;  // after the page's name; "" for success
+        Text page;   // in the folder the insert first opened; "" for none
+        Text error;  // after the page's name; "" for success
     } cases[] = {
         {"folder swapped before the clean-up", "ListFolder",
          [](const TempDir& d) {
@@ -410,10 +289,10 @@ TEST(InsertFile, WritesOnlyWhereItReadAndOnlyOverWhatItRead) {
          },
          fresh, ""},
         {"saved again", "Close", [&](const TempDir& d) { d.Write("site/sub/page.htm", saved); },
-         saved, " changed while it was being tagged; nothing written"},
+         saved, changed},
         {"deleted", "Close",
          [](const TempDir& d) { std::filesystem::remove(d.File("site/sub/page.htm")); }, "",
-         " changed while it was being tagged; nothing written"},
+         changed},
     };
     for (const Variant& v : Variants()) {
         for (const auto& c : cases) {
@@ -434,10 +313,7 @@ TEST(InsertFile, WritesOnlyWhereItReadAndOnlyOverWhatItRead) {
             const InsertResult outcome =
                 InsertMetaTag(page, kTag, std::nullopt, fs, {}, dir.File("site"));
             ASSERT_TRUE(acted);
-            EXPECT_EQ(MessageOf(outcome), *c.error ? page + c.error : "");
-            if (*c.error) {
-                EXPECT_EQ(outcome.error->TitleWhenInserting(), "Not inserted");
-            }
+            EXPECT_EQ(MessageOf(outcome), c.error.empty() ? "" : page + c.error);
             const bool swapped = std::filesystem::exists(dir.File("site/was-sub"));
             const Text first = dir.File(swapped ? "site/was-sub" : "site/sub");
             EXPECT_EQ(ReadFile(first + "/page.htm"), c.page);
@@ -456,7 +332,7 @@ TEST(InsertFile, WritesOnlyWhereItReadAndOnlyOverWhatItRead) {
     std::filesystem::create_directory_symlink(dir.File("other"), dir.File("site/sub"));
     const InsertResult outcome = InsertMetaTag(dir.File("site/sub/page.htm"), kTag, std::nullopt,
                                                files::RealFileSystem(), {}, dir.File("site"));
-    EXPECT_EQ(CodeOf(outcome), Code::kCannotExamine);
+    EXPECT_EQ(outcome.error->code, Error::Code::kCannotExamine);
     EXPECT_EQ(ReadFile(dir.File("other/page.htm")), kOld);
 }
 
@@ -469,9 +345,8 @@ TEST(InsertFile, ReadOnlyFolderFailsWithoutChange) {
     const InsertResult outcome =
         InsertMetaTag(scene.page, kTag, std::nullopt, files::RealFileSystem());
     ::chmod(dir.Path().c_str(), 0755);
-    ASSERT_EQ(CodeOf(outcome), Code::kReplaceFailed);
+    EXPECT_EQ(MessageOf(outcome), "Could not replace " + scene.page + ": Permission denied");
     EXPECT_EQ(outcome.error->TitleWhenInserting(), "Error");
-    EXPECT_EQ(outcome.error->Message(), "Could not replace " + scene.page + ": Permission denied");
     EXPECT_EQ(ReadFile(scene.page), kOld);
 }
 

@@ -4,19 +4,16 @@
 
 #include <cmath>
 #include <optional>
+#include <sstream>
 #include <utility>
 #include <vector>
+
+#include "support/case_file.h"
 
 namespace lumora::output {
 namespace {
 
 using words::WordEntry;
-
-std::vector<WordEntry> Words(std::initializer_list<const char*> words) {
-    std::vector<WordEntry> entries;
-    for (const char* w : words) entries.push_back({w, 1, 50.0f, false});
-    return entries;
-}
 
 Text Box(TextView content, int keywords, int bytes) {
     return "<META NAME=\"keywords\" CONTENT=\"" + Text(content) +
@@ -24,61 +21,23 @@ Text Box(TextView content, int keywords, int bytes) {
            "\r\nNumber of bytes in meta tag: " + std::to_string(bytes);
 }
 
-TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
-    struct Case {
-        std::vector<WordEntry> words;
-        const char* beginWith;
-        std::optional<int> maxKeywords, maxBytes;
-        bool space, preserveCase;
-        const char* content;
-        int keywords, bytes;
-    };
-    const Case cases[] = {
-        {Words({"editor", "tags"}), "  Web Design, html ", 50, 500, true, false,
-         "web design,html, editor, tags", 4, 60},
-        {Words({"alpha"}), "my phrase", 50, 500, true, true, "my phrase, alpha", 2, 47},
-        // Only whole words of the phrases are left out, never parts of longer ones.
-        {Words({"art", "cake"}), "party", 50, 500, false, true, "party,art,cake", 3, 45},
-        {Words({"design", "cake"}), "web design", 50, 500, false, true, "web design,cake", 2,
-         46},
-        // A word the table holds twice goes into the tag once.
-        {Words({"pa", "cake", "pa"}), "", 50, 500, false, true, "pa,cake", 2, 38},
-        {Words({"abcdefghi", "x"}), "", std::nullopt, 40, false, true, "", 0, 31},
-        {Words({"aaaa", "bbbb", "c"}), "", 0, 40, true, true, "aaaa, bbbb", 2, 41},
-        {Words({"a", "b", "c", "d"}), "", 2, 0, false, true, "a,b", 2, 34},
-        {Words({"a", "b"}), "", 1000000, 1000000, false, true, "a,b", 2, 34},
-        // Phrases are written as an attribute value; the limit counts them as written.
-        {Words({"alpha"}), "\"><script>x</script>, a&b", 50, 500, false, true,
-         "&quot;>&lt;script>x&lt;/script>,a&amp;b,alpha", 3, 76},
-        // Phrases and limits count characters; word edges are found in any script.
-        {Words({"r\u00E8me", "cr\u00E8me", "\u00E9t\u00E9"}), "Caf\u00E9 cr\u00E8me", 50, 500,
-         false, false, "caf\u00E9 cr\u00E8me,r\u00E8me,\u00E9t\u00E9", 3, 50},
-        {Words({"\u0436\u0438\u0437\u043D\u044C", "x"}), "", std::nullopt, 37, false, true,
-         "\u0436\u0438\u0437\u043D\u044C", 1, 36},
-    };
-    for (const Case& c : cases) {
-        const MetaTagOptions options{c.maxKeywords, c.maxBytes, c.beginWith, c.preserveCase,
-                                     c.space};
-        EXPECT_EQ(BuildMetaTag(c.words, options).output, Box(c.content, c.keywords, c.bytes));
-    }
+// A limit of the data file: a whole number, or nothing for no limit.
+std::optional<int> Limit(const Text& text) {
+    return text.empty() ? std::nullopt : std::optional<int>(std::stoi(text));
 }
 
-TEST(RefuseTagWithoutKeyword, OnlyEmptyTags) {
-    const struct {
-        const char* tag;
-        std::optional<int> maxBytes;
-        std::optional<Text> refusal;
-    } cases[] = {
-        {"<META NAME=\"keywords\" CONTENT=\"\">", 10,
-         "Meta tag not inserted into p.htm: no keyword fits in 10 characters."},
-        {"<META NAME=\"keywords\">", std::nullopt,
-         "Meta tag not inserted into p.htm: it holds no keyword."},
-        {"<META NAME=\"keywords\" CONTENT=\"a\">", 10, std::nullopt},
-    };
-    for (const auto& c : cases) {
-        const auto refusal = RefuseTagWithoutKeyword(c.tag, c.maxBytes, "p.htm");
-        EXPECT_EQ(refusal ? std::optional<Text>(refusal->Message()) : std::nullopt, c.refusal)
-            << c.tag;
+// The cases of tests/data/meta_tag.txt.
+TEST(BuildMetaTag, PhrasesSeparatorsAndLimits) {
+    for (const testing::Case& c : testing::ReadCases("meta_tag.txt")) {
+        std::vector<WordEntry> words;
+        std::istringstream in(c.Get("words"));
+        for (std::string word; in >> word;) words.push_back({word, 1, 50.0f, false});
+        const MetaTagOptions options{Limit(c.Get("max-keywords", "50")),
+                                     Limit(c.Get("max-bytes", "500")), c.Get("begin-with"),
+                                     c.Get("lower") != "yes", c.Get("space") == "yes"};
+        EXPECT_EQ(BuildMetaTag(words, options).output,
+                  Box(c.Get("tag"), std::stoi(c.Get("keywords")), std::stoi(c.Get("bytes"))))
+            << c.name;
     }
 }
 
@@ -86,8 +45,8 @@ TEST(BuildMetaTag, NoWordsAndLongTags) {
     const MetaTagResult none = BuildMetaTag({}, {50, 500, "  as typed ", true, true, 2, 2});
     EXPECT_EQ(none.output, "No words with more than 2 letters occur at least twice.");
     EXPECT_EQ(none.beginWith, "  as typed ");
-    EXPECT_EQ(BuildMetaTag(Words({"x"}), {50, 500, "  as typed ", true, true}).beginWith,
-              "as typed");
+    const std::vector<WordEntry> one = {{"x", 1, 1.0f, false}};
+    EXPECT_EQ(BuildMetaTag(one, {50, 500, "  as typed ", true, true}).beginWith, "as typed");
 
     // Without limits the tag outgrows any 16-bit counter.
     std::vector<WordEntry> many;
@@ -119,15 +78,6 @@ TEST(ListWords, RowsRoundingZeroNoteAndNoWords) {
 
     EXPECT_EQ(ListWords({}, 2, 1), "No words with more than 2 letters occur at least once.");
     EXPECT_EQ(NoWordsMessage(1, 5), "No words with more than 1 letter occur at least 5 times.");
-}
-
-TEST(GetMetaTag, TakesTheTagOutOfTheBox) {
-    const std::pair<Text, Text> cases[] = {
-        {"  <META x>\r\n\r\nNumber of keywords in meta tag: 1\r\nNumber of bytes", "<META x>"},
-        {" Rank Value\r\n   1   100    3 word\r\n ", "Rank Value\r\n   1   100    3 word"},
-        {"\x01 caf\xE9\x7F \x1F", "caf\xE9\x7F"},
-    };
-    for (const auto& [box, tag] : cases) EXPECT_EQ(GetMetaTag(box), tag) << box;
 }
 
 TEST(LimitChecks, CleanAndRefuseOutOfRange) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "scan/strproc.h"
-#include "text/case_file.h"
+#include "support/case_file.h"
 
 namespace lumora::scan {
 namespace {
@@ -28,9 +28,9 @@ TEST(ReadyLineTest, CasesOfTheDataFile) {
             const std::string letters = std::string("abcdefgh").substr(0, shift);
             ASSERT_EQ(ReadyLine(letters + raw, c.Get("case") != "kept", line, scratch),
                       c.Has("line"))
-                << c.where;
+                << c.name;
             if (c.Has("line")) {
-                EXPECT_EQ(line, letters + c.Get("line")) << c.where << " after " << shift;
+                EXPECT_EQ(line, letters + c.Get("line")) << c.name << " after " << shift;
             }
         }
     }

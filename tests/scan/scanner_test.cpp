@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "scan/prepare.h"
-#include "text/case_file.h"
+#include "support/case_file.h"
 
 namespace lumora::scan {
 namespace {
@@ -61,7 +61,7 @@ TEST(ScannerTest, CasesOfTheDataFile) {
                               : weights.existingKeywords) = value;
         }
         EXPECT_EQ(ScanPage(c.Get("page"), weights, c.Get("case") == "kept"), c.Get("words"))
-            << c.where;
+            << c.name;
     }
 }
 

@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <random>
 #include <thread>
 
@@ -23,146 +19,93 @@ using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
 namespace fs = std::filesystem;
 
-// --- Which pages a command takes -------------------------------------------------------
-
-class PageSetTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        fs::create_directories(dir_.File("site/a/deep"));
-        fs::create_directories(dir_.File("site/b"));
-        for (const char* name :
-             {"site/index.html", "site/about.htm", "site/notes.txt", "site/a/one.html",
-              "site/a/deep/two.htm", "site/b/three.html", "site/b/draft.html"}) {
-            dir_.Write(name, "<html></html>");
-        }
-        // A loop back to the top, and a link to a folder outside.
-        fs::create_directory_symlink("..", dir_.File("site/a/loop"));
-        fs::create_directories(dir_.File("elsewhere"));
-        dir_.Write("elsewhere/far.html", "x");
-        fs::create_directory_symlink(dir_.File("elsewhere"), dir_.File("site/linked"));
-        // A page twice (once through a link), and a link to a page outside.
-        fs::create_symlink("../index.html", dir_.File("site/b/alias.html"));
-        fs::create_symlink(dir_.File("elsewhere/far.html"), dir_.File("site/out.htm"));
-    }
-    Text P(const char* name) const { return dir_.File(name); }
-    TempDir dir_;
-};
-
-// Links are neither taken nor entered unless followed; followed, one leading outside the
-// folder given is reported, and a file reached twice is taken once, where it lives.
-TEST_F(PageSetTest, FolderGivesItsPagesSortedWithOrWithoutSubfolders) {
-    struct Case {
-        PageSetOptions options;
-        std::vector<const char*> expected;
-        std::vector<const char*> refused;  // links that lead outside
-    };
-    PageSetOptions flat;
-    PageSetOptions deep;
-    deep.recursive = true;
-    PageSetOptions flatFollowing = flat;
-    flatFollowing.followSymlinks = true;
-    PageSetOptions excluding = deep;  // and following links
-    excluding.followSymlinks = true;
-    excluding.exclude = {"draft*", "*/a/deep"};
-    const std::vector<Case> cases = {
-        {flat, {"site/about.htm", "site/index.html"}, {}},
-        {deep,
-         {"site/a/deep/two.htm", "site/a/one.html", "site/about.htm", "site/b/draft.html",
-          "site/b/three.html", "site/index.html"},
-         {}},
-        {flatFollowing, {"site/about.htm", "site/index.html"}, {"site/out.htm"}},
-        {excluding,
-         {"site/a/one.html", "site/about.htm", "site/b/three.html", "site/index.html"},
-         {"site/linked", "site/out.htm"}},
-    };
-    for (std::size_t c = 0; c < cases.size(); ++c) {
-        std::vector<Text> expected, refused, problems;
-        for (const char* e : cases[c].expected) expected.push_back(P(e));
-        for (const char* r : cases[c].refused) refused.push_back(P(r));
-        const PageSet set = CollectPages({P("site")}, cases[c].options);
-        EXPECT_EQ(set.pages, expected) << "case " << c;
-        for (const Error& problem : set.problems) {
-            EXPECT_EQ(problem.code, Error::Code::kLinkOutside) << problem.Message();
-            problems.push_back(problem.path);
-        }
-        std::sort(problems.begin(), problems.end());
-        EXPECT_EQ(problems, refused) << "case " << c;
-    }
-    const PageSet set = CollectPages({P("site")}, flatFollowing);
-    ASSERT_EQ(set.problems.size(), 1u);
-    EXPECT_EQ(set.problems[0].Message(),
-              P("site/out.htm") + " was left out: it is a symbolic link to " +
-                  fs::canonical(P("elsewhere/far.html")).string() + ", outside the folders given");
-}
-
-TEST_F(PageSetTest, NamedFilesAreTakenAsGivenOnceEachAndMissingOnesReported) {
-    const PageSet set = CollectPages(
-        {P("site/notes.txt"), P("site/index.html"), P("site/index.html"), P("site/nothing.html")},
-        {});
-    EXPECT_EQ(set.pages, (std::vector<Text>{P("site/index.html"), P("site/notes.txt")}));
-    ASSERT_EQ(set.problems.size(), 1u);
-    EXPECT_EQ(set.problems[0].path, P("site/nothing.html"));
-    EXPECT_EQ(set.problems[0].Message(), P("site/nothing.html") + ": No such file or directory");
-}
-
-// Page names in any case, except for the user's own patterns; never a backup or an
-// insert's temporary file from a folder, whatever the patterns; anything when named.
-TEST_F(PageSetTest, FoldersTakePageNamesInAnyCaseButNoBackupOrTemporaryFile) {
+// Which pages a command takes from its arguments, in a site with what sites hold: nested
+// folders, page names in any case, a backup and an insert's temporary file beside their
+// page, links (a loop back to the top, a page twice, links leading outside, dangling ones)
+// and folders named like pages.
+TEST(CollectPages, FoldersGiveTheirPagesSortedAndNamedFilesAreTakenAsGiven) {
+    TempDir dir;
+    fs::create_directories(dir.File("site/a/deep"));
+    fs::create_directories(dir.File("site/b"));
+    fs::create_directories(dir.File("elsewhere"));
+    fs::create_directories(dir.File("old.htm"));
+    fs::create_directories(dir.File("Old.XHTML"));
     // The temporary name of a page whose name was cut to fit.
     const Text temp = "site/b/." + Text(200, 't') + ".lumora-0123456789abcdef-ab12cd34.tmp";
     for (const Text& name :
-         {Text("site/b/UP.HTM"), Text("site/b/x.Xhtml"), Text("site/b/three.bak.html"), temp})
-        dir_.Write(name, "<html></html>");
-    const std::vector<Text> all = {P("site/b/UP.HTM"), P("site/b/draft.html"),
-                                   P("site/b/three.html"), P("site/b/x.Xhtml")};
-    PageSetOptions everything, exact;
+         {Text("site/index.html"), Text("site/about.htm"), Text("site/notes.txt"),
+          Text("site/a/one.html"), Text("site/a/deep/two.htm"), Text("site/b/three.html"),
+          Text("site/b/draft.html"), Text("site/b/UP.HTM"), Text("site/b/x.Xhtml"),
+          Text("site/b/three.bak.html"), temp, Text("elsewhere/far.html"),
+          Text("old.htm/inside.htm")})
+        dir.Write(name, "<html></html>");
+    fs::create_directory_symlink("..", dir.File("site/a/loop"));
+    fs::create_directory_symlink(dir.File("elsewhere"), dir.File("site/linked"));
+    fs::create_symlink("../index.html", dir.File("site/b/alias.html"));
+    fs::create_symlink(dir.File("elsewhere/far.html"), dir.File("site/out.htm"));
+    fs::create_symlink(dir.File("gone.htm"), dir.File("site/b/dangling.txt"));
+    fs::create_symlink(dir.File("gone"), dir.File("site/b/dangling-folder"));
+
+    PageSetOptions flat, deep, flatFollowing, excluding, everything, exact;
+    deep.recursive = true;
+    flatFollowing.followSymlinks = true;
+    excluding = deep;  // and following links
+    excluding.followSymlinks = true;
+    excluding.exclude = {"draft*", "*/a/deep"};
     everything.include = {"*"};
     exact.include = {"*.html"};
-    EXPECT_EQ(CollectPages({P("site/b")}, {}).pages, all);
-    EXPECT_EQ(CollectPages({P("site/b")}, everything).pages, all);
-    EXPECT_EQ(CollectPages({P("site/b")}, exact).pages,
-              (std::vector<Text>{P("site/b/draft.html"), P("site/b/three.html")}));
-    EXPECT_EQ(CollectPages({P("site/b/three.bak.html")}, {}).pages,
-              std::vector<Text>{P("site/b/three.bak.html")});
-}
-
-// A dangling link among the pages left errno set for readdir's end, and the whole folder
-// was reported as unreadable.
-TEST_F(PageSetTest, ADanglingLinkInAFolderIsNoProblemOfTheFolder) {
-    fs::create_symlink(dir_.File("gone.htm"), dir_.File("site/b/dangling.txt"));
-    fs::create_symlink(dir_.File("gone"), dir_.File("site/b/dangling-folder"));
-    const PageSet set = CollectPages({P("site/b")}, {});
-    EXPECT_TRUE(set.problems.empty()) << set.problems.front().Message();
-    EXPECT_EQ(set.pages, (std::vector<Text>{P("site/b/draft.html"), P("site/b/three.html")}));
-}
-
-TEST_F(PageSetTest, AFolderNamedLikeAPageIsTakenAsAPageUnlessWrittenWithASlash) {
-    fs::create_directories(dir_.File("old.htm"));
-    fs::create_directories(dir_.File("Old.XHTML"));
-    dir_.Write("old.htm/inside.htm", "x");
-    struct Case {
-        Text argument;
-        bool walked;
-        std::vector<Text> pages;
+    const struct {
+        std::vector<const char*> arguments;
+        PageSetOptions options;
+        std::vector<const char*> pages;
+        std::vector<const char*> problems;  // the paths they name, sorted
+    } cases[] = {
+        {{"site"}, flat, {"site/about.htm", "site/index.html"}, {}},
+        {{"site"},
+         deep,
+         {"site/a/deep/two.htm", "site/a/one.html", "site/about.htm", "site/b/UP.HTM",
+          "site/b/draft.html", "site/b/three.html", "site/b/x.Xhtml", "site/index.html"},
+         {}},
+        // Links are taken only when followed; one leading outside is reported, and a file
+        // reached twice is taken once, where it lives.
+        {{"site"}, flatFollowing, {"site/about.htm", "site/index.html"}, {"site/out.htm"}},
+        {{"site"},
+         excluding,
+         {"site/a/one.html", "site/about.htm", "site/b/UP.HTM", "site/b/three.html",
+          "site/b/x.Xhtml", "site/index.html"},
+         {"site/linked", "site/out.htm"}},
+        // Never a backup or a temporary file, whatever the patterns; the user's patterns
+        // match as written.
+        {{"site/b"},
+         everything,
+         {"site/b/UP.HTM", "site/b/draft.html", "site/b/three.html", "site/b/x.Xhtml"},
+         {}},
+        {{"site/b"}, exact, {"site/b/draft.html", "site/b/three.html"}, {}},
+        // Named files: anything, once each; missing ones reported.
+        {{"site/notes.txt", "site/index.html", "site/index.html", "site/nothing.html",
+          "site/b/three.bak.html"},
+         flat,
+         {"site/b/three.bak.html", "site/index.html", "site/notes.txt"},
+         {"site/nothing.html"}},
+        // A folder named like a page is taken as a page unless written with a slash.
+        {{"old.htm", "Old.XHTML"}, everything, {"Old.XHTML", "old.htm"}, {}},
+        {{"old.htm/"}, flat, {"old.htm/inside.htm"}, {}},
     };
-    const std::vector<Case> cases = {
-        {P("old.htm"), false, {P("old.htm")}},
-        {P("old.htm") + "/", true, {P("old.htm") + "/inside.htm"}},
-        {P("Old.XHTML"), false, {P("Old.XHTML")}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.argument);
-        EXPECT_EQ(WalkedAsFolder(c.argument), c.walked);
-        EXPECT_EQ(CollectPages({c.argument}, {}).pages, c.pages);
-        // Whatever the include patterns say.
-        PageSetOptions everything;
-        everything.include = {"*"};
-        EXPECT_EQ(CollectPages({c.argument}, everything).pages == std::vector<Text>{c.argument},
-                  !c.walked);
+    for (const auto& c : cases) {
+        std::vector<Text> arguments, pages, problems, expectedProblems;
+        for (const char* a : c.arguments) arguments.push_back(dir.File(a));
+        for (const char* p : c.pages) pages.push_back(dir.File(p));
+        for (const char* p : c.problems) expectedProblems.push_back(dir.File(p));
+        SCOPED_TRACE(arguments.front());
+        const PageSet set = CollectPages(arguments, c.options);
+        EXPECT_EQ(set.pages, pages);
+        for (const Error& problem : set.problems) problems.push_back(problem.path);
+        std::sort(problems.begin(), problems.end());
+        EXPECT_EQ(problems, expectedProblems);
     }
+    EXPECT_EQ(CollectPages({dir.File("missing.htm")}, {}).problems.at(0).Message(),
+              dir.File("missing.htm") + ": No such file or directory");
 }
-
-// --- The dry run's diff ------------------------------------------------------------------
 
 // Applies a diff with the system's patch and returns the result.
 Text Patched(const TempDir& dir, const Text& before, const Text& diff) {
@@ -173,52 +116,42 @@ Text Patched(const TempDir& dir, const Text& before, const Text& diff) {
     return ReadFile(page);
 }
 
+// Pages of random lines with a few lines inserted, replaced or removed, as an insert makes
+// them, sometimes without a line end at the very end.
 TEST(UnifiedDiffTest, PatchTurnsTheOldPageIntoTheNewOne) {
     if (std::system("command -v patch > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "patch is not installed";
     TempDir dir;
     std::mt19937 random(11);
-    // patch reads lines up to LF, so pages whose lines end in a lone CR are left out here.
-    const std::vector<Text> ends = {"\n", "\r\n"};
     for (int round = 0; round < 120; ++round) {
-        const Text& end = ends[static_cast<std::size_t>(round) % 2];
-        std::vector<Text> lines;
-        const int count = 1 + static_cast<int>(random() % 40);
-        for (int i = 0; i < count; ++i) lines.push_back("line " + std::to_string(random() % 7));
-        Text before;
-        for (const Text& l : lines) before += l + end;
-        // A few replaced, inserted or removed lines, as an insert makes them.
+        // patch reads lines up to LF, so pages whose lines end in a lone CR are left out.
+        const Text end = round % 2 ? "\r\n" : "\n";
+        std::vector<Text> lines(1 + random() % 40);
+        for (Text& line : lines) line = "line " + std::to_string(random() % 7);
         std::vector<Text> changed = lines;
-        const int edits = 1 + static_cast<int>(random() % 3);
-        for (int e = 0; e < edits; ++e) {
+        for (int e = 0, edits = 1 + random() % 3; e < edits; ++e) {
             const std::size_t at = random() % (changed.size() + 1);
-            switch (random() % 3) {
-                case 0:
-                    changed.insert(changed.begin() + static_cast<long>(at), "<META new>");
-                    break;
-                case 1:
-                    if (at < changed.size())
-                        changed[at] = "<META replaced " + std::to_string(e) + ">";
-                    break;
-                default:
-                    if (at < changed.size() && changed.size() > 1)
-                        changed.erase(changed.begin() + static_cast<long>(at));
-            }
+            const unsigned kind = random() % 3;
+            if (kind == 0)
+                changed.insert(changed.begin() + static_cast<long>(at), "<META new>");
+            else if (kind == 1 && at < changed.size())
+                changed[at] = "<META replaced " + std::to_string(e) + ">";
+            else if (kind == 2 && at < changed.size() && changed.size() > 1)
+                changed.erase(changed.begin() + static_cast<long>(at));
         }
-        Text after;
+        Text before, after;
+        for (const Text& l : lines) before += l + end;
         for (const Text& l : changed) after += l + end;
-        if (round % 5 == 0 && !after.empty())
+        if (round % 5 == 0)
             after.resize(after.size() - end.size());  // no line end at the very end
         const Text diff = UnifiedDiff(before, after, "page.htm", "page.htm");
         if (before == after) {
             EXPECT_TRUE(diff.empty());
-            continue;
+        } else {
+            EXPECT_EQ(Patched(dir, before, diff), after) << "round " << round << "\n" << diff;
         }
-        EXPECT_EQ(Patched(dir, before, diff), after) << "round " << round << "\n" << diff;
     }
 }
-
-// --- Pages on several threads, results in order ------------------------------------------
 
 TEST(RunInOrderTest, DeliversEveryTaskInIndexOrderWhateverFinishesFirst) {
     for (int workers : {1, 2, 4, 9}) {

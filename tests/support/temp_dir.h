@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 
@@ -40,6 +41,16 @@ class TempDir {
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every file under a folder with its bytes (links not followed).
+inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+        if (e.is_regular_file() && !e.is_symlink())
+            files[e.path().string()] = ReadFile(e.path().string());
+    }
+    return files;
 }
 
 }  // namespace lumora::testing

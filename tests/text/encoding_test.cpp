@@ -7,7 +7,7 @@
 #include <string>
 
 #include "scan/prepare.h"
-#include "text/case_file.h"
+#include "support/case_file.h"
 
 namespace lumora::text {
 namespace {
@@ -15,10 +15,10 @@ namespace {
 TEST(DecodePageTest, CasesOfTheDataFile) {
     for (const testing::Case& c : testing::ReadCases("decode_page.txt")) {
         const DecodeResult r = DecodePage(c.Get("bytes"), c.Get("override"));
-        ASSERT_TRUE(r.ok()) << c.where;
-        EXPECT_EQ(r.page.text, c.Get("text")) << c.where;
-        EXPECT_EQ(r.page.encoding, c.Get("encoding")) << c.where;
-        EXPECT_EQ(r.page.byteOrderMark, c.Has("bom")) << c.where;
+        ASSERT_TRUE(r.ok()) << c.name;
+        EXPECT_EQ(r.page.text, c.Get("text")) << c.name;
+        EXPECT_EQ(r.page.encoding, c.Get("encoding")) << c.name;
+        EXPECT_EQ(r.page.byteOrderMark, c.Has("bom")) << c.name;
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "text/case_file.h"
+#include "support/case_file.h"
 
 namespace lumora::words {
 namespace {
@@ -21,7 +21,7 @@ TEST(ConsiderWordTest, CasesOfTheDataFile) {
             std::istringstream words(c.Get(counted ? "counted" : "skipped"));
             for (std::string word; words >> word;) {
                 EXPECT_EQ(ConsiderWord(word, options, c.Get("ignore", ","), lists), counted)
-                    << c.where << ": " << word;
+                    << c.name << ": " << word;
             }
         }
     }
