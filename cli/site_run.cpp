@@ -64,11 +64,14 @@ struct RunContext {
     std::shared_ptr<const std::unordered_set<Text>> siteCommon;
     std::stop_token stop;
     files::FileSystem& fs;
+    // The pages' first readings kept for the second, with the site's common words.
+    site::FirstReadings* readings = nullptr;
 };
 
 class PageTask {
   public:
-    PageTask(const RunContext& context, const Entry& entry) : c_(context), entry_(entry) {}
+    PageTask(const RunContext& context, const Entry& entry, std::size_t index)
+        : c_(context), entry_(entry), index_(index) {}
 
     PageOutcome Run() {
         report_.path = entry_.path;
@@ -85,14 +88,23 @@ class PageTask {
     PageOutcome RunPage() {
         if (entry_.problem)
             return Failed(*entry_.problem);
+        std::optional<engine::PageReading> reading;
+        if (c_.readings != nullptr)
+            reading = c_.readings->Take(index_);
         Text bytes;
-        if (auto error = engine::ReadPageFile(entry_.path, c_.fs, bytes))
-            return Failed(*error);
+        // A page read the first time is not read again, but for the diff of a dry run.
+        if (!reading || (c_.run.command == SiteCommand::kInsert && c_.run.flags.dryRun)) {
+            if (auto error = engine::ReadPageFile(entry_.path, c_.fs, bytes))
+                return Failed(*error);
+        }
         if (c_.run.command == SiteCommand::kShow)
             return Show(bytes);
         engine::Options options = c_.run.options;
         options.count.siteCommonWords = c_.siteCommon;
-        engine::AnalysisResult result = engine::Analyse(bytes, options, c_.resources, {}, c_.stop);
+        engine::AnalysisResult result =
+            reading
+                ? engine::FinishReading(std::move(*reading), c_.siteCommon, options.tag, c_.stop)
+                : engine::Analyse(bytes, options, c_.resources, {}, c_.stop);
         if (!result.ok()) {
             result.error->path = entry_.path;
             return Failed(*result.error);
@@ -216,6 +228,7 @@ class PageTask {
 
     const RunContext& c_;
     const Entry& entry_;
+    const std::size_t index_;
     PageReport report_;
     Text body_;
 };
@@ -324,12 +337,8 @@ class InterruptWatch {
 // The first reading of every page, when the site's common words are wanted: which words
 // stand on how many pages. Pages that cannot be read are told in the second reading.
 std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
-    const std::vector<Entry>& entries, const RunContext& c, int workers, ProgressLine& progress) {
-    engine::Options options = c.run.options;
-    options.count.collectVisibleWords = true;
-    std::vector<std::vector<Text>> words(entries.size());
-    std::vector<char> read(entries.size(), 0);
-    site::WordSpread spread;
+    const std::vector<Entry>& entries, const RunContext& c, int workers, ProgressLine& progress,
+    site::FirstReadings& readings) {
     site::RunInOrder(
         entries.size(), workers,
         [&](std::size_t i) {
@@ -339,25 +348,19 @@ std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
                 Text bytes;
                 if (engine::ReadPageFile(entries[i].path, c.fs, bytes))
                     return;
-                engine::AnalysisResult r = engine::Analyse(bytes, options, c.resources, {}, c.stop);
-                if (r.ok() && !r.analysis.stopped) {
-                    words[i] = std::move(r.analysis.visibleWords);
-                    read[i] = 1;
-                }
+                readings.Read(i, bytes, c.run.options.count, c.resources, c.stop);
             } catch (const std::bad_alloc&) {
                 // Told with the page's second reading, like any page that cannot be read.
             }
         },
         [&](std::size_t i) {
-            if (read[i])
-                spread.AddPage(words[i]);
-            std::vector<Text>().swap(words[i]);
+            readings.Deliver(i);
             progress.Update(static_cast<int>(i + 1),
                             i + 1 < entries.size() ? TextView(entries[i + 1].path) : TextView());
         },
         c.stop);
     const double percent = std::stod(*c.run.flags.siteCommon);
-    return spread.MoreThan(percent);
+    return readings.Spread().MoreThan(percent);
 }
 
 Text Seconds(std::chrono::steady_clock::duration d) {
@@ -424,10 +427,13 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
 
     // With the site's common words every page is read twice; the line says which reading.
     const TextView secondLabel = run.flags.siteCommon ? "Reading 2 of 2: " : "";
+    site::FirstReadings readings(run.flags.siteCommon ? entries.size() : 0,
+                                 site::DefaultReadingBudget());
     if (run.flags.siteCommon && !stop.stop_requested()) {
         ProgressLine firstReading(err, showProgress, total, "Reading 1 of 2: ");
         firstReading.Update(0, total > 0 ? TextView(entries[0].path) : TextView());
-        context.siteCommon = FindSiteCommonWords(entries, context, workers, firstReading);
+        context.siteCommon = FindSiteCommonWords(entries, context, workers, firstReading, readings);
+        context.readings = &readings;
         firstReading.Clear();
     }
 
@@ -440,7 +446,7 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
         progress.Update(0, total > 0 ? TextView(entries[0].path) : TextView());
         delivered = site::RunInOrder(
             entries.size(), workers,
-            [&](std::size_t i) { outcomes[i] = PageTask(context, entries[i]).Run(); },
+            [&](std::size_t i) { outcomes[i] = PageTask(context, entries[i], i).Run(); },
             [&](std::size_t i) {
                 PageOutcome& outcome = outcomes[i];
                 (outcome.status == PageStatus::kOk       ? done

@@ -137,6 +137,82 @@ struct AnalysisResult {
 AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resources& resources,
                        const ProgressCallback& progress = {}, std::stop_token stop = {});
 
+// Words one after another in one block: far smaller than one string for each word, for the
+// words of many pages kept at once.
+class PackedWords {
+  public:
+    void Add(TextView word) {
+        text_.append(word);
+        ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+    }
+    std::size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    TextView operator[](std::size_t i) const {
+        const std::uint32_t from = i == 0 ? 0 : ends_[i - 1];
+        return TextView(text_).substr(from, ends_[i] - from);
+    }
+    std::size_t Bytes() const {
+        return text_.capacity() + ends_.capacity() * sizeof(std::uint32_t);
+    }
+
+  private:
+    Text text_;
+    std::vector<std::uint32_t> ends_;
+};
+
+// The first reading of a page of a site whose common words are wanted: the page read and
+// its words found, counted and ranked only once the site's common words are known. It
+// holds the words the page shows, and every counted occurrence in page order with its
+// context, so that finishing it counts exactly what a pass with those common words counts.
+class PageReading {
+  public:
+    const PageFacts& Facts() const { return page_; }
+    // The distinct words, lower case and sorted, that passed the filters outside the
+    // title, description and keywords.
+    const PackedWords& VisibleWords() const { return visible_; }
+    // About the bytes it holds, for a caller that keeps many.
+    std::size_t Bytes() const;
+
+  private:
+    friend struct ReadingAccess;
+    // Where the scanner stood when a run of occurrences arrived.
+    struct ContextRun {
+        std::uint32_t from;  // the first occurrence of the run
+        float weight;
+        bool titleOrMeta;
+        bool inTitle;
+    };
+    CountOptions count_;  // as read; the site's common words come with the finishing
+    PageFacts page_;
+    ExistingTags existing_;
+    PackedWords words_;  // the counted words, in order of their first occurrence
+    std::vector<std::uint32_t>
+        lowerOf_;  // each word's lower-case form: in visible_, then in others_
+    PackedWords visible_;
+    PackedWords others_;  // the lower-case forms met only in the title and meta tags
+    std::vector<std::uint32_t> occurrences_;  // the counted occurrences, as words_ indexes
+    std::vector<ContextRun> contexts_;
+};
+
+struct PageReadingResult {
+    std::optional<Error> error;
+    bool stopped = false;  // the stop token ended the reading: no reading
+    PageReading reading;
+    bool ok() const { return !error.has_value() && !stopped; }
+};
+
+// Reads the page as Analyse does, with `count` (its siteCommonWords and collectVisibleWords
+// are not used), and stops short of counting its words into a ranking.
+PageReadingResult ReadPage(TextView pageBytes, const CountOptions& count,
+                           const Resources& resources, std::stop_token stop = {});
+
+// Counts and ranks the words of a first reading, leaving out `siteCommonWords` (may be
+// null) except where the page's title holds them, and composes the tag: the same result as
+// Analyse of the same page with those common words and the reading's count options.
+AnalysisResult FinishReading(PageReading reading,
+                             std::shared_ptr<const std::unordered_set<Text>> siteCommonWords,
+                             const TagOptions& tag, std::stop_token stop = {});
+
 // Why these bytes are no page at all: nothing in them, or a NUL byte, which no text file
 // holds (a UTF-16 page, marked as such, is a page). Every command refuses such a file alike.
 std::optional<Error> RefusePage(TextView pageBytes);

@@ -1,10 +1,28 @@
 #include "site/site_common.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <new>
+
 namespace lumora::site {
 
 void WordSpread::AddPage(const std::vector<Text>& distinctWords) {
     ++pages_;
-    for (const Text& word : distinctWords) ++pagesWith_[word];
+    for (const Text& word : distinctWords) Add(word);
+}
+
+void WordSpread::AddPage(const engine::PackedWords& distinctWords) {
+    ++pages_;
+    for (std::size_t i = 0; i < distinctWords.size(); ++i) Add(distinctWords[i]);
+}
+
+void WordSpread::Add(TextView word) {
+    if (const auto at = pagesWith_.find(word); at != pagesWith_.end())
+        ++at->second;
+    else
+        pagesWith_.emplace(Text(word), 1);
 }
 
 std::shared_ptr<const std::unordered_set<Text>> WordSpread::MoreThan(double percent) const {
@@ -17,6 +35,55 @@ std::shared_ptr<const std::unordered_set<Text>> WordSpread::MoreThan(double perc
             common->insert(word);
     }
     return common;
+}
+
+FirstReadings::FirstReadings(std::size_t pages, std::size_t budgetBytes)
+    : readings_(pages), budget_(budgetBytes) {}
+
+void FirstReadings::Read(std::size_t i, TextView bytes, const engine::CountOptions& count,
+                         const engine::Resources& resources, std::stop_token stop) {
+    try {
+        engine::PageReadingResult r = engine::ReadPage(bytes, count, resources, std::move(stop));
+        if (r.ok())
+            readings_[i] = std::move(r.reading);
+    } catch (const std::bad_alloc&) {
+        readings_[i].reset();
+    }
+}
+
+void FirstReadings::Deliver(std::size_t i) {
+    std::optional<engine::PageReading>& reading = readings_[i];
+    if (!reading)
+        return;
+    spread_.AddPage(reading->VisibleWords());
+    const std::size_t bytes = reading->Bytes();
+    if (bytes <= budget_ - used_) {
+        used_ += bytes;
+        ++kept_;
+    } else {
+        reading.reset();
+    }
+}
+
+std::optional<engine::PageReading> FirstReadings::Take(std::size_t i) {
+    std::optional<engine::PageReading> taken;
+    taken.swap(readings_[i]);
+    return taken;
+}
+
+std::size_t DefaultReadingBudget() {
+    std::size_t budget = std::size_t{256} << 20;
+    // A quarter of the machine's memory, and of the address space a `ulimit -v` allows:
+    // the pages themselves and their second step need the rest.
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0)
+        budget = std::min(budget,
+                          static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize) / 4);
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        budget = std::min(budget, static_cast<std::size_t>(limit.rlim_cur) / 4);
+    return budget;
 }
 
 }  // namespace lumora::site
