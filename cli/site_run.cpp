@@ -102,9 +102,9 @@ class PageTask {
         engine::Options options = c_.run.options;
         options.count.siteCommonWords = c_.siteCommon;
         engine::AnalysisResult result =
-            reading
-                ? engine::FinishReading(std::move(*reading), c_.siteCommon, options.tag, c_.stop)
-                : engine::Analyse(bytes, options, c_.resources, {}, c_.stop);
+            reading ? engine::FinishReading(std::move(*reading), c_.readings->CommonWords(),
+                                            options.tag, c_.stop)
+                    : engine::Analyse(bytes, options, c_.resources, {}, c_.stop);
         if (!result.ok()) {
             result.error->path = entry_.path;
             return Failed(*result.error);
@@ -360,7 +360,7 @@ std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
         },
         c.stop);
     const double percent = std::stod(*c.run.flags.siteCommon);
-    return readings.Spread().MoreThan(percent);
+    return readings.FindCommonWords(percent);
 }
 
 Text Seconds(std::chrono::steady_clock::duration d) {

@@ -13,6 +13,7 @@
 #include "scan/prepare.h"
 #include "scan/scanner.h"
 #include "text/encoding.h"
+#include "text/text_hash.h"
 #include "words/consider.h"
 
 namespace lumora::engine {
@@ -382,17 +383,13 @@ class ReadingSink : public scan::WordSink {
     void OnWord(TextView word) override {
         // The table only tells each distinct word by its key here; nothing is counted in it.
         const words::WordTable::WordKey key = dictionary_.KeyOf(word);
-        if (key >= wordOfKey_.size())
-            wordOfKey_.resize(key + 1, kUnknown);
-        std::uint32_t& index = wordOfKey_[key];
+        Grow(key);
+        std::uint32_t index = wordOfKey_[key];
         if (index == kUnknown) {
-            if (words::ConsiderWord(word, filter_, ignoreList_, commonWords_)) {
-                index = static_cast<std::uint32_t>(words.size());
-                words.Add(word);
-                visible.push_back(0);
-            } else {
-                index = kSkipped;
-            }
+            index = words::ConsiderWord(word, filter_, ignoreList_, commonWords_)
+                        ? NewWord(key, word)
+                        : kSkipped;
+            wordOfKey_[key] = index;
         }
         if (index == kSkipped)
             return;
@@ -406,27 +403,66 @@ class ReadingSink : public scan::WordSink {
         }
         occurrences.push_back(index);
         if (!titleOrMeta)
-            visible[index] = 1;
+            formVisible[words[index] & ~kCased] = 1;
     }
 
     bool ShouldStop() override { return stop_.stop_requested(); }
 
     const scan::WeightSettings& Weights() const { return weights_; }
 
+    static constexpr std::uint32_t kCased = 0x80000000u;  // as PageReading::kCased
     struct Run {
         std::uint32_t from;
         float weight;
         bool titleOrMeta;
         bool inTitle;
     };
-    PackedWords words;                       // the counted words, by first occurrence
-    std::vector<char> visible;               // by word: met outside the title and meta tags
+    PackedWords forms;
+    std::vector<char> formVisible;
+    std::vector<std::uint32_t> words;  // as PageReading::words_
+    PackedWords casedWords;
     std::vector<std::uint32_t> occurrences;  // words indexes, in page order
     std::vector<Run> runs;
 
   private:
     static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
     static constexpr std::uint32_t kSkipped = 0xFFFFFFFEu;
+
+    void Grow(words::WordTable::WordKey key) {
+        if (key >= wordOfKey_.size()) {
+            wordOfKey_.resize(key + 1, kUnknown);
+            formOfKey_.resize(key + 1, kUnknown);
+        }
+    }
+
+    // A word counted for the first time: its lower-case form, found once for each word.
+    std::uint32_t NewWord(words::WordTable::WordKey key, TextView word) {
+        // Most words are ASCII and lower case already: those are their own form.
+        const bool plain = std::all_of(word.begin(), word.end(), [](Char c) {
+            return static_cast<unsigned char>(c) < 0x80 && !(c >= 'A' && c <= 'Z');
+        });
+        if (plain) {
+            lower_.assign(word);
+        } else {
+            lower_.assign(word);
+            LowerLettersInPlace(lower_);
+        }
+        const bool cased = !plain && lower_ != word;
+        const words::WordTable::WordKey formKey = cased ? dictionary_.KeyOf(lower_) : key;
+        Grow(formKey);
+        std::uint32_t& form = formOfKey_[formKey];
+        if (form == kUnknown) {
+            form = static_cast<std::uint32_t>(forms.size());
+            forms.Add(lower_);
+            formVisible.push_back(0);
+        }
+        const auto index = static_cast<std::uint32_t>(words.size());
+        words.push_back(form | (cased ? kCased : 0));
+        if (cased)
+            casedWords.Add(word);
+        return index;
+    }
+
     static inline const words::CommonWordLists noLists_{};
     const words::FilterOptions filter_;
     const Text ignoreList_;
@@ -436,6 +472,8 @@ class ReadingSink : public scan::WordSink {
     const std::stop_token stop_;
     words::WordTable dictionary_;
     std::vector<std::uint32_t> wordOfKey_;  // by key: its index in `words`, or why none
+    std::vector<std::uint32_t> formOfKey_;  // by key of a lower-case form: its index in `forms`
+    Text lower_;
 };
 
 }  // namespace
@@ -506,9 +544,10 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
 std::size_t PageReading::Bytes() const {
     return sizeof *this + count_.wordsToIgnore.capacity() + count_.encoding.capacity() +
            page_.encoding.capacity() + (existing_.title ? existing_.title->capacity() : 0) +
-           TextsBytes(existing_.descriptions) + TextsBytes(existing_.keywords) + words_.Bytes() +
-           lowerOf_.capacity() * sizeof(std::uint32_t) + visible_.Bytes() + others_.Bytes() +
-           occurrences_.capacity() * sizeof(std::uint32_t) +
+           TextsBytes(existing_.descriptions) + TextsBytes(existing_.keywords) + forms_.Bytes() +
+           formVisible_.capacity() + words_.capacity() * sizeof(std::uint32_t) + cased_.Bytes() +
+           occurrences16_.capacity() * sizeof(std::uint16_t) +
+           occurrences32_.capacity() * sizeof(std::uint32_t) +
            contexts_.capacity() * sizeof(ContextRun);
 }
 
@@ -516,42 +555,21 @@ std::size_t PageReading::Bytes() const {
 struct ReadingAccess {
     // Made from the page's words once the whole page is read.
     static void Fill(PageReading& reading, ReadingSink& sink) {
-        // Each word's lower-case form, once for each distinct word: the visible forms
-        // sorted, then the forms met only in the title and meta tags, sorted.
-        const std::size_t count = sink.words.size();
-        std::vector<std::pair<Text, std::uint32_t>> forms(count);
-        for (std::uint32_t i = 0; i < count; ++i) forms[i] = {LowerLetters(sink.words[i]), i};
-        std::sort(forms.begin(), forms.end());
-        std::vector<char> formVisible(count, 0);
-        std::vector<std::uint32_t> formOf(count);  // by word: its form, by rank among forms
-        std::size_t distinct = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (i > 0 && forms[i].first != forms[i - 1].first)
-                ++distinct;
-            formOf[forms[i].second] = static_cast<std::uint32_t>(distinct);
-            formVisible[distinct] |= sink.visible[forms[i].second];
-        }
-        const std::size_t formCount = count == 0 ? 0 : distinct + 1;
-        std::vector<std::uint32_t> place(formCount);  // by form: its index in visible_ + others_
-        const auto visibleCount = static_cast<std::size_t>(
-            std::count(formVisible.begin(), formVisible.begin() + formCount, 1));
-        std::size_t form = 0, nextVisible = 0, nextOther = visibleCount;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (i > 0 && forms[i].first == forms[i - 1].first)
-                continue;
-            if (formVisible[form] != 0) {
-                reading.visible_.Add(forms[i].first);
-                place[form] = static_cast<std::uint32_t>(nextVisible++);
-            } else {
-                reading.others_.Add(forms[i].first);
-                place[form] = static_cast<std::uint32_t>(nextOther++);
-            }
-            ++form;
-        }
-        reading.lowerOf_.resize(count);
-        for (std::size_t i = 0; i < count; ++i) reading.lowerOf_[i] = place[formOf[i]];
+        static_assert(PageReading::kCased == ReadingSink::kCased);
+        reading.forms_ = std::move(sink.forms);
+        reading.forms_.ShrinkToFit();
+        reading.formVisible_ = std::move(sink.formVisible);
+        reading.formVisible_.shrink_to_fit();
         reading.words_ = std::move(sink.words);
-        reading.occurrences_ = std::move(sink.occurrences);
+        reading.words_.shrink_to_fit();
+        reading.cased_ = std::move(sink.casedWords);
+        reading.cased_.ShrinkToFit();
+        if (reading.words_.size() <= 0x10000) {
+            reading.occurrences16_.assign(sink.occurrences.begin(), sink.occurrences.end());
+        } else {
+            reading.occurrences32_ = std::move(sink.occurrences);
+            reading.occurrences32_.shrink_to_fit();
+        }
         reading.contexts_.reserve(sink.runs.size());
         for (const ReadingSink::Run& r : sink.runs)
             reading.contexts_.push_back({r.from, r.weight, r.titleOrMeta, r.inTitle});
@@ -560,7 +578,7 @@ struct ReadingAccess {
     static PageReadingResult Read(TextView pageBytes, const CountOptions& count,
                                   const Resources& resources, const std::stop_token& stop);
 
-    static AnalysisResult Finish(PageReading& reading, const std::unordered_set<Text>* siteCommon,
+    static AnalysisResult Finish(PageReading& reading, const SiteWords* siteCommon,
                                  const TagOptions& tagOptions, const std::stop_token& stop);
 };
 
@@ -609,64 +627,64 @@ PageReadingResult ReadPage(TextView pageBytes, const CountOptions& count,
     return ReadingAccess::Read(pageBytes, count, resources, stop);
 }
 
-AnalysisResult ReadingAccess::Finish(PageReading& reading,
-                                     const std::unordered_set<Text>* siteCommon,
+AnalysisResult ReadingAccess::Finish(PageReading& reading, const SiteWords* siteCommon,
                                      const TagOptions& tagOptions, const std::stop_token& stop) {
     AnalysisResult result;
     result.analysis.page = std::move(reading.page_);
     result.analysis.existing = std::move(reading.existing_);
     const CountOptions& count = reading.count_;
-    Counter counter(siteCommon);
+    Counter counter(nullptr);
     words::WordTable& table = counter.Table();
-    std::vector<words::WordTable::WordKey> keys(reading.words_.size());
-    for (std::size_t i = 0; i < keys.size(); ++i) keys[i] = table.KeyOf(reading.words_[i]);
-    // Which lower-case forms are the site's: the page's forms are sorted, so a few common
-    // words are looked for there rather than each form of the page in the common words.
-    const std::size_t visibleCount = reading.visible_.size();
-    std::vector<char> common(visibleCount + reading.others_.size(), 0);
-    if (siteCommon != nullptr && !siteCommon->empty()) {
-        if (siteCommon->size() < common.size()) {
-            const auto mark = [&](const PackedWords& forms, std::size_t offset, TextView word) {
-                std::size_t low = 0, high = forms.size();
-                while (low < high) {
-                    const std::size_t mid = low + (high - low) / 2;
-                    if (forms[mid] < word)
-                        low = mid + 1;
-                    else
-                        high = mid;
-                }
-                if (low < forms.size() && forms[low] == word)
-                    common[offset + low] = 1;
-            };
-            for (const Text& word : *siteCommon) {
-                mark(reading.visible_, 0, word);
-                mark(reading.others_, visibleCount, word);
-            }
-        } else {
-            Text form;
-            for (std::size_t i = 0; i < common.size(); ++i) {
-                const TextView f =
-                    i < visibleCount ? reading.visible_[i] : reading.others_[i - visibleCount];
-                form.assign(f);
-                common[i] = siteCommon->count(form) != 0 ? 1 : 0;
-            }
+    const std::vector<std::uint32_t>& words = reading.words_;
+    const PackedWords& forms = reading.forms_;
+    // Where each word's spelling lies, for the table's key of the words that are counted.
+    // A word that is only ever left out needs no key: a key without an entry changes
+    // nothing in the ranking.
+    std::vector<std::uint32_t> spelling(words.size());
+    for (std::size_t i = 0, c = 0; i < words.size(); ++i)
+        spelling[i] = (words[i] & PageReading::kCased) != 0 ? static_cast<std::uint32_t>(c++) : 0;
+    constexpr words::WordTable::WordKey kNoKey = 0;  // never a key
+    std::vector<words::WordTable::WordKey> keys(words.size(), kNoKey);
+    const auto add = [&](std::uint32_t word, const PageReading::ContextRun& c) {
+        words::WordTable::WordKey& key = keys[word];
+        if (key == kNoKey) {
+            const bool cased = (words[word] & PageReading::kCased) != 0;
+            key = table.KeyOf(cased ? reading.cased_[spelling[word]]
+                                    : forms[words[word] & ~PageReading::kCased]);
         }
+        counter.Add(key, c.weight, c.titleOrMeta);
+    };
+    // What a pass does by each occurrence's lower-case form is done here by the form's index:
+    // its place among the site's common words, and whether the title holds it.
+    constexpr std::uint32_t kInTitle = 0x80000000u;
+    std::vector<std::uint32_t> place(forms.size(), SiteWords::kNone);
+    if (siteCommon != nullptr && siteCommon->size() > 0) {
+        for (std::size_t f = 0; f < forms.size(); ++f) place[f] = siteCommon->PlaceOf(forms[f]);
     }
+    struct Held {
+        std::uint32_t word;
+        std::uint32_t context;
+    };
+    std::vector<Held> held;
     // The occurrences again in page order, each with the context it arrived in.
     const std::vector<PageReading::ContextRun>& runs = reading.contexts_;
+    const bool narrow = reading.occurrences32_.empty();
+    const std::size_t occurrences =
+        narrow ? reading.occurrences16_.size() : reading.occurrences32_.size();
     std::size_t run = 0;
-    Text lower;
-    for (std::uint32_t k = 0; k < reading.occurrences_.size(); ++k) {
+    for (std::size_t k = 0; k < occurrences; ++k) {
         while (run + 1 < runs.size() && runs[run + 1].from <= k) ++run;
         const PageReading::ContextRun& c = runs[run];
-        const std::uint32_t word = reading.occurrences_[k];
-        const std::uint32_t form = reading.lowerOf_[word];
-        if (common[form] != 0) {
-            lower.assign(form < visibleCount ? reading.visible_[form]
-                                             : reading.others_[form - visibleCount]);
-            counter.AddSiteCommon(keys[word], lower, c.weight, c.titleOrMeta, c.inTitle);
+        const std::uint32_t word = narrow ? reading.occurrences16_[k] : reading.occurrences32_[k];
+        std::uint32_t& form = place[words[word] & ~PageReading::kCased];
+        if (form == SiteWords::kNone) {
+            add(word, c);
+        } else if (c.inTitle) {
+            form |= kInTitle;
+            add(word, c);
         } else {
-            counter.Add(keys[word], c.weight, c.titleOrMeta);
+            // Whether the title holds it may only show later in the page.
+            held.push_back({word, static_cast<std::uint32_t>(run)});
         }
         if ((k & 4095) == 4095 && stop.stop_requested())
             break;
@@ -677,15 +695,60 @@ AnalysisResult ReadingAccess::Finish(PageReading& reading,
         result.analysis.wordsFound = counter.WordsOf(0, counter.Arrivals().size());
         return result;
     }
-    counter.SettleSiteCommonWords(result.analysis.siteCommonLeftOut);
+    // The held site-common words: counted after all when the page's title holds them,
+    // otherwise left out, each named once in sorted order.
+    std::vector<std::uint32_t> leftOut;
+    for (const Held& h : held) {
+        const std::uint32_t form = place[words[h.word] & ~PageReading::kCased];
+        if ((form & kInTitle) != 0)
+            add(h.word, runs[h.context]);
+        else
+            leftOut.push_back(form);
+    }
+    // Places in a bit set cost less to put in order than a sort of them, unless the page
+    // lost few of a great many common words.
+    std::vector<Text>& out = result.analysis.siteCommonLeftOut;
+    if (!leftOut.empty() && siteCommon->size() / 64 <= leftOut.size()) {
+        std::vector<std::uint64_t> bits((siteCommon->size() + 63) / 64, 0);
+        for (const std::uint32_t p : leftOut) bits[p / 64] |= std::uint64_t{1} << (p % 64);
+        for (std::size_t b = 0; b < bits.size(); ++b) {
+            for (std::uint64_t w = bits[b]; w != 0; w &= w - 1)
+                out.push_back((*siteCommon)[static_cast<std::uint32_t>(
+                    b * 64 + static_cast<std::size_t>(__builtin_ctzll(w)))]);
+        }
+    } else {
+        std::sort(leftOut.begin(), leftOut.end());
+        leftOut.erase(std::unique(leftOut.begin(), leftOut.end()), leftOut.end());
+        for (const std::uint32_t p : leftOut) out.push_back((*siteCommon)[p]);
+    }
     Rank(table, count, tagOptions, result.analysis);
     return result;
 }
 
-AnalysisResult FinishReading(PageReading reading,
-                             std::shared_ptr<const std::unordered_set<Text>> siteCommonWords,
+SiteWords::SiteWords(const std::unordered_set<Text>& words) : sorted_(words.begin(), words.end()) {
+    std::sort(sorted_.begin(), sorted_.end());
+    std::size_t size = 16;
+    while (size < 2 * sorted_.size()) size *= 2;
+    slots_.assign(size, 0);
+    for (std::uint32_t p = 0; p < sorted_.size(); ++p) {
+        std::size_t k = HashText(sorted_[p]) & (size - 1);
+        while (slots_[k] != 0) k = (k + 1) & (size - 1);
+        slots_[k] = p + 1;
+    }
+}
+
+std::uint32_t SiteWords::PlaceOf(TextView word) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t k = HashText(word) & mask; slots_[k] != 0; k = (k + 1) & mask) {
+        if (sorted_[slots_[k] - 1] == word)
+            return slots_[k] - 1;
+    }
+    return kNone;
+}
+
+AnalysisResult FinishReading(PageReading reading, const SiteWords* siteCommonWords,
                              const TagOptions& tag, std::stop_token stop) {
-    return ReadingAccess::Finish(reading, siteCommonWords.get(), tag, stop);
+    return ReadingAccess::Finish(reading, siteCommonWords, tag, stop);
 }
 
 ExistingTags FindExistingTags(TextView page) {

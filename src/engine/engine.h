@@ -155,6 +155,11 @@ class PackedWords {
         return text_.capacity() + ends_.capacity() * sizeof(std::uint32_t);
     }
 
+    void ShrinkToFit() {
+        text_.shrink_to_fit();
+        ends_.shrink_to_fit();
+    }
+
   private:
     Text text_;
     std::vector<std::uint32_t> ends_;
@@ -167,9 +172,11 @@ class PackedWords {
 class PageReading {
   public:
     const PageFacts& Facts() const { return page_; }
-    // The distinct words, lower case and sorted, that passed the filters outside the
-    // title, description and keywords.
-    const PackedWords& VisibleWords() const { return visible_; }
+    // The distinct lower-case forms of the words that passed the filters, in order of
+    // their first occurrence; those met outside the title, description and keywords are
+    // the words the page shows.
+    const PackedWords& Forms() const { return forms_; }
+    bool Visible(std::size_t form) const { return formVisible_[form] != 0; }
     // About the bytes it holds, for a caller that keeps many.
     std::size_t Bytes() const;
 
@@ -182,15 +189,21 @@ class PageReading {
         bool titleOrMeta;
         bool inTitle;
     };
+    static constexpr std::uint32_t kCased = 0x80000000u;
+
     CountOptions count_;  // as read; the site's common words come with the finishing
     PageFacts page_;
     ExistingTags existing_;
-    PackedWords words_;  // the counted words, in order of their first occurrence
-    std::vector<std::uint32_t>
-        lowerOf_;  // each word's lower-case form: in visible_, then in others_
-    PackedWords visible_;
-    PackedWords others_;  // the lower-case forms met only in the title and meta tags
-    std::vector<std::uint32_t> occurrences_;  // the counted occurrences, as words_ indexes
+    PackedWords forms_;
+    std::vector<char> formVisible_;
+    // The counted words in order of their first occurrence, each as its form's index; with
+    // kCased added when the word differs from its form, its own spelling is next in cased_.
+    std::vector<std::uint32_t> words_;
+    PackedWords cased_;
+    // The counted occurrences in page order, as words_ indexes: two bytes each while the
+    // page has fewer distinct words than that counts, four otherwise.
+    std::vector<std::uint16_t> occurrences16_;
+    std::vector<std::uint32_t> occurrences32_;
     std::vector<ContextRun> contexts_;
 };
 
@@ -206,11 +219,27 @@ struct PageReadingResult {
 PageReadingResult ReadPage(TextView pageBytes, const CountOptions& count,
                            const Resources& resources, std::stop_token stop = {});
 
+// The site's common words (lower case), made ready once for finishing many first readings
+// with them: each has its place in sorted order, and a look-up that hashes as the word
+// table does.
+class SiteWords {
+  public:
+    explicit SiteWords(const std::unordered_set<Text>& words);
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    // The word's place among the sorted common words, or kNone.
+    std::uint32_t PlaceOf(TextView word) const;
+    const Text& operator[](std::uint32_t place) const { return sorted_[place]; }
+    std::size_t size() const { return sorted_.size(); }
+
+  private:
+    std::vector<Text> sorted_;
+    std::vector<std::uint32_t> slots_;  // place + 1 of the word hashed there; 0 for none
+};
+
 // Counts and ranks the words of a first reading, leaving out `siteCommonWords` (may be
 // null) except where the page's title holds them, and composes the tag: the same result as
 // Analyse of the same page with those common words and the reading's count options.
-AnalysisResult FinishReading(PageReading reading,
-                             std::shared_ptr<const std::unordered_set<Text>> siteCommonWords,
+AnalysisResult FinishReading(PageReading reading, const SiteWords* siteCommonWords,
                              const TagOptions& tag, std::stop_token stop = {});
 
 // Why these bytes are no page at all: nothing in them, or a NUL byte, which no text file

@@ -13,16 +13,39 @@ void WordSpread::AddPage(const std::vector<Text>& distinctWords) {
     for (const Text& word : distinctWords) Add(word);
 }
 
-void WordSpread::AddPage(const engine::PackedWords& distinctWords) {
+void WordSpread::AddPage(const engine::PageReading& reading) {
     ++pages_;
-    for (std::size_t i = 0; i < distinctWords.size(); ++i) Add(distinctWords[i]);
+    const engine::PackedWords& forms = reading.Forms();
+    for (std::size_t i = 0; i < forms.size(); ++i) {
+        if (reading.Visible(i))
+            Add(forms[i]);
+    }
 }
 
 void WordSpread::Add(TextView word) {
-    if (const auto at = pagesWith_.find(word); at != pagesWith_.end())
-        ++at->second;
-    else
-        pagesWith_.emplace(Text(word), 1);
+    if (2 * (words_.size() + 1) > slots_.size()) {
+        slots_.assign(slots_.empty() ? 1024 : 2 * slots_.size(), 0);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::uint32_t i = 0; i < words_.size(); ++i) {
+            std::size_t k = hashes_[i] & mask;
+            while (slots_[k] != 0) k = (k + 1) & mask;
+            slots_[k] = i + 1;
+        }
+    }
+    const auto hash = static_cast<std::uint32_t>(HashText(word));
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t k = hash & mask;
+    for (; slots_[k] != 0; k = (k + 1) & mask) {
+        const std::uint32_t i = slots_[k] - 1;
+        if (hashes_[i] == hash && words_[i] == word) {
+            ++pagesWith_[i];
+            return;
+        }
+    }
+    slots_[k] = static_cast<std::uint32_t>(words_.size()) + 1;
+    words_.emplace_back(word);
+    pagesWith_.push_back(1);
+    hashes_.push_back(hash);
 }
 
 std::shared_ptr<const std::unordered_set<Text>> WordSpread::MoreThan(double percent) const {
@@ -30,9 +53,9 @@ std::shared_ptr<const std::unordered_set<Text>> WordSpread::MoreThan(double perc
     if (pages_ == 0)
         return common;
     // Multiplied out rather than divided, so that "more than 50" of 4 pages is exactly 3 or 4.
-    for (const auto& [word, count] : pagesWith_) {
-        if (static_cast<double>(count) * 100.0 > percent * static_cast<double>(pages_))
-            common->insert(word);
+    for (std::size_t i = 0; i < words_.size(); ++i) {
+        if (static_cast<double>(pagesWith_[i]) * 100.0 > percent * static_cast<double>(pages_))
+            common->insert(words_[i]);
     }
     return common;
 }
@@ -55,7 +78,7 @@ void FirstReadings::Deliver(std::size_t i) {
     std::optional<engine::PageReading>& reading = readings_[i];
     if (!reading)
         return;
-    spread_.AddPage(reading->VisibleWords());
+    spread_.AddPage(*reading);
     const std::size_t bytes = reading->Bytes();
     if (bytes <= budget_ - used_) {
         used_ += bytes;
@@ -63,6 +86,12 @@ void FirstReadings::Deliver(std::size_t i) {
     } else {
         reading.reset();
     }
+}
+
+std::shared_ptr<const std::unordered_set<Text>> FirstReadings::FindCommonWords(double percent) {
+    std::shared_ptr<const std::unordered_set<Text>> words = spread_.MoreThan(percent);
+    common_ = std::make_unique<const engine::SiteWords>(*words);
+    return words;
 }
 
 std::optional<engine::PageReading> FirstReadings::Take(std::size_t i) {

@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -22,7 +21,8 @@ class WordSpread {
     // One page's distinct words (each once). A page that could not be read is not added:
     // it says nothing about which words the site repeats.
     void AddPage(const std::vector<Text>& distinctWords);
-    void AddPage(const engine::PackedWords& distinctWords);
+    // The words a page's first reading found it shows.
+    void AddPage(const engine::PageReading& reading);
 
     std::size_t Pages() const { return pages_; }
 
@@ -32,12 +32,13 @@ class WordSpread {
   private:
     void Add(TextView word);
 
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(TextView word) const { return HashText(word); }
-    };
     std::size_t pages_ = 0;
-    std::unordered_map<Text, std::size_t, Hash, std::equal_to<>> pagesWith_;
+    // Every word met and on how many pages, found by an open-addressing index: a site has
+    // many distinct words, and each page looks up each of its own.
+    std::vector<Text> words_;
+    std::vector<std::size_t> pagesWith_;
+    std::vector<std::uint32_t> hashes_;  // of each word, to pass others without comparing
+    std::vector<std::uint32_t> slots_;   // a word's index + 1; 0 for an empty slot
 };
 
 // The first reading of a site's pages for its common words. Each page is read once: its
@@ -61,6 +62,12 @@ class FirstReadings {
     const WordSpread& Spread() const { return spread_; }
     std::size_t Kept() const { return kept_; }
 
+    // Once every page is delivered: the words on more than `percent` of the pages read,
+    // also kept ready for finishing the readings.
+    std::shared_ptr<const std::unordered_set<Text>> FindCommonWords(double percent);
+    // The common words found, for FinishReading; null before FindCommonWords.
+    const engine::SiteWords* CommonWords() const { return common_.get(); }
+
     // The kept reading of page `i`, handed over once; none when it was not kept. May be
     // called on several threads at once, for different pages.
     std::optional<engine::PageReading> Take(std::size_t i);
@@ -71,6 +78,7 @@ class FirstReadings {
     std::size_t used_ = 0;
     std::size_t kept_ = 0;
     WordSpread spread_;
+    std::unique_ptr<const engine::SiteWords> common_;
 };
 
 // The memory the readings of one run may keep: 256 MiB, less on a machine or under a
