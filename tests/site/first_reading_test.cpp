@@ -119,7 +119,7 @@ TEST(FirstReadingTest, FinishedGivesWhatAWholePassGives) {
                 // The words the spread is given are those a pass collects.
                 options.count.collectVisibleWords = true;
                 EXPECT_EQ(
-                    Texts(first.reading.VisibleWords()),
+                    VisibleWords(first.reading),
                     engine::Analyse(page, options, engine::Resources{}).analysis.visibleWords);
                 EXPECT_EQ(Report(Finish(std::move(first.reading), common, options.tag)),
                           Report(whole));
