@@ -425,7 +425,7 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
     RunContext context{run, engine::Resources{run.commonWords}, nullptr, stop.get_token(),
                        FileSystemOf(environment)};
 
-    // With the site's common words every page is read twice; the line says which reading.
+    // With the site's common words the run goes over the pages twice; the line says which time.
     const TextView secondLabel = run.flags.siteCommon ? "Reading 2 of 2: " : "";
     site::FirstReadings readings(run.flags.siteCommon ? entries.size() : 0,
                                  site::DefaultReadingBudget());

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <new>
 
+#include "text/text_hash.h"
+
 namespace lumora::site {
 
 void WordSpread::AddPage(const std::vector<Text>& distinctWords) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -12,7 +11,6 @@
 
 #include "engine/engine.h"
 #include "text/chars.h"
-#include "text/text_hash.h"
 
 namespace lumora::site {
 
