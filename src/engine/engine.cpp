@@ -79,9 +79,10 @@ class LineSplitter {
     bool crLf_ = false, lf_ = false, cr_ = false;
 };
 
-// Counts occurrences into the word table in page order. The site's common words are held
-// back until the whole page shows whether its title holds them. A pass and the finishing of
-// a first reading both count through it, so that they count alike.
+// Counts occurrences into the word table in page order, and keeps the order in which the
+// distinct words arrived. A pass holds the site's common words back here until the whole
+// page shows whether its title holds them; the finishing of a first reading counts through
+// it too, holding those words back by their forms' indexes instead.
 class Counter {
   public:
     explicit Counter(const std::unordered_set<Text>* siteCommon) : siteCommon_(siteCommon) {}
