@@ -191,6 +191,111 @@ struct AnalysisResult {
 AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resources& resources,
                        const ProgressCallback& progress = {}, std::stop_token stop = {});
 
+// Words one after another in one block: far smaller than one string for each word, for the
+// words of many pages kept at once.
+class PackedWords {
+  public:
+    void Add(TextView word) {
+        text_.append(word);
+        ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+    }
+    std::size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    TextView operator[](std::size_t i) const {
+        const std::uint32_t from = i == 0 ? 0 : ends_[i - 1];
+        return TextView(text_).substr(from, ends_[i] - from);
+    }
+    std::size_t Bytes() const {
+        return text_.capacity() + ends_.capacity() * sizeof(std::uint32_t);
+    }
+
+    void ShrinkToFit() {
+        text_.shrink_to_fit();
+        ends_.shrink_to_fit();
+    }
+
+  private:
+    Text text_;
+    std::vector<std::uint32_t> ends_;
+};
+
+// The first reading of a page of a site whose common words are wanted: the page read and
+// its words found, counted and ranked only once the site's common words are known. It
+// holds the words the page shows, and every counted occurrence in page order with its
+// context, so that finishing it counts exactly what a pass with those common words counts.
+class PageReading {
+  public:
+    const PageFacts& Facts() const { return page_; }
+    // The distinct lower-case forms of the words that passed the filters, in order of
+    // their first occurrence; those met outside the title, description and keywords are
+    // the words the page shows.
+    const PackedWords& Forms() const { return forms_; }
+    bool Visible(std::size_t form) const { return formVisible_[form] != 0; }
+    // About the bytes it holds, for a caller that keeps many.
+    std::size_t Bytes() const;
+
+  private:
+    friend struct ReadingAccess;
+    // Where the scanner stood when a run of occurrences arrived.
+    struct ContextRun {
+        std::uint32_t from;  // the first occurrence of the run
+        float weight;
+        bool titleOrMeta;
+        bool inTitle;
+    };
+    static constexpr std::uint32_t kCased = 0x80000000u;
+
+    CountOptions count_;  // as read; the site's common words come with the finishing
+    PageFacts page_;
+    ExistingTags existing_;
+    PackedWords forms_;
+    std::vector<char> formVisible_;
+    // The counted words in order of their first occurrence, each as its form's index; with
+    // kCased added when the word differs from its form, its own spelling is next in cased_.
+    std::vector<std::uint32_t> words_;
+    PackedWords cased_;
+    // The counted occurrences in page order, as words_ indexes: two bytes each while the
+    // page has fewer distinct words than that counts, four otherwise.
+    std::vector<std::uint16_t> occurrences16_;
+    std::vector<std::uint32_t> occurrences32_;
+    std::vector<ContextRun> contexts_;
+};
+
+struct PageReadingResult {
+    std::optional<Error> error;
+    bool stopped = false;  // the stop token ended the reading: no reading
+    PageReading reading;
+    bool ok() const { return !error.has_value() && !stopped; }
+};
+
+// Reads the page as Analyse does, with `count` (its siteCommonWords and collectVisibleWords
+// are not used), and stops short of counting its words into a ranking.
+PageReadingResult ReadPage(TextView pageBytes, const CountOptions& count,
+                           const Resources& resources, std::stop_token stop = {});
+
+// The site's common words (lower case), made ready once for finishing many first readings
+// with them: each has its place in sorted order, and a look-up that hashes as the word
+// table does.
+class SiteWords {
+  public:
+    explicit SiteWords(const std::unordered_set<Text>& words);
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    // The word's place among the sorted common words, or kNone.
+    std::uint32_t PlaceOf(TextView word) const;
+    const Text& operator[](std::uint32_t place) const { return sorted_[place]; }
+    std::size_t size() const { return sorted_.size(); }
+
+  private:
+    std::vector<Text> sorted_;
+    std::vector<std::uint32_t> slots_;  // place + 1 of the word hashed there; 0 for none
+};
+
+// Counts and ranks the words of a first reading, leaving out `siteCommonWords` (may be
+// null) except where the page's title holds them, and composes the tag: the same result as
+// Analyse of the same page with those common words and the reading's count options.
+AnalysisResult FinishReading(PageReading reading, const SiteWords* siteCommonWords,
+                             const TagOptions& tag, std::stop_token stop = {});
+
 // Why these bytes are no page at all: nothing in them, or a NUL byte, which no text file
 // holds (a UTF-16 page, marked as such, is a page). Every command refuses such a file alike.
 std::optional<Error> RefusePage(TextView pageBytes);

@@ -31,11 +31,14 @@ struct RunContext {
     std::shared_ptr<const std::unordered_set<Text>> siteCommon;
     std::stop_token stop;
     engine::FileSystem& fs;
+    // The pages' first readings kept for the second, with the site's common words.
+    FirstReadings* readings = nullptr;
 };
 
 class PageTask {
   public:
-    PageTask(const RunContext& context, const Entry& entry) : c_(context), entry_(entry) {
+    PageTask(const RunContext& context, const Entry& entry, std::size_t index)
+        : c_(context), entry_(entry), index_(index) {
         outcome_.path = entry.path;
         outcome_.root = entry.root;
     }
@@ -57,15 +60,23 @@ class PageTask {
     void RunPage() {
         if (entry_.problem)
             return Failed(*entry_.problem);
+        std::optional<engine::PageReading> reading;
+        if (c_.readings != nullptr)
+            reading = c_.readings->Take(index_);
         Text bytes;
-        if (auto error = engine::ReadPageFile(entry_.path, c_.fs, bytes))
-            return Failed(*error);
+        // A page read the first time is not read again, but for the diff of a dry run.
+        if (!reading || (c_.run.command == SiteCommand::kInsert && c_.run.insert.dryRun)) {
+            if (auto error = engine::ReadPageFile(entry_.path, c_.fs, bytes))
+                return Failed(*error);
+        }
         if (c_.run.command == SiteCommand::kShow)
             return Show(bytes);
         engine::Options options = c_.run.options;
         options.count.siteCommonWords = c_.siteCommon;
         engine::AnalysisResult result =
-            engine::Analyse(bytes, options, c_.run.resources, {}, c_.stop);
+            reading ? engine::FinishReading(std::move(*reading), c_.readings->CommonWords(),
+                                            options.tag, c_.stop)
+                    : engine::Analyse(bytes, options, c_.run.resources, {}, c_.stop);
         if (!result.ok()) {
             result.error->path = entry_.path;
             return Failed(*result.error);
@@ -127,6 +138,7 @@ class PageTask {
 
     const RunContext& c_;
     const Entry& entry_;
+    const std::size_t index_;
     PageOutcome outcome_;
 };
 
@@ -204,12 +216,7 @@ TextView NextPath(const std::vector<Entry>& entries, std::size_t done) {
 // stand on how many pages. Pages that cannot be read are told in the second reading.
 std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
     const std::vector<Entry>& entries, const RunContext& c, int workers,
-    const std::function<void(int done)>& progress) {
-    engine::Options options = c.run.options;
-    options.count.collectVisibleWords = true;
-    std::vector<std::vector<Text>> words(entries.size());
-    std::vector<char> read(entries.size(), 0);
-    WordSpread spread;
+    const std::function<void(int done)>& progress, FirstReadings& readings) {
     RunInOrder(
         entries.size(), workers,
         [&](std::size_t i) {
@@ -219,24 +226,17 @@ std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
                 Text bytes;
                 if (engine::ReadPageFile(entries[i].path, c.fs, bytes))
                     return;
-                engine::AnalysisResult r =
-                    engine::Analyse(bytes, options, c.run.resources, {}, c.stop);
-                if (r.ok() && !r.analysis.stopped) {
-                    words[i] = std::move(r.analysis.visibleWords);
-                    read[i] = 1;
-                }
+                readings.Read(i, bytes, c.run.options.count, c.run.resources, c.stop);
             } catch (const std::bad_alloc&) {
                 // Told with the page's second reading, like any page that cannot be read.
             }
         },
         [&](std::size_t i) {
-            if (read[i])
-                spread.AddPage(words[i]);
-            std::vector<Text>().swap(words[i]);
+            readings.Deliver(i);
             progress(static_cast<int>(i + 1));
         },
         c.stop);
-    return spread.MoreThan(*c.run.siteCommonPercent);
+    return readings.FindCommonWords(*c.run.siteCommonPercent);
 }
 
 }  // namespace
@@ -250,16 +250,19 @@ SiteSummary RunSite(const SiteRunRequest& run, engine::FileSystem& fs, SiteListe
     const int workers = run.jobs > 0 ? run.jobs : DefaultWorkers();
     RunContext context{run, nullptr, stop, fs};
 
-    // With the site's common words every page is read twice.
+    // With the site's common words the run goes over the pages twice; a page's first reading
+    // is kept for the second while memory allows.
     const int readings = run.siteCommonPercent ? 2 : 1;
+    FirstReadings firstReadings(run.siteCommonPercent ? entries.size() : 0, DefaultReadingBudget());
     const auto progress = [&](int reading, int done) {
         listener.Progress({reading, readings, done, summary.total,
                            NextPath(entries, static_cast<std::size_t>(done))});
     };
     if (run.siteCommonPercent && !stop.stop_requested()) {
         progress(1, 0);
-        context.siteCommon =
-            FindSiteCommonWords(entries, context, workers, [&](int done) { progress(1, done); });
+        context.siteCommon = FindSiteCommonWords(
+            entries, context, workers, [&](int done) { progress(1, done); }, firstReadings);
+        context.readings = &firstReadings;
         listener.ReadingDone(1);
     }
 
@@ -269,7 +272,7 @@ SiteSummary RunSite(const SiteRunRequest& run, engine::FileSystem& fs, SiteListe
         progress(readings, 0);
         delivered = RunInOrder(
             entries.size(), workers,
-            [&](std::size_t i) { outcomes[i] = PageTask(context, entries[i]).Run(); },
+            [&](std::size_t i) { outcomes[i] = PageTask(context, entries[i], i).Run(); },
             [&](std::size_t i) {
                 PageOutcome& outcome = outcomes[i];
                 (outcome.status == PageStatus::kOk       ? summary.done
