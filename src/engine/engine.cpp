@@ -118,7 +118,6 @@ class PassSink : public scan::WordSink {
           weights_(options.weights),
           progress_(progress),
           stop_(std::move(stop)),
-          collectVisible_(options.collectVisibleWords),
           counter_(options.siteCommonWords.get()),
           table_(counter_.Table()),
           lastReport_(Clock::now()) {
@@ -161,8 +160,6 @@ class PassSink : public scan::WordSink {
     void SettleSiteCommonWords(std::vector<Text>& leftOut) {
         counter_.SettleSiteCommonWords(leftOut);
     }
-
-    std::vector<Text> VisibleWords() const { return {visible_.begin(), visible_.end()}; }
 
     bool ShouldStop() override {
         Tick();
@@ -225,11 +222,9 @@ class PassSink : public scan::WordSink {
             return;
         const Context context = arrivedIn != nullptr ? *arrivedIn : ContextNow();
         const std::unordered_set<Text>* siteCommon = counter_.SiteCommon();
-        if (siteCommon != nullptr || collectVisible_) {
+        if (siteCommon != nullptr) {
             lower_ = LowerLetters(word);
-            if (collectVisible_ && !context.titleOrMeta)
-                visible_.insert(lower_);
-            if (siteCommon != nullptr && siteCommon->count(lower_) != 0) {
+            if (siteCommon->count(lower_) != 0) {
                 counter_.AddSiteCommon(key, lower_, context.weight, context.titleOrMeta,
                                        context.inTitle);
                 return;
@@ -273,13 +268,11 @@ class PassSink : public scan::WordSink {
     const scan::WeightSettings weights_;
     const ProgressCallback& progress_;
     const std::stop_token stop_;
-    const bool collectVisible_;
 
     Counter counter_;
     words::WordTable& table_;
     std::vector<Verdict> verdicts_;
     Text lower_;
-    std::set<Text> visible_;  // distinct words outside the title and meta tags
     std::array<Waiting, kAhead> waiting_;
     std::uint64_t arrived_ = 0;  // words waiting and counted since the last flush
     std::size_t reported_ = 0;
@@ -494,8 +487,6 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     }
     sink.FinalReport(static_cast<std::int64_t>(page.size()));
     sink.SettleSiteCommonWords(result.analysis.siteCommonLeftOut);
-    if (count.collectVisibleWords)
-        result.analysis.visibleWords = sink.VisibleWords();
     Rank(table, count, options.tag, result.analysis);
     return result;
 }
@@ -576,7 +567,6 @@ PageReadingResult ReadingAccess::Read(TextView pageBytes, const CountOptions& co
     reading.existing_ = FindExistingTags(page);
     reading.count_ = count;
     reading.count_.siteCommonWords = nullptr;
-    reading.count_.collectVisibleWords = false;
     ReadingAccess::Fill(reading, sink);
     return result;
 }

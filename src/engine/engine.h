@@ -59,8 +59,6 @@ struct CountOptions {
     // Words common to the user's whole site (lower case): left out like common words,
     // except on a page whose title holds them. Shared read-only by the pages of one run.
     std::shared_ptr<const std::unordered_set<Text>> siteCommonWords;
-    // Fill Analysis::visibleWords, for finding the words common to a site.
-    bool collectVisibleWords = false;
 
     bool operator==(const CountOptions&) const = default;
 };
@@ -172,9 +170,6 @@ struct Analysis {
     bool stopped = false;
     std::int32_t wordsWhenStopped = 0;
     std::vector<Text> wordsFound;
-    // With CountOptions::collectVisibleWords: the distinct words, lower case and sorted,
-    // that passed the filters outside the title, description and keywords.
-    std::vector<Text> visibleWords;
     // With CountOptions::siteCommonWords: the site's common words this page held and lost,
     // lower case and sorted.
     std::vector<Text> siteCommonLeftOut;
@@ -268,8 +263,8 @@ struct PageReadingResult {
     bool ok() const { return !error.has_value() && !stopped; }
 };
 
-// Reads the page as Analyse does, with `count` (its siteCommonWords and collectVisibleWords
-// are not used), and stops short of counting its words into a ranking.
+// Reads the page as Analyse does, with `count` (its siteCommonWords is not used), and stops short
+// of counting its words into a ranking.
 PageReadingResult ReadPage(TextView pageBytes, const CountOptions& count,
                            const Resources& resources, std::stop_token stop = {});
 

@@ -26,25 +26,6 @@ AnalysisResult AnalyseWith(const Text& page, const CountOptions& count) {
     return Analyse(page, options, Resources{});
 }
 
-TEST(EngineVisibleWords, AreTheDistinctLowerCaseWordsOutsideTitleAndMetaTags) {
-    const Text page =
-        "<head><title>Orchard Guide</title>\n"
-        "<meta name=\"description\" content=\"Cider presses\">\n"
-        "<meta name=\"keywords\" content=\"ladders\"></head>\n"
-        "<body>Pruning APPLE trees, apple pruning; the Orchard in May.</body>\n";
-    CountOptions count;
-    count.collectVisibleWords = true;
-    const AnalysisResult r = AnalyseWith(page, count);
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.analysis.visibleWords,
-              (std::vector<Text>{"apple", "may", "orchard", "pruning", "the", "trees"}));
-    // Asking for them changes nothing else.
-    const AnalysisResult plain = AnalyseWith(page, CountOptions{});
-    EXPECT_TRUE(plain.analysis.visibleWords.empty());
-    EXPECT_EQ(Words(plain.analysis), Words(r.analysis));
-    EXPECT_EQ(plain.analysis.tag.tag, r.analysis.tag.tag);
-}
-
 TEST(EngineSiteCommon, LeavesOutTheSitesWordsExceptThoseOfThePagesTitle) {
     const auto common = std::make_shared<const std::unordered_set<Text>>(
         std::unordered_set<Text>{"portfolio", "gallery", "acmeworks"});
