@@ -31,7 +31,8 @@ std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text&
         info.kind == files::FileInfo::Kind::kOther)
         return Error{Error::Code::kNotRegularFile, path, 0, {}};
     using files::InputNameStatus;
-    switch (files::CheckInputFileName(path)) {
+    // Whether the file is there was just seen: the name alone is judged.
+    switch (files::CheckInputName(path)) {
         case InputNameStatus::kInvalidName:
             return Error{Error::Code::kInvalidName, path, 0, {}};
         case InputNameStatus::kWrongExtension:

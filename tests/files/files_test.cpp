@@ -22,12 +22,15 @@ using testing::TempDir;
 TEST(FileChecksTest, InputFileNames) {
     TempDir dir;
     for (const char* name : {"page.HTM", "page.shtml", "page.xhtml", "page.phtml", "page.php"})
-        EXPECT_EQ(CheckInputFileName(dir.Write(name, "<html>")), InputNameStatus::kOk) << name;
-    EXPECT_EQ(CheckInputFileName(dir.Write("page.", "<html>")), InputNameStatus::kWrongExtension);
-    EXPECT_EQ(CheckInputFileName("page"), InputNameStatus::kInvalidName);
+        EXPECT_EQ(CheckInputFileName(dir.Write(name, "<html>"), RealFileSystem()),
+                  InputNameStatus::kOk)
+            << name;
+    EXPECT_EQ(CheckInputFileName(dir.Write("page.", "<html>"), RealFileSystem()),
+              InputNameStatus::kWrongExtension);
+    EXPECT_EQ(CheckInputFileName("page", RealFileSystem()), InputNameStatus::kInvalidName);
     std::filesystem::create_directory(dir.File("folder.htm"));
-    EXPECT_FALSE(FileExists(dir.File("folder.htm")));
-    EXPECT_FALSE(FileExists(""));
+    EXPECT_FALSE(FileExists(dir.File("folder.htm"), RealFileSystem()));
+    EXPECT_FALSE(FileExists("", RealFileSystem()));
     // The bytes of a name stay as they are, whatever their case or encoding.
     EXPECT_EQ(FolderOfPath("c:/Web/\u00C9T\u00C9/Page.htm"), "c:/Web/\u00C9T\u00C9/");
     EXPECT_EQ(FolderOfPath("page.htm"), "");

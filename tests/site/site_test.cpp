@@ -14,6 +14,7 @@
 #include "site/page_set.h"
 #include "site/unified_diff.h"
 #include "site/worker_pool.h"
+#include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
 namespace lumora::site {
@@ -22,6 +23,14 @@ namespace {
 using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
 namespace fs = std::filesystem;
+
+// The walk over the real disk.
+PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options) {
+    return site::CollectPages(arguments, options, files::RealFileSystem());
+}
+bool WalkedAsFolder(const Text& argument) {
+    return site::WalkedAsFolder(argument, files::RealFileSystem());
+}
 
 // --- Which pages a command takes -------------------------------------------------------
 
@@ -134,6 +143,77 @@ TEST_F(PageSetTest, ADanglingLinkInAFolderIsNoProblemOfTheFolder) {
     const PageSet set = CollectPages({P("site/b")}, {});
     EXPECT_TRUE(set.problems.empty()) << set.problems.front().Message();
     EXPECT_EQ(set.pages, (std::vector<Text>{P("site/b/draft.html"), P("site/b/three.html")}));
+}
+
+// The disk, with one call failing for one path (a folder's listing: for the path it was
+// opened by).
+class FailingFor : public lumora::testing::FaultyFileSystem {
+  public:
+    FailingFor(Text call, Text path)
+        : FaultyFileSystem(files::RealFileSystem(), Mode::kFailOnce, 0),
+          call_(std::move(call)),
+          path_(std::move(path)) {}
+    Text Stat(const files::Folder& in, const Text& n, files::FileInfo& i) override {
+        return Fails("Stat", n) ? kFailure : FaultyFileSystem::Stat(in, n, i);
+    }
+    Text RealPath(const Text& p, Text& r) override {
+        return Fails("RealPath", p) ? kFailure : FaultyFileSystem::RealPath(p, r);
+    }
+    Text OpenFolder(const files::Folder& in, const Text& n, files::Folder& f) override {
+        if (Fails("OpenFolder", n))
+            return kFailure;
+        Text error = FaultyFileSystem::OpenFolder(in, n, f);
+        if (n == path_)
+            listed_ = f.fd();
+        return error;
+    }
+    Text ListFolder(const files::Folder& f, std::vector<Text>& names) override {
+        if (call_ != "ListFolder" || f.fd() != listed_)
+            return FaultyFileSystem::ListFolder(f, names);
+        listed_ = -1;  // the number may be given to another folder later
+        return kFailure;
+    }
+
+  private:
+    static constexpr const char* kFailure = "Input/output error";
+    bool Fails(const char* call, const Text& path) const { return call_ == call && path == path_; }
+    Text call_, path_;
+    int listed_ = -1;
+};
+
+// A folder, a link or an argument that cannot be looked at gives that one's error; the
+// walk goes on with the others.
+TEST_F(PageSetTest, AFailingLookGivesThatEntrysErrorAndTheWalkGoesOn) {
+    PageSetOptions following;
+    following.recursive = true;
+    following.followSymlinks = true;
+    const std::vector<Text> others = {P("site/a/deep/two.htm"), P("site/a/one.html"),
+                                      P("site/about.htm"), P("site/index.html")};
+    const struct {
+        const char* call;
+        const char* path;
+        std::vector<Text> pages;
+    } cases[] = {
+        {"OpenFolder", "site/b", others},
+        {"ListFolder", "site/b", others},
+        {"Stat", "site", {}},
+        {"RealPath",
+         "site/b/alias.html",
+         {P("site/a/deep/two.htm"), P("site/a/one.html"), P("site/about.htm"),
+          P("site/b/draft.html"), P("site/b/three.html"), P("site/index.html")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.call) + " " + c.path);
+        FailingFor failing(c.call, P(c.path));
+        const PageSet set = site::CollectPages({P("site")}, following, failing);
+        EXPECT_EQ(set.pages, c.pages);
+        std::vector<Text> problems;
+        for (const Error& problem : set.problems) {
+            if (problem.code != Error::Code::kLinkOutside)
+                problems.push_back(problem.Message());
+        }
+        EXPECT_EQ(problems, std::vector<Text>{P(c.path) + ": Input/output error"});
+    }
 }
 
 TEST_F(PageSetTest, AFolderNamedLikeAPageIsTakenAsAPageUnlessWrittenWithASlash) {
