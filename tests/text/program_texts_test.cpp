@@ -111,12 +111,18 @@ TEST(ProgramTexts, ShippedFileHoldsEveryTextAndDamagedCopiesAreReported) {
     dir.Write("lmr_text.dat", shipped);
     ASSERT_GT(texts.Load(path, files::RealFileSystem()), 0);
     EXPECT_EQ(texts.ErrorMessage(path), "");
-    for (int n : tx::kNeeded) EXPECT_FALSE(texts.Get(n).empty()) << n;
+    for (int n : tx::kNeeded)
+        EXPECT_FALSE(texts.Get(n).empty()) << n;
     EXPECT_EQ(texts.Get(tx::kDataFolderName), "lumora");
     for (std::size_t i = shipped.find('\n'); i != Text::npos; i = shipped.find('\n', i + 1))
         ASSERT_TRUE(i > 0 && shipped[i - 1] == '\r') << "line end at " << i;
+}
 
-    // The good file, when the look at it (call 1) or its reading (call 2) fails.
+// The shipped file, when the look at it (call 1) or its reading (call 2) fails.
+TEST(ProgramTexts, AFileThatCannotBeLookedAtOrReadGivesItsMessage) {
+    testing::TempDir dir;
+    const Text path = dir.Write(
+        "lmr_text.dat", testing::ReadFile(Text(LUMORA_SOURCE_DIR) + "/data/lmr_text.dat"));
     using testing::FaultyFileSystem;
     const struct {
         int failing;
@@ -125,11 +131,13 @@ TEST(ProgramTexts, ShippedFileHoldsEveryTextAndDamagedCopiesAreReported) {
     } faults[] = {{1, -1, "Cannot open file containing program text."},
                   {2, -7, "Error reading file."}};
     for (const auto& f : faults) {
+        ProgramTexts texts;
         FaultyFileSystem failing(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnce,
                                  f.failing);
         EXPECT_EQ(texts.Load(path, failing), f.result) << failing.log;
         EXPECT_EQ(texts.ErrorMessage(path), f.message + Text("\r\n") + path);
         EXPECT_EQ(texts.Get(1), "");
+        EXPECT_GT(texts.Load(path, files::RealFileSystem()), 0);
     }
 }
 
