@@ -1,6 +1,7 @@
 // The services of the desktop that the session needs: message boxes, the open-file
-// dialog, the clipboard, web addresses, focus and repainting, and the files. The window implements
-// them with Qt, the command-line tool on the console, and the tests with a scripted fake.
+// dialog, the clipboard, web addresses, focus and repainting, and the files. The window
+// implements them with Qt, the command-line tool on the console, and the tests with a
+// scripted fake.
 #pragma once
 
 #include <cstdint>

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <system_error>
 #include <utility>
 #include <vector>
 
