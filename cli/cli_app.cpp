@@ -267,9 +267,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 2;
     }
 
-    const Text dataDir = options.dataDir.empty() ? engine::FindDataDir(environment.executableFolder)
+    const Text dataDir = options.dataDir.empty() ? engine::FindDataDir(environment.executableFolder,
+                                                                       FileSystemOf(environment))
                                                  : options.dataDir;
-    if (IsSiteRun(options.pages, options.site)) {
+    if (IsSiteRun(options.pages, options.site, FileSystemOf(environment))) {
         SiteRun run;
         run.command = show->parsed()     ? SiteCommand::kShow
                       : list->parsed()   ? SiteCommand::kList

@@ -231,10 +231,10 @@ void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags) {
     }
 }
 
-bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags) {
+bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags, engine::FileSystem& fs) {
     if (pages.size() != 1 || flags.json || flags.siteCommon)
         return true;
-    return site::WalkedAsFolder(pages.front());
+    return site::WalkedAsFolder(pages.front(), fs);
 }
 
 int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,

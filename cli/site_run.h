@@ -36,7 +36,7 @@ void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags);
 
 // True when the call is for a site rather than for one page as the tool has always done
 // it: several PAGE arguments, a folder among them, --json or --site-common.
-bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags);
+bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags, engine::FileSystem& fs);
 
 struct SiteRun {
     SiteCommand command = SiteCommand::kGenerate;

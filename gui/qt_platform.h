@@ -38,6 +38,7 @@ class QtPlatform : public app::Platform {
     std::optional<Text> ChooseFileToOpen(const app::OpenFileRequest& request) override;
     void SetClipboardText(const Text& text) override;
     bool OpenWebAddress(const Text& address) override;
+    files::FileSystem& Files() override { return files::RealFileSystem(); }
     void SetFocus(app::Control control) override;
     void Repaint(app::Control control) override;
     void ShowHelpWindow() override;

@@ -10,7 +10,9 @@ namespace lumora::gui {
 
 int RunWindow(app::PassRunner& runner, const std::function<void(MainWindow&)>& started) {
     QtPlatform platform;
-    app::Session session(platform, engine::FindDataDir(engine::ExecutableFolder()), &runner);
+    app::Session session(platform,
+                         engine::FindDataDir(engine::ExecutableFolder(), engine::RealFileSystem()),
+                         &runner);
     platform.SetSession(&session);
     if (!session.LoadProgramTexts())
         return 1;

@@ -1,12 +1,14 @@
 // The services of the desktop that the session needs: message boxes, the open-file
-// dialog, the clipboard, web addresses, focus and repainting. The window implements them with Qt,
-// the command-line tool on the console, and the tests with a scripted fake.
+// dialog, the clipboard, web addresses, focus and repainting, and the files. The window
+// implements them with Qt, the command-line tool on the console, and the tests with a
+// scripted fake.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 
 #include "app/controls.h"
+#include "files/file_system.h"
 #include "text/chars.h"
 
 namespace lumora::app {
@@ -40,6 +42,9 @@ class Platform {
 
     // Opens a web address in the default browser; false when that failed.
     virtual bool OpenWebAddress(const Text& address) = 0;
+
+    // Every file the session reads or writes: the page, the data files, the settings.
+    virtual files::FileSystem& Files() = 0;
 
     virtual void SetFocus(Control control) = 0;
     virtual void Repaint(Control control) = 0;

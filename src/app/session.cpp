@@ -48,7 +48,7 @@ Session::~Session() {
 
 bool Session::LoadProgramTexts() {
     const Text path = JoinPath(dataDir_, kProgramTextFile);
-    const std::int32_t result = texts_.Load(path);
+    const std::int32_t result = texts_.Load(path, platform_.Files());
     if (result >= 1)
         return true;
     platform_.ShowMessage(texts_.ErrorMessage(path), "", Icon::kCritical, Buttons::kOk);
@@ -97,7 +97,7 @@ void Session::CompleteStartup() {
 void Session::LoadAllCommonWordLists() {
     for (int language = 0; language < words::kNumLanguages; ++language) {
         const Text path = words::CommonWordFilePath(dataDir_, language);
-        commonWords_.Load(language, path);
+        commonWords_.Load(language, path, platform_.Files());
     }
     if (options_.ignoreCommonWords && !commonWords_.Available(options_.languageIndex)) {
         ReportCommonWordsUnavailable(options_.languageIndex);
@@ -261,7 +261,7 @@ Text Session::GetMetaTag() const {
 
 bool Session::CheckInputFile(const Text& name) {
     using files::InputNameStatus;
-    switch (files::CheckInputFileName(name)) {
+    switch (files::CheckInputFileName(name, platform_.Files())) {
         case InputNameStatus::kOk:
             return true;
         case InputNameStatus::kFileMissing:
@@ -270,7 +270,7 @@ bool Session::CheckInputFile(const Text& name) {
             } else {
                 // A remembered page that has gone: start the open-file dialog in its folder.
                 const Text folder = files::FolderOfPath(options_.inputFile);
-                if (!folder.empty() && files::FolderExists(folder))
+                if (!folder.empty() && files::FolderExists(folder, platform_.Files()))
                     dialogFolder_ = folder;
                 SetInputFileText("");
             }
@@ -323,7 +323,7 @@ void Session::GenerateOrList(bool makeTag) {
     }
     // Looked at before anything else: a folder or a FIFO must not be opened or mistaken
     // for a missing page.
-    if (const auto problem = files::NotRegularFileProblem(name)) {
+    if (const auto problem = files::NotRegularFileProblem(name, platform_.Files())) {
         Tell(*problem);
         return;
     }
@@ -331,7 +331,7 @@ void Session::GenerateOrList(bool makeTag) {
         return;
     Text bytes;
     try {
-        if (const auto error = engine::ReadPageFile(name, files::RealFileSystem(), bytes)) {
+        if (const auto error = engine::ReadPageFile(name, platform_.Files(), bytes)) {
             Tell(*error);
             return;
         }

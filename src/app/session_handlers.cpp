@@ -268,16 +268,16 @@ void Session::ClickShowExisting() {
         Tell(Error{Error::Code::kNoPageGiven});
         return;
     }
-    if (const auto problem = files::NotRegularFileProblem(path)) {
+    if (const auto problem = files::NotRegularFileProblem(path, platform_.Files())) {
         Tell(*problem);
         return;
     }
-    if (!files::FileExists(path)) {
+    if (!files::FileExists(path, platform_.Files())) {
         Tell(Error{Error::Code::kFileMissing, path});
         return;
     }
     Text bytes;
-    if (!files::RealFileSystem().ReadAll(path, bytes).empty()) {
+    if (!platform_.Files().ReadAll(path, bytes).empty()) {
         SetOutput("Error when looking for keywords meta tag.");
         return;
     }
@@ -331,7 +331,7 @@ void Session::InsertMetaTag() {
     insert.maxBytes = TagOptionsOf(options_).maxBytes;
     insert.encoding = EncodingOverrideOf(options_.encodingIndex);
     const Text path = options_.inputFile;
-    const engine::InsertPlan plan = engine::PlanInsert(path, tag, insert, engine::RealFileSystem());
+    const engine::InsertPlan plan = engine::PlanInsert(path, tag, insert, platform_.Files());
     if (plan.refusal) {
         refuse(*plan.refusal);
         return;
@@ -350,7 +350,7 @@ void Session::InsertMetaTag() {
     insert.backup =
         answer == Answer::kYes ? engine::BackupPlace::kBesidePage : engine::BackupPlace::kNone;
     const engine::InsertResult result =
-        engine::Insert({path, {}, {}, tag, insert}, engine::RealFileSystem());
+        engine::Insert({path, {}, {}, tag, insert}, platform_.Files());
     lastInsertSucceeded_ = result.ok();
     if (!result.ok()) {
         const bool noBackupName = result.error->code == Error::Code::kNoBackupName;

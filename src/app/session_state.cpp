@@ -5,14 +5,15 @@
 namespace lumora::app {
 
 void Session::UseDefaultStateFile() {
-    stateFilePath_ = FolderPath("lmr.usr", GetProgramText(text::tx::kDataFolderName));
+    stateFilePath_ =
+        FolderPath("lmr.usr", GetProgramText(text::tx::kDataFolderName), platform_.Files());
 }
 
 bool Session::LoadState() {
     // A missing or unreadable file changes nothing here; the caller then restores the
     // defaults. An unreadable one is told once the window is up, and is left as it is
     // unless the user changes a setting.
-    LoadedState loaded = LoadStateFile(stateFilePath_);
+    LoadedState loaded = LoadStateFile(stateFilePath_, platform_.Files());
     stateProblem_ = std::move(loaded.error);
     if (!loaded.options)
         return false;
@@ -24,7 +25,7 @@ void Session::SaveState() {
     if (stateProblem_ && stateProblem_->path == stateFilePath_ && options_ == optionsAtStart_)
         return;
     // Replaced in one step and made durable, so a failure never leaves half a file.
-    if (const auto error = SaveStateFile(stateFilePath_, options_))
+    if (const auto error = SaveStateFile(stateFilePath_, options_, platform_.Files()))
         Message(error->Message(), error->Title(), Icon::kExclamation);
 }
 

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -84,6 +83,22 @@ std::vector<TextView> SplitLines(TextView content) {
     return lines;
 }
 
+// The system's folder for temporary files: $TMPDIR (or $TMP, $TEMP, $TEMPDIR), else /tmp;
+// empty when that is no folder.
+Text TemporaryFolder(files::FileSystem& fs) {
+    Text folder = "/tmp";
+    for (const char* name : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"}) {
+        if (const char* value = ::secure_getenv(name); value != nullptr) {
+            folder = value;
+            break;
+        }
+    }
+    files::FileInfo info;
+    if (!fs.Stat(folder, info).empty() || info.kind != files::FileInfo::Kind::kDirectory)
+        return {};
+    return folder;
+}
+
 // Lines of a state file hold no control character but a tab; a binary file, or one in
 // UTF-16, has them all over.
 bool IsStateLine(TextView line) {
@@ -93,20 +108,19 @@ bool IsStateLine(TextView line) {
 
 }  // namespace
 
-Text FolderPath(const Text& fileName, const Text& folderName) {
-    namespace fs = std::filesystem;
-    fs::path base;
+Text FolderPath(const Text& fileName, const Text& folderName, files::FileSystem& fs) {
+    using Path = std::filesystem::path;  // joining names only; the disk is asked through fs
+    Path base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
         base = xdg;
     } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-        base = fs::path(home) / ".config";
+        base = Path(home) / ".config";
     } else {
-        std::error_code error;
-        base = fs::temp_directory_path(error);
+        base = TemporaryFolder(fs);
     }
-    const fs::path folder = base / folderName;
-    std::error_code error;
-    fs::create_directories(folder, error);
+    const Path folder = base / folderName;
+    // A folder that cannot be made shows when the file is saved, naming it.
+    files::MakeFolders(fs, folder.string());
     return (folder / fileName).string();
 }
 

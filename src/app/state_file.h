@@ -20,8 +20,8 @@
 namespace lumora::app {
 
 // "<base>/<folderName>/<fileName>", base being $XDG_CONFIG_HOME, else ~/.config, else the
-// temporary folder; the program's folder is created when missing.
-Text FolderPath(const Text& fileName, const Text& folderName);
+// temporary folder; the program's folder is created in `fs` when missing.
+Text FolderPath(const Text& fileName, const Text& folderName, files::FileSystem& fs);
 
 // The file's content for `options`. A line break inside a text (a one-line box cannot
 // show one) is written as a blank, so that it cannot shift the lines that follow.

@@ -14,12 +14,12 @@ Text ExecutableFolder() {
     return exe.parent_path().string();
 }
 
-Text FindDataDir(const Text& executableFolder) {
+Text FindDataDir(const Text& executableFolder, FileSystem& fs) {
     if (!executableFolder.empty()) {
         // The build tree keeps the data beside the program; an installed tree keeps it in
         // <prefix>/share/lumora beside <prefix>/bin, wherever the prefix was moved.
         for (const Text& folder : {executableFolder, executableFolder + "/../share/lumora"}) {
-            if (files::FileExists(folder + "/lmr_text.dat"))
+            if (files::FileExists(folder + "/lmr_text.dat", fs))
                 return folder;
         }
     }

@@ -141,7 +141,7 @@ FileSystem& RealFileSystem();
 Text ExecutableFolder();
 // The first folder holding lmr_text.dat of: `executableFolder`, its ../share/lumora; else the
 // data folder of the configured installation prefix.
-Text FindDataDir(const Text& executableFolder);
+Text FindDataDir(const Text& executableFolder, FileSystem& fs);
 
 // The common-word list the options' language needs, read from `dataDir` once (nothing when
 // common words are kept). A list that cannot be read clears `ignoreCommonWords`, so that the

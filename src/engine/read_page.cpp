@@ -28,10 +28,11 @@ std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text&
     if (Text failure = fs.Stat(path, info); !failure.empty())
         return Error{Error::Code::kFileUnreadable, path, 0, failure};
     if (info.kind == files::FileInfo::Kind::kDirectory ||
-        info.kind == files::FileInfo::Kind::kOther)
+        info.kind == files::FileInfo::Kind::kLink || info.kind == files::FileInfo::Kind::kOther)
         return Error{Error::Code::kNotRegularFile, path, 0, {}};
     using files::InputNameStatus;
-    switch (files::CheckInputFileName(path)) {
+    // Whether the file is there was just seen: the name alone is judged.
+    switch (files::CheckInputName(path)) {
         case InputNameStatus::kInvalidName:
             return Error{Error::Code::kInvalidName, path, 0, {}};
         case InputNameStatus::kWrongExtension:

@@ -1,22 +1,22 @@
 #include "files/file_checks.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace lumora::files {
 
-bool FileExists(const Text& path) {
-    if (path.empty())
-        return false;
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
+namespace {
+
+bool IsKind(const Text& path, FileSystem& fs, FileInfo::Kind kind) {
+    FileInfo info;
+    return !path.empty() && fs.Stat(path, info).empty() && info.kind == kind;
 }
 
-bool FolderExists(const Text& path) {
-    if (path.empty())
-        return false;
-    std::error_code ec;
-    return std::filesystem::is_directory(path, ec);
+}  // namespace
+
+bool FileExists(const Text& path, FileSystem& fs) {
+    return IsKind(path, fs, FileInfo::Kind::kRegular);
+}
+
+bool FolderExists(const Text& path, FileSystem& fs) {
+    return IsKind(path, fs, FileInfo::Kind::kDirectory);
 }
 
 Text FolderOfPath(TextView path) {
@@ -26,7 +26,14 @@ Text FolderOfPath(TextView path) {
     return Text(path.substr(0, slash + 1));
 }
 
-InputNameStatus CheckInputFileName(const Text& name) {
+InputNameStatus CheckInputFileName(const Text& name, FileSystem& fs) {
+    const InputNameStatus status = CheckInputName(name);
+    if (status == InputNameStatus::kOk && !FileExists(name, fs))
+        return InputNameStatus::kFileMissing;
+    return status;
+}
+
+InputNameStatus CheckInputName(const Text& name) {
     const std::size_t dot = name.rfind('.');
     if (dot == Text::npos)
         return InputNameStatus::kInvalidName;
@@ -36,9 +43,8 @@ InputNameStatus CheckInputFileName(const Text& name) {
         return InputNameStatus::kInvalidName;
 
     const Text ext = Lower(TextView(name).substr(dot + 1));
-    if (ext.find("htm") != Text::npos || ext == "php") {
-        return FileExists(name) ? InputNameStatus::kOk : InputNameStatus::kFileMissing;
-    }
+    if (ext.find("htm") != Text::npos || ext == "php")
+        return InputNameStatus::kOk;
     return InputNameStatus::kWrongExtension;
 }
 

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "memory/huge_pages.h"
 
@@ -32,6 +34,8 @@ FileInfo::Kind KindOf(mode_t mode) {
         return FileInfo::Kind::kRegular;
     if (S_ISDIR(mode))
         return FileInfo::Kind::kDirectory;
+    if (S_ISLNK(mode))
+        return FileInfo::Kind::kLink;
     return FileInfo::Kind::kOther;
 }
 
@@ -55,28 +59,21 @@ class PosixFileSystem final : public FileSystem {
     }
 
     Text Stat(const Folder& in, const Text& name, FileInfo& info) override {
-        info = FileInfo{};
-        const int follow = in.opened() ? AT_SYMLINK_NOFOLLOW : 0;
-        struct stat st {};
-        if (::fstatat(in.fd(), name.c_str(), &st, follow) != 0) {
-            if (errno == ENOENT) {
-                info.kind = FileInfo::Kind::kMissing;
-                return {};
-            }
-            return LastError();
-        }
-        info.kind = KindOf(st.st_mode);
-        info.mode = st.st_mode & 07777;
-        info.owner = st.st_uid;
-        info.group = st.st_gid;
-        info.links = st.st_nlink;
-        info.size = static_cast<std::uint64_t>(st.st_size);
-        info.device = st.st_dev;
-        info.inode = st.st_ino;
-        info.modified = st.st_mtim;
-        // The superuser is granted write access to every file, so the bits are asked too.
-        info.writable = (st.st_mode & 0222) != 0 &&
-                        ::faccessat(in.fd(), name.c_str(), W_OK, AT_EACCESS | follow) == 0;
+        return StatAt(in, name, info, !in.opened());
+    }
+
+    Text StatLink(const Folder& in, const Text& name, FileInfo& info) override {
+        return StatAt(in, name, info, false);
+    }
+
+    Text RealPath(const Text& path, Text& real) override {
+        real.clear();
+        std::error_code error;
+        // realpath(3), on the path made absolute first.
+        std::filesystem::path resolved = std::filesystem::canonical(path, error);
+        if (error)
+            return error.message();
+        real = resolved.string();
         return {};
     }
 
@@ -216,6 +213,32 @@ class PosixFileSystem final : public FileSystem {
     }
 
   private:
+    static Text StatAt(const Folder& in, const Text& name, FileInfo& info, bool follow) {
+        info = FileInfo{};
+        const int flags = follow ? 0 : AT_SYMLINK_NOFOLLOW;
+        struct stat st {};
+        if (::fstatat(in.fd(), name.c_str(), &st, flags) != 0) {
+            if (errno == ENOENT) {
+                info.kind = FileInfo::Kind::kMissing;
+                return {};
+            }
+            return LastError();
+        }
+        info.kind = KindOf(st.st_mode);
+        info.mode = st.st_mode & 07777;
+        info.owner = st.st_uid;
+        info.group = st.st_gid;
+        info.links = st.st_nlink;
+        info.size = static_cast<std::uint64_t>(st.st_size);
+        info.device = st.st_dev;
+        info.inode = st.st_ino;
+        info.modified = st.st_mtim;
+        // The superuser is granted write access to every file, so the bits are asked too.
+        info.writable = info.kind != FileInfo::Kind::kLink && (st.st_mode & 0222) != 0 &&
+                        ::faccessat(in.fd(), name.c_str(), W_OK, AT_EACCESS | flags) == 0;
+        return {};
+    }
+
     static constexpr std::size_t kWhole = static_cast<std::size_t>(-1);
 
     // The file's first `most` bytes (all of it for kWhole).

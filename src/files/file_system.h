@@ -11,6 +11,7 @@
 // one entry of that very folder, even after its path has been made to lead elsewhere, and a
 // symbolic link there is never followed: it is "not a regular file", and cannot be read,
 // entered or opened as a folder. So a file is written only where it was first looked for.
+// StatLink and RealPath are the two calls that look at a link itself, or resolve it.
 #pragma once
 
 #include <fcntl.h>
@@ -54,7 +55,8 @@ class Folder {
 
 // What a file is, found without opening it.
 struct FileInfo {
-    enum class Kind { kMissing, kRegular, kDirectory, kOther };
+    // kLink only where a symbolic link is not followed: in an opened folder, or by StatLink.
+    enum class Kind { kMissing, kRegular, kDirectory, kLink, kOther };
     Kind kind = Kind::kOther;
     unsigned mode = 0;  // permission bits, set-id and sticky bits included
     uid_t owner = 0;
@@ -67,7 +69,7 @@ struct FileInfo {
     ino_t inode = 0;
     timespec modified{};
     // Whether this user may write to the file: at least one write bit is set and the
-    // system grants write access (a read-only file system grants none).
+    // system grants write access (a read-only file system grants none). Never for a link.
     bool writable = false;
 };
 
@@ -88,6 +90,13 @@ class FileSystem {
     // Nothing there (or, in the working folder, a link leading nowhere) is no error: the
     // kind is kMissing.
     virtual Text Stat(const Folder& in, const Text& name, FileInfo& info) = 0;
+    // As Stat, but a symbolic link that `name` ends in is not followed, in the working
+    // folder too: the kind is then kLink and the facts are the link's own. (Links on the
+    // way to it are followed in the working folder, as by Stat.)
+    virtual Text StatLink(const Folder& in, const Text& name, FileInfo& info) = 0;
+    // The absolute path of the file `path` in the working folder leads to, without any
+    // symbolic link, "." or ".." left in it. Fails when something on the way is missing.
+    virtual Text RealPath(const Text& path, Text& real) = 0;
     // The whole content of a regular file. Anything else is refused (after an open that
     // cannot block), with "not a regular file".
     virtual Text ReadAll(const Folder& in, const Text& name, Text& bytes) = 0;
@@ -128,6 +137,7 @@ class FileSystem {
 
     // A path in the working folder.
     Text Stat(const Text& path, FileInfo& info) { return Stat(Folder(), path, info); }
+    Text StatLink(const Text& path, FileInfo& info) { return StatLink(Folder(), path, info); }
     Text ReadAll(const Text& path, Text& bytes) { return ReadAll(Folder(), path, bytes); }
 };
 

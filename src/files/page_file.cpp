@@ -230,9 +230,6 @@ std::optional<Error> CheckReplaceable(FileSystem& fs, const Folder& folder, cons
     return std::nullopt;
 }
 
-namespace {
-
-// Makes the folders of `folder` that are missing, from the top down.
 Text MakeFolders(FileSystem& fs, const Text& folder) {
     FileInfo info;
     if (Text error = fs.Stat(folder, info);
@@ -245,6 +242,8 @@ Text MakeFolders(FileSystem& fs, const Text& folder) {
     }
     return fs.MakeFolder(Folder(), folder);
 }
+
+namespace {
 
 // Whether the file is still the one `then` describes.
 bool SameFile(const FileInfo& now, const FileInfo& then) {

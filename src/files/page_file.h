@@ -72,6 +72,9 @@ bool IsTempNameFor(TextView name, TextView base);
 // Whether `name` (without folder) is such a temporary name for some file.
 bool IsTempName(TextView name);
 
+// Makes `folder` (a path) and the folders above it that are missing, from the top down.
+Text MakeFolders(FileSystem& fs, const Text& folder);
+
 // The folder of a path, "." when it has none.
 Text FolderOf(const Text& path);
 

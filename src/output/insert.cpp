@@ -17,15 +17,18 @@ namespace {
 constexpr std::size_t kNone = TextView::npos;
 
 // A page reached through a symbolic link is replaced where it really lives, so that the
-// link stays a link.
-Text RealPageOf(const Text& path) {
-    std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const std::filesystem::path real = std::filesystem::canonical(path, ec);
-        if (!ec)
-            return real.string();
-    }
-    return path;
+// link stays a link. A link that cannot be resolved (one leading nowhere) is left to the
+// checks of the page, which tell what it is; a path that cannot even be looked at fails
+// here, as the opening of its folder would.
+Text RealPageOf(const Text& path, files::FileSystem& fs, Text& page) {
+    page = path;
+    files::FileInfo info;
+    if (Text error = fs.StatLink(path, info); !error.empty())
+        return error;
+    Text real;
+    if (info.kind == files::FileInfo::Kind::kLink && fs.RealPath(path, real).empty())
+        page = std::move(real);
+    return {};
 }
 
 InsertResult Refused(Error error) {
@@ -110,13 +113,17 @@ InsertResult InsertMetaTag(const Text& pagePath, const Text& tag,
                            TextView encoding, const Text& root) {
     // A page found in a folder walk is never a link (the walk takes none); one named
     // directly may be, and is replaced where it lives.
-    const Text page = root.empty() ? RealPageOf(pagePath) : pagePath;
+    Text page = pagePath;
     files::Folder folder;
     Text name;
-    if (Text error = files::OpenFolderOf(fs, page, root, false, folder, name); !error.empty()) {
-        const bool missing = error == std::strerror(ENOENT);
-        return Refused(missing ? Error{Error::Code::kNoSuchFile, pagePath}
-                               : Error{Error::Code::kCannotExamine, pagePath, 0, std::move(error)});
+    Text failure = root.empty() ? RealPageOf(pagePath, fs, page) : Text();
+    if (failure.empty())
+        failure = files::OpenFolderOf(fs, page, root, false, folder, name);
+    if (!failure.empty()) {
+        const bool missing = failure == std::strerror(ENOENT);
+        return Refused(missing
+                           ? Error{Error::Code::kNoSuchFile, pagePath}
+                           : Error{Error::Code::kCannotExamine, pagePath, 0, std::move(failure)});
     }
     files::FileInfo info;
     // The message names the page as the user gave it, not where a link led.

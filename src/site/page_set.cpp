@@ -1,15 +1,11 @@
 #include "site/page_set.h"
 
-#include <dirent.h>
 #include <fnmatch.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <set>
-#include <system_error>
 #include <utility>
 
 #include "files/page_file.h"
@@ -19,8 +15,19 @@ namespace lumora::site {
 
 namespace {
 
-Error CannotList(const Text& path, int error) {
-    return Error{Error::Code::kCannotList, path, 0, std::strerror(error)};
+using files::FileInfo;
+
+Error CannotList(const Text& path, Text error) {
+    return Error{Error::Code::kCannotList, path, 0, std::move(error)};
+}
+
+// What stands at `path`, a final link followed or not: nothing there is an error here, as
+// it leaves nothing to walk or take.
+Text Look(files::FileSystem& fs, const Text& path, bool follow, FileInfo& info) {
+    Text error = follow ? fs.Stat(path, info) : fs.StatLink(path, info);
+    if (error.empty() && info.kind == FileInfo::Kind::kMissing)
+        error = std::strerror(ENOENT);
+    return error;
 }
 
 TextView NameOf(TextView path) {
@@ -28,7 +35,7 @@ TextView NameOf(TextView path) {
     return slash == TextView::npos ? path : path.substr(slash + 1);
 }
 
-Text Join(const Text& folder, const char* name) {
+Text Join(const Text& folder, const Text& name) {
     if (!folder.empty() && folder.back() == '/')
         return folder + name;
     return folder + '/' + name;
@@ -52,35 +59,37 @@ bool IsOwnFile(TextView name) {
 
 using FileId = std::pair<dev_t, ino_t>;
 
+FileId IdOf(const FileInfo& info) {
+    return {info.device, info.inode};
+}
+
 class Walker {
   public:
-    Walker(const std::vector<Text>& arguments, const PageSetOptions& options, PageSet& out)
-        : options_(options), out_(out) {
+    Walker(const std::vector<Text>& arguments, const PageSetOptions& options, files::FileSystem& fs,
+           PageSet& out)
+        : options_(options), fs_(fs), out_(out) {
         // A folder to skip counts as walked already.
         for (const Text& folder : options.skipFolders) {
-            struct stat info {};
-            if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-                visited_.insert({info.st_dev, info.st_ino});
+            FileInfo info;
+            if (Look(fs_, folder, true, info).empty() && info.kind == FileInfo::Kind::kDirectory)
+                visited_.insert(IdOf(info));
         }
         // Where the folders given really are: a link may lead only inside them.
         for (const Text& argument : arguments) {
-            std::error_code ec;
-            if (WalkedAsFolder(argument)) {
-                const std::filesystem::path real = std::filesystem::canonical(argument, ec);
-                if (!ec)
-                    roots_.push_back({real.string(), argument});
-            }
+            Text real;
+            if (WalkedAsFolder(argument, fs_) && fs_.RealPath(argument, real).empty())
+                roots_.push_back({std::move(real), argument});
         }
     }
 
     void Argument(const Text& path) {
-        struct stat info {};
-        if (::stat(path.c_str(), &info) != 0) {
+        FileInfo info;
+        if (Text error = Look(fs_, path, true, info); !error.empty()) {
             // A dangling link or a missing file: the page command reports it as its own.
-            out_.problems.push_back(CannotList(path, errno));
+            out_.problems.push_back(CannotList(path, std::move(error)));
             return;
         }
-        if (S_ISDIR(info.st_mode) && !LooksLikeAPage(path)) {
+        if (info.kind == FileInfo::Kind::kDirectory && !LooksLikeAPage(path)) {
             const std::size_t pages = found_.size();
             const std::size_t problems = out_.problems.size();
             // A folder without pages is most likely a wrong folder or a wrong pattern.
@@ -89,7 +98,7 @@ class Walker {
         } else {
             // Named directly: taken whatever it is; the page command refuses what is not a
             // regular file with its own message.
-            found_.push_back({path, {info.st_dev, info.st_ino}});
+            found_.push_back({path, IdOf(info)});
         }
     }
 
@@ -107,49 +116,46 @@ class Walker {
 
   private:
     // False when the folder was walked before.
-    bool Folder(const Text& folder, const struct stat& info) {
-        if (!visited_.insert({info.st_dev, info.st_ino}).second)
+    bool Folder(const Text& folder, const FileInfo& info) {
+        if (!visited_.insert(IdOf(info)).second)
             return false;  // reached again: walked once
-        DIR* dir = ::opendir(folder.c_str());
-        if (dir == nullptr) {
-            out_.problems.push_back(CannotList(folder, errno));
-            return true;
+        std::vector<Text> names;
+        Text listError;
+        {
+            // Closed again before the subfolders are walked, however deep they go.
+            files::Folder opened;
+            if (Text error = fs_.OpenFolder(files::Folder(), folder, opened); !error.empty()) {
+                out_.problems.push_back(CannotList(folder, std::move(error)));
+                return true;
+            }
+            listError = fs_.ListFolder(opened, names);
         }
+        // The names listed before a failure are still taken; the failure is told after them.
         std::vector<Text> subfolders;
-        // readdir tells its own failure only through errno, which the lstat and stat calls
-        // of the loop may have set: cleared before every call.
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(dir);
-            if (entry == nullptr)
-                break;
-            const char* name = entry->d_name;
-            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-                continue;
+        for (const Text& name : names) {
             Text path = Join(folder, name);
-            struct stat target {};
-            if (::lstat(path.c_str(), &target) != 0)
+            FileInfo target;
+            if (!Look(fs_, path, false, target).empty())
                 continue;  // gone since it was listed
-            if (S_ISLNK(target.st_mode)) {
+            if (target.kind == FileInfo::Kind::kLink) {
                 // Without --follow-symlinks a link is neither taken nor entered: it could
                 // lead anywhere, and a page would be written there.
                 if (!options_.followSymlinks || !FollowLink(name, path, target))
                     continue;
             }
-            if (S_ISDIR(target.st_mode)) {
+            if (target.kind == FileInfo::Kind::kDirectory) {
                 if (options_.recursive && !MatchesAny(options_.exclude, path))
                     subfolders.push_back(path);
                 continue;
             }
             if (Taken(name, path))
-                found_.push_back({path, {target.st_dev, target.st_ino}});
+                found_.push_back({path, IdOf(target)});
         }
-        if (errno != 0)
-            out_.problems.push_back(CannotList(folder, errno));
-        ::closedir(dir);
+        if (!listError.empty())
+            out_.problems.push_back(CannotList(folder, std::move(listError)));
         for (const Text& sub : subfolders) {
-            struct stat subInfo {};
-            if (::stat(sub.c_str(), &subInfo) == 0)
+            FileInfo subInfo;
+            if (Look(fs_, sub, true, subInfo).empty())
                 Folder(sub, subInfo);
         }
         return true;
@@ -158,21 +164,20 @@ class Walker {
     // A link that would be walked or taken: `path` becomes the path of what it leads to,
     // below the folder given that holds it, and `target` what is there. False when it is
     // not wanted or leads nowhere or outside (the last two reported).
-    bool FollowLink(const char* name, Text& path, struct stat& target) {
-        if (::stat(path.c_str(), &target) != 0) {
+    bool FollowLink(const Text& name, Text& path, FileInfo& target) {
+        if (Text error = Look(fs_, path, true, target); !error.empty()) {
             if (Taken(name, path))  // dangling: a page that cannot be read
-                out_.problems.push_back(CannotList(path, errno));
+                out_.problems.push_back(CannotList(path, std::move(error)));
             return false;
         }
-        const bool wanted = S_ISDIR(target.st_mode)
+        const bool wanted = target.kind == FileInfo::Kind::kDirectory
                                 ? options_.recursive && !MatchesAny(options_.exclude, path)
                                 : Taken(name, path);
         if (!wanted)
             return false;
-        std::error_code ec;
-        const Text real = std::filesystem::canonical(path, ec).string();
-        if (ec) {
-            out_.problems.push_back(CannotList(path, ec.value()));
+        Text real;
+        if (Text error = fs_.RealPath(path, real); !error.empty()) {
+            out_.problems.push_back(CannotList(path, std::move(error)));
             return false;
         }
         // The innermost folder given that holds it, so that the page's root is that one.
@@ -208,6 +213,7 @@ class Walker {
     };
 
     const PageSetOptions& options_;
+    files::FileSystem& fs_;
     PageSet& out_;
     std::vector<Root> roots_;
     std::vector<std::pair<Text, FileId>> found_;
@@ -234,15 +240,16 @@ bool IsPageName(TextView name) {
     return extension == "htm" || extension == "html" || extension == "xhtml";
 }
 
-bool WalkedAsFolder(const Text& argument) {
-    struct stat info {};
-    return ::stat(argument.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+bool WalkedAsFolder(const Text& argument, files::FileSystem& fs) {
+    FileInfo info;
+    return fs.Stat(argument, info).empty() && info.kind == FileInfo::Kind::kDirectory &&
            !LooksLikeAPage(argument);
 }
 
-PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options) {
+PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options,
+                     files::FileSystem& fs) {
     PageSet set;
-    Walker walker(arguments, options, set);
+    Walker walker(arguments, options, fs, set);
     for (const Text& argument : arguments) walker.Argument(argument);
     set.pages = walker.Pages();
     return set;

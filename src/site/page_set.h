@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "error/error.h"
+#include "files/file_system.h"
 #include "text/chars.h"
 
 namespace lumora::site {
@@ -36,13 +37,15 @@ struct PageSet {
 // backups (output::IsBackupName) or the temporary files of an insert (files::IsTempName),
 // so that a walk after an insert does not take the old page again. A folder reached twice
 // (a symbolic-link loop) is walked once. Symbolic links in folders are left alone unless
-// `followSymlinks`.
-PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options);
+// `followSymlinks`. Every look at the disk goes through `fs`: a folder that cannot be
+// opened or listed there is kCannotList, and the walk goes on with the others.
+PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options,
+                     files::FileSystem& fs);
 
 // True when the PAGE argument is a folder to walk. A folder named like a page ("old.htm",
 // "old.HTML", see IsPageName) is taken as a page, and refused as one, since that is what
 // the user named; "old.htm/" walks it.
-bool WalkedAsFolder(const Text& argument);
+bool WalkedAsFolder(const Text& argument, files::FileSystem& fs);
 
 // Whether a file name ends in ".htm", ".html" or ".xhtml", in any case.
 bool IsPageName(TextView name);

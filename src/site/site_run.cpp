@@ -1,9 +1,6 @@
 #include "site/site_run.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <functional>
 #include <memory>
 #include <new>
@@ -177,15 +174,15 @@ void RefuseSharedBackups(const SiteRunRequest& run, std::vector<Entry>& entries)
 }
 
 // The pages of the PAGE arguments, and the arguments that gave none, in path order.
-std::vector<Entry> EntriesOf(const SiteRunRequest& run) {
+std::vector<Entry> EntriesOf(const SiteRunRequest& run, engine::FileSystem& fs) {
     PageSetOptions options = run.walk;
     // Backups kept inside the site are never taken for pages.
     if (run.command == SiteCommand::kInsert && !run.insert.backupFolder.empty())
         options.skipFolders.push_back(run.insert.backupFolder);
-    const PageSet set = CollectPages(run.arguments, options);
+    const PageSet set = CollectPages(run.arguments, options, fs);
     std::vector<Text> folders;
     for (const Text& argument : run.arguments) {
-        if (WalkedAsFolder(argument))
+        if (WalkedAsFolder(argument, fs))
             folders.push_back(argument);
     }
     std::vector<Entry> entries;
@@ -194,8 +191,9 @@ std::vector<Entry> EntriesOf(const SiteRunRequest& run) {
         entries.push_back({page, std::nullopt, RootOf(page, folders)});
     for (const Error& problem : set.problems) {
         // A named page that does not exist is told as for one page.
-        struct stat info {};
-        if (::lstat(problem.path.c_str(), &info) != 0 && errno == ENOENT) {
+        files::FileInfo info;
+        if (fs.StatLink(problem.path, info).empty() &&
+            info.kind == files::FileInfo::Kind::kMissing) {
             entries.push_back({problem.path, std::nullopt, {}});
             continue;
         }
@@ -244,7 +242,7 @@ std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
 SiteSummary RunSite(const SiteRunRequest& run, engine::FileSystem& fs, SiteListener& listener,
                     std::stop_token stop) {
     const auto started = std::chrono::steady_clock::now();
-    const std::vector<Entry> entries = EntriesOf(run);
+    const std::vector<Entry> entries = EntriesOf(run, fs);
     SiteSummary summary;
     summary.total = static_cast<int>(entries.size());
     const int workers = run.jobs > 0 ? run.jobs : DefaultWorkers();

@@ -1,12 +1,10 @@
 #include "text/program_texts.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <string>
-#include <system_error>
 
 #include "text/encoding.h"
 
@@ -75,18 +73,20 @@ std::int32_t ProgramTexts::Fail(std::int32_t result, std::int64_t line) {
     return result;
 }
 
-std::int32_t ProgramTexts::Load(const Text& path) {
+std::int32_t ProgramTexts::Load(const Text& path, files::FileSystem& fs) {
     languages_.clear();
-    std::error_code error;
     // Only a regular file is opened: opening a FIFO or a device could block.
-    if (!std::filesystem::is_regular_file(path, error))
+    files::FileInfo info;
+    if (!fs.Stat(path, info).empty() || info.kind != files::FileInfo::Kind::kRegular)
         return Fail(kCannotOpen, 0);
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open())
-        return Fail(kCannotOpen, 0);
-    Text content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
-        return Fail(kReadError, 0);
+    Text content;
+    if (const Text error = fs.ReadAll(path, content); !error.empty()) {
+        // What refuses the opening of a file just seen (no permission, the file gone or
+        // replaced meanwhile) cannot open it; anything else failed while reading.
+        const bool refused = error == std::strerror(EACCES) || error == std::strerror(EPERM) ||
+                             error == std::strerror(ENOENT) || error == "not a regular file";
+        return Fail(refused ? kCannotOpen : kReadError, 0);
+    }
     const std::int32_t count = LoadFromContent(content);
     if (count <= 0)
         return count;

@@ -16,6 +16,7 @@
 #include <map>
 #include <vector>
 
+#include "files/file_system.h"
 #include "text/chars.h"
 
 namespace lumora::text {
@@ -25,14 +26,15 @@ inline constexpr std::size_t kMaxProgramTextLength = 1024;
 
 class ProgramTexts {
   public:
-    // Loads the file. Returns the number of texts read (> 0) on success, otherwise:
-    //   0 nothing read, -1 cannot open (or not a regular file), -3 too much text (more
-    //   than six languages), -6 empty file, -7 read error, -10 a text the program needs
+    // Loads the file from `fs`. Returns the number of texts read (> 0) on success, otherwise:
+    //   0 nothing read, -1 cannot open (not a regular file, or refused: no permission, gone
+    //   meanwhile), -3 too much text (more than six languages), -6 empty file, -7 any other
+    //   failure to read it, -10 a text the program needs
     //   (tx::kNeeded) is missing from the first language, as in a file cut short, -11 a
     //   control character other than tab at line n (see ErrorMessage), -(500 + n) missing
     //   string at line n, -(1000 + n) string too long at line n, -(1500 + n) duplicate at
     //   line n.
-    std::int32_t Load(const Text& path);
+    std::int32_t Load(const Text& path, files::FileSystem& fs);
 
     // Parses the file's content; the same results as Load, except that the texts the
     // program needs are not required (-10 never comes from here).

@@ -170,7 +170,8 @@ TEST(StateFile, SavingIsDurableAndWholeOrNothing) {
 TEST(StateFile, FolderPathFollowsXdgConfigHomeAndCreatesTheFolder) {
     TempDir dir;
     ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    EXPECT_EQ(FolderPath("lmr.usr", "lumora"), dir.Path() + "/lumora/lmr.usr");
+    EXPECT_EQ(FolderPath("lmr.usr", "lumora", files::RealFileSystem()),
+              dir.Path() + "/lumora/lmr.usr");
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path() + "/lumora"));
     ::unsetenv("XDG_CONFIG_HOME");
 }
@@ -286,6 +287,31 @@ TEST(SessionState, WhatIsNoStateFileGivesTheDefaultsAMessageAndStaysAsItWas) {
     session->SetListIndex(Control::kLanguage, 2);
     session->Quit();
     EXPECT_EQ(LoadStateFile(path).options.value_or(Options{}).languageIndex, 2);
+}
+
+// The session reads its settings through the platform's files: a read failing there is
+// told as any unreadable settings file is, and the file is left as it was.
+TEST(SessionState, ASettingsFileThatCannotBeReadThroughThePlatformIsToldAndKept) {
+    TempDir dir;
+    const Text path = dir.Write("lmr.usr", WithLine(19, "3"));
+    FakePlatform platform;
+    Session session(platform, LUMORA_BIN_DIR);
+    ASSERT_TRUE(session.LoadProgramTexts());
+    session.SetStateFilePath(path);
+    session.InitialiseSession();
+    // Call 1 looks at the file, call 2 reads it.
+    testing::FaultyFileSystem failing(files::RealFileSystem(),
+                                      testing::FaultyFileSystem::Mode::kFailOnce, 2);
+    platform.files = &failing;
+    EXPECT_FALSE(session.LoadState());
+    EXPECT_EQ(session.options(), Options{});
+    session.CompleteStartup();
+    session.Quit();
+    ASSERT_EQ(platform.messages.size(), 1u) << failing.log;
+    EXPECT_EQ(platform.messages[0].prompt, "Settings file " + path +
+                                               " could not be read; defaults are used.\r\n"
+                                               "Input/output error");
+    EXPECT_EQ(ReadFile(path), WithLine(19, "3"));
 }
 
 }  // namespace

@@ -251,8 +251,17 @@ TEST(Cli, AFileThatIsNoPageIsRefusedFromItsFirstBlock) {
     };
     for (const char* command : {"generate", "list", "show", "insert"}) {
         SCOPED_TRACE(command);
-        // Everything after the first look at the file and at its first block fails.
-        FaultyFileSystem failing(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnwards, 3);
+        // Everything after the looks at the data folder and the file and at its first block
+        // fails.
+        FaultyFileSystem counting(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnce, 0);
+        int firstBlock = 0;
+        counting.watch = [&](int n, const char* call, int) {
+            if (firstBlock == 0 && std::string(call) == "ReadStart")
+                firstBlock = n;
+        };
+        RunTool({command, binary}, nullptr, false, &counting);
+        FaultyFileSystem failing(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnwards,
+                                 firstBlock + 1);
         EXPECT_EQ(RunTool({command, binary}, nullptr, false, &failing).err, notText(binary, "4"));
         EXPECT_EQ(RunTool({command, late}).err, notText(late, "1048577"));
         EXPECT_EQ(RunTool({command, utf16}, nullptr, false, &failing).err,

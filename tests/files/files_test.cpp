@@ -55,8 +55,8 @@ TEST(ReadPage, LooksAtThePageWithoutOpeningItAndRefusesWhatIsNoRegularFile) {
         ASSERT_TRUE(status.has_value()) << path << " blocked";
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << path;
     }
-    EXPECT_TRUE(FileExists(dir.File("to-page.htm")));
-    EXPECT_FALSE(FileExists(dir.File("folder.htm")));
+    EXPECT_TRUE(FileExists(dir.File("to-page.htm"), RealFileSystem()));
+    EXPECT_FALSE(FileExists(dir.File("folder.htm"), RealFileSystem()));
 }
 
 FileInfo Mine() {

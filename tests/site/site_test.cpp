@@ -10,6 +10,7 @@
 #include "site/page_set.h"
 #include "site/unified_diff.h"
 #include "site/worker_pool.h"
+#include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
 namespace lumora::site {
@@ -18,6 +19,79 @@ namespace {
 using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
 namespace fs = std::filesystem;
+
+// The walk over the real disk.
+PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options) {
+    return site::CollectPages(arguments, options, files::RealFileSystem());
+}
+
+// Fails one call of the walk for one path (for ListFolder: the folder opened at that path).
+class FailingFor : public lumora::testing::FaultyFileSystem {
+  public:
+    FailingFor(Text call, Text path)
+        : FaultyFileSystem(files::RealFileSystem(), Mode::kFailOnce, 0),
+          call_(std::move(call)),
+          path_(std::move(path)) {}
+    Text Stat(const files::Folder& in, const Text& n, files::FileInfo& i) override {
+        return Fails("Stat", n) ? kFailure : FaultyFileSystem::Stat(in, n, i);
+    }
+    Text RealPath(const Text& p, Text& r) override {
+        return Fails("RealPath", p) ? kFailure : FaultyFileSystem::RealPath(p, r);
+    }
+    Text OpenFolder(const files::Folder& in, const Text& n, files::Folder& f) override {
+        if (Fails("OpenFolder", n))
+            return kFailure;
+        Text error = FaultyFileSystem::OpenFolder(in, n, f);
+        if (n == path_)
+            listed_ = f.fd();
+        return error;
+    }
+    Text ListFolder(const files::Folder& f, std::vector<Text>& names) override {
+        if (call_ != "ListFolder" || f.fd() != listed_)
+            return FaultyFileSystem::ListFolder(f, names);
+        listed_ = -1;
+        return kFailure;
+    }
+
+  private:
+    static constexpr const char* kFailure = "Input/output error";
+    bool Fails(const char* call, const Text& path) const { return call_ == call && path == path_; }
+    Text call_, path_;
+    int listed_ = -1;
+};
+
+// A folder, a link or an argument that cannot be looked at gives that one's error; the
+// walk goes on with the others.
+TEST(CollectPages, AFailingLookGivesThatEntrysErrorAndTheWalkGoesOn) {
+    TempDir dir;
+    fs::create_directories(dir.File("site/b"));
+    for (const char* name : {"site/index.html", "site/b/three.html"}) dir.Write(name, "<p>");
+    fs::create_symlink("../index.html", dir.File("site/b/alias.html"));
+    PageSetOptions following;
+    following.recursive = true;
+    following.followSymlinks = true;
+    const std::vector<Text> others = {dir.File("site/index.html")};
+    const struct {
+        const char* call;
+        const char* path;
+        std::vector<Text> pages;
+    } cases[] = {
+        {"OpenFolder", "site/b", others},
+        {"ListFolder", "site/b", others},
+        {"Stat", "site", {}},
+        {"RealPath",
+         "site/b/alias.html",
+         {dir.File("site/b/three.html"), dir.File("site/index.html")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.call) + " " + c.path);
+        FailingFor failing(c.call, dir.File(c.path));
+        const PageSet set = site::CollectPages({dir.File("site")}, following, failing);
+        EXPECT_EQ(set.pages, c.pages);
+        ASSERT_EQ(set.problems.size(), 1u);
+        EXPECT_EQ(set.problems[0].Message(), dir.File(c.path) + ": Input/output error");
+    }
+}
 
 // Which pages a command takes from its arguments, in a site with what sites hold: nested
 // folders, page names in any case, a backup and an insert's temporary file beside their

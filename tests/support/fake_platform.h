@@ -31,6 +31,7 @@ class FakePlatform : public app::Platform {
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;  // (done, total)
     int helpShown = 0;
     int programEnded = 0;
+    files::FileSystem* files = &files::RealFileSystem();
 
     app::Answer ShowMessage(const Text& prompt, const Text& title, app::Icon icon,
                             app::Buttons buttons) override {
@@ -51,6 +52,7 @@ class FakePlatform : public app::Platform {
         webAddresses.push_back(address);
         return webSucceeds;
     }
+    files::FileSystem& Files() override { return *files; }
     void SetFocus(app::Control control) override { focus.push_back(control); }
     void Repaint(app::Control) override {}
     void ShowHelpWindow() override { ++helpShown; }

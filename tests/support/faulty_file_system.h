@@ -31,6 +31,12 @@ class FaultyFileSystem : public files::FileSystem {
     Text Stat(const files::Folder& in, const Text& n, files::FileInfo& i) override {
         return Hit("Stat") ? Failure() : real_.Stat(in, n, i);
     }
+    Text StatLink(const files::Folder& in, const Text& n, files::FileInfo& i) override {
+        return Hit("StatLink") ? Failure() : real_.StatLink(in, n, i);
+    }
+    Text RealPath(const Text& p, Text& r) override {
+        return Hit("RealPath") ? Failure() : real_.RealPath(p, r);
+    }
     Text ReadAll(const files::Folder& in, const Text& n, Text& b) override {
         return Hit("ReadAll") ? Failure() : real_.ReadAll(in, n, b);
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
 namespace lumora::text {
@@ -90,18 +91,41 @@ TEST(ProgramTexts, ShippedFileHoldsEveryTextAndDamagedCopiesAreReported) {
     for (const auto& c : cases) {
         ProgramTexts texts;
         dir.Write("lmr_text.dat", c.content);
-        EXPECT_EQ(texts.Load(path), c.result);
+        EXPECT_EQ(texts.Load(path, files::RealFileSystem()), c.result);
         EXPECT_EQ(texts.ErrorMessage(path), c.message);
         EXPECT_EQ(texts.Get(1), "");
     }
     ProgramTexts texts;
-    EXPECT_EQ(texts.Load(dir.Path()), -1);
+    EXPECT_EQ(texts.Load(dir.Path(), files::RealFileSystem()), -1);
     dir.Write("lmr_text.dat", shipped);
-    ASSERT_GT(texts.Load(path), 0);
+    ASSERT_GT(texts.Load(path, files::RealFileSystem()), 0);
     EXPECT_EQ(texts.ErrorMessage(path), "");
     EXPECT_EQ(texts.Get(tx::kDataFolderName), "lumora");
     for (std::size_t i = shipped.find('\n'); i != Text::npos; i = shipped.find('\n', i + 1))
         ASSERT_TRUE(i > 0 && shipped[i - 1] == '\r') << "line end at " << i;
+}
+
+// The shipped file, when the look at it (call 1) or its reading (call 2) fails.
+TEST(ProgramTexts, AFileThatCannotBeLookedAtOrReadGivesItsMessage) {
+    testing::TempDir dir;
+    const Text path = dir.Write(
+        "lmr_text.dat", testing::ReadFile(Text(LUMORA_SOURCE_DIR) + "/data/lmr_text.dat"));
+    using testing::FaultyFileSystem;
+    const struct {
+        int failing;
+        std::int32_t result;
+        const char* message;
+    } faults[] = {{1, -1, "Cannot open file containing program text."},
+                  {2, -7, "Error reading file."}};
+    for (const auto& f : faults) {
+        ProgramTexts texts;
+        FaultyFileSystem failing(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnce,
+                                 f.failing);
+        EXPECT_EQ(texts.Load(path, failing), f.result) << failing.log;
+        EXPECT_EQ(texts.ErrorMessage(path), f.message + Text("\r\n") + path);
+        EXPECT_EQ(texts.Get(1), "");
+        EXPECT_GT(texts.Load(path, files::RealFileSystem()), 0);
+    }
 }
 
 }  // namespace
