@@ -247,12 +247,6 @@ bool ReadsAsBlank(Char c) {
 
 }  // namespace
 
-void PrepareLine(Text& line, bool lowerCaseOnly) {
-    Text prepared;
-    PrepareInto(line, !lowerCaseOnly, prepared);
-    line.swap(prepared);
-}
-
 bool ReadyLine(TextView raw, bool lowerCase, Text& line, Text& scratch) {
     std::size_t first = 0;
     std::size_t last = raw.size();

@@ -27,12 +27,6 @@ inline constexpr Char HeadingStart(int level) {
 }
 }  // namespace marker
 
-// `lowerCaseOnly`: the line has already been lower-cased, so only the lower-case forms of
-// the tags need handling. Otherwise every case form of the tags is recognised, while the
-// five references are still matched in lower case only. Stray control characters (other
-// than tab) become blanks.
-void PrepareLine(Text& line, bool lowerCaseOnly);
-
 // Replaces each named reference of HTML (&eacute;, &rsquo;; case exact) and each numeric
 // one (&#233;, &#xE9;; any code point, &#128; to &#159; read as windows-1252 as browsers
 // do) by its character. Decoded ASCII other than letters, digits and the apostrophe
@@ -45,9 +39,9 @@ void DecodeEntities(Text& line, Text& scratch);
 
 // A line of the page (without its line end) made ready for the scanner, in `line`: the
 // blanks and stray control characters at either end dropped, the others made blanks
-// (tabs stay), every letter lower-cased when `lowerCase`, prepared as by PrepareLine,
-// decoded as by DecodeEntities, and one blank appended. False, and nothing to scan, when
-// the line holds nothing else. `line` and `scratch` are reused from line to line.
+// (tabs stay), every letter lower-cased when `lowerCase`, its tags turned into the scanner's
+// context markers, decoded as by DecodeEntities, and one blank appended. False, and nothing to
+// scan, when the line holds nothing else. `line` and `scratch` are reused from line to line.
 bool ReadyLine(TextView raw, bool lowerCase, Text& line, Text& scratch);
 
 }  // namespace lumora::scan

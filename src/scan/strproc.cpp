@@ -34,10 +34,6 @@ bool EqualNoCase(TextView a, TextView b) {
     return a.size() == b.size() && MatchesNoCaseAt(a, 0, b);
 }
 
-bool IsWordChar(TextView c, bool allowDigits, TextView extra) {
-    return !c.empty() && IsWordChar(CharAt(c, 0).cp, allowDigits, extra);
-}
-
 bool IsWordChar(CodePoint cp, bool allowDigits, TextView extra) {
     if (IsLetter(cp))
         return true;
@@ -92,13 +88,6 @@ WordRun WordRunAt(TextView text, std::size_t at, bool allowDigits, TextView extr
     }
     run.bytes = i - at;
     return run;
-}
-
-Pos CountWordChars(TextView text, Pos start, bool allowDigits, TextView extra) {
-    if (start < 1 || static_cast<std::size_t>(start) > text.size())
-        return 0;
-    return static_cast<Pos>(
-        WordRunAt(text, static_cast<std::size_t>(start - 1), allowDigits, extra).chars);
 }
 
 Pos SkipPast(TextView line, Pos start, TextView closing, bool& found) {

@@ -19,14 +19,9 @@ Pos FindNoCase(Pos start, TextView text, TextView sought);
 // Same length and equal character by character after lower-casing both.
 bool EqualNoCase(TextView a, TextView b);
 
-// The first character of the text can be part of a word: a letter, a digit when
-// `allowDigits`, or an ASCII character of `extra`. Empty text gives false.
-bool IsWordChar(TextView c, bool allowDigits, TextView extra = {});
+// The character can be part of a word: a letter, a digit when `allowDigits`, or an ASCII
+// character of `extra`.
 bool IsWordChar(CodePoint cp, bool allowDigits, TextView extra = {});
-
-// Number of word characters from the byte position `start` on, at most 65000. Combining
-// marks that follow a word character belong to the word.
-Pos CountWordChars(TextView text, Pos start, bool allowDigits, TextView extra = {});
 
 // The run of word characters that starts at byte offset `at` (0-based): its length in
 // bytes and in characters, at most kMaxWordRun characters.

@@ -669,24 +669,4 @@ Text ReadStoredText(TextView bytes) {
     return Windows1252ToUtf8(bytes);
 }
 
-void BlankControlCharacters(Text& text) {
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        // Eight bytes at a time while none of them is below 32 (pages hold few).
-        if (i + 8 <= n) {
-            std::uint64_t chunk;
-            std::memcpy(&chunk, text.data() + i, 8);
-            if (((chunk - 0x2020202020202020ull) & ~chunk & 0x8080808080808080ull) == 0) {
-                i += 8;
-                continue;
-            }
-        }
-        const unsigned b = Code(text[i]);
-        if (b < 32 && b != '\t' && b != '\n' && b != '\r')
-            text[i] = ' ';
-        ++i;
-    }
-}
-
 }  // namespace lumora::text

@@ -101,9 +101,4 @@ CodePoint Windows1252Char(unsigned char byte);
 // valid UTF-8, otherwise the single-byte text of the program's earlier versions.
 Text ReadStoredText(TextView bytes);
 
-// C0 control characters other than tab, LF and CR become blanks: pages converted from
-// manuals hold form feeds and escapes, which separate words like blanks and must never
-// be taken for the scanner's context markers.
-void BlankControlCharacters(Text& text);
-
 }  // namespace lumora::text

@@ -773,21 +773,6 @@ WordTable::~WordTable() = default;
 WordTable::WordTable(WordTable&&) noexcept = default;
 WordTable& WordTable::operator=(WordTable&&) noexcept = default;
 
-void WordTable::Clear() {
-    impl_->Clear();
-}
-
-bool WordTable::AddWordOccurrence(Text& word, float weight, bool titleContext) {
-    // An empty word would fold "s" into an empty entry; it is never a keyword.
-    if (word.empty())
-        return false;
-    bool folded = false;
-    const bool isNew = impl_->CountOccurrence(impl_->RecordFor(word), weight, titleContext, folded);
-    if (folded)
-        word.pop_back();
-    return isNew;
-}
-
 WordTable::WordKey WordTable::KeyOf(TextView word) {
     return impl_->RecordFor(word);
 }

@@ -34,19 +34,15 @@ class WordTable {
     WordTable(WordTable&&) noexcept;
     WordTable& operator=(WordTable&&) noexcept;
 
-    void Clear();
-
-    // Counts one occurrence of `word` with `weight`. `word` may lose a final "s" (plural
-    // folding). `titleContext` is recorded only when the word makes a new entry. Returns
-    // true when the word made a new entry.
-    bool AddWordOccurrence(Text& word, float weight, bool titleContext);
-
-    // The same in two steps, for a caller that meets the same words again and again: a
-    // word's key stays the same until Clear, so it is looked up once and then counted by
-    // its key. A key may stand for a word that is never counted; it holds no entry then.
+    // Words are counted in two steps, for a caller that meets the same words again and
+    // again: a word's key stays the same for the table's life, so it is looked up once and
+    // then counted by its key. A key may stand for a word that is never counted; it holds no
+    // entry then.
     using WordKey = std::uint32_t;
     WordKey KeyOf(TextView word);
-    // Counts one occurrence of the word of `key` as AddWordOccurrence counts `word`.
+    // Counts one occurrence of the word of `key` with `weight`; a plural is counted with
+    // its singular. `titleContext` is recorded only when the word makes a new entry.
+    // Returns true when the word made a new entry.
     bool AddOccurrence(WordKey key, float weight, bool titleContext);
     // The word a key stands for, as it was given to KeyOf; valid until the table changes.
     TextView WordOf(WordKey key) const;
