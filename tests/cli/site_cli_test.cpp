@@ -101,14 +101,12 @@ TEST(SiteCli, ManyPagesGiveWhatOneCallPerPageGivesInPathOrder) {
         int expectedStatus = 0;
         const std::string expected = OneCallPerPage(command, pages, expectedStatus);
         EXPECT_EQ(expectedStatus, 1);  // the FIFO at least
-        for (const char* jobs : {"1", "5"}) {
-            std::vector<std::string> args = command;
-            args.insert(args.end(), {"-r", "-j", jobs, dir.File("site")});
-            const RunResult run = RunTool(args);
-            EXPECT_EQ(run.status, expectedStatus);
-            EXPECT_EQ(run.out, expected);
-            EXPECT_EQ(run.err.rfind("7 pages: ", 0), 0u) << run.err;
-        }
+        std::vector<std::string> args = command;
+        args.insert(args.end(), {"-r", "-j", "3", dir.File("site")});
+        const RunResult run = RunTool(args);
+        EXPECT_EQ(run.status, expectedStatus);
+        EXPECT_EQ(run.out, expected);
+        EXPECT_EQ(run.err.rfind("7 pages: ", 0), 0u) << run.err;
     }
 }
 
@@ -128,41 +126,26 @@ class OutOfMemoryOn : public lumora::testing::FaultyFileSystem {
     std::string page_;
 };
 
-// A page that does not fit in memory fails alone, says so and is left as it was; the
-// other pages of the run are done and told.
-TEST(SiteCli, APageThatDoesNotFitInMemoryFailsAlone) {
+// One page alone that does not fit in memory: every command says so and fails.
+TEST(SiteCli, APageThatDoesNotFitInMemoryFails) {
     TempDir dir;
-    const std::string page = "<head><title>Kites</title></head><p>kites kites strings</p>\n";
-    for (const char* name : {"a.htm", "big.htm", "c.htm", "d.htm"}) dir.Write(name, page);
-    const std::string big = dir.File("big.htm");
-    const std::string told = "Error: not enough memory to read " + big;
+    const std::string big = dir.Write("big.htm", "<title>Kites</title><p>kites strings</p>\n");
     OutOfMemoryOn shortOfMemory(big);
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"generate", big}, {"show", big}, {"insert", big}, {"list", "--json", big}}) {
         const RunResult run = RunTool(args, nullptr, false, &shortOfMemory);
         EXPECT_EQ(run.status, 1) << args.front();
-        EXPECT_NE((run.out + run.err).find(told), std::string::npos) << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find("Error: not enough memory to read " + big),
+                  std::string::npos)
+            << run.out << run.err;
     }
-    const RunResult run =
-        RunTool({"insert", "-r", "-j", "2", dir.Path()}, nullptr, false, &shortOfMemory);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(Count(run.out, "==> "), 4u);
-    EXPECT_NE(run.out.find("==> " + big + " <==\n" + told + "\n"), std::string::npos) << run.out;
-    EXPECT_EQ(run.err.rfind("4 pages: 3 done (3 changed, 0 unchanged), 1 failed", 0), 0u)
-        << run.err;
-    EXPECT_EQ(ReadFile(big), page);
-    EXPECT_FALSE(fs::exists(dir.File("big.bak.htm")));
-    EXPECT_NE(ReadFile(dir.File("d.htm")), page);
 }
 
-// Insert over a folder writes each page and its backup as one call per page does; its dry
-// run changes no byte, and its text output as a whole, headers and refusals included, is a
+// The text output of insert's dry run over folders, headers and refusals included, is a
 // patch that turns every page into what insert makes of it, whatever the pages' names: the
-// headers show them escaped, the JSON keeps them.
-TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWritesAndItsDryRunIsItsPatch) {
-    TempDir many, one, dry;
-    WriteSite(many);
-    WriteSite(dry);
+// headers show them escaped, the JSON keeps them. The dry run changes no byte.
+TEST(SiteCli, TheDryRunOfInsertIsItsPatch) {
+    TempDir many, dry;
     const std::vector<std::pair<std::string, std::string>> oddNames = {
         {" lead.htm", " lead.htm"},      {"ta\tb.htm", "ta\\tb.htm"},
         {"n\nl.htm", "n\\nl.htm"},       {"e\x1b[2J.htm", "e\\x1b[2J.htm"},
@@ -170,26 +153,16 @@ TEST(SiteCli, InsertOfAFolderWritesWhatOneCallPerPageWritesAndItsDryRunIsItsPatc
         {"q\"uote.htm", "q\"uote.htm"},  {"\"b\\s .htm", "\"b\\s .htm"},
     };
     for (const TempDir* site : {&many, &dry}) {
+        WriteSite(*site);
         fs::create_directory(site->File("odd"));
         for (const auto& [name, shown] : oddNames)
             site->Write("odd/" + name, "<title>Plum jam</title>\n</head>\nPlum jam\n");
     }
     const auto before = Snapshot(dry.Path());
-    const RunResult run = RunTool({"insert", "--backup", "-r", "-q", many.File("site")});
-    EXPECT_EQ(run.status, 1);  // the FIFO, the page with no keyword, the page with no mark-up
-    int status = 0;
-    std::string expected = OneCallPerPage({"insert", "--backup"}, WriteSite(one), status);
-    for (std::size_t at; (at = expected.find(one.Path())) != std::string::npos;)
-        expected.replace(at, one.Path().size(), many.Path());
-    EXPECT_EQ(run.out, expected);
-    const auto written = Snapshot(many.File("site"));
-    const auto wanted = Snapshot(one.File("site"));
-    ASSERT_EQ(written.size(), wanted.size());
-    for (const auto& [path, bytes] : wanted)
-        EXPECT_EQ(written.at(many.Path() + path.substr(one.Path().size())), bytes) << path;
-    EXPECT_EQ(wanted.size(), before.size() - oddNames.size() + 4);  // the backups
-    ASSERT_EQ(RunTool({"insert", "--no-backup", "-q", many.File("odd")}).status, 0);
-
+    // The FIFO, the page with no keyword, the page with no mark-up fail.
+    EXPECT_EQ(
+        RunTool({"insert", "--backup", "-r", "-q", many.File("site"), many.File("odd")}).status, 1);
+    EXPECT_EQ(Snapshot(many.Path()).size(), before.size() + 4 + oddNames.size());  // backups
     if (std::system("patch --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "patch is not installed";
     // Relative names, as the diff is applied with -p0.
@@ -307,41 +280,24 @@ TEST(SiteCli, JsonLinesMatchTheTextOutput) {
     }
 }
 
-// The words common to the site, found over all the pages of the run, are left out of each
-// page: here the navigation bar every page carries, but not a word of a page's own title.
-// How common a word must be is the share given; the engine's tests say what is left out.
-TEST(SiteCli, SiteCommonWordsLeaveOutTheNavigationBar) {
+// --site-common reaches the run, and JSON names the words left out of each page; which
+// words those are is the site run's and the engine's to say.
+TEST(SiteCli, SiteCommonWordsAreLeftOutAndNamed) {
     TempDir dir;
-    const std::vector<std::string> topics = {"Kites kites strings", "Gliders gliders wings",
-                                             "Gallery drones rotors"};
-    for (std::size_t i = 0; i < topics.size(); ++i) {
-        dir.Write("p" + std::to_string(i) + ".htm",
-                  "<title>" + topics[i].substr(0, topics[i].find(' ')) +
-                      "</title>\n<div>Portfolio Gallery Pricing</div>\n<p>" + topics[i] + "</p>\n");
+    for (const char* topic : {"Kites kites strings", "Gliders gliders wings"})
+        dir.Write(std::string(topic, 4) + ".htm",
+                  std::string("<div>Portfolio Pricing</div><p>") + topic);
+    const RunResult run = RunTool({"list", "--json", "--lower-case", "--min-frequency", "1",
+                                   "--site-common", "50", dir.Path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const nlohmann::json& page : JsonLines(run.out)) {
+        EXPECT_EQ(page["site_common"], nlohmann::json({"portfolio", "pricing"}));
+        EXPECT_EQ(page["words"].size(), 2u) << page;
     }
-    const auto list = [&](const char* share) {
-        const RunResult run = RunTool({"list", "--json", "--lower-case", "--min-frequency", "1",
-                                       "--site-common", share, dir.Path()});
-        EXPECT_EQ(run.status, 0) << run.err;
-        return JsonLines(run.out);
-    };
-    const std::vector<nlohmann::json> pages = list("50");
-    ASSERT_EQ(pages.size(), topics.size());
-    for (std::size_t i = 0; i < topics.size(); ++i) {
-        std::set<std::string> leftOut = {"portfolio", "gallery", "pricing"}, words;
-        if (i == 2)
-            leftOut.erase("gallery");  // a word of the page's own title stays
-        EXPECT_EQ(pages[i]["site_common"].get<std::set<std::string>>(), leftOut) << i;
-        for (const auto& w : pages[i]["words"]) words.insert(w["word"].get<std::string>());
-        EXPECT_EQ(words.count("portfolio") + words.count("pricing"), 0u) << i;
-    }
-    // A share no word reaches leaves every page as it was.
-    for (const nlohmann::json& page : list("100")) EXPECT_TRUE(page["site_common"].empty());
 }
 
-// Ctrl-C before the run starts no page; in the middle, no new page starts, the pages begun
-// are finished and reported, and the summary counts exactly the pages that changed, which
-// are the first ones in order.
+// Ctrl-C in the middle of a run: no new page starts, the pages begun are finished and
+// reported, the summary counts exactly the pages that changed, and the tool exits with 130.
 TEST(SiteCli, CtrlCFinishesThePagesBegunAndCountsThem) {
     TempDir dir;
     const int pages = 400;
@@ -352,24 +308,14 @@ TEST(SiteCli, CtrlCFinishesThePagesBegunAndCountsThem) {
         olds.push_back(page);
         paths.push_back(dir.Write("p" + std::to_string(1000 + i) + ".htm", page));
     }
-    const auto before = Snapshot(dir.Path());
-    std::atomic<bool> interrupted{true};
-    RunResult run = RunTool({"insert", dir.Path()}, &interrupted);
-    EXPECT_EQ(run.status, 130);
-    EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("0 done (0 changed, 0 unchanged), 0 failed, 400 skipped"),
-              std::string::npos)
-        << run.err;
-    EXPECT_EQ(Snapshot(dir.Path()), before);
-
-    interrupted = false;
+    std::atomic<bool> interrupted{false};
     // Ctrl-C once the run has changed a page, however fast the machine is.
     std::thread presser([&] {
         while (ReadFile(paths[0]) == olds[0] && ReadFile(paths[1]) == olds[1])
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         interrupted = true;
     });
-    run = RunTool({"insert", "--no-backup", "-j", "2", dir.Path()}, &interrupted);
+    const RunResult run = RunTool({"insert", "--no-backup", "-j", "2", dir.Path()}, &interrupted);
     presser.join();
     EXPECT_EQ(run.status, 130);
     EXPECT_NE(run.err.find("(stopped by Ctrl-C)"), std::string::npos) << run.err;
@@ -393,77 +339,57 @@ TEST(SiteCli, CtrlCFinishesThePagesBegunAndCountsThem) {
         << run.err;
 }
 
-// Runs of insert over a page with its author's own keywords: the first backup is kept
-// through later runs with other options or none, a page that would not change is not
-// written and its dry run shows nothing, and a folder of backups mirrors the site without
-// its backups being taken for pages.
-TEST(SiteCli, InsertKeepsTheAuthorsPageInItsFirstBackupAndLeavesUnchangedPagesAlone) {
+// What insert tells of a page: an earlier backup kept, a page already up to date (and then
+// not written), a refusal in a dry run; over a folder, the pages changed and unchanged in
+// the summary and in JSON, and a page refused for sharing its backup name.
+TEST(SiteCli, InsertTellsWhatBecameOfEachPage) {
     TempDir dir;
     const std::string author =
         "<html><head><title>Garden tools</title>\n"
-        "<meta name=\"keywords\" content=\"hand, written, by, author\">\n"
+        "<meta name=\"keywords\" content=\"hand, written\">\n"
         "</head><body><p>Spades and rakes. Spades and rakes and hoes.</p></body></html>\n";
     const std::string page = dir.Write("tools.html", author);
-    const std::string backup = dir.File("tools.bak.html");
     ASSERT_EQ(RunTool({"insert", page}).status, 0);
-    const std::string first = ReadFile(page);
-    // Again with other options: the page changes, the backup stays the author's page.
     RunResult run = RunTool({"insert", "--min-frequency", "1", page});
     EXPECT_EQ(run.out, "Meta tag inserted successfully into document.\nThe earlier backup " +
-                           backup + " was kept as it was.\n");
-    EXPECT_NE(ReadFile(page), first);
-    ASSERT_EQ(RunTool({"insert", "--no-backup", "--lower-case", page}).status, 0);
-    EXPECT_NE(ReadFile(page).find("CONTENT=\"garden, tools, spades, rakes\""), std::string::npos);
-    // Once more with the same options: nothing to change, nothing written.
+                           dir.File("tools.bak.html") + " was kept as it was.\n");
     const auto stamp = [&] {
         struct stat info {};
         ::stat(page.c_str(), &info);
         return std::tuple(info.st_ino, info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
     };
     const auto before = stamp();
-    run = RunTool({"insert", "--lower-case", page});
+    run = RunTool({"insert", "--min-frequency", "1", page});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "Meta tag already up to date in " + page + ".\n");
     EXPECT_EQ(stamp(), before);
-    EXPECT_EQ(RunTool({"insert", "--dry-run", "--lower-case", page}).out, "");
-    EXPECT_EQ(ReadFile(backup), author);
-    // A dry run refuses as insert does.
     ::chmod(page.c_str(), 0444);
     run = RunTool({"insert", "--dry-run", page});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, page + " is read-only\n");
 
-    // A site twice, with its backups in a folder inside it: the second run finds the same
-    // pages, changes none of them, and says so in JSON and in the summary.
-    fs::create_directories(dir.File("site/sub"));
-    dir.Write("site/a.htm", author);
-    dir.Write("site/sub/a.htm", author);
+    for (const char* name : {"site/a.htm", "site/sub/b.htm", "other/a.htm"}) {
+        fs::create_directories(fs::path(dir.File(name)).parent_path());
+        dir.Write(name, author);
+    }
     const std::string backups = dir.File("site/old");
-    run = RunTool({"insert", "-r", "--backup-dir", backups, dir.File("site")});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("2 pages: 2 done (2 changed, 0 unchanged)"), std::string::npos);
-    EXPECT_EQ(ReadFile(backups + "/a.htm"), author);
-    EXPECT_EQ(ReadFile(backups + "/sub/a.htm"), author);
+    for (const char* changed : {"2 changed, 0 unchanged", "0 changed, 2 unchanged"}) {
+        run = RunTool({"insert", "-r", "--backup-dir", backups, dir.File("site")});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find(std::string("2 pages: 2 done (") + changed + ")"), std::string::npos)
+            << run.err;
+    }
     run = RunTool({"insert", "-r", "--json", "--backup-dir", backups, dir.File("site")});
-    const auto lines = JsonLines(run.out);
-    ASSERT_EQ(lines.size(), 2u) << run.out;
-    for (const auto& line : lines) {
+    for (const auto& line : JsonLines(run.out)) {
         EXPECT_EQ(line["inserted"], false);
         EXPECT_EQ(line["unchanged"], true);
     }
-    EXPECT_NE(run.err.find("2 pages: 2 done (0 changed, 2 unchanged)"), std::string::npos);
-    EXPECT_FALSE(fs::exists(dir.File("site/a.bak.htm")));
-
-    // Two folders whose pages would share one backup name: the second is left alone.
-    fs::create_directories(dir.File("other"));
-    dir.Write("other/a.htm", author);
     run = RunTool({"insert", "--backup-dir", dir.File("bk"), dir.File("other"), dir.File("site")});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("site/a.htm was left alone: its backup " + dir.File("bk") +
                            "/a.htm is the backup of another page of this run."),
               std::string::npos)
         << run.out;
-    EXPECT_EQ(ReadFile(dir.File("bk/a.htm")), author);
 }
 
 // On a terminal the progress line is drawn over itself and wiped before the summary;
@@ -481,47 +407,20 @@ TEST(SiteCli, ProgressLineOnATerminalOnly) {
     EXPECT_EQ(RunTool({"generate", "-r", "--quiet", site}, nullptr, true).err, "");
 }
 
-// Every page of a folder gets the tag a page alone gets, even where names begin with the
-// same 220 bytes (their temporary files are never taken for each other's); a link in the
-// folder never leads a write outside it; and a parallel insert leaves the program's own
-// Ctrl-C handler in place.
-TEST(SiteCli, InsertWritesEveryPageOfTheFolderAndNothingOutside) {
+// A parallel insert leaves the program's own Ctrl-C handler in place.
+TEST(SiteCli, InsertKeepsTheProgramsCtrlCHandler) {
     TempDir dir;
-    fs::create_directories(dir.File("site"));
-    fs::create_directories(dir.File("outside"));
-    const std::string page =
-        "<html><head><title>Kites</title></head><body>Kites kites strings</body></html>\n";
-    const std::string alone = dir.Write("alone.htm", page);
-    ASSERT_EQ(RunTool({"insert", "--no-backup", alone}).status, 0);
-    const std::string shared(220, 'k');
-    for (int i = 0; i < 400; ++i) dir.Write("site/" + shared + std::to_string(i) + ".htm", page);
-    const std::string victim = dir.Write("outside/victim.htm", page);
-    const std::string link = dir.File("site/link.htm");
-    fs::create_symlink("../outside/victim.htm", link);
+    for (int i = 0; i < 8; ++i)
+        dir.Write("p" + std::to_string(i) + ".htm", "<title>Kites</title>kites kites strings\n");
     struct sigaction mine {
     }, previous{}, kept{};
     mine.sa_handler = [](int) {};
     ASSERT_EQ(::sigaction(SIGINT, &mine, &previous), 0);
-    RunResult run = RunTool({"insert", "--no-backup", "-q", "-j", "4", dir.File("site")});
+    const RunResult run = RunTool({"insert", "--no-backup", "-q", "-j", "4", dir.Path()});
     ::sigaction(SIGINT, nullptr, &kept);
     ::sigaction(SIGINT, &previous, nullptr);
     EXPECT_EQ(kept.sa_handler, mine.sa_handler);
-    EXPECT_EQ(run.status, 0) << run.out.substr(0, 2000);
-    std::size_t names = 0, tagged = 0;
-    for (const auto& e : fs::directory_iterator(dir.File("site"))) {
-        ++names;
-        tagged += !e.is_symlink() && ReadFile(e.path().string()) == ReadFile(alone);
-    }
-    EXPECT_EQ(names, 401u);
-    EXPECT_EQ(tagged, 400u);
-    run = RunTool({"insert", "--no-backup", "-q", "--follow-symlinks", dir.File("site")});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find(link + " was left out: it is a symbolic link to " +
-                           fs::canonical(victim).string() + ", outside the folders given"),
-              std::string::npos)
-        << run.out.substr(0, 2000);
-    EXPECT_EQ(ReadFile(victim), page);
-    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(run.status, 0) << run.out;
 }
 
 }  // namespace

@@ -137,20 +137,6 @@ TEST(FirstReadingTest, VisibleWordsAreTheDistinctLowerCaseWordsOutsideTitleAndMe
               (std::vector<Text>{"apple", "may", "orchard", "pruning", "the", "trees"}));
 }
 
-TEST(FirstReadingTest, TheTitleKeepsItsCommonWordsAndTheRestAreLeftOut) {
-    const Text page = Pages()[0].second;
-    engine::PageReadingResult first = engine::ReadPage(page, CountOptions{}, engine::Resources{});
-    ASSERT_TRUE(first.ok());
-    const AnalysisResult r =
-        Finish(std::move(first.reading), Common({"home", "portfolio", "gallery", "pricing"}), {});
-    ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.analysis.siteCommonLeftOut, (std::vector<Text>{"home", "portfolio", "pricing"}));
-    std::vector<Text> ranked;
-    for (const words::WordEntry& w : r.analysis.ranked) ranked.push_back(w.word);
-    EXPECT_NE(std::find(ranked.begin(), ranked.end(), "Gallery"), ranked.end());
-    EXPECT_EQ(std::find(ranked.begin(), ranked.end(), "Portfolio"), ranked.end());
-}
-
 TEST(FirstReadingsTest, TheBudgetDecidesWhichPagesAreKeptNotWhichWordsAreCommon) {
     const std::vector<Text> site = {
         "<title>A</title>kites gallery pricing", "<title>B</title>gallery pricing orchard",

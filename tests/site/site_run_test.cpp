@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <new>
 
+#include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
 namespace lumora::site {
@@ -112,6 +114,42 @@ TEST_F(SiteRunTest, InsertCountsChangedPagesAndADryRunWritesNothing) {
         EXPECT_EQ(r.pages[0].insert->diff.has_value(), dryRun);
         EXPECT_EQ(ReadFile(dir_.File("site/a.htm")) == before, dryRun && first);
     }
+}
+
+// A file system on which one page cannot be read for want of memory.
+class OutOfMemoryOn : public testing::FaultyFileSystem {
+  public:
+    explicit OutOfMemoryOn(Text page)
+        : FaultyFileSystem(files::RealFileSystem(), Mode::kFailOnce, 0), page_(std::move(page)) {}
+    using FaultyFileSystem::ReadAll;
+    Text ReadAll(const files::Folder& in, const Text& name, Text& bytes) override {
+        if (name == page_)
+            throw std::bad_alloc();
+        return FaultyFileSystem::ReadAll(in, name, bytes);
+    }
+
+  private:
+    Text page_;
+};
+
+// A page that does not fit in memory fails alone and is left as it was, without a backup.
+TEST_F(SiteRunTest, APageThatDoesNotFitInMemoryFailsAlone) {
+    const Text big = dir_.File("site/b.htm");
+    const Text before = ReadFile(big);
+    OutOfMemoryOn shortOfMemory(big);
+    request_.command = SiteCommand::kInsert;
+    request_.jobs = 2;
+    Recorder r;
+    const SiteSummary s = RunSite(request_, shortOfMemory, r);
+    EXPECT_EQ(s.done, 2);
+    EXPECT_EQ(s.changed, 2);
+    EXPECT_EQ(s.failed, 2);  // and the missing page
+    ASSERT_EQ(r.pages.size(), 4u);
+    ASSERT_TRUE(r.pages[2].error);
+    EXPECT_EQ(r.pages[2].error->code, Error::Code::kOutOfMemory);
+    EXPECT_EQ(r.pages[2].error->path, big);
+    EXPECT_EQ(ReadFile(big), before);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("site/b.bak.htm")));
 }
 
 TEST_F(SiteRunTest, AStoppedRunBeginsNoPage) {
