@@ -22,7 +22,8 @@ namespace {
 struct CommandOptions {
     std::vector<Text> pages;
     SiteFlags site;
-    Text language = "en";
+    Text rules = "classic";
+    std::optional<Text> language;
     Text titleWeight = "90", descriptionWeight = "50", keywordsWeight = "0";
     Text boldWeight = "4", italicWeight = "4", tableWeight = "2", divWeight = "2", spanWeight = "4";
     Text shortWordSize = "2", minFrequency = "2";
@@ -40,9 +41,25 @@ int NumberOf(const Text& accepted) {
 }
 
 void AddPassOptions(CLI::App& command, CommandOptions& o) {
-    command.add_option("--language", o.language, "Page language: en fr de it pt es xx")
-        ->check(CLI::IsMember({"en", "fr", "de", "it", "pt", "es", "xx"}))
-        ->default_str("en");
+    command
+        .add_option("--rules", o.rules,
+                    "Word rules: classic, or today (words with digits, acronyms, the page's own "
+                    "language, case variants merged)")
+        ->check(CLI::IsMember({"classic", "today"}))
+        ->default_str("classic");
+    command
+        .add_option("--language", o.language,
+                    "Page language: en fr de it pt es xx, or a tag such as en-US (default: en; "
+                    "with --rules today, the page's own lang)")
+        ->check(CLI::Validator(
+            [](std::string& tag) -> std::string {
+                if (engine::LanguageOfCode(tag))
+                    return {};
+                return "not a page language: " + tag +
+                       " (en fr de it pt es xx, or en-US and the like)";
+            },
+            "LANG"))
+        ->type_name("LANG");
     const struct {
         const char* name;
         Text* value;
@@ -99,8 +116,12 @@ void AddPassOptions(CLI::App& command, CommandOptions& o) {
 engine::Options ToOptions(const CommandOptions& o) {
     engine::Options options;
     engine::CountOptions& count = options.count;
-    // The validator let only known codes through.
-    count.language = engine::LanguageOfCode(o.language).value_or(engine::Language::kEnglish);
+    // The validators let only known names through.
+    count.rules = engine::WordRulesOfCode(o.rules).value_or(engine::WordRules::kClassic);
+    count.language = o.language
+                         ? engine::LanguageOfCode(*o.language).value_or(engine::Language::kEnglish)
+                         : engine::Language::kEnglish;
+    count.languageFromPage = !o.language && count.rules == engine::WordRules::kToday;
     count.weights.title = NumberOf(o.titleWeight);
     count.weights.description = NumberOf(o.descriptionWeight);
     count.weights.existingKeywords = NumberOf(o.keywordsWeight);

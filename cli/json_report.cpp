@@ -71,6 +71,9 @@ Text JsonLine(const PageReport& report) {
     const engine::Analysis& a = *report.analysis;
     page["encoding"] = a.page.encoding;
     page["line_ends"] = LineEndsName(a.page.lineEnds);
+    page["rules"] = report.rules;
+    if (report.withTag)
+        page["language"] = engine::LanguageCode(a.language);
     page["title"] = a.existing.title ? json(JsonText(*a.existing.title)) : json(nullptr);
     page["description"] = JsonTexts(a.existing.descriptions);
     page["keywords"] = JsonTexts(a.existing.keywords);

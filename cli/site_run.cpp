@@ -100,6 +100,7 @@ Text JsonBlock(const SiteRun& run, const site::PageOutcome& page) {
         report.error = InsertText(*page.insert, page.path, true);
     } else if (page.analysis) {
         report.analysis = &*page.analysis;
+        report.rules = engine::WordRulesCode(run.options.count.rules);
         report.withWords = run.command == SiteCommand::kList;
         report.siteCommon = page.analysis->siteCommonLeftOut;
         report.withTag = run.command != SiteCommand::kShow;

@@ -28,12 +28,21 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
 constexpr std::uint32_t kTicksPerClockRead = 1024;
 
-words::FilterOptions FilterOf(const CountOptions& o) {
+// The filters of one page: its language is the one chosen, or under today's rules the
+// page's own when none was chosen.
+words::FilterOptions FilterOf(const CountOptions& o, const html::Head& head) {
     words::FilterOptions f;
     f.ignoreShortWords = o.ignoreShortWords;
     f.shortWordSize = o.shortWordSize;
     f.ignoreCommonWords = o.ignoreCommonWords;
-    f.language = static_cast<int>(o.language);
+    f.today = o.rules == WordRules::kToday;
+    Language language = o.language;
+    if (f.today && o.languageFromPage) {
+        language = Language::kEnglish;
+        if (!head.language.empty())
+            language = LanguageOfCode(head.language).value_or(Language::kOther);
+    }
+    f.language = static_cast<int>(language);
     return f;
 }
 
@@ -109,9 +118,10 @@ class Counter {
 // stop token and reports progress now and then.
 class PassSink : public scan::WordSink {
   public:
-    PassSink(const CountOptions& options, const Resources& resources, const scan::Scanner& scanner,
+    PassSink(const CountOptions& options, const words::FilterOptions& filter,
+             const Resources& resources, const scan::Scanner& scanner,
              const ProgressCallback& progress, std::stop_token stop, std::int64_t pageSize)
-        : filter_(FilterOf(options)),
+        : filter_(filter),
           ignoreList_(words::NormaliseWordsToIgnore(options.wordsToIgnore) + ","),
           commonWords_(resources.commonWords != nullptr ? *resources.commonWords : noLists_),
           scanner_(scanner),
@@ -168,6 +178,7 @@ class PassSink : public scan::WordSink {
 
     const scan::WeightSettings& Weights() const { return weights_; }
     words::WordTable& Table() { return table_; }
+    const words::AcronymWatch& Acronyms() const { return acronyms_; }
     // The distinct words in order of arrival.
     std::vector<Text> Arrivals() const { return counter_.WordsOf(0, counter_.Arrivals().size()); }
 
@@ -214,13 +225,17 @@ class PassSink : public scan::WordSink {
             verdicts_.resize(key + 1, Verdict::kUnknown);
         Verdict& verdict = verdicts_[key];
         if (verdict == Verdict::kUnknown) {
-            verdict = words::ConsiderWord(word, filter_, ignoreList_, commonWords_)
-                          ? Verdict::kCounted
-                          : Verdict::kSkipped;
+            verdict = VerdictOf(words::ConsiderWord(word, filter_, ignoreList_, commonWords_));
+            if (filter_.today)
+                acronyms_.Spelling(word);
+            if (verdict == Verdict::kIfAcronym)
+                acronyms_.Pending();
         }
         if (verdict == Verdict::kSkipped)
             return;
         const Context context = arrivedIn != nullptr ? *arrivedIn : ContextNow();
+        if (verdict == Verdict::kIfAcronym && context.inTitle)
+            acronyms_.InTitle(word);
         const std::unordered_set<Text>* siteCommon = counter_.SiteCommon();
         if (siteCommon != nullptr) {
             lower_ = LowerLetters(word);
@@ -258,7 +273,12 @@ class PassSink : public scan::WordSink {
     }
 
     // What the filters said of a word, by its key.
-    enum class Verdict : std::uint8_t { kUnknown, kCounted, kSkipped };
+    enum class Verdict : std::uint8_t { kUnknown, kCounted, kSkipped, kIfAcronym };
+    static Verdict VerdictOf(words::Verdict v) {
+        return v == words::Verdict::kDropped   ? Verdict::kSkipped
+               : v == words::Verdict::kCounted ? Verdict::kCounted
+                                               : Verdict::kIfAcronym;
+    }
 
     static inline const words::CommonWordLists noLists_{};
     const words::FilterOptions filter_;
@@ -272,6 +292,7 @@ class PassSink : public scan::WordSink {
     Counter counter_;
     words::WordTable& table_;
     std::vector<Verdict> verdicts_;
+    words::AcronymWatch acronyms_;
     Text lower_;
     std::array<Waiting, kAhead> waiting_;
     std::uint64_t arrived_ = 0;  // words waiting and counted since the last flush
@@ -305,9 +326,22 @@ std::optional<Error> Decode(TextView pageBytes, const Text& encoding, PageFacts&
 
 // The finishing steps of a complete pass: the ranking and the tag.
 void Rank(words::WordTable& table, const CountOptions& count, const TagOptions& tag,
-          Analysis& analysis) {
-    table.ApplyMinimumFrequency(count.minFrequency);
-    table.MergeCaseVariants();
+          Analysis& analysis, const words::FilterOptions& filter,
+          const words::AcronymWatch& acronyms, const words::CommonWordLists* commonWords) {
+    if (filter.today) {
+        acronyms.Settle(table);
+        // IT and US stay apart from it and us: a spelling whose lower case is a common word
+        // is a word of its own.
+        table.MergeAllCaseVariants([&](TextView lower) {
+            return commonWords != nullptr &&
+                   (commonWords->IsCommonWord(lower, filter.language) ||
+                    (filter.language != 0 && commonWords->IsCommonWord(lower, 0)));
+        });
+        table.ApplyMinimumFrequency(count.minFrequency);
+    } else {
+        table.ApplyMinimumFrequency(count.minFrequency);
+        table.MergeCaseVariants();
+    }
     table.NormaliseKeyValues();
     analysis.ranked = table.Ranked();
     analysis.tag = ComposeTag(analysis.ranked, tag, count);
@@ -323,9 +357,9 @@ std::size_t TextsBytes(const std::vector<Text>& texts) {
 // pass, and each counted occurrence is written down with its context instead of counted.
 class ReadingSink : public scan::WordSink {
   public:
-    ReadingSink(const CountOptions& options, const Resources& resources,
-                const scan::Scanner& scanner, std::stop_token stop)
-        : filter_(FilterOf(options)),
+    ReadingSink(const CountOptions& options, const words::FilterOptions& filter,
+                const Resources& resources, const scan::Scanner& scanner, std::stop_token stop)
+        : filter_(filter),
           ignoreList_(words::NormaliseWordsToIgnore(options.wordsToIgnore) + ","),
           commonWords_(resources.commonWords != nullptr ? *resources.commonWords : noLists_),
           scanner_(scanner),
@@ -338,16 +372,26 @@ class ReadingSink : public scan::WordSink {
         Grow(key);
         std::uint32_t index = wordOfKey_[key];
         if (index == kUnknown) {
-            index = words::ConsiderWord(word, filter_, ignoreList_, commonWords_)
-                        ? NewWord(key, word)
-                        : kSkipped;
+            const words::Verdict verdict =
+                words::ConsiderWord(word, filter_, ignoreList_, commonWords_);
+            index = verdict != words::Verdict::kDropped ? NewWord(key, word) : kSkipped;
             wordOfKey_[key] = index;
+            if (filter_.today) {
+                acronyms.Spelling(word);
+                if (verdict == words::Verdict::kCountedIfAcronym) {
+                    acronyms.Pending();
+                    ifAcronym_.resize(words.size(), 0);
+                    ifAcronym_[index] = 1;
+                }
+            }
         }
         if (index == kSkipped)
             return;
         const float weight = scanner_.ContextWeight(weights_);
         const bool titleOrMeta = scanner_.InTitleOrMetaContent();
         const bool inTitle = scanner_.InTitle();
+        if (inTitle && index < ifAcronym_.size() && ifAcronym_[index] != 0)
+            acronyms.InTitle(word);
         if (runs.empty() || runs.back().weight != weight ||
             runs.back().titleOrMeta != titleOrMeta || runs.back().inTitle != inTitle) {
             runs.push_back(
@@ -375,6 +419,7 @@ class ReadingSink : public scan::WordSink {
     PackedWords casedWords;
     std::vector<std::uint32_t> occurrences;  // words indexes, in page order
     std::vector<Run> runs;
+    words::AcronymWatch acronyms;
 
   private:
     static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
@@ -425,6 +470,7 @@ class ReadingSink : public scan::WordSink {
     words::WordTable dictionary_;
     std::vector<std::uint32_t> wordOfKey_;  // by key: its index in `words`, or why none
     std::vector<std::uint32_t> formOfKey_;  // by key of a lower-case form: its index in `forms`
+    std::vector<char> ifAcronym_;           // by words index: counted only as an acronym
     Text lower_;
 };
 
@@ -460,8 +506,12 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
         return result;
     }
 
+    const html::Head head = html::ScanHead(page);
+    const words::FilterOptions filter = FilterOf(count, head);
+    result.analysis.language = static_cast<Language>(filter.language);
     scan::Scanner scanner;
-    PassSink sink(count, resources, scanner, progress, stop,
+    scanner.ReadDigitsInWords(filter.today);
+    PassSink sink(count, filter, resources, scanner, progress, stop,
                   static_cast<std::int64_t>(page.size()));
     LineSplitter lines(page);
     TextView raw;
@@ -475,7 +525,7 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     }
     sink.Flush();
     facts.lineEnds = lines.Found();
-    result.analysis.existing = FindExistingTags(page);
+    result.analysis.existing = ExistingTagsOf(page, head);
     words::WordTable& table = sink.Table();
 
     if (stop.stop_requested()) {
@@ -487,7 +537,8 @@ AnalysisResult Analyse(TextView pageBytes, const Options& options, const Resourc
     }
     sink.FinalReport(static_cast<std::int64_t>(page.size()));
     sink.SettleSiteCommonWords(result.analysis.siteCommonLeftOut);
-    Rank(table, count, options.tag, result.analysis);
+    Rank(table, count, options.tag, result.analysis, filter, sink.Acronyms(),
+         resources.commonWords);
     return result;
 }
 
@@ -498,7 +549,7 @@ std::size_t PageReading::Bytes() const {
            formVisible_.capacity() + words_.capacity() * sizeof(std::uint32_t) + cased_.Bytes() +
            occurrences16_.capacity() * sizeof(std::uint16_t) +
            occurrences32_.capacity() * sizeof(std::uint32_t) +
-           contexts_.capacity() * sizeof(ContextRun);
+           contexts_.capacity() * sizeof(ContextRun) + acronyms_.Bytes();
 }
 
 // The reading's parts, for the two functions that make and finish it.
@@ -520,6 +571,7 @@ struct ReadingAccess {
             reading.occurrences32_ = std::move(sink.occurrences);
             reading.occurrences32_.shrink_to_fit();
         }
+        reading.acronyms_ = std::move(sink.acronyms);
         reading.contexts_.reserve(sink.runs.size());
         for (const ReadingSink::Run& r : sink.runs)
             reading.contexts_.push_back({r.from, r.weight, r.titleOrMeta, r.inTitle});
@@ -548,8 +600,11 @@ PageReadingResult ReadingAccess::Read(TextView pageBytes, const CountOptions& co
         result.error = std::move(failure);
         return result;
     }
+    const html::Head head = html::ScanHead(page);
+    const words::FilterOptions filter = FilterOf(count, head);
     scan::Scanner scanner;
-    ReadingSink sink(count, resources, scanner, stop);
+    scanner.ReadDigitsInWords(filter.today);
+    ReadingSink sink(count, filter, resources, scanner, stop);
     LineSplitter lines(page);
     TextView raw;
     std::int64_t start = 0;
@@ -564,9 +619,11 @@ PageReadingResult ReadingAccess::Read(TextView pageBytes, const CountOptions& co
         return result;
     }
     facts.lineEnds = lines.Found();
-    reading.existing_ = FindExistingTags(page);
+    reading.existing_ = ExistingTagsOf(page, head);
     reading.count_ = count;
     reading.count_.siteCommonWords = nullptr;
+    reading.filter_ = filter;
+    reading.commonWords_ = resources.commonWords;
     ReadingAccess::Fill(reading, sink);
     return result;
 }
@@ -581,6 +638,7 @@ AnalysisResult ReadingAccess::Finish(PageReading& reading, const SiteWords* site
     AnalysisResult result;
     result.analysis.page = std::move(reading.page_);
     result.analysis.existing = std::move(reading.existing_);
+    result.analysis.language = static_cast<Language>(reading.filter_.language);
     const CountOptions& count = reading.count_;
     Counter counter(nullptr);
     words::WordTable& table = counter.Table();
@@ -670,7 +728,8 @@ AnalysisResult ReadingAccess::Finish(PageReading& reading, const SiteWords* site
         leftOut.erase(std::unique(leftOut.begin(), leftOut.end()), leftOut.end());
         for (const std::uint32_t p : leftOut) out.push_back((*siteCommon)[p]);
     }
-    Rank(table, count, tagOptions, result.analysis);
+    Rank(table, count, tagOptions, result.analysis, reading.filter_, reading.acronyms_,
+         reading.commonWords_);
     return result;
 }
 

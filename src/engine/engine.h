@@ -21,6 +21,7 @@
 #include "scan/scanner.h"
 #include "text/chars.h"
 #include "words/common_words.h"
+#include "words/consider.h"
 #include "words/word_table.h"
 
 namespace lumora::engine {
@@ -33,7 +34,17 @@ enum class Language { kEnglish, kFrench, kGerman, kItalian, kPortuguese, kSpanis
 inline constexpr int kLanguageCount = 7;
 // "en", "fr", "de", "it", "pt", "es", "xx": the codes of the command line.
 const char* LanguageCode(Language language);
+// A language tag read by its primary subtag, in any case: "en", "EN", "en-US", "fr_CA".
+// Nothing for a tag whose primary subtag is none of the codes above.
 std::optional<Language> LanguageOfCode(TextView code);
+
+// Which rules decide what a word is and which words count. Classic keeps the results the
+// program has always given; today reads words with digits (IPv6, mp3), keeps the acronyms
+// a page writes in capitals or names in its title, takes the page's own language when
+// none is chosen, and merges every case variant of a word.
+enum class WordRules { kClassic, kToday };
+const char* WordRulesCode(WordRules rules);  // "classic", "today"
+std::optional<WordRules> WordRulesOfCode(TextView code);
 
 // The limits of the tag: --max-keywords 5..100, --max-bytes up to 1000 (500 by default).
 inline constexpr int kFewestKeywords = output::kMinKeywords;
@@ -44,7 +55,11 @@ inline constexpr int kDefaultTagBytes = output::kDefaultMaxBytes;
 // What decides which words are counted and how much each occurrence weighs. Changing any
 // of these needs a new reading pass.
 struct CountOptions {
+    WordRules rules = WordRules::kClassic;
     Language language = Language::kEnglish;
+    // Under today's rules: the user chose no language, so the page's own lang (on <html>,
+    // then a Content-Language meta) decides, English when it names none.
+    bool languageFromPage = false;
     // Title, description and existing keywords 0, 10, ..., 90; bold, italic, table, div and
     // span 0..9 (0 skips a table, div or span block whole).
     scan::WeightSettings weights;
@@ -162,7 +177,8 @@ std::optional<Error> ReadPageFile(const Text& path, FileSystem& fs, Text& bytes)
 
 struct Analysis {
     PageFacts page;
-    std::vector<words::WordEntry> ranked;  // rank order, key values scaled to 100
+    Language language = Language::kEnglish;  // the language the words were read in
+    std::vector<words::WordEntry> ranked;    // rank order, key values scaled to 100
     MetaTag tag;
     ExistingTags existing;
     // When the user stopped the pass: the number of distinct words found by then and
@@ -254,6 +270,10 @@ class PageReading {
     std::vector<std::uint16_t> occurrences16_;
     std::vector<std::uint32_t> occurrences32_;
     std::vector<ContextRun> contexts_;
+    words::FilterOptions filter_;  // with the page's language
+    words::AcronymWatch acronyms_;
+    // The resources' lists the reading was made with; they outlive it.
+    const words::CommonWordLists* commonWords_ = nullptr;
 };
 
 struct PageReadingResult {

@@ -12,10 +12,28 @@ const char* LanguageCode(Language language) {
 }
 
 std::optional<Language> LanguageOfCode(TextView code) {
+    const std::size_t end = code.find_first_of("-_");
+    const TextView primary = code.substr(0, end);
+    if (primary.size() != 2)
+        return std::nullopt;
+    Text lower(primary);
+    for (Char& c : lower) c = ToLower(c);
     for (int i = 0; i < kLanguageCount; ++i) {
-        if (code == words::kLanguageCodes[static_cast<std::size_t>(i)])
+        if (lower == words::kLanguageCodes[static_cast<std::size_t>(i)])
             return static_cast<Language>(i);
     }
+    return std::nullopt;
+}
+
+const char* WordRulesCode(WordRules rules) {
+    return rules == WordRules::kToday ? "today" : "classic";
+}
+
+std::optional<WordRules> WordRulesOfCode(TextView code) {
+    if (code == "classic")
+        return WordRules::kClassic;
+    if (code == "today")
+        return WordRules::kToday;
     return std::nullopt;
 }
 
@@ -33,15 +51,27 @@ FileSystem& RealFileSystem() {
 
 CommonWordsLoad LoadCommonWords(const Text& dataDir, CountOptions& options, FileSystem& fs) {
     CommonWordsLoad load;
-    if (!options.ignoreCommonWords)
+    const bool today = options.rules == WordRules::kToday;
+    // Today's rules read the lists even when common words are kept: a spelling whose lower
+    // case is a common word (IT beside it) stays a word of its own.
+    if (!options.ignoreCommonWords && !today)
         return load;
     auto lists = std::make_shared<words::CommonWordLists>();
-    const int language = static_cast<int>(options.language);
-    const Text path = words::CommonWordFilePath(dataDir, language);
-    if (!lists->Load(language, path, fs).available) {
-        // Told without the reason: the console keeps the warning short.
-        load.warning = words::CommonWordsUnavailable(language, path);
-        options.ignoreCommonWords = false;
+    const int chosen = static_cast<int>(options.language);
+    for (int language = 0; language < kLanguageCount; ++language) {
+        // A page's own language is known only once it is read; English words are left out of
+        // pages in other languages too.
+        const bool needed =
+            language == chosen || (today && (options.languageFromPage || language == 0));
+        if (!needed)
+            continue;
+        const Text path = words::CommonWordFilePath(dataDir, language);
+        if (!lists->Load(language, path, fs).available && language == chosen &&
+            options.ignoreCommonWords) {
+            // Told without the reason: the console keeps the warning short.
+            load.warning = words::CommonWordsUnavailable(language, path);
+            options.ignoreCommonWords = false;
+        }
     }
     load.lists = std::move(lists);
     return load;

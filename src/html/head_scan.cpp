@@ -412,8 +412,21 @@ std::optional<TextView> FirstAttribute(const Token& tag, TextView name) {
     return std::nullopt;
 }
 
+TextView Trimmed(TextView text) {
+    const std::size_t begin = text.find_first_not_of(" \t\r\n\f");
+    if (begin == TextView::npos)
+        return {};
+    return text.substr(begin, text.find_last_not_of(" \t\r\n\f") + 1 - begin);
+}
+
 void NoteMeta(const Token& tag, Head& head) {
     const Span span{tag.begin, tag.end};
+    if (const auto equiv = FirstAttribute(tag, "http-equiv");
+        equiv && EqualsIgnoringAsciiCase(*equiv, "content-language") && head.language.empty()) {
+        // Several languages may be listed; the first is the page's own.
+        const TextView content = FirstAttribute(tag, "content").value_or(TextView{});
+        head.language = Trimmed(content.substr(0, content.find(',')));
+    }
     // Only the first of several name attributes counts, as in a browser.
     if (const auto name = FirstAttribute(tag, "name")) {
         if (EqualsIgnoringAsciiCase(*name, "keywords")) {
@@ -540,6 +553,9 @@ void ReadHead(TextView page, Tokenizer& tokenizer, Head& head) {
                 }
                 if (token.name == "html") {
                     head.xhtml = head.xhtml || FirstAttribute(token, "xmlns").has_value();
+                    if (const auto lang = FirstAttribute(token, "lang");
+                        lang && head.language.empty())
+                        head.language = Trimmed(*lang);
                     break;
                 }
                 if (token.name == "head") {

@@ -60,6 +60,9 @@ struct Head {
     // declaration, its doctype names XHTML, its <html> tag has an xmlns attribute, or it
     // closed a keywords meta tag of its head with "/>" itself.
     bool xhtml = false;
+    // The page's language as it names it: the lang attribute of <html>, else the content of
+    // a <meta http-equiv="Content-Language">; empty when it names none.
+    Text language;
 };
 
 Head ScanHead(TextView page);

@@ -50,6 +50,10 @@ class Scanner {
     // the words that follow it.
     void ScanLine(TextView line, const WeightSettings& weights, WordSink& sink);
 
+    // Whether a run of letters and digits that starts with a letter is one word (IPv6,
+    // mp3); otherwise digits end a word and are skipped. Kept across Reset.
+    void ReadDigitsInWords(bool on) { digitsInWords_ = on; }
+
     // Weight of the context the scanner stands in now.
     float ContextWeight(const WeightSettings& weights) const;
 
@@ -89,6 +93,7 @@ class Scanner {
     int fontSize_ = 3;
     std::size_t linePosition_ = 0;
     std::vector<int> fontSizeStack_;
+    bool digitsInWords_ = false;
 };
 
 }  // namespace lumora::scan

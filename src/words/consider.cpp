@@ -144,12 +144,63 @@ bool OneCharacterRepeated(TextView lower) {
     return lower.size() % first == 0;
 }
 
+// A numeral as Roman numerals are written, in lower case: xiv, mcmxc; not civil or mill.
+bool IsRomanNumeral(TextView lower) {
+    std::size_t i = 0;
+    const auto at = [&](char c, std::size_t ahead = 0) {
+        return i + ahead < lower.size() && lower[i + ahead] == c;
+    };
+    // One decimal place: four or nine (one before five or ten), or an optional five and up
+    // to three ones.
+    const auto place = [&](char one, char five, char ten) {
+        if (at(one) && (at(five, 1) || at(ten, 1))) {
+            i += 2;
+            return;
+        }
+        if (at(five))
+            ++i;
+        for (int k = 0; k < 3 && at(one); ++k) ++i;
+    };
+    for (int k = 0; k < 3 && at('m'); ++k) ++i;
+    place('c', 'd', 'm');
+    place('x', 'l', 'c');
+    place('i', 'v', 'x');
+    return !lower.empty() && i == lower.size();
+}
+
+bool IsUpperLetter(CodePoint cp) {
+    return IsLetter(cp) && LowerChar(cp) != cp;
+}
+
 }  // namespace
 
-bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreList,
-                  const CommonWordLists& commonWords) {
+bool WrittenAsAcronym(TextView word) {
+    std::size_t letters = 0;
+    for (std::size_t i = 0; i < word.size();) {
+        const Decoded d = CharAt(word, i);
+        i += d.length;
+        if (IsDigit(d.cp))
+            continue;
+        if (!IsUpperLetter(d.cp) || ++letters > 6)
+            return false;
+    }
+    return letters >= 2;
+}
+
+bool FailsLetterTests(TextView word) {
+    const Text lower = LowerLetters(word);
+    bool onlyRomanLetters = !lower.empty();
+    for (Char c : lower) onlyRomanLetters = onlyRomanLetters && kRomanLetters[Code(c)];
+    if (onlyRomanLetters && IsRomanNumeral(lower))
+        return true;
+    return IsLatinWord(word) && HasNoVowel(word, true);
+}
+
+Verdict ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreList,
+                     const CommonWordLists& commonWords) {
+    constexpr Verdict kDropped = Verdict::kDropped;
     if (word.empty())
-        return false;
+        return kDropped;
     bool ascii = word.size() <= static_cast<std::size_t>(kMaxWordLength);
     for (std::size_t i = 0; ascii && i < word.size(); ++i) ascii = IsAscii(word[i]);
     // Lengths count characters; a word of ASCII letters has as many as it has bytes, and a
@@ -159,10 +210,10 @@ bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreLi
                                    : CharCount(word);
     if (options.ignoreShortWords &&
         static_cast<long long>(length) <= static_cast<long long>(options.shortWordSize)) {
-        return false;
+        return kDropped;
     }
     if (length > static_cast<std::size_t>(kMaxWordLength))
-        return false;
+        return kDropped;
 
     // Most words are ASCII: those are lower-cased on the stack.
     std::array<Char, kMaxWordLength> buffer{};
@@ -177,9 +228,9 @@ bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreLi
     }
 
     if (OneCharacterRepeated(lower))
-        return false;
+        return kDropped;
     if (InIgnoreList(lower, ignoreList))
-        return false;
+        return kDropped;
 
     bool onlyRomanLetters = true;
     for (Char c : lower) {
@@ -188,17 +239,48 @@ bool ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreLi
             break;
         }
     }
-    if (onlyRomanLetters)
-        return false;
-
-    if ((ascii || IsLatinWord(word)) && HasNoVowel(word, true))
-        return false;
-    if (options.language == 0 && IsContractionStem(word))
-        return false;
-    if (options.ignoreCommonWords && commonWords.IsCommonWord(word, options.language)) {
-        return false;
+    const bool romanNumeral = onlyRomanLetters && (!options.today || IsRomanNumeral(lower));
+    const bool noVowel = !romanNumeral && (ascii || IsLatinWord(word)) && HasNoVowel(word, true);
+    Verdict counted = Verdict::kCounted;
+    if (romanNumeral || noVowel) {
+        if (!options.today)
+            return kDropped;
+        if (!WrittenAsAcronym(word))
+            counted = Verdict::kCountedIfAcronym;
     }
-    return !IsAdverbOrPastForm(lower, length);
+
+    const bool english = options.language == 0;
+    if (english && IsContractionStem(word))
+        return kDropped;
+    if (options.ignoreCommonWords) {
+        if (commonWords.IsCommonWord(word, options.language))
+            return kDropped;
+        // Pages in other languages quote English: its common words carry no meaning there
+        // either.
+        if (options.today && !english && commonWords.IsCommonWord(word, 0))
+            return kDropped;
+    }
+    if (options.today) {
+        // Names (Italy, Embedded) and other languages' words (pared, breed) are not
+        // English adverbs or past forms.
+        if (!english || IsUpperLetter(CharAt(word, 0).cp))
+            return counted;
+    }
+    return IsAdverbOrPastForm(lower, length) ? kDropped : counted;
+}
+
+void AcronymWatch::Settle(WordTable& table) const {
+    if (!pending_)
+        return;
+    table.RemoveWords([&](TextView word) {
+        return FailsLetterTests(word) && shown_.count(LowerLetters(word)) == 0;
+    });
+}
+
+std::size_t AcronymWatch::Bytes() const {
+    std::size_t bytes = sizeof *this + shown_.bucket_count() * sizeof(void*);
+    for (const Text& word : shown_) bytes += sizeof(Text) + 2 * sizeof(void*) + word.capacity();
+    return bytes;
 }
 
 }  // namespace lumora::words

@@ -729,6 +729,36 @@ struct WordTable::Impl {
         return true;
     }
 
+    // Keeps the entries `keep` says yes to, in their order; the others are freed.
+    template <typename Keep>
+    void KeepOnly(const Keep& keep) {
+        std::vector<Id> order;
+        CollectInOrder(order);
+        std::vector<Id> kept;
+        kept.reserve(order.size());
+        for (const Id n : order) {
+            if (keep(n)) {
+                kept.push_back(n);
+            } else {
+                ent[n].record = kNoRecord;
+                freeIds.push_back(n);
+            }
+        }
+        if (kept.size() != order.size())
+            Reindex(kept);
+    }
+
+    // Makes the ranking `kept` and the index afresh from the entries in it.
+    void Reindex(const std::vector<Id>& kept) {
+        for (Record& r : records) {
+            r.first = kNil;
+            r.grouped = 0;
+        }
+        groups.clear();
+        Rebuild(kept);
+        for (const Id n : kept) IndexAdd(n);
+    }
+
     // The highest-ranked entry at a rank from `from` to `to` whose word differs from
     // that of entry n at most in the case of its first letter.
     Id NextCaseVariant(Id n, std::int32_t from, std::int32_t to) {
@@ -829,28 +859,73 @@ void WordTable::ApplyMinimumFrequency(int minimum) {
     Impl& t = *impl_;
     if (minimum <= 1)
         return;
+    t.KeepOnly([&](Id n) { return t.ent[n].frequency >= minimum || t.ent[n].title; });
+}
+
+void WordTable::RemoveWords(const std::function<bool(TextView word)>& drop) {
+    Impl& t = *impl_;
+    t.KeepOnly([&](Id n) { return !drop(t.Word(n)); });
+}
+
+void WordTable::MergeAllCaseVariants(const std::function<bool(TextView lower)>& keepApart) {
+    Impl& t = *impl_;
     std::vector<Id> order;
     t.CollectInOrder(order);
+    // Each group of spellings is led by its highest-ranked entry, which takes the others'
+    // counts and the spelling used most often. Entries are numbered in the order their words
+    // arrived until the first removal, and nothing has been removed from a counted page yet,
+    // so the lower number is the spelling seen first.
+    struct Group {
+        Id lead;
+        Id shown;
+        int members = 1;
+    };
+    std::unordered_map<Text, Group> groups;
+    std::vector<Id> leadOf(t.ent.size(), kNil);
+    for (const Id n : order) {
+        Text lower = LowerLetters(t.Word(n));
+        if (keepApart(lower))
+            continue;
+        auto [it, fresh] = groups.try_emplace(std::move(lower), Group{n, n});
+        if (fresh)
+            continue;
+        Group& g = it->second;
+        const std::int32_t frequency = t.ent[n].frequency;
+        const std::int32_t shownFrequency = t.ent[g.shown].frequency;
+        if (frequency > shownFrequency || (frequency == shownFrequency && n < g.shown))
+            g.shown = n;
+        ++g.members;
+        leadOf[n] = g.lead;
+    }
     std::vector<Id> kept;
     kept.reserve(order.size());
+    int merges = 0;
     for (const Id n : order) {
-        if (t.ent[n].frequency < minimum && !t.ent[n].title) {
+        if (leadOf[n] == kNil) {
+            kept.push_back(n);
+            continue;
+        }
+        Impl::Entry& lead = t.ent[leadOf[n]];
+        lead.frequency += t.ent[n].frequency;
+        lead.value += t.ent[n].value;
+        lead.title = lead.title || t.ent[n].title;
+        ++merges;
+    }
+    if (merges == 0)
+        return;
+    for (const auto& [lower, g] : groups) {
+        if (g.members > 1)
+            t.ent[g.lead].record = t.ent[g.shown].record;
+    }
+    for (const Id n : order) {
+        if (leadOf[n] != kNil) {
             t.ent[n].record = kNoRecord;
             t.freeIds.push_back(n);
-        } else {
-            kept.push_back(n);
         }
     }
-    if (kept.size() == order.size())
-        return;
-    // The others keep their order; the index is made again from the entries kept.
-    for (Impl::Record& r : t.records) {
-        r.first = kNil;
-        r.grouped = 0;
-    }
-    t.groups.clear();
-    t.Rebuild(kept);
-    for (const Id n : kept) t.IndexAdd(n);
+    t.Reindex(kept);
+    // As when two spellings merge one by one: an ordering step for each merge.
+    for (int k = 0; k < merges; ++k) t.PromoteEntry();
 }
 
 void WordTable::MergeCaseVariants() {

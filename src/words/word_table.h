@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -62,6 +63,13 @@ class WordTable {
     void ApplyMinimumFrequency(int minimum);  // 1..9; words met in the title etc. are exempt
     void MergeCaseVariants();                 // Apple + apple -> apple
     void NormaliseKeyValues();                // largest key value becomes 100
+
+    // Today's rules finish differently: words that turned out not to count leave first,
+    // then every case variant merges (APT, apt, Apt: one word, in the spelling used most
+    // often, the first seen on a tie) unless `keepApart` says its lower-case form must stay
+    // a word of its own; the minimum frequency comes after.
+    void RemoveWords(const std::function<bool(TextView word)>& drop);
+    void MergeAllCaseVariants(const std::function<bool(TextView lower)>& keepApart);
 
     std::int32_t WordCount() const;
     // The entries in rank order (entry 1 first).

@@ -16,11 +16,13 @@ TEST(ConsiderWordTest, CasesOfTheDataFile) {
     for (const testing::Case& c : testing::ReadCases("consider.txt")) {
         const int shortSize = std::stoi(c.Get("short", "0"));
         const FilterOptions options{shortSize > 0, shortSize, c.Get("common") == "yes",
-                                    std::stoi(c.Get("language", "0"))};
-        for (const bool counted : {true, false}) {
-            std::istringstream words(c.Get(counted ? "counted" : "skipped"));
+                                    std::stoi(c.Get("language", "0")), c.Get("rules") == "today"};
+        for (const auto& [field, verdict] :
+             {std::pair{"counted", Verdict::kCounted}, std::pair{"skipped", Verdict::kDropped},
+              std::pair{"if acronym", Verdict::kCountedIfAcronym}}) {
+            std::istringstream words(c.Get(field));
             for (std::string word; words >> word;) {
-                EXPECT_EQ(ConsiderWord(word, options, c.Get("ignore", ","), lists), counted)
+                EXPECT_EQ(ConsiderWord(word, options, c.Get("ignore", ","), lists), verdict)
                     << c.name << ": " << word;
             }
         }
