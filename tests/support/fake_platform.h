@@ -29,7 +29,6 @@ class FakePlatform : public app::Platform {
     std::optional<Text> chosenFile;
     app::OpenFileRequest lastRequest;
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;  // (done, total)
-    int helpShown = 0;
     int programEnded = 0;
     files::FileSystem* files = &files::RealFileSystem();
 
@@ -55,7 +54,7 @@ class FakePlatform : public app::Platform {
     files::FileSystem& Files() override { return *files; }
     void SetFocus(app::Control control) override { focus.push_back(control); }
     void Repaint(app::Control) override {}
-    void ShowHelpWindow() override { ++helpShown; }
+    void ShowHelpWindow() override {}
     void ShowPassProgress(std::int64_t done, std::int64_t total) override {
         progress.emplace_back(done, total);
     }

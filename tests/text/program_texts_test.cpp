@@ -57,8 +57,8 @@ TEST(ProgramTexts, GetByNumberAndLanguage) {
     EXPECT_EQ(utf8.Get(1), "Caf\u00E9 \u0416\u2019");
 }
 
-// Damaged copies of the shipped file fail to load by file and line; the whole file loads
-// with every text the program needs.
+// Damaged copies of the shipped file fail to load by file and line, and so does one that
+// cannot be read; the whole file loads with every text the program needs.
 TEST(ProgramTexts, ShippedFileHoldsEveryTextAndDamagedCopiesAreReported) {
     const Text shipped = testing::ReadFile(Text(LUMORA_SOURCE_DIR) + "/data/lmr_text.dat");
     const std::size_t last = shipped.rfind("315=");
@@ -98,34 +98,15 @@ TEST(ProgramTexts, ShippedFileHoldsEveryTextAndDamagedCopiesAreReported) {
     ProgramTexts texts;
     EXPECT_EQ(texts.Load(dir.Path(), files::RealFileSystem()), -1);
     dir.Write("lmr_text.dat", shipped);
+    // The look at the file (call 1) succeeds and its reading fails.
+    testing::FaultyFileSystem failing(files::RealFileSystem(),
+                                      testing::FaultyFileSystem::Mode::kFailOnce, 2);
+    EXPECT_EQ(texts.Load(path, failing), -7) << failing.log;
+    EXPECT_EQ(texts.ErrorMessage(path), "Error reading file.\r\n" + path);
     ASSERT_GT(texts.Load(path, files::RealFileSystem()), 0);
     EXPECT_EQ(texts.ErrorMessage(path), "");
+    // The folder of the user's settings is named by the shipped texts.
     EXPECT_EQ(texts.Get(tx::kDataFolderName), "lumora");
-    for (std::size_t i = shipped.find('\n'); i != Text::npos; i = shipped.find('\n', i + 1))
-        ASSERT_TRUE(i > 0 && shipped[i - 1] == '\r') << "line end at " << i;
-}
-
-// The shipped file, when the look at it (call 1) or its reading (call 2) fails.
-TEST(ProgramTexts, AFileThatCannotBeLookedAtOrReadGivesItsMessage) {
-    testing::TempDir dir;
-    const Text path = dir.Write(
-        "lmr_text.dat", testing::ReadFile(Text(LUMORA_SOURCE_DIR) + "/data/lmr_text.dat"));
-    using testing::FaultyFileSystem;
-    const struct {
-        int failing;
-        std::int32_t result;
-        const char* message;
-    } faults[] = {{1, -1, "Cannot open file containing program text."},
-                  {2, -7, "Error reading file."}};
-    for (const auto& f : faults) {
-        ProgramTexts texts;
-        FaultyFileSystem failing(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnce,
-                                 f.failing);
-        EXPECT_EQ(texts.Load(path, failing), f.result) << failing.log;
-        EXPECT_EQ(texts.ErrorMessage(path), f.message + Text("\r\n") + path);
-        EXPECT_EQ(texts.Get(1), "");
-        EXPECT_GT(texts.Load(path, files::RealFileSystem()), 0);
-    }
 }
 
 }  // namespace
