@@ -1,6 +1,6 @@
-// The command-line tool on many pages at once, run in-process: the same per-page results
-// as one call per page, JSON that says what the text says, a dry run that writes nothing,
-// the site's common words, backups that are kept, and a run stopped with Ctrl-C.
+// The command-line tool on many pages at once, run in-process: what it adds to the site run
+// of the core. The same per-page results as one call per page, JSON that says what the text
+// says, the progress line and summary, a dry run that is a patch, and Ctrl-C.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,14 +10,11 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <new>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
 #include <vector>
 
-#include "json_report.h"
-#include "support/faulty_file_system.h"
 #include "support/run_cli.h"
 #include "support/temp_dir.h"
 
@@ -77,67 +74,84 @@ std::vector<std::string> WriteSite(const TempDir& dir) {
     return pages;
 }
 
-// What one call per page prints for each page, under its header, as a run over many
-// pages prints it; `status` becomes 1 when any call failed.
-std::string OneCallPerPage(const std::vector<std::string>& command,
-                           const std::vector<std::string>& pages, int& status) {
-    std::string all;
-    for (const std::string& page : pages) {
-        std::vector<std::string> args = command;
-        args.push_back(page);
-        const RunResult run = RunTool(args);
-        status = run.status != 0 ? 1 : status;
-        all += (all.empty() ? "==> " : "\n==> ") + page + " <==\n" + run.out + run.err;
-    }
-    return all;
-}
-
-TEST(SiteCli, ManyPagesGiveWhatOneCallPerPageGivesInPathOrder) {
+// What `list`, `show` and `generate --verbose` print for each page alone: the site run must
+// print the same under each page's header, and its JSON must say the same.
+TEST(SiteCli, ManyPagesGiveWhatOneCallPerPageGivesAndJsonSaysTheSame) {
     TempDir dir;
     const std::vector<std::string> pages = WriteSite(dir);
-    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
-             {"list"}, {"show"}, {"generate", "--lower-case", "--min-frequency", "1"}}) {
-        SCOPED_TRACE(command.front());
-        int expectedStatus = 0;
-        const std::string expected = OneCallPerPage(command, pages, expectedStatus);
-        EXPECT_EQ(expectedStatus, 1);  // the FIFO at least
-        std::vector<std::string> args = command;
+    const std::vector<std::vector<std::string>> commands = {
+        {"list", "--lower-case", "--min-frequency", "1"},
+        {"show"},
+        {"generate", "--verbose", "--lower-case", "--min-frequency", "1"}};
+    std::vector<std::map<std::string, RunResult>> alone(commands.size());
+    for (std::size_t c = 0; c < commands.size(); ++c) {
+        SCOPED_TRACE(commands[c].front());
+        std::string expected;
+        for (const std::string& page : pages) {
+            std::vector<std::string> args = commands[c];
+            args.push_back(page);
+            const RunResult& run = alone[c][page] = RunTool(args);
+            // Verbose lines come before the page's results, as a page's block shows them.
+            expected +=
+                (expected.empty() ? "==> " : "\n==> ") + page + " <==\n" + run.err + run.out;
+        }
+        std::vector<std::string> args = commands[c];
         args.insert(args.end(), {"-r", "-j", "3", dir.File("site")});
-        const RunResult run = RunTool(args);
-        EXPECT_EQ(run.status, expectedStatus);
+        // On a terminal the progress line is drawn over itself and wiped before the summary;
+        // standard output holds the results only.
+        const bool terminal = c == 2;
+        const RunResult run = RunTool(args, nullptr, terminal);
+        EXPECT_EQ(run.status, 1);  // the FIFO
         EXPECT_EQ(run.out, expected);
-        EXPECT_EQ(run.err.rfind("7 pages: ", 0), 0u) << run.err;
+        if (terminal) {
+            EXPECT_EQ(run.err.rfind("\r0/7 pages, now ", 0), 0u) << run.err;
+            EXPECT_NE(run.err.find("\r\x1b[K7 pages: 6 done, 1 failed"), std::string::npos)
+                << run.err;
+        } else {
+            EXPECT_EQ(run.err.rfind("7 pages: 6 done, 1 failed, 0 skipped, ", 0), 0u) << run.err;
+        }
     }
-}
+    EXPECT_EQ(RunTool({"generate", "-r", "--quiet", dir.File("site")}, nullptr, true).err, "");
 
-// A file system on which one page cannot be read for want of memory.
-class OutOfMemoryOn : public lumora::testing::FaultyFileSystem {
-  public:
-    explicit OutOfMemoryOn(std::string page)
-        : FaultyFileSystem(files::RealFileSystem(), Mode::kFailOnce, 0), page_(std::move(page)) {}
-    using FaultyFileSystem::ReadAll;
-    Text ReadAll(const files::Folder& in, const Text& name, Text& bytes) override {
-        if (name == page_)
-            throw std::bad_alloc();
-        return FaultyFileSystem::ReadAll(in, name, bytes);
-    }
-
-  private:
-    std::string page_;
-};
-
-// One page alone that does not fit in memory: every command says so and fails.
-TEST(SiteCli, APageThatDoesNotFitInMemoryFails) {
-    TempDir dir;
-    const std::string big = dir.Write("big.htm", "<title>Kites</title><p>kites strings</p>\n");
-    OutOfMemoryOn shortOfMemory(big);
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"generate", big}, {"show", big}, {"insert", big}, {"list", "--json", big}}) {
-        const RunResult run = RunTool(args, nullptr, false, &shortOfMemory);
-        EXPECT_EQ(run.status, 1) << args.front();
-        EXPECT_NE((run.out + run.err).find("Error: not enough memory to read " + big),
-                  std::string::npos)
-            << run.out << run.err;
+    const RunResult json = RunTool(
+        {"list", "-r", "--json", "-q", "--lower-case", "--min-frequency", "1", dir.File("site")});
+    EXPECT_EQ(json.err, "");
+    const std::vector<nlohmann::json> lines = JsonLines(json.out);
+    ASSERT_EQ(lines.size(), pages.size());
+    for (const nlohmann::json& j : lines) {
+        const std::string page = j["path"];
+        SCOPED_TRACE(page);
+        const RunResult &list = alone[0][page], &show = alone[1][page], &generate = alone[2][page];
+        if (list.status != 0) {
+            EXPECT_EQ(j["status"], "failed");
+            EXPECT_EQ(j["error"].get<std::string>() + "\n", list.err);
+            EXPECT_FALSE(j.contains("tag"));
+            continue;
+        }
+        EXPECT_EQ(j["status"], "ok");
+        const bool titled = show.out.rfind("TITLE: ", 0) == 0;
+        EXPECT_EQ(j["title"].is_null() ? "" : j["title"].get<std::string>(),
+                  titled ? show.out.substr(7, show.out.find('\n') - 7) : "");
+        for (const auto& [kind, shown] :
+             {std::pair{"description", "DESCRIPTION"}, {"keywords", "KEYWORDS"}}) {
+            for (const auto& tag : j[kind]) {
+                EXPECT_NE(show.out.find(std::string(shown) +
+                                        " meta tag: " + tag.get<std::string>() + "\n"),
+                          std::string::npos);
+            }
+        }
+        // The tag is the first line of generate's output, or there is none.
+        const std::string first = generate.out.substr(0, generate.out.find('\n'));
+        EXPECT_EQ(j["tag"].get<std::string>(), first.rfind("<META", 0) == 0 ? first : "");
+        const std::string lineEnds = j["line_ends"] == "CRLF" ? "CR LF" : j["line_ends"];
+        EXPECT_EQ(generate.err, "Encoding: " + j["encoding"].get<std::string>() +
+                                    "\nLine ends: " + lineEnds + "\n");
+        std::string words;
+        for (const auto& w : j["words"]) {
+            words += (words.empty() ? "" : " ") + w["word"].get<std::string>() + "/" +
+                     std::to_string(w["frequency"].get<int>());
+        }
+        EXPECT_EQ(words, ListedWords(list.out));
     }
 }
 
@@ -197,6 +211,7 @@ TEST(SiteCli, TheDryRunOfInsertIsItsPatch) {
     }
 }
 
+// Flags of many pages are checked; a folder that gives no page fails, once, by name.
 TEST(SiteCli, OptionsOfManyPagesAreCheckedAndPatternsChooseThePages) {
     TempDir dir;
     WriteSite(dir);
@@ -209,7 +224,7 @@ TEST(SiteCli, OptionsOfManyPagesAreCheckedAndPatternsChooseThePages) {
     }
     // --include and --exclude take one pattern each and may be repeated; a page after them
     // stays a page.
-    const RunResult run =
+    RunResult run =
         RunTool({"show", "--json", "-r", "--include", "*.htm", "--exclude", "stuck*", "--exclude",
                  "*/blog/*", dir.File("site"), dir.File("site/index.html")});
     std::vector<std::string> paths;
@@ -218,66 +233,10 @@ TEST(SiteCli, OptionsOfManyPagesAreCheckedAndPatternsChooseThePages) {
                          dir.File("site/about.htm"), dir.File("site/index.html"),
                          dir.File("site/shop/nohead.htm"), dir.File("site/shop/tiny.htm")}));
     EXPECT_EQ(run.status, 0);
-}
-
-// A folder that gives no page is a failure that names it, once, in text and in JSON.
-TEST(SiteCli, AFolderWithoutPagesFails) {
-    TempDir dir;
-    dir.Write("notes.txt", "no page\n");
-    const std::string folder = dir.Path();
-    RunResult run = RunTool({"list", "-q", folder, folder + "/"});
+    const std::string folder = dir.File("site/shop");
+    run = RunTool({"list", "-q", "--include", "*.xml", folder, folder + "/"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "==> " + folder + " <==\nError: No page found in " + folder + "\n");
-    run = RunTool({"list", "--json", "-q", folder});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "{\"error\":\"Error: No page found in " + folder + "\",\"path\":\"" +
-                           folder + "\",\"status\":\"failed\"}\n");
-}
-
-// The JSON says what the text says, page by page, in UTF-8 whatever the page's encoding.
-TEST(SiteCli, JsonLinesMatchTheTextOutput) {
-    TempDir dir;
-    WriteSite(dir);
-    const RunResult json = RunTool({"list", "-r", "--json", "-q", dir.File("site")});
-    EXPECT_EQ(json.err, "");
-    const std::vector<nlohmann::json> lines = JsonLines(json.out);
-    ASSERT_EQ(lines.size(), 7u);
-    for (const nlohmann::json& j : lines) {
-        const std::string page = j["path"];
-        SCOPED_TRACE(page);
-        const RunResult list = RunTool({"list", page});
-        if (list.status != 0) {
-            EXPECT_EQ(j["status"], "failed");
-            EXPECT_EQ(j["error"].get<std::string>() + "\n", list.err);
-            EXPECT_FALSE(j.contains("tag"));
-            continue;
-        }
-        EXPECT_EQ(j["status"], "ok");
-        const RunResult show = RunTool({"show", page});
-        const bool titled = show.out.rfind("TITLE: ", 0) == 0;
-        EXPECT_EQ(j["title"].is_null() ? "" : j["title"].get<std::string>(),
-                  titled ? show.out.substr(7, show.out.find('\n') - 7) : "");
-        for (const char* kind : {"description", "keywords"}) {
-            const std::string shown = kind[0] == 'd' ? "DESCRIPTION" : "KEYWORDS";
-            for (const auto& tag : j[kind]) {
-                EXPECT_NE(show.out.find(shown + " meta tag: " + tag.get<std::string>() + "\n"),
-                          std::string::npos);
-            }
-        }
-        // The tag is the first line of generate's output, or there is none.
-        const RunResult generate = RunTool({"generate", "--verbose", page});
-        const std::string first = generate.out.substr(0, generate.out.find('\n'));
-        EXPECT_EQ(j["tag"].get<std::string>(), first.rfind("<META", 0) == 0 ? first : "");
-        const std::string lineEnds = j["line_ends"] == "CRLF" ? "CR LF" : j["line_ends"];
-        EXPECT_EQ(generate.err, "Encoding: " + j["encoding"].get<std::string>() +
-                                    "\nLine ends: " + lineEnds + "\n");
-        std::string words;
-        for (const auto& w : j["words"]) {
-            words += (words.empty() ? "" : " ") + w["word"].get<std::string>() + "/" +
-                     std::to_string(w["frequency"].get<int>());
-        }
-        EXPECT_EQ(words, ListedWords(list.out));
-    }
 }
 
 // --site-common reaches the run, and JSON names the words left out of each page; which
@@ -339,88 +298,51 @@ TEST(SiteCli, CtrlCFinishesThePagesBegunAndCountsThem) {
         << run.err;
 }
 
-// What insert tells of a page: an earlier backup kept, a page already up to date (and then
-// not written), a refusal in a dry run; over a folder, the pages changed and unchanged in
-// the summary and in JSON, and a page refused for sharing its backup name.
+// Over a folder, insert counts the pages changed and unchanged in the summary and in JSON;
+// a page already up to date is not written again. Its workers leave the program's own
+// Ctrl-C handler in place.
 TEST(SiteCli, InsertTellsWhatBecameOfEachPage) {
     TempDir dir;
-    const std::string author =
-        "<html><head><title>Garden tools</title>\n"
-        "<meta name=\"keywords\" content=\"hand, written\">\n"
-        "</head><body><p>Spades and rakes. Spades and rakes and hoes.</p></body></html>\n";
-    const std::string page = dir.Write("tools.html", author);
-    ASSERT_EQ(RunTool({"insert", page}).status, 0);
-    RunResult run = RunTool({"insert", "--min-frequency", "1", page});
-    EXPECT_EQ(run.out, "Meta tag inserted successfully into document.\nThe earlier backup " +
-                           dir.File("tools.bak.html") + " was kept as it was.\n");
+    for (const char* name : {"site/a.htm", "site/sub/b.htm"}) {
+        fs::create_directories(fs::path(dir.File(name)).parent_path());
+        dir.Write(name,
+                  "<html><head><title>Garden tools</title>\n</head><body><p>Spades and "
+                  "rakes. Spades and rakes and hoes.</p></body></html>\n");
+    }
+    const std::string page = dir.File("site/a.htm"), backups = dir.File("site/old");
     const auto stamp = [&] {
         struct stat info {};
         ::stat(page.c_str(), &info);
         return std::tuple(info.st_ino, info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
     };
-    const auto before = stamp();
-    run = RunTool({"insert", "--min-frequency", "1", page});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "Meta tag already up to date in " + page + ".\n");
-    EXPECT_EQ(stamp(), before);
-    ::chmod(page.c_str(), 0444);
-    run = RunTool({"insert", "--dry-run", page});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, page + " is read-only\n");
-
-    for (const char* name : {"site/a.htm", "site/sub/b.htm", "other/a.htm"}) {
-        fs::create_directories(fs::path(dir.File(name)).parent_path());
-        dir.Write(name, author);
-    }
-    const std::string backups = dir.File("site/old");
-    for (const char* changed : {"2 changed, 0 unchanged", "0 changed, 2 unchanged"}) {
-        run = RunTool({"insert", "-r", "--backup-dir", backups, dir.File("site")});
-        EXPECT_EQ(run.status, 0) << run.err;
-        EXPECT_NE(run.err.find(std::string("2 pages: 2 done (") + changed + ")"), std::string::npos)
-            << run.err;
-    }
-    run = RunTool({"insert", "-r", "--json", "--backup-dir", backups, dir.File("site")});
-    for (const auto& line : JsonLines(run.out)) {
-        EXPECT_EQ(line["inserted"], false);
-        EXPECT_EQ(line["unchanged"], true);
-    }
-    run = RunTool({"insert", "--backup-dir", dir.File("bk"), dir.File("other"), dir.File("site")});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("site/a.htm was left alone: its backup " + dir.File("bk") +
-                           "/a.htm is the backup of another page of this run."),
-              std::string::npos)
-        << run.out;
-}
-
-// On a terminal the progress line is drawn over itself and wiped before the summary;
-// --quiet and a standard error that is no terminal show neither it nor (quiet) the summary.
-TEST(SiteCli, ProgressLineOnATerminalOnly) {
-    TempDir dir;
-    WriteSite(dir);
-    const std::string site = dir.File("site");
-    const RunResult shown = RunTool({"generate", "-r", site}, nullptr, true);
-    EXPECT_EQ(shown.err.rfind("\r0/7 pages, now ", 0), 0u) << shown.err;
-    EXPECT_NE(shown.err.find("\r\x1b[K7 pages: 6 done, 1 failed"), std::string::npos) << shown.err;
-    const RunResult plain = RunTool({"generate", "-r", site});
-    EXPECT_EQ(shown.out, plain.out);  // standard output holds the results only
-    EXPECT_EQ(plain.err.rfind("7 pages: 6 done, 1 failed, 0 skipped, ", 0), 0u) << plain.err;
-    EXPECT_EQ(RunTool({"generate", "-r", "--quiet", site}, nullptr, true).err, "");
-}
-
-// A parallel insert leaves the program's own Ctrl-C handler in place.
-TEST(SiteCli, InsertKeepsTheProgramsCtrlCHandler) {
-    TempDir dir;
-    for (int i = 0; i < 8; ++i)
-        dir.Write("p" + std::to_string(i) + ".htm", "<title>Kites</title>kites kites strings\n");
     struct sigaction mine {
     }, previous{}, kept{};
     mine.sa_handler = [](int) {};
     ASSERT_EQ(::sigaction(SIGINT, &mine, &previous), 0);
-    const RunResult run = RunTool({"insert", "--no-backup", "-q", "-j", "4", dir.Path()});
+    // The second run, in JSON, finds both pages up to date and writes neither.
+    for (const bool second : {false, true}) {
+        const auto before = stamp();
+        std::vector<std::string> args = {"insert", "-r", "-j", "2", "--backup-dir", backups};
+        if (second)
+            args.push_back("--json");
+        args.push_back(dir.File("site"));
+        const RunResult run = RunTool(args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find(second ? "2 pages: 2 done (0 changed, 2 unchanged)"
+                                      : "2 pages: 2 done (2 changed, 0 unchanged)"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(stamp() == before, second);
+        const std::vector<nlohmann::json> lines = JsonLines(second ? run.out : "");
+        EXPECT_EQ(lines.size(), second ? 2u : 0u);
+        for (const auto& line : lines) {
+            EXPECT_EQ(line["inserted"], false);
+            EXPECT_EQ(line["unchanged"], true);
+        }
+    }
     ::sigaction(SIGINT, nullptr, &kept);
     ::sigaction(SIGINT, &previous, nullptr);
     EXPECT_EQ(kept.sa_handler, mine.sa_handler);
-    EXPECT_EQ(run.status, 0) << run.out;
 }
 
 }  // namespace

@@ -116,6 +116,28 @@ TEST_F(SiteRunTest, InsertCountsChangedPagesAndADryRunWritesNothing) {
     }
 }
 
+// With a folder of backups, two pages of different folders would share a backup name: the
+// first in path order is written, the other left alone rather than given its backup.
+TEST_F(SiteRunTest, PagesThatWouldShareABackupAreLeftAlone) {
+    std::filesystem::create_directories(dir_.File("other"));
+    dir_.Write("other/a.htm", PageWith("apricots"));
+    request_.arguments = {dir_.File("site"), dir_.File("other")};
+    request_.command = SiteCommand::kInsert;
+    request_.insert.backup = engine::BackupPlace::kInFolder;
+    request_.insert.backupFolder = dir_.File("bk");
+    Recorder r;
+    const SiteSummary s = RunSite(request_, engine::RealFileSystem(), r);
+    EXPECT_EQ(s.changed, 3);
+    ASSERT_EQ(r.pages.size(), 4u);
+    ASSERT_TRUE(r.pages[1].error);
+    EXPECT_EQ(r.pages[1].error->Message(),
+              dir_.File("site/a.htm") + " was left alone: its backup " + dir_.File("bk/a.htm") +
+                  " is the backup of another page of this run.");
+    EXPECT_EQ(ReadFile(dir_.File("site/a.htm")), PageWith("apples"));
+    EXPECT_EQ(ReadFile(dir_.File("bk/a.htm")), PageWith("apricots"));
+    EXPECT_EQ(ReadFile(dir_.File("bk/sub/c.html")), PageWith("cherries"));
+}
+
 // A file system on which one page cannot be read for want of memory.
 class OutOfMemoryOn : public testing::FaultyFileSystem {
   public:

@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "site/page_set.h"
 #include "site/unified_diff.h"
 #include "site/worker_pool.h"
+#include "support/case_file.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_dir.h"
 
@@ -93,10 +95,7 @@ TEST(CollectPages, AFailingLookGivesThatEntrysErrorAndTheWalkGoesOn) {
     }
 }
 
-// Which pages a command takes from its arguments, in a site with what sites hold: nested
-// folders, page names in any case, a backup and an insert's temporary file beside their
-// page, links (a loop back to the top, a page twice, links leading outside, dangling ones)
-// and folders named like pages.
+// The cases of tests/data/collect_pages.txt, in a site with what sites hold.
 TEST(CollectPages, FoldersGiveTheirPagesSortedAndNamedFilesAreTakenAsGiven) {
     TempDir dir;
     fs::create_directories(dir.File("site/a/deep"));
@@ -119,63 +118,25 @@ TEST(CollectPages, FoldersGiveTheirPagesSortedAndNamedFilesAreTakenAsGiven) {
     fs::create_symlink(dir.File("elsewhere/far.html"), dir.File("site/out.htm"));
     fs::create_symlink(dir.File("gone.htm"), dir.File("site/b/dangling.txt"));
     fs::create_symlink(dir.File("gone"), dir.File("site/b/dangling-folder"));
-
-    PageSetOptions flat, deep, flatFollowing, excluding, everything, exact;
-    deep.recursive = true;
-    flatFollowing.followSymlinks = true;
-    excluding = deep;  // and following links
-    excluding.followSymlinks = true;
-    excluding.exclude = {"draft*", "*/a/deep"};
-    everything.include = {"*"};
-    exact.include = {"*.html"};
-    const struct {
-        std::vector<const char*> arguments;
-        PageSetOptions options;
-        std::vector<const char*> pages;
-        std::vector<const char*> problems;  // the paths they name, sorted
-    } cases[] = {
-        {{"site"}, flat, {"site/about.htm", "site/index.html"}, {}},
-        {{"site"},
-         deep,
-         {"site/a/deep/two.htm", "site/a/one.html", "site/about.htm", "site/b/UP.HTM",
-          "site/b/draft.html", "site/b/three.html", "site/b/x.Xhtml", "site/index.html"},
-         {}},
-        // Links are taken only when followed; one leading outside is reported, and a file
-        // reached twice is taken once, where it lives.
-        {{"site"}, flatFollowing, {"site/about.htm", "site/index.html"}, {"site/out.htm"}},
-        {{"site"},
-         excluding,
-         {"site/a/one.html", "site/about.htm", "site/b/UP.HTM", "site/b/three.html",
-          "site/b/x.Xhtml", "site/index.html"},
-         {"site/linked", "site/out.htm"}},
-        // Never a backup or a temporary file, whatever the patterns; the user's patterns
-        // match as written.
-        {{"site/b"},
-         everything,
-         {"site/b/UP.HTM", "site/b/draft.html", "site/b/three.html", "site/b/x.Xhtml"},
-         {}},
-        {{"site/b"}, exact, {"site/b/draft.html", "site/b/three.html"}, {}},
-        // Named files: anything, once each; missing ones reported.
-        {{"site/notes.txt", "site/index.html", "site/index.html", "site/nothing.html",
-          "site/b/three.bak.html"},
-         flat,
-         {"site/b/three.bak.html", "site/index.html", "site/notes.txt"},
-         {"site/nothing.html"}},
-        // A folder named like a page is taken as a page unless written with a slash.
-        {{"old.htm", "Old.XHTML"}, everything, {"Old.XHTML", "old.htm"}, {}},
-        {{"old.htm/"}, flat, {"old.htm/inside.htm"}, {}},
+    const auto paths = [&](const Text& listed) {
+        std::vector<Text> all;
+        std::istringstream in(listed);
+        for (Text path; in >> path;) all.push_back(dir.File(path));
+        return all;
     };
-    for (const auto& c : cases) {
-        std::vector<Text> arguments, pages, problems, expectedProblems;
-        for (const char* a : c.arguments) arguments.push_back(dir.File(a));
-        for (const char* p : c.pages) pages.push_back(dir.File(p));
-        for (const char* p : c.problems) expectedProblems.push_back(dir.File(p));
-        SCOPED_TRACE(arguments.front());
-        const PageSet set = CollectPages(arguments, c.options);
-        EXPECT_EQ(set.pages, pages);
+    for (const testing::Case& c : testing::ReadCases("collect_pages.txt")) {
+        SCOPED_TRACE(c.name);
+        PageSetOptions options;
+        options.recursive = c.Get("recursive") == "yes";
+        options.followSymlinks = c.Get("follow") == "yes";
+        options.include = c.All("include");
+        options.exclude = c.All("exclude");
+        const PageSet set = CollectPages(paths(c.Get("args")), options);
+        EXPECT_EQ(set.pages, paths(c.Get("pages")));
+        std::vector<Text> problems;
         for (const Error& problem : set.problems) problems.push_back(problem.path);
         std::sort(problems.begin(), problems.end());
-        EXPECT_EQ(problems, expectedProblems);
+        EXPECT_EQ(problems, paths(c.Get("problems")));
     }
     EXPECT_EQ(CollectPages({dir.File("missing.htm")}, {}).problems.at(0).Message(),
               dir.File("missing.htm") + ": No such file or directory");
