@@ -1,5 +1,5 @@
-// The engine through its one entry point: refusals, line ends, stop and progress, threads,
-// and composing the tag again.
+// The engine through its one entry point: line ends, stop and progress, threads, large
+// vocabularies and the existing tags of a decoded page.
 #include "engine/engine.h"
 
 #include <gtest/gtest.h>
@@ -49,19 +49,6 @@ Text WithLineEnds(const std::vector<Text>& lines, const std::vector<TextView>& e
         page += ends[i % ends.size()];
     }
     return page;
-}
-
-TEST(EnginePage, ControlCharactersSeparateWordsLikeBlanks) {
-    Options options;
-    options.count.minFrequency = 1;
-    const AnalysisResult blanks =
-        Analyse("<title>Apple pie</title>\r\n<b>Pear</b> tart  plum\r\n", options, Shipped());
-    // The scanner's own markers are control characters too: the page's must not act as one.
-    const AnalysisResult controls =
-        Analyse("\x0e<title>Apple\x07pie</title>\r\n\x0c<b>Pear</b>\x0btart\x1b\x10 plum\r\n",
-                options, Shipped());
-    ASSERT_TRUE(controls.ok());
-    EXPECT_EQ(Summary(blanks.analysis), Summary(controls.analysis));
 }
 
 TEST(EngineLineEnds, AnyLineEndsGiveTheSameAnalysis) {
@@ -274,26 +261,6 @@ TEST(EngineLargeVocabulary, EveryWordIsCountedOnceWithItsOwnWeight) {
     // Plain text weighs 3 and bold 7; the words of the highest frequency get 100.
     EXPECT_FLOAT_EQ(value["wzoqb"], 100.0f * 7 / 9);
     EXPECT_FLOAT_EQ(value["wzoqp"], 100.0f * 3 / 9);
-}
-
-TEST(EngineComposeTag, NewTagOptionsGiveWhatAFreshPassGives) {
-    const Text page = ReadFile(LUMORA_SOURCE_DIR "/examples/bakery.htm");
-    const AnalysisResult first = Analyse(page, {}, Shipped());
-    std::vector<TagOptions> variants(3);
-    variants[0].maxKeywords = 5;
-    variants[1].maxKeywords = std::nullopt;
-    variants[1].maxBytes = 60;
-    variants[2].lowerCase = true;
-    variants[2].spaceAfterComma = false;
-    variants[2].beginWith = "  Family Bakery, sourdough, ";
-    for (const TagOptions& tag : variants) {
-        Options options;
-        options.tag = tag;
-        Analysis again = first.analysis;
-        again.tag = ComposeTag(first.analysis.ranked, tag, options.count);
-        EXPECT_NE(again.tag.tag, first.analysis.tag.tag);
-        EXPECT_EQ(Summary(again), Summary(Analyse(page, options, Shipped()).analysis));
-    }
 }
 
 // The existing tags are read from the decoded page: a UTF-16 page, full of NUL bytes, is

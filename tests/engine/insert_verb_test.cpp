@@ -90,39 +90,6 @@ TEST(EngineInsert, BackupPlacesDryRunAndRefusals) {
     }
 }
 
-// Inserting again changes nothing and a dry run then shows nothing; a backup already there
-// is kept and said to be kept; the plan tells an up-to-date page from one to change.
-TEST(EngineInsert, SecondInsertIsUpToDateAndAnEarlierBackupIsKept) {
-    TempDir dir;
-    const Text page = dir.Write("page.htm", kOld);
-    dir.Write("page.bak.htm", "the author's own");
-    InsertOptions options;
-    const InsertPlan before = PlanInsert(page, kTag, options, RealFileSystem());
-    EXPECT_FALSE(before.refusal);
-    EXPECT_FALSE(before.upToDate);
-    EXPECT_EQ(before.page, kNew);
-
-    const InsertResult first = Insert({page, {}, kOld, kTag, options}, RealFileSystem());
-    ASSERT_TRUE(first.ok());
-    EXPECT_TRUE(first.changed);
-    EXPECT_EQ(first.keptBackup, dir.File("page.bak.htm"));
-    EXPECT_EQ(ReadFile(dir.File("page.bak.htm")), "the author's own");
-    EXPECT_EQ(InsertedMessage(first, "P"),
-              "Meta tag inserted successfully into document.\r\nThe earlier backup " +
-                  dir.File("page.bak.htm") + " was kept as it was.");
-
-    const InsertPlan after = PlanInsert(page, kTag, options, RealFileSystem());
-    EXPECT_TRUE(after.upToDate);
-    const InsertResult again = Insert({page, {}, kNew, kTag, options}, RealFileSystem());
-    ASSERT_TRUE(again.ok());
-    EXPECT_FALSE(again.changed);
-    EXPECT_EQ(InsertedMessage(again, "P"), "Meta tag already up to date in P.");
-    options.dryRun = true;
-    const InsertResult dry = Insert({page, {}, kNew, kTag, options}, RealFileSystem());
-    EXPECT_EQ(dry.diff, Text());
-    EXPECT_FALSE(dry.changed);
-}
-
 TEST(EngineInsert, PlanRefusesWhatInsertWouldRefuse) {
     TempDir dir;
     const Text text = dir.Write("plain.htm", "just words, no mark-up\n");
