@@ -17,18 +17,14 @@ namespace {
 
 using lumora::testing::ReadFile;
 
-const words::CommonWordLists& ShippedLists() {
+Resources Shipped() {
     static const words::CommonWordLists lists = [] {
         words::CommonWordLists l;
         for (int i = 0; i < words::kNumLanguages; ++i)
             l.Load(i, words::CommonWordFilePath(LUMORA_BIN_DIR, i));
         return l;
     }();
-    return lists;
-}
-
-Resources Shipped() {
-    return Resources{&ShippedLists()};
+    return Resources{&lists};
 }
 
 // Everything a pass decides about the words, as one text to compare.
@@ -85,11 +81,7 @@ TEST(EngineLineEnds, AnyLineEndsGiveTheSameAnalysis) {
         const AnalysisResult reference = Analyse(crlf, options, Shipped());
         ASSERT_TRUE(reference.ok());
         EXPECT_EQ(reference.analysis.page.lineEnds, LineEnds::kCrLf);
-        struct Variant {
-            Text page;
-            LineEnds ends;
-        };
-        const std::vector<Variant> variants = {
+        const std::vector<std::pair<Text, LineEnds>> variants = {
             {WithLineEnds(lines, {"\n"}), LineEnds::kLf},
             {WithLineEnds(lines, {"\r"}), LineEnds::kCr},
             {WithLineEnds(lines, {"\n", "\r\n", "\r"}),
@@ -97,14 +89,14 @@ TEST(EngineLineEnds, AnyLineEndsGiveTheSameAnalysis) {
             // No line end after the last line.
             {crlf.substr(0, crlf.size() - 2), count > 1 ? LineEnds::kCrLf : LineEnds::kNone},
         };
-        for (const Variant& v : variants) {
-            if (v.page.empty())
+        for (const auto& [page, ends] : variants) {
+            if (page.empty())
                 continue;  // an empty page is refused, whatever its line ends were
-            SCOPED_TRACE(::testing::Message() << "round " << round << ": " << v.page);
-            const AnalysisResult r = Analyse(v.page, options, Shipped());
+            SCOPED_TRACE(::testing::Message() << "round " << round << ": " << page);
+            const AnalysisResult r = Analyse(page, options, Shipped());
             ASSERT_TRUE(r.ok());
-            EXPECT_EQ(r.analysis.page.lineEnds, v.ends);
-            EXPECT_EQ(r.analysis.page.size, static_cast<std::int64_t>(v.page.size()));
+            EXPECT_EQ(r.analysis.page.lineEnds, ends);
+            EXPECT_EQ(r.analysis.page.size, static_cast<std::int64_t>(page.size()));
             EXPECT_EQ(Summary(r.analysis), Summary(reference.analysis));
         }
     }

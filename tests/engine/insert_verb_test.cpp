@@ -84,6 +84,16 @@ TEST(EngineInsert, BackupPlacesAndRefusals) {
     }
 }
 
+// A dry run of a page that already holds the tag shows no change and counts none.
+TEST(EngineInsert, ADryRunOfAnUpToDatePageChangesNothing) {
+    TempDir dir;
+    InsertOptions dryRun;
+    dryRun.dryRun = true;
+    const InsertResult r =
+        Insert({dir.Write("p.htm", kNew), {}, kNew, kTag, dryRun}, RealFileSystem());
+    EXPECT_TRUE(r.ok() && !r.changed && r.diff == Text());
+}
+
 TEST(EngineInsert, PlanRefusesWhatInsertWouldRefuse) {
     TempDir dir;
     const Text text = dir.Write("plain.htm", "just words, no mark-up\n");

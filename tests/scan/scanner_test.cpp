@@ -4,7 +4,6 @@
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "scan/prepare.h"
 #include "support/case_file.h"
