@@ -1,63 +1,19 @@
-// Looking at a page without opening it, and the temporary names a replace leaves behind
-// when it is killed.
+// The temporary names a replace leaves behind when it is killed, and where a bare name
+// lives. (A page that is no regular file is refused end to end, in cli_test.cpp.)
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
 
-#include "files/file_checks.h"
 #include "files/page_file.h"
 #include "support/faulty_file_system.h"
-#include "support/subprocess.h"
 #include "support/temp_dir.h"
 
 namespace lumora::files {
 namespace {
 
 using testing::TempDir;
-
-// A page is looked at before it is read, and refused by name when it is missing or no
-// regular file. Each look runs in a child under a time limit: a FIFO opened for reading
-// would block it.
-TEST(ReadPage, LooksAtThePageWithoutOpeningItAndRefusesWhatIsNoRegularFile) {
-    TempDir dir;
-    const Text page = dir.Write("page.htm", "<p>a</p>");
-    const Text fifo = dir.File("fifo.htm");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
-    std::filesystem::create_directory(dir.File("folder.htm"));
-    std::filesystem::create_symlink(fifo, dir.File("to-fifo.htm"));
-    std::filesystem::create_symlink(page, dir.File("to-page.htm"));
-    const Text notRegular = " is not a regular file";
-    const std::pair<Text, Text> cases[] = {
-        {page, ""},
-        {dir.File("to-page.htm"), ""},
-        {dir.File("gone.htm"), " does not exist"},
-        {fifo, notRegular},
-        {dir.File("to-fifo.htm"), notRegular},
-        {dir.File("folder.htm"), notRegular},
-        {"/dev/zero", notRegular},
-    };
-    for (const auto& [path, refusal] : cases) {
-        const auto status = testing::RunInChild(
-            [&] {
-                Text bytes;
-                const auto read = ReadPage(path, bytes);
-                const auto problem = NotRegularFileProblem(path);
-                const bool right =
-                    (read ? read->Message() : "") == (refusal.empty() ? "" : path + refusal) &&
-                    bytes == (refusal.empty() ? "<p>a</p>" : "") &&
-                    (problem ? problem->Message() : "") ==
-                        (refusal == notRegular ? path + refusal : "");
-                return right ? 0 : 1;
-            },
-            std::chrono::seconds(5));
-        ASSERT_TRUE(status.has_value()) << path << " blocked";
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << path;
-    }
-    EXPECT_TRUE(FileExists(dir.File("to-page.htm"), RealFileSystem()));
-    EXPECT_FALSE(FileExists(dir.File("folder.htm"), RealFileSystem()));
-}
 
 FileInfo Mine() {
     FileInfo like;

@@ -346,7 +346,6 @@ TEST(InsertFile, ReadOnlyFolderFailsWithoutChange) {
         InsertMetaTag(scene.page, kTag, std::nullopt, files::RealFileSystem());
     ::chmod(dir.Path().c_str(), 0755);
     EXPECT_EQ(MessageOf(outcome), "Could not replace " + scene.page + ": Permission denied");
-    EXPECT_EQ(outcome.error->TitleWhenInserting(), "Error");
     EXPECT_EQ(ReadFile(scene.page), kOld);
 }
 

@@ -2,19 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
-#include "scan/strproc.h"
 #include "support/case_file.h"
 
 namespace lumora::scan {
 namespace {
-
-std::string Decoded(std::string line) {
-    DecodeEntities(line);
-    return line;
-}
 
 // Each case also after 1 to 8 letters more in front, so that its patterns stand at every
 // place of the eight bytes read at once. A pass keeps its line and scratch texts from line
@@ -34,36 +27,6 @@ TEST(ReadyLineTest, CasesOfTheDataFile) {
             }
         }
     }
-}
-
-// "&name;", built by appending: GCC 12 at -O3 wrongly reports an overlapping copy in
-// "&" + name + ";".
-std::string Reference(std::string_view name) {
-    std::string reference = "&";
-    reference.append(name);
-    reference.push_back(';');
-    return reference;
-}
-
-TEST(DecodeEntitiesTest, EveryLatinLetterHasItsReference) {
-    std::set<CodePoint> codes = {DecodeAt(Decoded("&szlig;"), 0).cp,
-                                 DecodeAt(Decoded("&yuml;"), 0).cp};
-    for (const char* name :
-         {"AElig", "Aacute", "Acirc",  "Agrave", "Aring",  "Atilde", "Auml",   "Ccedil",
-          "ETH",   "Eacute", "Ecirc",  "Egrave", "Euml",   "Iacute", "Icirc",  "Igrave",
-          "Iuml",  "Ntilde", "Oacute", "Ocirc",  "Ograve", "Oslash", "Otilde", "Ouml",
-          "THORN", "Uacute", "Ucirc",  "Ugrave", "Uuml",   "Yacute"}) {
-        const std::string capital = Decoded(Reference(name));
-        const std::string small = Decoded(Reference(Lower(name)));
-        ASSERT_EQ(CharCount(capital) + CharCount(small), 2u) << name;
-        EXPECT_EQ(LowerLetters(capital), small) << name;
-        codes.insert({DecodeAt(capital, 0).cp, DecodeAt(small, 0).cp});
-    }
-    std::set<CodePoint> letters;  // 192..255 but the multiplication and division signs
-    for (CodePoint b = 192; b < 256; ++b) letters.insert(b);
-    letters.erase(215);
-    letters.erase(247);
-    EXPECT_EQ(codes, letters);
 }
 
 }  // namespace

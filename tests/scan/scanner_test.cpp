@@ -4,7 +4,6 @@
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "scan/prepare.h"
 #include "support/case_file.h"
@@ -73,21 +72,6 @@ TEST(ScannerTest, LongWordsAreCutAndAStopEndsTheScan) {
     EXPECT_EQ(ScanPage(e), e.substr(0, 130000) + ":3 " + e.substr(130000) + ":3");
     Scanner scanner;
     EXPECT_EQ(Scan(scanner, "one two three\nfour", {}, false, 2), "one:3 two:3");
-}
-
-TEST(ScannerTest, ResetLeavesNoContextOfTheLastPage) {
-    WeightSettings weights;
-    weights.table = 0;
-    for (const char* ending :
-         {"<!-- open", "<title>t", "<h1>h", "<b><i>x", "<font size=7", "<script>", "<style x",
-          "<table><div><span>a", "<a", "<meta name=\"description\" content=\"d"}) {
-        Scanner scanner;
-        Scan(scanner, ending, weights);
-        scanner.Reset();
-        EXPECT_EQ(Scan(scanner, "word", weights), "word:3") << ending;
-        EXPECT_EQ(scanner.FontSize(), 3);
-        EXPECT_EQ(scanner.HeadingWeight(), 0);
-    }
 }
 
 TEST(ScannerTest, DeepNestingDoesNotWrapAround) {

@@ -36,24 +36,11 @@ inline std::string Unescape(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\\' || i + 1 == text.size()) {
             out += text[i];
-            continue;
-        }
-        switch (const char c = text[++i]) {
-            case 'n':
-                out += '\n';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'x':
-                out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-                break;
-            default:
-                out += c;
+        } else if (const char c = text[++i]; c == 'x') {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
         }
     }
     return out;
