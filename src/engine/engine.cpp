@@ -129,6 +129,7 @@ class PassSink : public scan::WordSink {
           progress_(progress),
           stop_(std::move(stop)),
           counter_(options.siteCommonWords.get()),
+          siteTitle_(options.siteTitleWords.get()),
           table_(counter_.Table()),
           lastReport_(Clock::now()) {
         report_.bytesTotal = pageSize;
@@ -237,11 +238,13 @@ class PassSink : public scan::WordSink {
         if (verdict == Verdict::kIfAcronym && context.inTitle)
             acronyms_.InTitle(word);
         const std::unordered_set<Text>* siteCommon = counter_.SiteCommon();
-        if (siteCommon != nullptr) {
+        if (siteCommon != nullptr || siteTitle_ != nullptr) {
             lower_ = LowerLetters(word);
-            if (siteCommon->count(lower_) != 0) {
+            // A word of most of the site's titles is left out even of this page's title.
+            const bool evenInTitle = siteTitle_ != nullptr && siteTitle_->count(lower_) != 0;
+            if (evenInTitle || (siteCommon != nullptr && siteCommon->count(lower_) != 0)) {
                 counter_.AddSiteCommon(key, lower_, context.weight, context.titleOrMeta,
-                                       context.inTitle);
+                                       context.inTitle && !evenInTitle);
                 return;
             }
         }
@@ -290,6 +293,7 @@ class PassSink : public scan::WordSink {
     const std::stop_token stop_;
 
     Counter counter_;
+    const std::unordered_set<Text>* const siteTitle_;
     words::WordTable& table_;
     std::vector<Verdict> verdicts_;
     words::AcronymWatch acronyms_;
@@ -400,6 +404,8 @@ class ReadingSink : public scan::WordSink {
         occurrences.push_back(index);
         if (!titleOrMeta)
             formVisible[words[index] & ~kCased] = 1;
+        if (inTitle)
+            formInTitle[words[index] & ~kCased] = 1;
     }
 
     bool ShouldStop() override { return stop_.stop_requested(); }
@@ -415,6 +421,7 @@ class ReadingSink : public scan::WordSink {
     };
     PackedWords forms;
     std::vector<char> formVisible;
+    std::vector<char> formInTitle;
     std::vector<std::uint32_t> words;  // as PageReading::words_
     PackedWords casedWords;
     std::vector<std::uint32_t> occurrences;  // words indexes, in page order
@@ -452,6 +459,7 @@ class ReadingSink : public scan::WordSink {
             form = static_cast<std::uint32_t>(forms.size());
             forms.Add(lower_);
             formVisible.push_back(0);
+            formInTitle.push_back(0);
         }
         const auto index = static_cast<std::uint32_t>(words.size());
         words.push_back(form | (cased ? kCased : 0));
@@ -546,7 +554,7 @@ std::size_t PageReading::Bytes() const {
     return sizeof *this + count_.wordsToIgnore.capacity() + count_.encoding.capacity() +
            page_.encoding.capacity() + (existing_.title ? existing_.title->capacity() : 0) +
            TextsBytes(existing_.descriptions) + TextsBytes(existing_.keywords) + forms_.Bytes() +
-           formVisible_.capacity() + words_.capacity() * sizeof(std::uint32_t) + cased_.Bytes() +
+           formVisible_.capacity() + formInTitle_.capacity() + words_.capacity() * sizeof(std::uint32_t) + cased_.Bytes() +
            occurrences16_.capacity() * sizeof(std::uint16_t) +
            occurrences32_.capacity() * sizeof(std::uint32_t) +
            contexts_.capacity() * sizeof(ContextRun) + acronyms_.Bytes();
@@ -561,6 +569,8 @@ struct ReadingAccess {
         reading.forms_.ShrinkToFit();
         reading.formVisible_ = std::move(sink.formVisible);
         reading.formVisible_.shrink_to_fit();
+        reading.formInTitle_ = std::move(sink.formInTitle);
+        reading.formInTitle_.shrink_to_fit();
         reading.words_ = std::move(sink.words);
         reading.words_.shrink_to_fit();
         reading.cased_ = std::move(sink.casedWords);
@@ -622,6 +632,7 @@ PageReadingResult ReadingAccess::Read(TextView pageBytes, const CountOptions& co
     reading.existing_ = ExistingTagsOf(page, head);
     reading.count_ = count;
     reading.count_.siteCommonWords = nullptr;
+    reading.count_.siteTitleWords = nullptr;
     reading.filter_ = filter;
     reading.commonWords_ = resources.commonWords;
     ReadingAccess::Fill(reading, sink);
@@ -686,7 +697,7 @@ AnalysisResult ReadingAccess::Finish(PageReading& reading, const SiteWords* site
         std::uint32_t& form = place[words[word] & ~PageReading::kCased];
         if (form == SiteWords::kNone) {
             add(word, c);
-        } else if (c.inTitle) {
+        } else if (c.inTitle && !siteCommon->EvenInTitle(form & ~kInTitle)) {
             form |= kInTitle;
             add(word, c);
         } else {
@@ -733,8 +744,16 @@ AnalysisResult ReadingAccess::Finish(PageReading& reading, const SiteWords* site
     return result;
 }
 
-SiteWords::SiteWords(const std::unordered_set<Text>& words) : sorted_(words.begin(), words.end()) {
+SiteWords::SiteWords(const std::unordered_set<Text>& words,
+                     const std::unordered_set<Text>& titleWords)
+    : sorted_(words.begin(), words.end()) {
+    for (const Text& word : titleWords) {
+        if (words.count(word) == 0)
+            sorted_.push_back(word);
+    }
     std::sort(sorted_.begin(), sorted_.end());
+    evenInTitle_.resize(sorted_.size());
+    for (std::size_t p = 0; p < sorted_.size(); ++p) evenInTitle_[p] = titleWords.count(sorted_[p]) != 0;
     std::size_t size = 16;
     while (size < 2 * sorted_.size()) size *= 2;
     slots_.assign(size, 0);

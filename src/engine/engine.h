@@ -74,6 +74,9 @@ struct CountOptions {
     // Words common to the user's whole site (lower case): left out like common words,
     // except on a page whose title holds them. Shared read-only by the pages of one run.
     std::shared_ptr<const std::unordered_set<Text>> siteCommonWords;
+    // Words in the titles of most of the site's pages (its name, as a rule): left out of every
+    // page, its title too. Shared read-only like siteCommonWords.
+    std::shared_ptr<const std::unordered_set<Text>> siteTitleWords;
 
     bool operator==(const CountOptions&) const = default;
 };
@@ -242,6 +245,8 @@ class PageReading {
     // the words the page shows.
     const PackedWords& Forms() const { return forms_; }
     bool Visible(std::size_t form) const { return formVisible_[form] != 0; }
+    // The form stands in the page's title.
+    bool InTitle(std::size_t form) const { return formInTitle_[form] != 0; }
     // About the bytes it holds, for a caller that keeps many.
     std::size_t Bytes() const;
 
@@ -261,6 +266,7 @@ class PageReading {
     ExistingTags existing_;
     PackedWords forms_;
     std::vector<char> formVisible_;
+    std::vector<char> formInTitle_;
     // The counted words in order of their first occurrence, each as its form's index; with
     // kCased added when the word differs from its form, its own spelling is next in cased_.
     std::vector<std::uint32_t> words_;
@@ -293,16 +299,21 @@ PageReadingResult ReadPage(TextView pageBytes, const CountOptions& count,
 // table does.
 class SiteWords {
   public:
-    explicit SiteWords(const std::unordered_set<Text>& words);
+    // `titleWords` are left out even from a title that holds them; they need not be among
+    // `words`.
+    explicit SiteWords(const std::unordered_set<Text>& words,
+                       const std::unordered_set<Text>& titleWords = {});
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     // The word's place among the sorted common words, or kNone.
     std::uint32_t PlaceOf(TextView word) const;
     const Text& operator[](std::uint32_t place) const { return sorted_[place]; }
+    bool EvenInTitle(std::uint32_t place) const { return evenInTitle_[place] != 0; }
     std::size_t size() const { return sorted_.size(); }
 
   private:
     std::vector<Text> sorted_;
     std::vector<std::uint32_t> slots_;  // place + 1 of the word hashed there; 0 for none
+    std::vector<char> evenInTitle_;     // by place
 };
 
 // Counts and ranks the words of a first reading, leaving out `siteCommonWords` (may be

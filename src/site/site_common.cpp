@@ -12,19 +12,19 @@ namespace lumora::site {
 
 void WordSpread::AddPage(const std::vector<Text>& distinctWords) {
     ++pages_;
-    for (const Text& word : distinctWords) Add(word);
+    for (const Text& word : distinctWords) Add(word, true, false);
 }
 
 void WordSpread::AddPage(const engine::PageReading& reading) {
     ++pages_;
     const engine::PackedWords& forms = reading.Forms();
     for (std::size_t i = 0; i < forms.size(); ++i) {
-        if (reading.Visible(i))
-            Add(forms[i]);
+        if (reading.Visible(i) || reading.InTitle(i))
+            Add(forms[i], reading.Visible(i), reading.InTitle(i));
     }
 }
 
-void WordSpread::Add(TextView word) {
+void WordSpread::Add(TextView word, bool shown, bool inTitle) {
     if (2 * (words_.size() + 1) > slots_.size()) {
         slots_.assign(slots_.empty() ? 1024 : 2 * slots_.size(), 0);
         const std::size_t mask = slots_.size() - 1;
@@ -40,23 +40,35 @@ void WordSpread::Add(TextView word) {
     for (; slots_[k] != 0; k = (k + 1) & mask) {
         const std::uint32_t i = slots_[k] - 1;
         if (hashes_[i] == hash && words_[i] == word) {
-            ++pagesWith_[i];
+            pagesWith_[i] += shown ? 1 : 0;
+            titlesWith_[i] += inTitle ? 1 : 0;
             return;
         }
     }
     slots_[k] = static_cast<std::uint32_t>(words_.size()) + 1;
     words_.emplace_back(word);
-    pagesWith_.push_back(1);
+    pagesWith_.push_back(shown ? 1 : 0);
+    titlesWith_.push_back(inTitle ? 1 : 0);
     hashes_.push_back(hash);
 }
 
 std::shared_ptr<const std::unordered_set<Text>> WordSpread::MoreThan(double percent) const {
+    return Over(pagesWith_, percent);
+}
+
+std::shared_ptr<const std::unordered_set<Text>> WordSpread::InTitlesOfMoreThan(
+    double percent) const {
+    return Over(titlesWith_, percent);
+}
+
+std::shared_ptr<const std::unordered_set<Text>> WordSpread::Over(
+    const std::vector<std::size_t>& pagesWith, double percent) const {
     auto common = std::make_shared<std::unordered_set<Text>>();
     if (pages_ == 0)
         return common;
     // Multiplied out rather than divided, so that "more than 50" of 4 pages is exactly 3 or 4.
     for (std::size_t i = 0; i < words_.size(); ++i) {
-        if (static_cast<double>(pagesWith_[i]) * 100.0 > percent * static_cast<double>(pages_))
+        if (static_cast<double>(pagesWith[i]) * 100.0 > percent * static_cast<double>(pages_))
             common->insert(words_[i]);
     }
     return common;
@@ -90,9 +102,9 @@ void FirstReadings::Deliver(std::size_t i) {
     }
 }
 
-std::shared_ptr<const std::unordered_set<Text>> FirstReadings::FindCommonWords(double percent) {
-    std::shared_ptr<const std::unordered_set<Text>> words = spread_.MoreThan(percent);
-    common_ = std::make_unique<const engine::SiteWords>(*words);
+FirstReadings::SiteCommonWords FirstReadings::FindCommonWords(double percent) {
+    SiteCommonWords words{spread_.MoreThan(percent), spread_.InTitlesOfMoreThan(percent)};
+    common_ = std::make_unique<const engine::SiteWords>(*words.shown, *words.inTitles);
     return words;
 }
 

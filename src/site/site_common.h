@@ -19,22 +19,27 @@ class WordSpread {
     // One page's distinct words (each once). A page that could not be read is not added:
     // it says nothing about which words the site repeats.
     void AddPage(const std::vector<Text>& distinctWords);
-    // The words a page's first reading found it shows.
+    // The words a page's first reading found it shows, and those of its title.
     void AddPage(const engine::PageReading& reading);
 
     std::size_t Pages() const { return pages_; }
 
     // The words on more than `percent` (0..100) of the pages added; none when no page was.
     std::shared_ptr<const std::unordered_set<Text>> MoreThan(double percent) const;
+    // The same for the words of the pages' titles.
+    std::shared_ptr<const std::unordered_set<Text>> InTitlesOfMoreThan(double percent) const;
 
   private:
-    void Add(TextView word);
+    void Add(TextView word, bool shown, bool inTitle);
+    std::shared_ptr<const std::unordered_set<Text>> Over(const std::vector<std::size_t>& pagesWith,
+                                                         double percent) const;
 
     std::size_t pages_ = 0;
     // Every word met and on how many pages, found by an open-addressing index: a site has
     // many distinct words, and each page looks up each of its own.
     std::vector<Text> words_;
     std::vector<std::size_t> pagesWith_;
+    std::vector<std::size_t> titlesWith_;
     std::vector<std::uint32_t> hashes_;  // of each word, to pass others without comparing
     std::vector<std::uint32_t> slots_;   // a word's index + 1; 0 for an empty slot
 };
@@ -60,9 +65,14 @@ class FirstReadings {
     const WordSpread& Spread() const { return spread_; }
     std::size_t Kept() const { return kept_; }
 
-    // Once every page is delivered: the words on more than `percent` of the pages read,
-    // also kept ready for finishing the readings.
-    std::shared_ptr<const std::unordered_set<Text>> FindCommonWords(double percent);
+    // Once every page is delivered: the words on more than `percent` of the pages read, and
+    // those in more than `percent` of their titles, also kept ready for finishing the
+    // readings.
+    struct SiteCommonWords {
+        std::shared_ptr<const std::unordered_set<Text>> shown;
+        std::shared_ptr<const std::unordered_set<Text>> inTitles;
+    };
+    SiteCommonWords FindCommonWords(double percent);
     // The common words found, for FinishReading; null before FindCommonWords.
     const engine::SiteWords* CommonWords() const { return common_.get(); }
 

@@ -25,7 +25,7 @@ struct Entry {
 // Everything a page's task needs, shared read-only by the workers.
 struct RunContext {
     const SiteRunRequest& run;
-    std::shared_ptr<const std::unordered_set<Text>> siteCommon;
+    FirstReadings::SiteCommonWords siteCommon;
     std::stop_token stop;
     engine::FileSystem& fs;
     // The pages' first readings kept for the second, with the site's common words.
@@ -69,7 +69,8 @@ class PageTask {
         if (c_.run.command == SiteCommand::kShow)
             return Show(bytes);
         engine::Options options = c_.run.options;
-        options.count.siteCommonWords = c_.siteCommon;
+        options.count.siteCommonWords = c_.siteCommon.shown;
+        options.count.siteTitleWords = c_.siteCommon.inTitles;
         engine::AnalysisResult result =
             reading ? engine::FinishReading(std::move(*reading), c_.readings->CommonWords(),
                                             options.tag, c_.stop)
@@ -212,7 +213,7 @@ TextView NextPath(const std::vector<Entry>& entries, std::size_t done) {
 
 // The first reading of every page, when the site's common words are wanted: which words
 // stand on how many pages. Pages that cannot be read are told in the second reading.
-std::shared_ptr<const std::unordered_set<Text>> FindSiteCommonWords(
+FirstReadings::SiteCommonWords FindSiteCommonWords(
     const std::vector<Entry>& entries, const RunContext& c, int workers,
     const std::function<void(int done)>& progress, FirstReadings& readings) {
     RunInOrder(
@@ -246,7 +247,7 @@ SiteSummary RunSite(const SiteRunRequest& run, engine::FileSystem& fs, SiteListe
     SiteSummary summary;
     summary.total = static_cast<int>(entries.size());
     const int workers = run.jobs > 0 ? run.jobs : DefaultWorkers();
-    RunContext context{run, nullptr, stop, fs};
+    RunContext context{run, {}, stop, fs};
 
     // With the site's common words the run goes over the pages twice; a page's first reading
     // is kept for the second while memory allows.
