@@ -554,7 +554,8 @@ std::size_t PageReading::Bytes() const {
     return sizeof *this + count_.wordsToIgnore.capacity() + count_.encoding.capacity() +
            page_.encoding.capacity() + (existing_.title ? existing_.title->capacity() : 0) +
            TextsBytes(existing_.descriptions) + TextsBytes(existing_.keywords) + forms_.Bytes() +
-           formVisible_.capacity() + formInTitle_.capacity() + words_.capacity() * sizeof(std::uint32_t) + cased_.Bytes() +
+           formVisible_.capacity() + formInTitle_.capacity() +
+           words_.capacity() * sizeof(std::uint32_t) + cased_.Bytes() +
            occurrences16_.capacity() * sizeof(std::uint16_t) +
            occurrences32_.capacity() * sizeof(std::uint32_t) +
            contexts_.capacity() * sizeof(ContextRun) + acronyms_.Bytes();
@@ -753,7 +754,8 @@ SiteWords::SiteWords(const std::unordered_set<Text>& words,
     }
     std::sort(sorted_.begin(), sorted_.end());
     evenInTitle_.resize(sorted_.size());
-    for (std::size_t p = 0; p < sorted_.size(); ++p) evenInTitle_[p] = titleWords.count(sorted_[p]) != 0;
+    for (std::size_t p = 0; p < sorted_.size(); ++p)
+        evenInTitle_[p] = titleWords.count(sorted_[p]) != 0;
     std::size_t size = 16;
     while (size < 2 * sorted_.size()) size *= 2;
     slots_.assign(size, 0);

@@ -213,9 +213,10 @@ TextView NextPath(const std::vector<Entry>& entries, std::size_t done) {
 
 // The first reading of every page, when the site's common words are wanted: which words
 // stand on how many pages. Pages that cannot be read are told in the second reading.
-FirstReadings::SiteCommonWords FindSiteCommonWords(
-    const std::vector<Entry>& entries, const RunContext& c, int workers,
-    const std::function<void(int done)>& progress, FirstReadings& readings) {
+FirstReadings::SiteCommonWords FindSiteCommonWords(const std::vector<Entry>& entries,
+                                                   const RunContext& c, int workers,
+                                                   const std::function<void(int done)>& progress,
+                                                   FirstReadings& readings) {
     RunInOrder(
         entries.size(), workers,
         [&](std::size_t i) {

@@ -64,9 +64,11 @@ TEST(CliExamples, OutputMatchesExpectedFiles) {
     EXPECT_GE(checked, 6);
 }
 
-// The cases of tests/data/cli.txt, each on a page in a folder of its own.
+// The cases of tests/data/cli.txt and rules.txt, each on a page in a folder of its own.
 TEST(CliCases, OutputAndPageAsTheDataFileSays) {
-    for (const testing::Case& c : testing::ReadCases("cli.txt")) {
+    std::vector<testing::Case> cases = testing::ReadCases("cli.txt");
+    for (testing::Case& c : testing::ReadCases("rules.txt")) cases.push_back(std::move(c));
+    for (const testing::Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;
         const std::string page = dir.File(c.Get("name", "p.htm"));
