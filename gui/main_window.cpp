@@ -54,6 +54,8 @@ const WidgetPlacement kWindowWidgets[] = {
     // What the page is, under its name.
     {"lblPageEncoding", Kind::kLabel, "Page encoding:", 210, 585, 1440, 330, std::nullopt},
     {"cboEncoding", Kind::kList, "", 1650, 525, 1800, 315, Control::kEncoding},
+    {"lblWordRules", Kind::kLabel, "Word rules:", 4005, 585, 1290, 330, std::nullopt},
+    {"cboWordRules", Kind::kList, "", 5355, 525, 1380, 315, Control::kWordRules},
     {"lblLanguageOfText", Kind::kLabel, "Language:", 210, 1005, 1170, 330, std::nullopt},
     {"cboLanguage", Kind::kList, "", 1260, 945, 1380, 315, Control::kLanguage},
     {"chkIgnoreCommonWords", Kind::kCheck, "Ignore common words", 2835, 945, 2430, 330,

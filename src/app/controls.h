@@ -10,6 +10,7 @@ enum class Control {
     kClearInputFile,
     kEncoding,
     kLanguage,
+    kWordRules,
     kIgnoreCommonWords,
     kIgnoreShortWords,
     kShortWordSize,

@@ -38,6 +38,7 @@ int EncodingIndexOf(TextView name) {
 engine::CountOptions CountOptionsOf(const Options& o, const Text& wordsToIgnore) {
     engine::CountOptions c;
     c.language = static_cast<engine::Language>(o.languageIndex);
+    c.rules = o.wordRulesIndex == 1 ? engine::WordRules::kToday : engine::WordRules::kClassic;
     c.weights.title = 10 * o.titleWeightIndex;
     c.weights.description = 10 * o.descriptionWeightIndex;
     c.weights.existingKeywords = 10 * o.existingKeywordsWeightIndex;

@@ -29,8 +29,9 @@ struct Options {
     int italicWeightIndex = 4;
     int divWeightIndex = 2;
     int spanWeightIndex = 4;
-    int languageIndex = 0;  // English .. Another
-    int encodingIndex = 0;  // kEncodingChoices: 0 detects the page's encoding
+    int languageIndex = 0;   // English .. Another
+    int encodingIndex = 0;   // kEncodingChoices: 0 detects the page's encoding
+    int wordRulesIndex = 0;  // Classic, Today
 
     bool operator==(const Options&) const = default;
 };

@@ -37,6 +37,8 @@ int* DropDownField(Options& o, Control control) {
             return &o.spanWeightIndex;
         case Control::kLanguage:
             return &o.languageIndex;
+        case Control::kWordRules:
+            return &o.wordRulesIndex;
         case Control::kEncoding:
             return &o.encodingIndex;
         default:
@@ -99,6 +101,9 @@ std::vector<Text> Session::ListItems(Control control) {
             break;
         case Control::kEncoding:
             for (const char* name : kEncodingChoices) items.emplace_back(name);
+            break;
+        case Control::kWordRules:
+            items = {"Classic", "Today"};
             break;
         default:
             break;

@@ -21,9 +21,11 @@ namespace lumora::app {
 
 namespace {
 
-// Files of the earlier format end after the language; the encoding line came later.
+// Files of the earlier format end after the language; the encoding line came later, and the
+// word rules after it (files without that line keep the classic rules).
 constexpr int kStateLines = 20;
 constexpr std::size_t kEncodingLine = 20;
+constexpr std::size_t kRulesLine = 21;
 
 Text Quoted(const Text& text) {
     Text line = "\"" + text + "\"";
@@ -149,6 +151,7 @@ Text FormatState(const Options& o) {
     number(o.spanWeightIndex);
     number(o.languageIndex);
     line(Quoted(EncodingOverrideOf(o.encodingIndex)));
+    line(o.wordRulesIndex == 1 ? "today" : "classic");
     return text;
 }
 
@@ -177,7 +180,7 @@ std::optional<Options> ParseState(TextView bytes) {
     const Text content = text::ReadStoredText(bytes);
     std::vector<TextView> lines = SplitLines(content);
     while (lines.size() > kStateLines && lines.back().empty()) lines.pop_back();
-    if (lines.size() < kStateLines || lines.size() > kEncodingLine + 1)
+    if (lines.size() < kStateLines || lines.size() > kRulesLine + 1)
         return std::nullopt;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!IsStateLine(lines[i]))
@@ -218,6 +221,8 @@ std::optional<Options> ParseState(TextView bytes) {
     }
     if (lines.size() > kEncodingLine)
         o.encodingIndex = EncodingIndexOf(Unquote(lines[kEncodingLine]));
+    if (lines.size() > kRulesLine)
+        o.wordRulesIndex = Unquote(lines[kRulesLine]) == "today" ? 1 : 0;
     return o;
 }
 

@@ -27,8 +27,8 @@ using lumora::testing::TempDir;
 constexpr const char* kTwentyLines =
     "\"/home/ann/site/index.htm\"\r\n\"\"\r\n\"\"\r\n\"50\"\r\n\"500\"\r\n"
     "1\r\n1\r\n2\r\n0\r\n4\r\n1\r\n1\r\n1\r\n1\r\n9\r\n5\r\n4\r\n2\r\n4\r\n0\r\n";
-// The same options as written now: the page encoding (Detect) follows.
-const Text kDefaultsWithPage = Text(kTwentyLines) + "\"\"\r\n";
+// The same options as written now: the page encoding (Detect) and the word rules follow.
+const Text kDefaultsWithPage = Text(kTwentyLines) + "\"\"\r\nclassic\r\n";
 
 // The content of kDefaultsWithPage with its line `line` (0-based) replaced by `value`.
 Text WithLine(int line, const Text& value) {
@@ -39,17 +39,17 @@ Text WithLine(int line, const Text& value) {
     return s.replace(start, end - start, value);
 }
 
-TEST(StateFile, DefaultsAreWrittenAsTwentyOneLinesAndEveryOptionRoundTrips) {
+TEST(StateFile, DefaultsAreWrittenInFullAndEveryOptionRoundTrips) {
     Options defaults;
     defaults.inputFile = "/home/ann/site/index.htm";
     EXPECT_EQ(FormatState(defaults), kDefaultsWithPage);
     // Every field away from its default, in declaration order, texts of any character.
     Options o("/home/zoë/Šumava/\"стр\".htm", "œuvre, \"cœur\", 日本, 🙂", "Ελλάδα,ÿ", "7",
               "", 8, 0, 9, 3, 0, false, false, false, false, 1, 2, 7, 6, 5, 6,
-              EncodingIndexOf("ISO-8859-2"));
+              EncodingIndexOf("ISO-8859-2"), 1);
     const Text content = FormatState(o);
     EXPECT_NE(content.find("\"/home/zoë/Šumava/"), Text::npos);  // as UTF-8
-    EXPECT_NE(content.find("\r\n6\r\n\"ISO-8859-2\"\r\n"), Text::npos);
+    EXPECT_NE(content.find("\r\n6\r\n\"ISO-8859-2\"\r\ntoday\r\n"), Text::npos);
     EXPECT_EQ(ParseState(content), o);
     for (int i = 0; i < kEncodingChoiceCount; ++i) {
         o.encodingIndex = i;
@@ -65,6 +65,11 @@ TEST(StateFile, EarlierFilesLoadWithDetectAndUnknownNamesGiveDetect) {
     // The earlier format loads whole, every other option as written; so does a file of
     // LF line ends, or of quoted numbers.
     EXPECT_EQ(ParseState(kTwentyLines), ParseState(kDefaultsWithPage));
+    // A file without the word rules keeps the classic ones; an unknown name gives them too.
+    EXPECT_EQ(ParseState(kDefaultsWithPage.substr(0, kDefaultsWithPage.size() - 9)),
+              ParseState(kDefaultsWithPage));
+    EXPECT_EQ(ParseState(WithLine(21, "today"))->wordRulesIndex, 1);
+    EXPECT_EQ(ParseState(WithLine(21, "modern"))->wordRulesIndex, 0);
     Text lfOnly = kDefaultsWithPage;
     for (auto p = lfOnly.find("\r\n"); p != Text::npos; p = lfOnly.find("\r\n")) lfOnly.erase(p, 1);
     EXPECT_EQ(ParseState(lfOnly), ParseState(kDefaultsWithPage));
