@@ -659,7 +659,7 @@ bool Scanner::ReadRunningText(LineCursor& cur, WordSink& sink) {
 void Scanner::ReadWord(LineCursor& cur, WordSink& sink) {
     const TextView line = cur.line;
     const WordRun run =
-        digitsInWords_ ? WordRunAt(line, cur.pos, true) : LetterRunAt(line, cur.pos);
+        digitsInWords_ ? LetterOrDigitRunAt(line, cur.pos) : LetterRunAt(line, cur.pos);
     const std::size_t end = cur.pos + run.bytes;
     // A contraction such as don't, don’t or I'm gives no word; John's gives John (and
     // then s): an apostrophe, one letter that is not s, and a blank.

@@ -44,6 +44,24 @@ inline WordRun LetterRunAt(TextView text, std::size_t at) {
     return WordRunAt(text, at, false);
 }
 
+// WordRunAt(text, at, true) for a word that starts with a letter, answered at once for a run
+// of ASCII letters and digits that ASCII ends.
+inline WordRun LetterOrDigitRunAt(TextView text, std::size_t at) {
+    const auto limit = static_cast<std::size_t>(kMaxWordRun);
+    std::size_t end = at + AsciiLettersAt(text, at, limit);
+    while (end < text.size() && end - at < limit) {
+        if (text[end] >= '0' && text[end] <= '9')
+            ++end;
+        else if (IsAsciiLetter(text[end]))
+            end += AsciiLettersAt(text, end, limit - (end - at));
+        else
+            break;
+    }
+    if (end - at >= limit || end >= text.size() || IsAscii(text[end]))
+        return {end - at, end - at, true};
+    return WordRunAt(text, at, true);
+}
+
 // Finds the closing delimiter of a script, style or comment block from `start` on.
 // Returns the position just past it (found = true), or length + 1 (found = false).
 Pos SkipPast(TextView line, Pos start, TextView closing, bool& found);

@@ -19,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -880,13 +881,29 @@ void WordTable::MergeAllCaseVariants(const std::function<bool(TextView lower)>& 
         Id shown;
         int members = 1;
     };
-    std::unordered_map<Text, Group> groups;
+    // Only a spelling with a capital has variants to merge with: the lower-case forms of
+    // those are found first, so that the many words written in lower case alone cost a
+    // look-up each and nothing more.
+    std::vector<Text> lowers(order.size());
+    std::unordered_set<TextView> casedForms;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const TextView word = t.Word(order[k]);
+        Text lower = LowerLetters(word);
+        if (lower != word) {
+            lowers[k] = std::move(lower);
+            casedForms.insert(lowers[k]);
+        }
+    }
+    if (casedForms.empty())
+        return;
+    std::unordered_map<TextView, Group> groups;
     std::vector<Id> leadOf(t.ent.size(), kNil);
-    for (const Id n : order) {
-        Text lower = LowerLetters(t.Word(n));
-        if (keepApart(lower))
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const Id n = order[k];
+        const TextView lower = lowers[k].empty() ? t.Word(n) : TextView(lowers[k]);
+        if (casedForms.count(lower) == 0 || keepApart(lower))
             continue;
-        auto [it, fresh] = groups.try_emplace(std::move(lower), Group{n, n});
+        auto [it, fresh] = groups.try_emplace(lower, Group{n, n});
         if (fresh)
             continue;
         Group& g = it->second;
