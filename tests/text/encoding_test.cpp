@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "scan/prepare.h"
 #include "support/case_file.h"
@@ -39,23 +40,13 @@ TEST(DecodePageTest, AnyBytesGiveValidUtf8) {
 // A page read where it lies reads exactly as the decoded copy, and it is read so whenever
 // the copy would hold the same bytes.
 TEST(DecodePageTest, APageReadAsItIsReadsAsItsDecodedCopy) {
-    const std::string samples[] = {
-        "",
-        "<p>plain</p>",
-        "caf\xC3\xA9 \xD0\x96",
-        "\xEF\xBB\xBF"
-        "caf\xC3\xA9",
-        "\xEF\xBB\xBF",
-        "caf\xE9",  // windows-1252
-        "\xEF\xBB\xBF"
-        "caf\xE9",  // a UTF-8 mark over damaged bytes
-        "\xFF\xFEh\0i\0",
-        "\xFE\xFF\0h\0i",
-        "<meta charset=\"ISO-8859-2\">\xB1",
-        "<meta charset=\"ISO-8859-2\">plain",
-        "\xED\xA0\x80",       // a surrogate
-        "<p>\x1B$BF|\x1B(B",  // ISO-2022-JP
-    };
+    // The pages of the data file, and the edges of reading as it is.
+    std::vector<std::string> samples = {"", "\xEF\xBB\xBF",
+                                        "\xEF\xBB\xBF"
+                                        "caf\xE9",
+                                        "<meta charset=\"ISO-8859-2\">plain", "\xED\xA0\x80"};
+    for (const testing::Case& c : testing::ReadCases("decode_page.txt"))
+        samples.push_back(c.Get("bytes"));
     for (const std::string& bytes : samples) {
         for (const char* over : {"", "utf8", "UTF-8", "latin1", "ISO-8859-2", "no-such-code"}) {
             const DecodeResult decoded = DecodePage(bytes, over);
