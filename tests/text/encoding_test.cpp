@@ -94,6 +94,7 @@ TEST(EncodeForPageTest, WhatIsWrittenReadsBackAsTheSameText) {
     }
 }
 
+// Texts kept or reported as UTF-8 (settings, lists, JSON) that may be of a single-byte page.
 TEST(StoredTextTest, Utf8WhenValidElseTheEarlierSingleByteFormat) {
     const std::pair<std::string, std::string> cases[] = {
         {"caf\xC3\xA9", "caf\u00E9"},                      // already UTF-8
@@ -101,6 +102,7 @@ TEST(StoredTextTest, Utf8WhenValidElseTheEarlierSingleByteFormat) {
         {"", ""},
         {"\xC3\xA9 but \xFF", "\u00C3\u00A9 but \u00FF"},  // not UTF-8 as a whole: all Latin-1
         {"\xE0\x80\x80", "\u00E0\u20AC\u20AC"},            // an overlong form is not UTF-8
+        {"Caf\xC3", "Caf\u00C3"},                          // nor is a character cut short
         {"\xED\xA0\x80", "\u00ED\u00A0\u20AC"},            // nor is a surrogate
         {"\x81\x8D\x8F\x90\x9D", "\u0081\u008D\u008F\u0090\u009D"},  // unassigned in 1252
     };
