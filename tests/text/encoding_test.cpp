@@ -41,9 +41,7 @@ TEST(DecodePageTest, AnyBytesGiveValidUtf8) {
 // the copy would hold the same bytes.
 TEST(DecodePageTest, APageReadAsItIsReadsAsItsDecodedCopy) {
     // The pages of the data file, and the edges of reading as it is.
-    std::vector<std::string> samples = {"", "\xEF\xBB\xBF",
-                                        "\xEF\xBB\xBF"
-                                        "caf\xE9",
+    std::vector<std::string> samples = {"", "\xEF\xBB\xBF", std::string("\xEF\xBB\xBF") + "caf\xE9",
                                         "<meta charset=\"ISO-8859-2\">plain", "\xED\xA0\x80"};
     for (const testing::Case& c : testing::ReadCases("decode_page.txt"))
         samples.push_back(c.Get("bytes"));
