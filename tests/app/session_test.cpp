@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "support/case_file.h"
 #include "support/fake_platform.h"
 #include "support/scripted_pass_runner.h"
 #include "support/temp_dir.h"
@@ -27,7 +28,7 @@ constexpr const char* kPage =
     "</body></html>\r\n";
 constexpr const char* kTag = "<META NAME=\"keywords\" CONTENT=\"Garden, tools, hoses, rakes\">";
 
-// Messages as the command line gives them; {path} stands for the page's name.
+// Messages as the command line gives them; {path} stands for the page's path.
 constexpr const char* kNulAt37 =
     "The input file {path} contains a NUL byte at position 37. It does not appear to be a text "
     "file and cannot be processed.";
@@ -122,37 +123,20 @@ TEST_F(SessionTest, TheFocusGoesToTheNextThingToDo) {
     EXPECT_TRUE(platform.focus.empty());
 }
 
+// The cases of tests/data/session_refusals.txt.
 TEST_F(SessionTest, RefusedPagesShowOneMessageAndLeaveTheTableStale) {
-    struct Refusal {
-        Text file;                    // relative name; "" leaves the box empty
-        std::optional<Text> content;  // the file is made when set
-        Text prompt, title;
-    };
-    const std::vector<Refusal> cases = {
-        // The words of the command line for the same page ({path} stands for its name).
-        {"", std::nullopt, "Input file not specified.", "Error"},
-        {"gone.htm", std::nullopt,
-         "The input file {path} could not be found. It may have been moved, renamed or deleted.",
-         "File not found"},
-        {"page.php5", "x", kWrongExtension, "Unsupported file type"},
-        {"my.site/page", "x", "Invalid input file specification", "Invalid input"},
-        {"empty.htm", "",
-         "The input file {path} is empty (its length is zero), so there is nothing to analyse.",
-         "Empty file"},
-        {"binary.html", Text(36, 'a') + Text(1, '\0') + " rest", kNulAt37, "Not a text file"},
-    };
     std::filesystem::create_directories(dir.File("my.site"));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+    for (const testing::Case& c : testing::ReadCases("session_refusals.txt")) {
+        SCOPED_TRACE(c.name);
         platform.messages.clear();
-        const Text path = c.file.empty() ? ""
-                          : c.content    ? dir.Write(c.file, *c.content)
-                                         : dir.File(c.file);
+        const Text path = !c.Has("file")     ? ""
+                          : c.Has("content") ? dir.Write(c.Get("file"), c.Get("content"))
+                                             : dir.File(c.Get("file"));
         session.SetInputFileText(path);
         session.ClickGenerate();
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].prompt, Named(c.prompt, path));
-        EXPECT_EQ(platform.messages[0].title, c.title);
+        EXPECT_EQ(platform.messages[0].prompt, Named(c.Get("prompt"), path));
+        EXPECT_EQ(platform.messages[0].title, c.Get("title"));
         EXPECT_FALSE(session.WordTableValid());
         EXPECT_EQ(session.options().inputFile, path);
     }

@@ -20,6 +20,7 @@ namespace lumora::app {
 namespace {
 
 using lumora::testing::FakePlatform;
+using lumora::testing::ModeOf;
 using lumora::testing::ReadFile;
 using lumora::testing::TempDir;
 
@@ -124,12 +125,6 @@ TEST(StateFile, NumbersOutsideTheirRangeFallBackToThatLinesDefault) {
     }
 }
 
-unsigned ModeOf(const Text& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 07777;
-}
-
 // The state file is replaced like a page: made durable before it takes the old one's
 // place, whole or not at all, with no temporary file left after a failure at any call.
 TEST(StateFile, SavingIsDurableAndWholeOrNothing) {
@@ -164,10 +159,7 @@ TEST(StateFile, SavingIsDurableAndWholeOrNothing) {
         if (error) {
             EXPECT_NE(error->Message().find(path), std::string::npos) << error->Message();
         }
-        std::size_t names = 0;
-        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
-            ++names;
-        EXPECT_EQ(names, 1u);
+        EXPECT_EQ(dir.Names().size(), 1u);
     }
 }
 

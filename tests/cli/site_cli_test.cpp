@@ -211,17 +211,11 @@ TEST(SiteCli, TheDryRunOfInsertIsItsPatch) {
     }
 }
 
-// Flags of many pages are checked; a folder that gives no page fails, once, by name.
-TEST(SiteCli, OptionsOfManyPagesAreCheckedAndPatternsChooseThePages) {
+// Patterns choose the pages; a folder that gives no page fails, once, by name. (Flags of
+// many pages are checked in tests/data/cli.txt.)
+TEST(SiteCli, PatternsChooseThePages) {
     TempDir dir;
     WriteSite(dir);
-    for (std::vector<std::string> bad :
-         std::vector<std::vector<std::string>>{{"generate", "-j", "0"},
-                                               {"generate", "--site-common", "101"},
-                                               {"show", "--dry-run"}}) {
-        bad.push_back(dir.File("site"));
-        EXPECT_EQ(RunTool(bad).status, 2) << bad[1];
-    }
     // --include and --exclude take one pattern each and may be repeated; a page after them
     // stays a page.
     RunResult run =

@@ -36,14 +36,7 @@ TEST(EngineInsert, BackupPlacesAndRefusals) {
     } cases[] = {
         {"beside", "site/a.htm", kTag, BackupPlace::kBesidePage, false, 500, {}, "site/a.bak.htm"},
         {"none", "site/a.htm", kTag, BackupPlace::kNone, false, 500, {}, ""},
-        {"in folder",
-         "site/sub/a.htm",
-         kTag,
-         BackupPlace::kInFolder,
-         false,
-         500,
-         {},
-         "backups/sub/a.htm"},
+        {"folder", "site/sub/a.htm", kTag, BackupPlace::kInFolder, false, 500, {}, "b/sub/a.htm"},
         {"no backup name", "site/noext", kTag, BackupPlace::kBesidePage, false, 500,
          Code::kNoBackupName, ""},
         {"no tag", "site/a.htm", "", BackupPlace::kNone, false, 500, Code::kNotATag, ""},
@@ -63,7 +56,7 @@ TEST(EngineInsert, BackupPlacesAndRefusals) {
         request.analysedBytes = kOld;
         request.tag = c.tag;
         request.options.backup = c.backup;
-        request.options.backupFolder = dir.File("backups");
+        request.options.backupFolder = dir.File("b");
         request.options.maxBytes = c.maxBytes;
         request.options.dryRun = c.dryRun;
         const InsertResult result = Insert(request, RealFileSystem());

@@ -24,6 +24,7 @@ namespace lumora::output {
 namespace {
 
 using testing::FaultyFileSystem;
+using testing::ModeOf;
 using testing::ReadFile;
 using testing::RunInChild;
 using testing::TempDir;
@@ -37,19 +38,6 @@ const Text kTag = "<META NAME=\"keywords\" CONTENT=\"new, tag\">";
 const Text kOld =
     "<html>\n<head>\n<title>T</title>\n</head>\n<body>" + Text(300, 'b') + "</body>\n</html>\n";
 constexpr unsigned kPageMode = 0640;
-
-std::set<std::string> Names(const TempDir& dir) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-unsigned ModeOf(const Text& path) {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 07777;
-}
 
 Text Replaced(Text text, const Text& what, const Text& by) {
     if (const auto at = text.find(what); at != Text::npos)
@@ -77,7 +65,7 @@ TEST(InsertMetaTag, OnlyTheTagChangesOrThePageStays) {
             InsertMetaTag(page, c.Get("tag", kTag), std::nullopt, files::RealFileSystem());
         EXPECT_EQ(MessageOf(outcome), Replaced(c.Get("message"), "{page}", page));
         EXPECT_EQ(ReadFile(page), Replaced(c.Get("after", c.Get("page")), "{tag}", kTag));
-        EXPECT_EQ(Names(dir), std::set<std::string>{"page.htm"});
+        EXPECT_EQ(dir.Names(), std::set<std::string>{"page.htm"});
     }
     // A page that is one long line still works, and works in linear time.
     const Text big(2 << 20, 'x');
@@ -100,7 +88,7 @@ std::vector<Variant> Variants() {
 // A fresh page, and an earlier backup or none, in an emptied folder.
 struct Scene {
     explicit Scene(const TempDir& d, bool earlierBackup = true) : dir(d) {
-        for (const auto& name : Names(dir)) std::filesystem::remove_all(dir.File(name));
+        for (const auto& name : dir.Names()) std::filesystem::remove_all(dir.File(name));
         page = dir.Write("page.htm", kOld);
         ::chmod(page.c_str(), kPageMode);
         backup = earlierBackup ? dir.Write("page.bak.htm", "earlier") : dir.File("page.bak.htm");
@@ -237,7 +225,7 @@ TEST(InsertFile, FailureOrSignalAtEachCallLeavesWholeFiles) {
                     }
                     const bool killed = e.signal == SIGKILL;
                     const bool mayLeaveName = killed || e.mode == Mode::kFailOnwards;
-                    for (const auto& name : Names(dir)) {
+                    for (const auto& name : dir.Names()) {
                         if (name == "page.htm" || name == "page.bak.htm")
                             continue;
                         EXPECT_TRUE(mayLeaveName && (files::IsTempNameFor(name, "page.htm") ||
@@ -255,11 +243,11 @@ TEST(InsertFile, FailureOrSignalAtEachCallLeavesWholeFiles) {
                     if (mayLeaveName) {
                         // Old enough by then that no run can still be using them.
                         const timespec old[2] = {{0, 0}, {0, 0}};
-                        for (const auto& name : Names(dir))
+                        for (const auto& name : dir.Names())
                             ::utimensat(AT_FDCWD, dir.File(name).c_str(), old, 0);
                         ASSERT_TRUE(InsertMetaTag(scene.page, kTag, backup, *v.fs).ok());
                     }
-                    auto names = Names(dir);
+                    auto names = dir.Names();
                     names.erase("page.bak.htm");
                     EXPECT_EQ(names, std::set<std::string>{"page.htm"});
                 }

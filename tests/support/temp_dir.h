@@ -1,10 +1,13 @@
 // A temporary folder removed with everything in it when the test ends.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 namespace lumora::testing {
@@ -34,6 +37,14 @@ class TempDir {
         return path;
     }
 
+    // The names in the folder itself.
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(path_))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+
   private:
     std::filesystem::path path_;
 };
@@ -41,6 +52,13 @@ class TempDir {
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A file's permission bits.
+inline unsigned ModeOf(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
 }
 
 // Every file under a folder with its bytes (links not followed).

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 
+#include "support/case_file.h"
 #include "text/text_hash.h"
 
 namespace lumora {
@@ -37,29 +39,14 @@ std::string FullNfc(const std::string& s) {
 }
 
 TEST(CharsTest, DecodingTakesOnlyWellFormedUtf8) {
-    struct Case {
-        std::string bytes;
-        CodePoint cp;
-        std::size_t length;
-    };
-    const Case cases[] = {
-        {"a", 'a', 1},
-        {"\xC3\xA9", 0xE9, 2},
-        {"\xE2\x80\x99", 0x2019, 3},
-        {"\xF0\x9F\x98\x80", 0x1F600, 4},
-        {"\xC0\xAF", kReplacementCharacter, 1},          // overlong
-        {"\xE0\x80\xAF", kReplacementCharacter, 1},      // overlong
-        {"\xED\xA0\x80", kReplacementCharacter, 1},      // surrogate
-        {"\xF4\x90\x80\x80", kReplacementCharacter, 1},  // beyond U+10FFFF
-        {"\xE2\x80", kReplacementCharacter, 1},          // cut off
-        {"\x80", kReplacementCharacter, 1},              // continuation byte alone
-        {"\xC3\x41", kReplacementCharacter, 1},          // cut off by a letter
-    };
-    for (const Case& c : cases) {
-        const Decoded d = DecodeAt(c.bytes, 0);
-        EXPECT_EQ(U(d.cp), U(c.cp)) << c.bytes;
-        EXPECT_EQ(d.length, c.length) << c.bytes;
-        EXPECT_EQ(IsValidUtf8(c.bytes), c.cp != kReplacementCharacter) << c.bytes;
+    for (const testing::Case& c : testing::ReadCases("utf8.txt")) {
+        const Decoded d = DecodeAt(c.Get("bytes"), 0);
+        unsigned cp = 0;
+        std::size_t length = 0;
+        std::istringstream(c.Get("char")) >> std::hex >> cp >> std::dec >> length;
+        EXPECT_EQ(U(d.cp), cp) << c.name;
+        EXPECT_EQ(d.length, length) << c.name;
+        EXPECT_EQ(IsValidUtf8(c.Get("bytes")), cp != U(kReplacementCharacter)) << c.name;
     }
     EXPECT_EQ(CharCount("a\u00E9\u2019\U0001F600\xFF"), 5u);
     EXPECT_EQ(StartOfCharBefore("a\u00E9", 3), 1u);
@@ -151,10 +138,8 @@ TEST(CharsTest, NfcComposesAndLeavesComposedTextAlone) {
     EXPECT_EQ(Nfc("\u1100\u1161"), "\uAC00");
     EXPECT_FALSE(MayNeedNfc("caf\u00E9 \u0436\u0438\u0437\u043D\u044C \u65E5\u672C"));
     EXPECT_TRUE(MayNeedNfc("cafe\u0301"));
-    EXPECT_EQ(Nfc("\xFF"
-                  "e\u0301"),
-              "\xFF"
-              "e\u0301");  // damaged text is left as it is
+    const Text damaged = Text("\xFF") + "e\u0301";
+    EXPECT_EQ(Nfc(damaged), damaged);  // damaged text is left as it is
 }
 
 // The quick check must never call a text NFC that is not: every character it calls

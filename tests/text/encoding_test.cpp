@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "scan/prepare.h"
 #include "support/case_file.h"
@@ -39,23 +40,11 @@ TEST(DecodePageTest, AnyBytesGiveValidUtf8) {
 // A page read where it lies reads exactly as the decoded copy, and it is read so whenever
 // the copy would hold the same bytes.
 TEST(DecodePageTest, APageReadAsItIsReadsAsItsDecodedCopy) {
-    const std::string samples[] = {
-        "",
-        "<p>plain</p>",
-        "caf\xC3\xA9 \xD0\x96",
-        "\xEF\xBB\xBF"
-        "caf\xC3\xA9",
-        "\xEF\xBB\xBF",
-        "caf\xE9",  // windows-1252
-        "\xEF\xBB\xBF"
-        "caf\xE9",  // a UTF-8 mark over damaged bytes
-        "\xFF\xFEh\0i\0",
-        "\xFE\xFF\0h\0i",
-        "<meta charset=\"ISO-8859-2\">\xB1",
-        "<meta charset=\"ISO-8859-2\">plain",
-        "\xED\xA0\x80",       // a surrogate
-        "<p>\x1B$BF|\x1B(B",  // ISO-2022-JP
-    };
+    // The pages of the data file, and the edges of reading as it is.
+    std::vector<std::string> samples = {"", "\xEF\xBB\xBF", std::string("\xEF\xBB\xBF") + "caf\xE9",
+                                        "<meta charset=\"ISO-8859-2\">plain", "\xED\xA0\x80"};
+    for (const testing::Case& c : testing::ReadCases("decode_page.txt"))
+        samples.push_back(c.Get("bytes"));
     for (const std::string& bytes : samples) {
         for (const char* over : {"", "utf8", "UTF-8", "latin1", "ISO-8859-2", "no-such-code"}) {
             const DecodeResult decoded = DecodePage(bytes, over);
@@ -103,6 +92,7 @@ TEST(EncodeForPageTest, WhatIsWrittenReadsBackAsTheSameText) {
     }
 }
 
+// Texts kept or reported as UTF-8 (settings, lists, JSON) that may be of a single-byte page.
 TEST(StoredTextTest, Utf8WhenValidElseTheEarlierSingleByteFormat) {
     const std::pair<std::string, std::string> cases[] = {
         {"caf\xC3\xA9", "caf\u00E9"},                      // already UTF-8
@@ -110,6 +100,7 @@ TEST(StoredTextTest, Utf8WhenValidElseTheEarlierSingleByteFormat) {
         {"", ""},
         {"\xC3\xA9 but \xFF", "\u00C3\u00A9 but \u00FF"},  // not UTF-8 as a whole: all Latin-1
         {"\xE0\x80\x80", "\u00E0\u20AC\u20AC"},            // an overlong form is not UTF-8
+        {"Caf\xC3", "Caf\u00C3"},                          // nor is a character cut short
         {"\xED\xA0\x80", "\u00ED\u00A0\u20AC"},            // nor is a surrogate
         {"\x81\x8D\x8F\x90\x9D", "\u0081\u008D\u008F\u0090\u009D"},  // unassigned in 1252
     };

@@ -83,10 +83,8 @@ TEST(ProgramTexts, ShippedFileHoldsEveryTextAndDamagedCopiesAreReported) {
         {withNul, -11,
          "Damaged text at line " + std::to_string(nulLine) + " of " + path +
              ": it holds the control character 0."},
-        {Text("\x7f"
-              "ELF\x02\x01\x01",
-              7),
-         -11, "Damaged text at line 1 of " + path + ": it holds the control character 2."},
+        {"\177ELF\2\1\1", -11,
+         "Damaged text at line 1 of " + path + ": it holds the control character 2."},
     };
     for (const auto& c : cases) {
         ProgramTexts texts;

@@ -39,13 +39,9 @@ TEST(CommonWordsTest, ParsesAndSortsWords) {
 
 TEST(CommonWordsTest, ListFilesInUtf8OrTheEarlierSingleByteFormat) {
     TempDir dir;
-    const Text files[] = {
-        "\xEF\xBB\xBF"
-        "d\u00E9j\u00E0 c\u0153ur\r\n",
-        "d\u00E9j\u00E0 c\u0153ur\r\n",
-        "d\xE9j\xE0 c\x9C"
-        "ur\r\n",
-        "de\u0301ja\u0300 c\u0153ur\r\n"};
+    const Text files[] = {Text("\xEF\xBB\xBF") + "d\u00E9j\u00E0 c\u0153ur\r\n",
+                          "d\u00E9j\u00E0 c\u0153ur\r\n", Text("d\xE9j\xE0 c\x9C") + "ur\r\n",
+                          "de\u0301ja\u0300 c\u0153ur\r\n"};
     for (const Text& content : files) {
         CommonWordLists lists;
         lists.Load(kFrench, dir.Write("cmwds_fr.txt", content));
