@@ -97,6 +97,7 @@ TEST_F(SessionTest, CountingOptionsMakeTheTableStale) {
         {"minimum frequency", [&] { session.SetListIndex(Control::kThresholdFrequency, 0); }},
         {"short words", [&] { session.SetCheck(Control::kIgnoreShortWords, false); }},
         {"language", [&] { session.SetListIndex(Control::kLanguage, 3); }},
+        {"word rules", [&] { session.SetListIndex(Control::kWordRules, 1); }},
         {"page encoding", [&] { session.SetListIndex(Control::kEncoding, 2); }},
         {"ignore list", [&] { session.WordsToIgnoreLostFocus(); }},
         {"restore defaults", [&] { session.ClickRestoreDefaults(); }},
