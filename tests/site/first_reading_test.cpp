@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <unordered_set>
 #include <vector>
 
@@ -22,11 +23,13 @@ CommonWords Common(std::unordered_set<Text> words) {
     return std::make_shared<const std::unordered_set<Text>>(std::move(words));
 }
 
+// `inTitles`: the common words are those of the site's titles, left out of titles too.
 AnalysisResult Finish(engine::PageReading reading, const CommonWords& common,
-                      const engine::TagOptions& tag) {
+                      const engine::TagOptions& tag, bool inTitles) {
     if (!common)
         return engine::FinishReading(std::move(reading), nullptr, tag);
-    const engine::SiteWords words(*common);
+    const engine::SiteWords words(inTitles ? std::unordered_set<Text>{} : *common,
+                                  inTitles ? *common : std::unordered_set<Text>{});
     return engine::FinishReading(std::move(reading), &words, tag);
 }
 
@@ -50,21 +53,25 @@ std::vector<Text> Report(const AnalysisResult& r) {
 }
 
 TEST(FirstReadingTest, FinishedGivesWhatAWholePassGives) {
-    const std::vector<std::pair<const char*, CommonWords>> commons = {
-        {"no common words", nullptr},
-        {"an empty set", Common({})},
-        {"nav words", Common({"home", "portfolio", "gallery", "pricing"})},
-        {"words of the title and plurals", Common({"kites", "kite", "strings", "gallery", "café"})},
+    const std::vector<std::tuple<const char*, CommonWords, bool>> commons = {
+        {"no common words", nullptr, false},
+        {"an empty set", Common({}), false},
+        {"nav words", Common({"home", "portfolio", "gallery", "pricing"}), false},
+        {"words of the title and plurals",
+         Common({"kites", "kite", "strings", "gallery", "café", "dhcp"}), false},
+        {"words of the site's titles", Common({"gallery", "kites", "dhcp", "orchard"}), true},
     };
-    std::vector<CountOptions> counts(3);
+    std::vector<CountOptions> counts(4);
     counts[1].minFrequency = 1;
     counts[1].ignoreCommonWords = false;
     counts[2].lowerCase = true;
     counts[2].weights.title = 0;
     counts[2].weights.bold = 9;
+    counts[3].rules = engine::WordRules::kToday;
+    counts[3].languageFromPage = true;
     for (const testing::Case& pageCase : testing::ReadCases("first_reading.txt")) {
         const Text page = pageCase.Get("page");
-        for (const auto& [commonName, common] : commons) {
+        for (const auto& [commonName, common, inTitles] : commons) {
             for (std::size_t c = 0; c < counts.size(); ++c) {
                 SCOPED_TRACE(pageCase.name + ", " + commonName + ", options " + std::to_string(c));
                 engine::Options options;
@@ -72,7 +79,7 @@ TEST(FirstReadingTest, FinishedGivesWhatAWholePassGives) {
                 options.tag.maxKeywords = 5;
                 engine::PageReadingResult first =
                     engine::ReadPage(page, options.count, engine::Resources{});
-                options.count.siteCommonWords = common;
+                (inTitles ? options.count.siteTitleWords : options.count.siteCommonWords) = common;
                 const AnalysisResult whole = engine::Analyse(page, options, engine::Resources{});
                 if (!first.ok()) {
                     ASSERT_FALSE(whole.ok());
@@ -80,7 +87,7 @@ TEST(FirstReadingTest, FinishedGivesWhatAWholePassGives) {
                     continue;
                 }
                 ASSERT_TRUE(whole.ok());
-                EXPECT_EQ(Report(Finish(std::move(first.reading), common, options.tag)),
+                EXPECT_EQ(Report(Finish(std::move(first.reading), common, options.tag, inTitles)),
                           Report(whole));
             }
         }
