@@ -1,12 +1,13 @@
-// The manual page of lumora-cli against the tool's own help, so the two cannot drift: every
-// command and every option a --help lists is in the page, and every long option the page
-// names is one the tool has.
+// The manual page and the shell completion of lumora-cli against the tool's own help, so
+// they cannot drift: every command and every option a --help lists is in both, and every
+// long option the page names is one the tool has.
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <set>
 #include <sstream>
 
+#include "app/options.h"
 #include "support/run_cli.h"
 #include "support/temp_dir.h"
 
@@ -48,8 +49,11 @@ std::set<std::string> Listed(const std::string& help, const std::string& section
     return names;
 }
 
+const std::string kCompletionFile = LUMORA_SOURCE_DIR "/completion/lumora-cli";
+
 TEST(ManPage, NamesEveryCommandAndOptionOfTheHelp) {
     const std::string page = PlainText(ReadFile(LUMORA_SOURCE_DIR "/man/lumora-cli.1"));
+    const std::string completion = ReadFile(kCompletionFile);
     const std::string mainHelp = RunTool({"--help"}).out;
     const std::set<std::string> commands = Listed(mainHelp, "Subcommands");
     ASSERT_GE(commands.size(), 4u);
@@ -57,12 +61,14 @@ TEST(ManPage, NamesEveryCommandAndOptionOfTheHelp) {
     for (const std::string& command : commands) {
         SCOPED_TRACE(command);
         EXPECT_NE(page.find("\n.B " + command + "\n"), std::string::npos) << "no entry";
+        EXPECT_TRUE(Names(completion, command)) << "not completed";
         const testing::RunResult help = RunTool({command, "--help"});
         ASSERT_EQ(help.status, 0);
         const std::set<std::string> ofCommand = Listed(help.out, "Options");
         EXPECT_GE(ofCommand.size(), 5u);
         for (const std::string& option : ofCommand) {
             EXPECT_TRUE(Names(page, option)) << option;
+            EXPECT_TRUE(Names(completion, option)) << option << " not completed";
             options.insert(option);
         }
     }
@@ -70,6 +76,16 @@ TEST(ManPage, NamesEveryCommandAndOptionOfTheHelp) {
     const std::regex longOption("(^|[^A-Za-z0-9-])(--[a-z][a-z-]*[a-z])");
     for (std::sregex_iterator it(page.begin(), page.end(), longOption), end; it != end; ++it)
         EXPECT_EQ(options.count((*it)[2]), 1u) << (*it)[2] << " is no option of lumora-cli";
+}
+
+// --encoding completes to every encoding the window offers; the tool reads each of them.
+TEST(Completion, OffersEveryEncodingOfTheWindow) {
+    const std::string completion = ReadFile(kCompletionFile);
+    for (const std::string name : app::kEncodingChoices) {
+        if (name != app::kDetectEncoding) {
+            EXPECT_TRUE(Names(completion, name)) << name;
+        }
+    }
 }
 
 }  // namespace
