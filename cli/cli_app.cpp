@@ -1,6 +1,7 @@
 #include "cli_app.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <new>
 #include <optional>
@@ -175,9 +176,26 @@ Text StoppedText(const engine::Analysis& a) {
     return text + " identified.";
 }
 
-int Show(const CommandOptions& o, engine::FileSystem& fs, std::ostream& out, std::ostream& err) {
+// The one page of the call, from its file or from standard input.
+std::optional<engine::Error> ReadPage(const Text& page, engine::FileSystem& fs,
+                                      const CliEnvironment& environment, Text& bytes) {
+    if (page == kInputPage) {
+        // Standard input, whole and as bytes. What makes no page of it (nothing, a NUL byte)
+        // is refused by the pass as for a file.
+        bytes.clear();
+        if (!environment.readInput)
+            return std::nullopt;
+        if (Text why = environment.readInput(bytes); !why.empty())
+            return engine::Error{engine::Error::Code::kFileUnreadable, kInputPage, 0, why};
+        return std::nullopt;
+    }
+    return engine::ReadPageFile(page, fs, bytes);
+}
+
+int Show(const CommandOptions& o, engine::FileSystem& fs, const CliEnvironment& environment,
+         std::ostream& out, std::ostream& err) {
     Text bytes;
-    if (auto error = engine::ReadPageFile(o.pages.front(), fs, bytes)) {
+    if (auto error = ReadPage(o.pages.front(), fs, environment, bytes)) {
         Tell(err, *error);
         return 1;
     }
@@ -216,6 +234,36 @@ int Insert(const CommandOptions& o, TextView page, const engine::MetaTag& tag,
     if (!text.empty())
         out << text << '\n';
     return result.ok() ? 0 : 1;
+}
+
+// Insert on standard input: the page with its tag goes to standard output and nothing else
+// does (--check and --dry-run print what they print for a file); a refusal goes to standard
+// error and leaves standard output empty. No file is written and no backup kept.
+int InsertInput(const CommandOptions& o, TextView page, const engine::Analysis& analysis,
+                const engine::InsertOptions& options, std::ostream& out, std::ostream& err) {
+    const engine::InsertPlan plan =
+        engine::PlanInsertInto(page, analysis.tag.tag, options, kInputPage);
+    if (plan.refusal) {
+        Tell(err, *plan.refusal);
+        return 1;
+    }
+    if (o.site.check) {
+        const CheckState state = CheckStateOf(!plan.upToDate, analysis.existing);
+        if (state != CheckState::kUpToDate || o.verbose)
+            out << CheckLine(kInputPage, state) << '\n';
+        return state == CheckState::kUpToDate ? 0 : 1;
+    }
+    if (plan.diff) {
+        engine::InsertResult result;
+        result.changed = !plan.upToDate;
+        result.diff = plan.diff;
+        const Text text = InsertText(result, kInputPage);
+        if (!text.empty())
+            out << text << '\n';
+        return 0;
+    }
+    out << plan.page;
+    return 0;
 }
 
 // The common-word list of the page language, read once; without it the pass goes on
@@ -288,10 +336,23 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return 2;
     }
 
+    // Standard input is one page, printed as one page is.
+    if (std::find(options.pages.begin(), options.pages.end(), kInputPage) != options.pages.end()) {
+        const char* problem = options.pages.size() != 1 ? "cannot be given with other pages"
+                              : options.site.json || options.site.siteCommon
+                                  ? "cannot be read with --json or --site-common"
+                                  : nullptr;
+        if (problem != nullptr) {
+            err << "- (standard input) " << problem << '\n';
+            return 2;
+        }
+    }
+    const bool fromInput = options.pages.front() == kInputPage;
+
     const Text dataDir = options.dataDir.empty() ? engine::FindDataDir(environment.executableFolder,
                                                                        FileSystemOf(environment))
                                                  : options.dataDir;
-    if (IsSiteRun(options.pages, options.site, FileSystemOf(environment))) {
+    if (!fromInput && IsSiteRun(options.pages, options.site, FileSystemOf(environment))) {
         SiteRun run;
         run.command = show->parsed()     ? SiteCommand::kShow
                       : list->parsed()   ? SiteCommand::kList
@@ -312,10 +373,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     engine::FileSystem& fs = FileSystemOf(environment);
     const auto runPage = [&]() -> int {
         if (show->parsed())
-            return Show(options, fs, out, err);
+            return Show(options, fs, environment, out, err);
         engine::Options engineOptions = ToOptions(options);
         Text page;
-        if (auto error = engine::ReadPageFile(options.pages.front(), fs, page)) {
+        if (auto error = ReadPage(options.pages.front(), fs, environment, page)) {
             Tell(err, *error);
             return 1;
         }
@@ -352,6 +413,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             if (!insert->parsed())
                 out << ToConsoleText(StoppedText(analysis)) << '\n';
             return 130;
+        }
+        if (insert->parsed() && fromInput) {
+            engine::InsertOptions insertOptions = InsertOptionsOf(options, engineOptions, false);
+            return InsertInput(options, page, analysis, insertOptions, out, err);
         }
         if (insert->parsed()) {
             // Insert reads the page again as it is now; the bytes analysed only show what a

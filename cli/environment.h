@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 
 #include "engine/engine.h"
 
@@ -15,7 +16,13 @@ struct CliEnvironment {
     const std::atomic<bool>* interrupted = nullptr;
     // Where the pages are read and written; null: the operating system's files.
     engine::FileSystem* fileSystem = nullptr;
+    // Reads the page named "-" (standard input) whole into `bytes`; gives why it could not,
+    // "" when it could. Unset: an empty page.
+    std::function<Text(Text& bytes)> readInput;
 };
+
+// The name of the page read from standard input, as it is given and as messages name it.
+inline constexpr const char* kInputPage = "-";
 
 // The file system the pages of a run go through.
 inline engine::FileSystem& FileSystemOf(const CliEnvironment& environment) {

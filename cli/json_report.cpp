@@ -88,6 +88,8 @@ Text JsonLine(const PageReport& report) {
         if (report.keptBackup)
             page["backup_kept"] = *report.keptBackup;
     }
+    if (report.check != nullptr)
+        page["check"] = report.check;
     if (report.diff)
         page["diff"] = JsonText(*report.diff);
     if (report.withWords) {

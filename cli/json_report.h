@@ -24,6 +24,7 @@ struct PageReport {
     std::vector<Text> siteCommon;                // words left out as common to the site
     bool withTag = true;                         // the composed tag (not for show)
     std::optional<Text> diff;                    // insert --dry-run: what would change
+    const char* check = nullptr;                 // insert --check: what it found
     const char* rules = "classic";               // the word rules the words were read by
 };
 

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <iostream>
 
 #include "cli_app.h"
@@ -31,5 +33,19 @@ int main(int argc, char** argv) {
     environment.executableFolder = lumora::engine::ExecutableFolder();
     environment.progressOnTerminal = isatty(STDERR_FILENO) != 0;
     environment.interrupted = &interrupted;
+    environment.readInput = [](lumora::Text& bytes) -> lumora::Text {
+        // Bytes as they come, whatever they are; the pass judges whether they are a page.
+        char block[1 << 16];
+        for (;;) {
+            const ssize_t got = read(STDIN_FILENO, block, sizeof block);
+            if (got == 0)
+                return {};
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return std::strerror(errno);
+            bytes.append(block, static_cast<std::size_t>(got));
+        }
+    };
     return lumora::cli::RunCli(argc, argv, std::cout, std::cerr, environment);
 }

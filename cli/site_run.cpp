@@ -87,6 +87,37 @@ Text TextBlock(const SiteRun& run, const site::PageOutcome& page) {
     return block;
 }
 
+// A page's line for insert --check: only the pages that would change (and with --verbose
+// the others too), and the pages that failed, as insert tells them.
+Text CheckBlock(const SiteRun& run, const site::PageOutcome& page) {
+    Text line;
+    if (page.stopped) {
+        line = ConsoleName(page.path) + ": Stopped by Ctrl-C before this page was done.";
+    } else if (page.error) {
+        line = page.error->Title() + ": " + ConsoleMessage(*page.error);
+    } else if (page.insert && !page.insert->ok()) {
+        line = InsertText(*page.insert, page.path);
+    } else if (page.insert) {
+        const CheckState state = CheckStateOf(page.insert->changed, page.analysis->existing);
+        if (state != CheckState::kUpToDate || run.verbose)
+            line = CheckLine(page.path, state);
+    }
+    return line.empty() ? line : line + "\n";
+}
+
+// The check's finding as the JSON gives it.
+const char* CheckName(CheckState state) {
+    switch (state) {
+        case CheckState::kUpToDate:
+            return "up-to-date";
+        case CheckState::kStale:
+            return "stale";
+        case CheckState::kMissing:
+            return "missing";
+    }
+    return "stale";
+}
+
 // A page's JSON line, with its line end.
 Text JsonBlock(const SiteRun& run, const site::PageOutcome& page) {
     PageReport report;
@@ -107,11 +138,13 @@ Text JsonBlock(const SiteRun& run, const site::PageOutcome& page) {
         if (page.insert) {
             const engine::InsertResult& inserted = *page.insert;
             report.insert = true;
-            report.inserted = inserted.changed && !inserted.diff;
+            report.inserted = inserted.changed && !inserted.diff && !run.flags.check;
             report.unchanged = !inserted.changed;
             report.keptBackup = inserted.keptBackup;
             if (inserted.diff)
                 report.diff = InsertText(inserted, page.path);
+            if (run.flags.check)
+                report.check = CheckName(CheckStateOf(inserted.changed, page.analysis->existing));
         }
     }
     return JsonLine(report) + "\n";
@@ -170,10 +203,14 @@ class Printer : public site::SiteListener {
     }
 
     void Page(const site::PageOutcome& page) override {
-        const Text text = run_.flags.json ? JsonBlock(run_, page) : TextBlock(run_, page);
+        const bool check = run_.flags.check && !run_.flags.json;
+        const Text text = run_.flags.json ? JsonBlock(run_, page)
+                          : check         ? CheckBlock(run_, page)
+                                          : TextBlock(run_, page);
         if (line_)
             line_->Clear();
-        if (!run_.flags.json && printed_)
+        // The lines of a check are not blocks: nothing parts them.
+        if (!run_.flags.json && !check && printed_)
             out_ << '\n';
         out_ << text << std::flush;
         printed_ = true;
@@ -227,15 +264,34 @@ void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags) {
             ->type_name("PERCENT");
     }
     if (which == SiteCommand::kInsert) {
-        command.add_flag("--dry-run", flags.dryRun,
-                         "Change nothing; print the unified diff of what insert would change");
+        CLI::Option* dryRun =
+            command.add_flag("--dry-run", flags.dryRun,
+                             "Change nothing; print the unified diff of what insert would change");
+        command
+            .add_flag("--check", flags.check,
+                      "Change nothing; name the pages whose keywords tag is missing or would "
+                      "change (exit status 1 when there is one)")
+            ->excludes(dryRun);
     }
 }
 
 bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags, engine::FileSystem& fs) {
-    if (pages.size() != 1 || flags.json || flags.siteCommon)
+    if (pages.size() != 1 || flags.json || flags.siteCommon || flags.check)
         return true;
     return site::WalkedAsFolder(pages.front(), fs);
+}
+
+CheckState CheckStateOf(bool changed, const engine::ExistingTags& existing) {
+    if (!changed)
+        return CheckState::kUpToDate;
+    return existing.keywords.empty() ? CheckState::kMissing : CheckState::kStale;
+}
+
+Text CheckLine(const Text& path, CheckState state) {
+    const char* what = state == CheckState::kUpToDate ? "is up to date"
+                       : state == CheckState::kStale  ? "would change"
+                                                      : "is missing";
+    return ConsoleName(path) + ": the keywords tag " + what;
 }
 
 int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
@@ -253,7 +309,12 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
     request.options = run.options;
     request.resources = run.resources;
     request.insert = run.insert;
-    request.insert.dryRun = run.flags.dryRun;
+    // A check is a dry run that only tells whether each page would change; backups play no
+    // part in it.
+    request.insert.dryRun = run.flags.dryRun || run.flags.check;
+    request.insert.checkOnly = run.flags.check;
+    if (run.flags.check)
+        request.insert.backup = engine::BackupPlace::kNone;
     request.showFacts = run.flags.json;
 
     std::stop_source stop;
@@ -267,7 +328,7 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
         err << s.total << (s.total == 1 ? " page: " : " pages: ") << s.done << " done";
         // Insert tells how many pages it changed, so that a second run shows it left all alone.
         if (run.command == SiteCommand::kInsert) {
-            err << " (" << s.changed << (run.flags.dryRun ? " to change, " : " changed, ")
+            err << " (" << s.changed << (request.insert.dryRun ? " to change, " : " changed, ")
                 << s.done - s.changed << " unchanged)";
         }
         err << ", " << s.failed << " failed, " << s.skipped << " skipped, " << Seconds(s.elapsed)
@@ -275,7 +336,7 @@ int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
     }
     if (interrupted)
         return 130;
-    return s.failed > 0 ? 1 : 0;
+    return s.failed > 0 || (run.flags.check && s.changed > 0) ? 1 : 0;
 }
 
 }  // namespace lumora::cli

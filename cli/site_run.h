@@ -26,16 +26,17 @@ struct SiteFlags {
     bool quiet = false;
     std::optional<Text> siteCommon;  // a percentage
     bool dryRun = false;             // insert only
+    bool check = false;              // insert only: a dry run that tells which pages would change
 };
 
 using SiteCommand = site::SiteCommand;
 
-// Adds the flags to a command: all of them to generate, list and insert; --dry-run to
-// insert only; --site-common to all but show.
+// Adds the flags to a command: all of them to generate, list and insert; --dry-run and
+// --check to insert only; --site-common to all but show.
 void AddSiteFlags(CLI::App& command, SiteCommand which, SiteFlags& flags);
 
 // True when the call is for a site rather than for one page as the tool has always done
-// it: several PAGE arguments, a folder among them, --json or --site-common.
+// it: several PAGE arguments, a folder among them, --json, --site-common or --check.
 bool IsSiteRun(const std::vector<Text>& pages, const SiteFlags& flags, engine::FileSystem& fs);
 
 struct SiteRun {
@@ -48,7 +49,14 @@ struct SiteRun {
     bool verbose = false;
 };
 
-// Exit status: 0 every page done, 1 any page failed, 130 stopped by Ctrl-C.
+// What insert --check finds of a page that can take the tag.
+enum class CheckState { kUpToDate, kStale, kMissing };
+CheckState CheckStateOf(bool changed, const engine::ExistingTags& existing);
+// "PAGE: the keywords tag is missing", and the like, without a line end.
+Text CheckLine(const Text& path, CheckState state);
+
+// Exit status: 0 every page done, 1 any page failed (or, with --check, would change), 130
+// stopped by Ctrl-C.
 int RunSite(const SiteRun& run, std::ostream& out, std::ostream& err,
             const CliEnvironment& environment);
 

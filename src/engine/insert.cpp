@@ -35,6 +35,10 @@ InsertResult DryRun(const InsertRequest& r, FileSystem& fs) {
     if (plan.refusal)
         return Refused(std::move(*plan.refusal));
     InsertResult result;
+    if (r.options.checkOnly) {
+        result.changed = plan.page != r.analysedBytes;
+        return result;
+    }
     result.diff = site::UnifiedDiff(r.analysedBytes, plan.page, r.path, r.path);
     result.changed = !result.diff->empty();
     return result;
@@ -97,6 +101,25 @@ InsertPlan PlanInsert(const Text& path, const Text& tag, const InsertOptions& op
     if (made.refusal)
         return refuse(std::move(*made.refusal));
     plan.upToDate = made.page == bytes;
+    plan.page = std::move(made.page);
+    return plan;
+}
+
+InsertPlan PlanInsertInto(TextView page, const Text& tag, const InsertOptions& options,
+                          const Text& pageName) {
+    InsertPlan plan;
+    if (auto refusal = RefuseTag(tag, options, pageName)) {
+        plan.refusal = std::move(*refusal);
+        return plan;
+    }
+    output::InsertPlan made = output::PlanInsert(page, tag, options.encoding, pageName);
+    if (made.refusal) {
+        plan.refusal = std::move(made.refusal);
+        return plan;
+    }
+    plan.upToDate = made.page == page;
+    if (options.dryRun)
+        plan.diff = site::UnifiedDiff(page, made.page, pageName, pageName);
     plan.page = std::move(made.page);
     return plan;
 }

@@ -27,6 +27,8 @@ struct InsertOptions {
     std::optional<int> maxBytes;
     Text encoding;        // the page's encoding as the user chose it; "" detects it
     bool dryRun = false;  // check all insert checks, write nothing, give the diff
+    // With dryRun: only whether the page would change (InsertResult::changed), no diff.
+    bool checkOnly = false;
 };
 
 struct InsertRequest {
@@ -67,11 +69,19 @@ struct InsertPlan {
     std::optional<Error> refusal;  // the tag, or the page, cannot take part
     bool upToDate = false;         // the page already holds the tag as it would be written
     Text page;                     // the page's new bytes
+    // PlanInsertInto with options.dryRun: the unified diff of what would change.
+    std::optional<Text> diff;
 };
 // The page is read from `path` as it is now; options.backup, backupFolder and dryRun play
 // no part.
 InsertPlan PlanInsert(const Text& path, const Text& tag, const InsertOptions& options,
                       FileSystem& fs);
+
+// The same for a page given as bytes rather than as a file (standard input): checked as
+// insert checks a page's bytes, with nothing read or written; `pageName` names it in the
+// refusal and the diff.
+InsertPlan PlanInsertInto(TextView page, const Text& tag, const InsertOptions& options,
+                          const Text& pageName);
 
 // Where BackupPlace::kBesidePage keeps the page: "bak" put before the last extension of
 // the path ("page.htm" -> "page.bak.htm"); nullopt when the path has no ".".

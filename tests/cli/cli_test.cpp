@@ -96,7 +96,9 @@ TEST(CliCases, OutputAndPageAsTheDataFileSays) {
             }
             std::transform(args.begin(), args.end(), args.begin(), fill);
             const std::atomic<bool> interrupted{c.Get("ctrl-c") == "yes"};
-            const RunResult run = RunTool(args, &interrupted);
+            const std::string input = c.Get("stdin");
+            const RunResult run =
+                RunTool(args, &interrupted, false, nullptr, c.Has("stdin") ? &input : nullptr);
             EXPECT_EQ(run.status, std::stoi(c.Get("status", "0"))) << run.err;
             const auto expectPrinted = [&](const std::string& field, const std::string& printed) {
                 const std::string start = fill(c.Get(field + "-starts"));

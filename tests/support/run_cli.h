@@ -1,5 +1,6 @@
 // Runs lumora-cli in-process, as the tests of the command-line tool do: the arguments
-// after the program's name in, standard output, standard error and the exit status out.
+// after the program's name (and standard input) in, standard output, standard error and the exit
+// status out.
 #pragma once
 
 #include <atomic>
@@ -20,7 +21,8 @@ struct RunResult {
 
 inline RunResult RunTool(std::vector<std::string> args,
                          const std::atomic<bool>* interrupted = nullptr, bool terminal = false,
-                         files::FileSystem* fileSystem = nullptr) {
+                         files::FileSystem* fileSystem = nullptr,
+                         const std::string* input = nullptr) {
     args.insert(args.begin(), "lumora-cli");
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
@@ -30,6 +32,12 @@ inline RunResult RunTool(std::vector<std::string> args,
     env.interrupted = interrupted;
     env.progressOnTerminal = terminal;
     env.fileSystem = fileSystem;
+    if (input != nullptr) {
+        env.readInput = [input](std::string& bytes) {
+            bytes = *input;
+            return std::string();
+        };
+    }
     const int status = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out, err, env);
     return {status, out.str(), err.str()};
 }
