@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "pass_thread.h"
+#include "text_convert.h"
 #include "window_app.h"
 
 namespace {
@@ -51,5 +52,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Lumora"));
     // The runner outlives the session, which may still stop a pass when it ends.
     lumora::gui::ThreadPassRunner runner;
-    return lumora::gui::RunWindow(runner);
+    // `lumora PAGE` opens the window with that page chosen (Qt has taken its own options).
+    const QStringList arguments = QCoreApplication::arguments();
+    const lumora::Text page =
+        arguments.size() > 1 ? lumora::gui::PathFromQString(arguments[1]) : lumora::Text();
+    return lumora::gui::RunWindow(runner, {}, page);
 }

@@ -8,7 +8,8 @@
 
 namespace lumora::gui {
 
-int RunWindow(app::PassRunner& runner, const std::function<void(MainWindow&)>& started) {
+int RunWindow(app::PassRunner& runner, const std::function<void(MainWindow&)>& started,
+              const Text& page) {
     QtPlatform platform;
     app::Session session(platform,
                          engine::FindDataDir(engine::ExecutableFolder(), engine::RealFileSystem()),
@@ -26,6 +27,8 @@ int RunWindow(app::PassRunner& runner, const std::function<void(MainWindow&)>& s
     session.SetWindowVisible(true);
     window.ReportMetrics();
     session.CompleteStartup();
+    if (!page.empty())
+        session.SetInputFileText(page);
     if (started)
         started(window);
     return QApplication::exec();
