@@ -36,11 +36,11 @@ sources=(
 mkdir -p "$out"
 total=0
 for entry in "${sources[@]}"; do
-  spec=${entry%%|*}
+  want=${entry%%|*}
   folders=${entry#*|}
-  pkg=${spec%%=*}
-  if ! (cd "$work" && apt-get download -q "$spec" >/dev/null 2>&1); then
-    echo "skipped $spec: not in the archive" >&2
+  pkg=${want%%=*}
+  if ! (cd "$work" && apt-get download -q "$want" >/dev/null 2>&1); then
+    echo "skipped $want: not in the archive" >&2
     continue
   fi
   tree="$work/$pkg"
