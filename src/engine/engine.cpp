@@ -226,11 +226,10 @@ class PassSink : public scan::WordSink {
             verdicts_.resize(key + 1, Verdict::kUnknown);
         Verdict& verdict = verdicts_[key];
         if (verdict == Verdict::kUnknown) {
-            verdict = VerdictOf(words::ConsiderWord(word, filter_, ignoreList_, commonWords_));
+            const words::Verdict v = words::ConsiderWord(word, filter_, ignoreList_, commonWords_);
+            verdict = VerdictOf(v);
             if (filter_.today)
-                acronyms_.Spelling(word);
-            if (verdict == Verdict::kIfAcronym)
-                acronyms_.Pending();
+                acronyms_.Judged(word, v);
         }
         if (verdict == Verdict::kSkipped)
             return;
@@ -337,9 +336,7 @@ void Rank(words::WordTable& table, const CountOptions& count, const TagOptions& 
         // IT and US stay apart from it and us: a spelling whose lower case is a common word
         // is a word of its own.
         table.MergeAllCaseVariants([&](TextView lower) {
-            return commonWords != nullptr &&
-                   (commonWords->IsCommonWord(lower, filter.language) ||
-                    (filter.language != 0 && commonWords->IsCommonWord(lower, 0)));
+            return commonWords != nullptr && words::IsCommonWordOfPage(lower, filter, *commonWords);
         });
         table.ApplyMinimumFrequency(count.minFrequency);
     } else {
@@ -381,9 +378,8 @@ class ReadingSink : public scan::WordSink {
             index = verdict != words::Verdict::kDropped ? NewWord(key, word) : kSkipped;
             wordOfKey_[key] = index;
             if (filter_.today) {
-                acronyms.Spelling(word);
+                acronyms.Judged(word, verdict);
                 if (verdict == words::Verdict::kCountedIfAcronym) {
-                    acronyms.Pending();
                     ifAcronym_.resize(words.size(), 0);
                     ifAcronym_[index] = 1;
                 }

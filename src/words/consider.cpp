@@ -174,6 +174,14 @@ bool IsUpperLetter(CodePoint cp) {
 
 }  // namespace
 
+bool IsCommonWordOfPage(TextView word, const FilterOptions& options,
+                        const CommonWordLists& commonWords) {
+    // Under today's rules pages in other languages quote English: its common words carry
+    // no meaning there either.
+    return commonWords.IsCommonWord(word, options.language) ||
+           (options.today && options.language != 0 && commonWords.IsCommonWord(word, 0));
+}
+
 bool WrittenAsAcronym(TextView word) {
     std::size_t letters = 0;
     for (std::size_t i = 0; i < word.size();) {
@@ -253,11 +261,7 @@ Verdict ConsiderWord(TextView word, const FilterOptions& options, TextView ignor
     if (english && IsContractionStem(word))
         return kDropped;
     if (options.ignoreCommonWords) {
-        if (commonWords.IsCommonWord(word, options.language))
-            return kDropped;
-        // Pages in other languages quote English: its common words carry no meaning there
-        // either.
-        if (options.today && !english && commonWords.IsCommonWord(word, 0))
+        if (IsCommonWordOfPage(word, options, commonWords))
             return kDropped;
     }
     if (options.today) {

@@ -37,6 +37,11 @@ enum class Verdict {
 Verdict ConsiderWord(TextView word, const FilterOptions& options, TextView ignoreList,
                      const CommonWordLists& commonWords);
 
+// The word is in the common-word list of the page's language (under today's rules, of
+// English too on a page in another language).
+bool IsCommonWordOfPage(TextView word, const FilterOptions& options,
+                        const CommonWordLists& commonWords);
+
 // Today's rules: a word of 2 to 6 letters, all of them capitals (digits may stand among
 // them: HTML5), which the page thereby shows to be an acronym.
 bool WrittenAsAcronym(TextView word);
@@ -52,14 +57,14 @@ bool IsContractionStem(TextView word);
 // needed to be one and were not shown as one, taken from the counted table at the end.
 class AcronymWatch {
   public:
-    // Every distinct spelling the page uses, once.
-    void Spelling(TextView word) {
+    // Every distinct spelling the page uses, once, with what the filters said of it.
+    void Judged(TextView word, Verdict verdict) {
         if (WrittenAsAcronym(word))
             shown_.insert(LowerLetters(word));
+        pending_ = pending_ || verdict == Verdict::kCountedIfAcronym;
     }
     // A word whose verdict was kCountedIfAcronym, met in the title.
     void InTitle(TextView word) { shown_.insert(LowerLetters(word)); }
-    void Pending() { pending_ = true; }
 
     void Settle(WordTable& table) const;
     std::size_t Bytes() const;
