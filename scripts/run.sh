@@ -8,8 +8,10 @@ bash scripts/setup.sh run
 bash scripts/build.sh build-run -DLUMORA_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
 if [[ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]]; then
     echo "There is no graphical display here, so the window cannot open." >&2
-    echo "The command-line tool is $(pwd)/build-run/bin/lumora-cli; for example:" >&2
-    echo "    build-run/bin/lumora-cli generate examples/bakery.htm" >&2
+    echo "The command-line tool is $(pwd)/build-run/bin/lumora-cli. To call it by name," >&2
+    echo "as the README's examples do:" >&2
+    echo "    export PATH=\"$(pwd)/build-run/bin:\$PATH\"" >&2
+    echo "    lumora-cli generate examples/bakery.htm" >&2
     exit 1
 fi
 exec build-run/bin/lumora "$@"
