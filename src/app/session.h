@@ -151,7 +151,8 @@ class Session {
     Answer Message(const Text& prompt, const Text& title, Icon icon,
                    Buttons buttons = Buttons::kOk);
     Text GetProgramText(int n) const { return texts_.Get(n); }
-    // The address of the online user manual, as the help window shows it.
+    // The user manual: a file:// address of the README.md shipped with the data files, as
+    // the help window shows it; empty when that file is not there.
     Text ManualAddress() const;
 
   private:

@@ -1,6 +1,8 @@
 // The window's event handlers that are not part of a pass: options, input file, output
 // box, help and links, quitting.
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "app/session.h"
 #include "engine/insert.h"
@@ -381,7 +383,13 @@ void Session::OpenWebLink(const Text& address) {
 }
 
 void Session::ClickManualLink() {
-    OpenWebLink(ManualAddress());
+    const Text address = ManualAddress();
+    if (address.empty()) {
+        Message("The user manual, README.md, is not in the program's data folder " + dataDir_ + ".",
+                "User manual not found", Icon::kExclamation);
+        return;
+    }
+    OpenWebLink(address);
 }
 
 void Session::ClickMakerLink() {
@@ -399,7 +407,30 @@ void Session::Quit() {
 }
 
 Text Session::ManualAddress() const {
-    return GetProgramText(text::tx::kManualAddress);
+    // The README travels with the data files (beside the program in a build tree, in
+    // <prefix>/share/lumora once installed), so it is found the way they are.
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::absolute(dataDir_, error);
+    if (error)
+        return {};
+    const Text path = (folder / "README.md").lexically_normal().string();
+    if (!files::FileExists(path, platform_.Files()))
+        return {};
+    // Every byte but the unreserved ones and '/' percent-encoded, so that blanks, '#', '%'
+    // and bytes above 127 in the path reach the browser as part of it.
+    Text address = "file://";
+    for (const unsigned char c : path) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '.' || c == '_' ||
+                           c == '~';
+        if (plain) {
+            address += static_cast<char>(c);
+        } else {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            address += {'%', kHex[c >> 4], kHex[c & 15]};
+        }
+    }
+    return address;
 }
 
 }  // namespace lumora::app

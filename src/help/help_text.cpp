@@ -15,9 +15,14 @@ Text BuildHelpText(const Text& manualAddress) {
     const Text nl = kCrLf;
     const Text para = nl + nl;
     Text t;
-    t += "An illustrated verson of this documentation can be found at ";
-    t += manualAddress;
-    t += ".  ";
+    if (manualAddress.empty()) {
+        t += "The fuller documentation, README.md, was not found beside the program's data "
+             "files.  ";
+    } else {
+        t += "An illustrated verson of this documentation can be found at ";
+        t += manualAddress;
+        t += ".  ";
+    }
     t += "This help window may be resized ";
     t += "or maximized for easier reading." + para;
 

@@ -22,8 +22,8 @@ inline constexpr int kCloseHeight = 315;
 inline constexpr int kFrameWidth = 120;
 inline constexpr int kFrameHeight = 335;
 
-// The whole help text, lines ending in CR LF. `manualAddress` is the web address of the
-// online user manual.
+// The whole help text, lines ending in CR LF. `manualAddress` is the address of the user
+// manual; empty, the text says that the manual was not found.
 Text BuildHelpText(const Text& manualAddress);
 
 struct HelpWindowLayout {

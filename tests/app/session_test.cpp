@@ -324,8 +324,45 @@ TEST_F(SessionTest, InputFileFromTheDialogOrTypedIsTrimmedCheckedAndMovesTheFocu
     session.ClickManualLink();
     platform.webSucceeds = false;
     session.ClickMakerLink();
-    EXPECT_EQ(platform.webAddresses, (std::vector<Text>{T(15), T(315)}));
+    // The manual is the README the build put beside the data files.
+    EXPECT_EQ(platform.webAddresses,
+              (std::vector<Text>{"file://" LUMORA_BIN_DIR "/README.md", T(315)}));
     EXPECT_EQ(platform.messages.back().title, "Cannot launch web browser");
+}
+
+// The manual link opens the README of the data folder, its path made absolute, plain and
+// percent-encoded; without a README it says so and opens nothing.
+TEST(SessionManualLink, OpensTheReadmeOfTheDataFolderOrSaysItIsMissing) {
+    TempDir dir;
+    ASSERT_EQ(dir.Path().find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_/"), Text::npos);
+    const struct {
+        Text dataDir, readmeIn, address;
+    } cases[] = {
+        {"plain", "plain", "/plain/README.md"},
+        {"none/../plain/", "plain", "/plain/README.md"},
+        {"a b#%?\xC3\xA9", "a b#%?\xC3\xA9", "/a%20b%23%25%3F%C3%A9/README.md"},
+        {"none", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dataDir);
+        std::filesystem::create_directories(dir.File("none"));
+        if (!c.readmeIn.empty()) {
+            std::filesystem::create_directories(dir.File(c.readmeIn));
+            dir.Write(c.readmeIn + "/README.md", "# Manual\n");
+        }
+        FakePlatform platform;
+        Session session(platform, dir.File(c.dataDir));
+        session.ClickManualLink();
+        if (c.address.empty()) {
+            EXPECT_EQ(session.ManualAddress(), "");
+            EXPECT_TRUE(platform.webAddresses.empty());
+            ASSERT_EQ(platform.messages.size(), 1u);
+            EXPECT_NE(platform.messages[0].prompt.find("README.md"), Text::npos);
+        } else {
+            EXPECT_EQ(platform.webAddresses, std::vector<Text>{"file://" + dir.Path() + c.address});
+            EXPECT_TRUE(platform.messages.empty());
+        }
+    }
 }
 
 TEST_F(SessionTest, InsertTakesOnlyATagWithKeywordsAndAsksForABackupWhereOneCanBeMade) {

@@ -23,6 +23,13 @@ TEST(HelpText, MatchesTheExpectedTextWithTheManualAddressVerbatim) {
     Text withOther = expected;
     withOther.replace(withOther.find(address), address.size(), other);
     EXPECT_EQ(BuildHelpText(other), withOther);
+    // Without a manual, the first sentence says it was not found; the rest is unchanged.
+    const Text missing = BuildHelpText("");
+    const auto rest = expected.find(address) + address.size() + 3;
+    EXPECT_EQ(missing.substr(0, missing.find(".  ") + 3),
+              "The fuller documentation, README.md, was not found beside the program's data "
+              "files.  ");
+    EXPECT_EQ(missing.substr(missing.find(".  ") + 3), expected.substr(rest));
 }
 
 // The text box fills the window above the Close button and follows its edges; the button
