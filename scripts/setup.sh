@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what Lumora needs from Debian's packages: `setup.sh run` for building and running
 # the program, `setup.sh` (or `setup.sh test`) for the tests too, `setup.sh screenshots`
-# for taking the README's pictures. Safe to run again: it
+# for taking the README's pictures, `setup.sh package` for making the Debian packages. Safe to run again: it
 # installs only what is missing. Runs as root (CI) or through sudo.
 set -euo pipefail
 
@@ -19,6 +19,11 @@ fi
 # The README's screenshots: a virtual display, window geometry and a screen grab.
 if [ "${1:-}" = "screenshots" ]; then
   packages+=(xvfb xauth x11-utils imagemagick)
+fi
+# The Debian packages: dpkg-shlibdeps finds their library dependencies, lintian checks
+# them, appstreamcli checks the window's AppStream metadata.
+if [ "${1:-}" = "package" ]; then
+  packages+=(dpkg-dev lintian appstream)
 fi
 
 missing=()
