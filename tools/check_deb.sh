@@ -26,7 +26,7 @@ export DEBIAN_FRONTEND=noninteractive
 # package alone, then the window's.
 in_root apt-get update -qq
 in_root apt-get purge -y -qq lumora lumora-cli >/dev/null 2>&1 || true
-in_root apt-get autoremove --purge -y -qq >/dev/null
+in_root apt-get autoremove --purge -y -qq >/dev/null 2>&1
 in_root apt-get install -y -qq man-db bash-completion >"$root/tmp/apt.log" 2>&1 ||
   { cat "$root/tmp/apt.log"; exit 1; }
 cp "$cli_deb" ${gui_deb:+"$gui_deb"} examples/bakery.htm "$root/tmp/"
