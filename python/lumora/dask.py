@@ -95,10 +95,11 @@ def _name_refusal(path):
             'has to contain "htm" (for example .htm, .html or .shtml) or be "php".')
 
 
-def _read_local(path):
-    """(bytes, None) or (None, message): the page read as the page command reads it."""
+def _read_local(path, where):
+    """(bytes, None) or (None, message): the page read as the page command reads it, from
+    `where`, the path from this worker; messages name it by `path`, as given."""
     try:
-        info = os.stat(path)
+        info = os.stat(where)
     except FileNotFoundError:
         info = None
     except OSError as e:
@@ -112,7 +113,7 @@ def _read_local(path):
         return None, _missing(path)
     try:
         # Non-blocking: a file that became a FIFO since it was looked at is refused, not waited on.
-        fd = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY | os.O_CLOEXEC)
+        fd = os.open(where, os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY | os.O_CLOEXEC)
     except OSError as e:
         return None, _unreadable(path, os.strerror(e.errno))
     with os.fdopen(fd, "rb", buffering=0) as f:
@@ -156,17 +157,18 @@ def _read_url(url):
         return None, _unreadable(url, str(e) or type(e).__name__)
 
 
-def _read(path):
+def _read(path, base):
     if _is_url(path):
         return _read_url(path)
-    return _read_local(path[len("file://"):] if path.startswith("file://") else path)
+    # Relative to the folder the run was started in, wherever the worker runs.
+    return _read_local(path, os.path.join(base, path))
 
 
 def _status(line):
     return json.loads(line)["status"]
 
 
-def _list_batch(entries, options, site_words):
+def _list_batch(entries, base, options, site_words):
     """The JSON lines of a batch of (path, problem) entries, and how many were done and failed.
 
     A pure function of its arguments, so that the scheduler may run it again after a worker
@@ -176,7 +178,7 @@ def _list_batch(entries, options, site_words):
     shown, titles = site_words if site_words is not None else (None, None)
     for path, problem in entries:
         if problem is None:
-            page, problem = _read(path)
+            page, problem = _read(path, base)
         if problem is not None:
             line = _failed_line(path, problem)
         else:
@@ -187,7 +189,7 @@ def _list_batch(entries, options, site_words):
     return "".join(line + "\n" for line in lines), counts["ok"], counts["failed"]
 
 
-def _count_batch(entries, options):
+def _count_batch(entries, base, options):
     """How many of the batch's readable pages show each word, and hold it in their title."""
     shown = collections.Counter()
     titles = collections.Counter()
@@ -195,7 +197,7 @@ def _count_batch(entries, options):
     for path, problem in entries:
         if problem is not None:
             continue
-        page, problem = _read(path)
+        page, problem = _read(path, base)
         if problem is not None:
             continue  # told when the page is listed
         words = lumora._page_words(page, **options)
@@ -411,14 +413,15 @@ def _in_order(client, fn, batches, *args):
             future.cancel()
 
 
-def _run(client, entries, options, percent, batch_size, out):
+def _run(client, entries, options, percent, batch_size, out, counts):
+    base = os.getcwd()
     threads = sum(client.nthreads().values()) or 1
     size = batch_size or max(1, min(_MOST_PER_BATCH, -(-len(entries) // (4 * threads))))
     batches = _batches(entries, size)
     site_words = None
     if percent is not None:
         shown, titles, pages = collections.Counter(), collections.Counter(), 0
-        for s, t, n in _in_order(client, _count_batch, batches, options):
+        for s, t, n in _in_order(client, _count_batch, batches, base, options):
             shown.update(s)
             titles.update(t)
             pages += n
@@ -426,14 +429,12 @@ def _run(client, entries, options, percent, batch_size, out):
         del shown, titles
         # Sent to every worker once, not with every task.
         site_words = client.scatter([words], broadcast=True, hash=False)[0]
-    counts = [0, 0, 0]  # pages printed, done, failed
-    for text, ok, failed in _in_order(client, _list_batch, batches, options, site_words):
-        out.write(text.encode("utf-8"))
+    for text, ok, failed in _in_order(client, _list_batch, batches, base, options, site_words):
+        out.write(text.encode("utf-8", "surrogateescape"))
         out.flush()
         counts[0] += ok + failed
         counts[1] += ok
         counts[2] += failed
-    return counts
 
 
 def _client(args):
@@ -473,14 +474,17 @@ def main(argv=None):
         print("- (standard input) cannot be read with --json or --site-common", file=sys.stderr)
         return 2
     entries = collect(arguments, args.recursive, args.follow_symlinks, args.include, args.exclude)
-    printed = done = failed = 0
-    interrupted = False
+    counts = [0, 0, 0]  # pages printed, done, failed
+    interrupted = broken = False
     try:
         with _client(args) as client:
-            printed, done, failed = _run(client, entries, options, percent, args.batch_size,
-                                         sys.stdout.buffer)
+            _run(client, entries, options, percent, args.batch_size, sys.stdout.buffer, counts)
     except KeyboardInterrupt:
         interrupted = True
+    except Exception as e:  # the cluster gave up (a batch killed every worker it met, ...)
+        print(f"Error: the run stopped: {type(e).__name__}: {e}", file=sys.stderr)
+        broken = True
+    printed, done, failed = counts
     total = len(entries)
     if not args.quiet:
         skipped = total - printed
@@ -489,7 +493,7 @@ def main(argv=None):
               + (" (stopped by Ctrl-C)" if interrupted else ""), file=sys.stderr)
     if interrupted:
         return 130
-    return 1 if failed else 0
+    return 1 if failed or broken else 0
 
 
 if __name__ == "__main__":
