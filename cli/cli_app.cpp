@@ -37,54 +37,42 @@ struct CommandOptions {
     Text backupFolder;  // insert --backup-dir
 };
 
-int NumberOf(const Text& accepted) {
-    return std::stoi(accepted);
-}
-
 void AddPassOptions(CLI::App& command, CommandOptions& o) {
     command
         .add_option("--rules", o.rules,
                     "Word rules: classic, or today (words with digits, acronyms, the page's own "
                     "language, case variants merged)")
-        ->check(CLI::IsMember({"classic", "today"}))
+        ->check(PassOptionCheck("rules", "{classic,today}"))
         ->default_str("classic");
     command
         .add_option("--language", o.language,
                     "Page language: en fr de it pt es xx, or a tag such as en-US (default: en; "
                     "with --rules today, the page's own lang)")
-        ->check(CLI::Validator(
-            [](std::string& tag) -> std::string {
-                if (engine::LanguageOfCode(tag))
-                    return {};
-                return "not a page language: " + tag +
-                       " (en fr de it pt es xx, or en-US and the like)";
-            },
-            "LANG"))
+        ->check(PassOptionCheck("language", "LANG"))
         ->type_name("LANG");
     const struct {
-        const char* name;
+        const char* name;  // without the dashes
         Text* value;
         const char* help;
-        int lowest, highest, step;
         const char* byDefault;
     } numbers[] = {
-        {"--title-weight", &o.titleWeight, "Weight of the title: 0,10,...,90", 0, 90, 10, "90"},
-        {"--description-weight", &o.descriptionWeight,
-         "Weight of the description meta tag: 0,10,...,90", 0, 90, 10, "50"},
-        {"--keywords-weight", &o.keywordsWeight,
-         "Weight of an existing keywords meta tag: 0,10,...,90", 0, 90, 10, "0"},
-        {"--bold-weight", &o.boldWeight, "Bold/strong weight: 0..9", 0, 9, 1, "4"},
-        {"--italic-weight", &o.italicWeight, "Italic/emphasis weight: 0..9", 0, 9, 1, "4"},
-        {"--table-weight", &o.tableWeight, "TABLE weight: 0..9", 0, 9, 1, "2"},
-        {"--div-weight", &o.divWeight, "DIV weight: 0..9", 0, 9, 1, "2"},
-        {"--span-weight", &o.spanWeight, "SPAN weight: 0..9", 0, 9, 1, "4"},
-        {"--short-word-size", &o.shortWordSize,
-         "Ignore words with this many characters or less: 1..9", 1, 9, 1, "2"},
-        {"--min-frequency", &o.minFrequency, "Minimum frequency for a word: 1..9", 1, 9, 1, "2"},
+        {"title-weight", &o.titleWeight, "Weight of the title: 0,10,...,90", "90"},
+        {"description-weight", &o.descriptionWeight,
+         "Weight of the description meta tag: 0,10,...,90", "50"},
+        {"keywords-weight", &o.keywordsWeight,
+         "Weight of an existing keywords meta tag: 0,10,...,90", "0"},
+        {"bold-weight", &o.boldWeight, "Bold/strong weight: 0..9", "4"},
+        {"italic-weight", &o.italicWeight, "Italic/emphasis weight: 0..9", "4"},
+        {"table-weight", &o.tableWeight, "TABLE weight: 0..9", "2"},
+        {"div-weight", &o.divWeight, "DIV weight: 0..9", "2"},
+        {"span-weight", &o.spanWeight, "SPAN weight: 0..9", "4"},
+        {"short-word-size", &o.shortWordSize,
+         "Ignore words with this many characters or less: 1..9", "2"},
+        {"min-frequency", &o.minFrequency, "Minimum frequency for a word: 1..9", "2"},
     };
     for (const auto& n : numbers) {
-        command.add_option(n.name, *n.value, n.help)
-            ->check(DecimalIn(n.lowest, n.highest, n.step))
+        command.add_option(Text("--") + n.name, *n.value, n.help)
+            ->check(PassOptionCheck(n.name))
             ->type_name("N")
             ->default_str(n.byDefault);
     }
@@ -98,12 +86,12 @@ void AddPassOptions(CLI::App& command, CommandOptions& o) {
     command
         .add_option("--max-keywords", o.maxKeywords,
                     "Maximum number of keywords in the meta tag (5..100; 50)")
-        ->check(DecimalIn(engine::kFewestKeywords, engine::kMostKeywords, 1, "no limit"))
+        ->check(PassOptionCheck("max-keywords"))
         ->type_name("N");
     command
         .add_option("--max-bytes", o.maxBytes,
                     "Maximum number of bytes in the meta tag (up to 1000; 500)")
-        ->check(DecimalIn(0, engine::kLongestTag, 1, "no limit; 0 also means no limit"))
+        ->check(PassOptionCheck("max-bytes"))
         ->type_name("N");
     command.add_option("--encoding", o.encoding,
                        "Read the page in this encoding instead of detecting it");
@@ -115,42 +103,40 @@ void AddPassOptions(CLI::App& command, CommandOptions& o) {
 }
 
 engine::Options ToOptions(const CommandOptions& o) {
+    std::vector<engine::NamedOption> named = {
+        {"rules", o.rules},
+        {"title-weight", o.titleWeight},
+        {"description-weight", o.descriptionWeight},
+        {"keywords-weight", o.keywordsWeight},
+        {"bold-weight", o.boldWeight},
+        {"italic-weight", o.italicWeight},
+        {"table-weight", o.tableWeight},
+        {"div-weight", o.divWeight},
+        {"span-weight", o.spanWeight},
+        {"short-word-size", o.shortWordSize},
+        {"min-frequency", o.minFrequency},
+        {"encoding", o.encoding},
+    };
+    const auto given = [&](const char* name, const std::optional<Text>& value) {
+        if (value)
+            named.push_back({name, *value});
+    };
+    given("language", o.language);
+    given("ignore", o.ignore);
+    given("begin-with", o.beginWith);
+    given("max-keywords", o.maxKeywords);
+    given("max-bytes", o.maxBytes);
+    const auto flag = [&](const char* name, bool on) {
+        if (on)
+            named.push_back({name, ""});
+    };
+    flag("keep-short-words", o.keepShortWords);
+    flag("keep-common-words", o.keepCommonWords);
+    flag("lower-case", o.lowerCase);
+    flag("no-space-after-comma", o.noSpaceAfterComma);
+    // The validators let only values the core takes through.
     engine::Options options;
-    engine::CountOptions& count = options.count;
-    // The validators let only known names through.
-    count.rules = engine::WordRulesOfCode(o.rules).value_or(engine::WordRules::kClassic);
-    count.language = o.language
-                         ? engine::LanguageOfCode(*o.language).value_or(engine::Language::kEnglish)
-                         : engine::Language::kEnglish;
-    count.languageFromPage = !o.language && count.rules == engine::WordRules::kToday;
-    count.weights.title = NumberOf(o.titleWeight);
-    count.weights.description = NumberOf(o.descriptionWeight);
-    count.weights.existingKeywords = NumberOf(o.keywordsWeight);
-    count.weights.bold = NumberOf(o.boldWeight);
-    count.weights.italic = NumberOf(o.italicWeight);
-    count.weights.table = NumberOf(o.tableWeight);
-    count.weights.div = NumberOf(o.divWeight);
-    count.weights.span = NumberOf(o.spanWeight);
-    count.shortWordSize = NumberOf(o.shortWordSize);
-    count.minFrequency = NumberOf(o.minFrequency);
-    count.ignoreShortWords = !o.keepShortWords;
-    count.ignoreCommonWords = !o.keepCommonWords;
-    count.lowerCase = o.lowerCase;
-    count.wordsToIgnore = o.ignore.value_or("");
-    count.encoding = o.encoding;
-
-    engine::TagOptions& tag = options.tag;
-    // Empty means no limit, and so does a maximum length of 0.
-    if (o.maxKeywords)
-        tag.maxKeywords =
-            o.maxKeywords->empty() ? std::nullopt : std::optional<int>(NumberOf(*o.maxKeywords));
-    if (o.maxBytes) {
-        const int bytes = o.maxBytes->empty() ? 0 : NumberOf(*o.maxBytes);
-        tag.maxBytes = bytes > 0 ? std::optional<int>(bytes) : std::nullopt;
-    }
-    tag.beginWith = o.beginWith.value_or("");
-    tag.lowerCase = o.lowerCase;
-    tag.spaceAfterComma = !o.noSpaceAfterComma;
+    engine::OptionsOfNamed(named, options);
     return options;
 }
 

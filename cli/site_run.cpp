@@ -35,18 +35,6 @@ Text Joined(const std::vector<Text>& words) {
     return text;
 }
 
-PageStatus StatusOf(site::PageStatus status) {
-    switch (status) {
-        case site::PageStatus::kOk:
-            return PageStatus::kOk;
-        case site::PageStatus::kFailed:
-            return PageStatus::kFailed;
-        case site::PageStatus::kSkipped:
-            return PageStatus::kSkipped;
-    }
-    return PageStatus::kFailed;
-}
-
 // A page's block for people: "==> PAGE <==", then what it came to.
 Text TextBlock(const SiteRun& run, const site::PageOutcome& page) {
     Text body;
@@ -122,11 +110,11 @@ const char* CheckName(CheckState state) {
 Text JsonBlock(const SiteRun& run, const site::PageOutcome& page) {
     PageReport report;
     report.path = page.path;
-    report.status = StatusOf(page.status);
+    report.status = page.status;
     if (page.stopped) {
         report.error = "Stopped by Ctrl-C before this page was done.";
     } else if (page.error) {
-        report.error = page.error->Title() + ": " + PlainMessage(*page.error);
+        report.error = ErrorField(*page.error);
     } else if (page.status == site::PageStatus::kFailed && page.insert) {
         report.error = InsertText(*page.insert, page.path, true);
     } else if (page.analysis) {

@@ -5,13 +5,14 @@
 # installs only what is missing. Runs as root (CI) or through sudo.
 set -euo pipefail
 
-# What building and running the program needs; `test` adds what the tests, the benchmarks
-# and the fuzz targets need (GoogleTest, Google Benchmark, clang for libFuzzer, patch, time
-# for the benchmarks' peak memory, xmllint to check that XHTML pages stay XML, and Dask's
-# distributed scheduler with fsspec for the cluster runner's test).
+# What building and running the program (and its Python module) needs; `test` adds what
+# the tests, the benchmarks and the fuzz targets need (GoogleTest, Google Benchmark, clang for
+# libFuzzer, patch, time for the benchmarks' peak memory, xmllint to check that XHTML pages
+# stay XML, and Dask's distributed scheduler with fsspec for the cluster runner's test).
 packages=(
   cmake ninja-build g++ pkg-config
   libcli11-dev libutf8proc-dev nlohmann-json3-dev
+  python3-dev pybind11-dev
   qt6-base-dev fonts-dejavu-core
 )
 if [ "${1:-test}" = "test" ]; then

@@ -7,9 +7,11 @@
 // each with its own call; the shared Resources are only read.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <unordered_set>
@@ -97,6 +99,27 @@ struct Options {
     TagOptions tag;
 };
 
+// The options of generate, list and insert by their command-line names without the
+// dashes ("min-frequency", "lower-case"), each value as typed; a flag is on when named.
+struct NamedOption {
+    Text name;
+    Text value;
+};
+// Whether `name` is one of those options, and whether it is one of the flags.
+bool IsOptionName(TextView name);
+bool IsFlagOption(TextView name);
+// Why `value` is no value of the option `name`, in the command line's words ("expected a
+// whole number from 1 to 9, not \"0\""); nothing when it is one, or the option takes any text.
+std::optional<Text> OptionValueProblem(TextView name, TextView value);
+// The same check for any number of the command line: decimal digits only, from `lowest` to
+// `highest` in steps of `step`; `emptyMeans` lets an empty value through.
+std::optional<Text> DecimalProblem(TextView value, int lowest, int highest, int step,
+                                   const char* emptyMeans = nullptr);
+// The options the named values give, the others at their defaults; under today's rules
+// without a language the page's own decides. The first value refused gives
+// "--NAME: problem", and `options` is then not to be used.
+std::optional<Text> OptionsOfNamed(const std::vector<NamedOption>& named, Options& options);
+
 // How the page was read.
 enum class LineEnds { kNone, kCrLf, kLf, kCr, kMixed };
 struct PageFacts {
@@ -170,6 +193,24 @@ struct CommonWordsLoad {
     Resources resources() const { return {lists.get()}; }
 };
 CommonWordsLoad LoadCommonWords(const Text& dataDir, CountOptions& options, FileSystem& fs);
+
+// The common-word lists of one data folder, each read the first time a pass needs it and
+// kept from then on: for a front that analyses pages with changing options over a long
+// time. Load may be called from several threads at once.
+class CommonWordsCache {
+  public:
+    explicit CommonWordsCache(Text dataDir, FileSystem& fs = RealFileSystem());
+    // As LoadCommonWords, from the lists read so far and those read now.
+    CommonWordsLoad Load(CountOptions& options);
+    const Text& DataDir() const { return dataDir_; }
+
+  private:
+    const Text dataDir_;
+    FileSystem& fs_;
+    std::mutex mutex_;
+    std::shared_ptr<const words::CommonWordLists> lists_;
+    std::array<bool, kLanguageCount> tried_{};
+};
 
 // Reads the page at `path`, taken exactly as given. Refuses, without opening it, a name
 // that is not an HTML page's, a missing file and anything that is not a regular file

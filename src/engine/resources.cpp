@@ -1,4 +1,5 @@
 #include <cstddef>
+#include <mutex>
 
 #include "engine/engine.h"
 #include "text/encoding.h"
@@ -49,32 +50,49 @@ FileSystem& RealFileSystem() {
     return files::RealFileSystem();
 }
 
-CommonWordsLoad LoadCommonWords(const Text& dataDir, CountOptions& options, FileSystem& fs) {
+CommonWordsCache::CommonWordsCache(Text dataDir, FileSystem& fs)
+    : dataDir_(std::move(dataDir)),
+      fs_(fs),
+      lists_(std::make_shared<const words::CommonWordLists>()) {}
+
+CommonWordsLoad CommonWordsCache::Load(CountOptions& options) {
     CommonWordsLoad load;
     const bool today = options.rules == WordRules::kToday;
     // Today's rules read the lists even when common words are kept: a spelling whose lower
     // case is a common word (IT beside it) stays a word of its own.
     if (!options.ignoreCommonWords && !today)
         return load;
-    auto lists = std::make_shared<words::CommonWordLists>();
+    const std::lock_guard lock(mutex_);
     const int chosen = static_cast<int>(options.language);
+    std::shared_ptr<words::CommonWordLists> grown;
     for (int language = 0; language < kLanguageCount; ++language) {
         // A page's own language is known only once it is read; English words are left out of
         // pages in other languages too.
         const bool needed =
             language == chosen || (today && (options.languageFromPage || language == 0));
-        if (!needed)
+        if (!needed || tried_[static_cast<std::size_t>(language)])
             continue;
-        const Text path = words::CommonWordFilePath(dataDir, language);
-        if (!lists->Load(language, path, fs).available && language == chosen &&
-            options.ignoreCommonWords) {
-            // Told without the reason: the console keeps the warning short.
-            load.warning = words::CommonWordsUnavailable(language, path);
-            options.ignoreCommonWords = false;
-        }
+        // Passes under way keep the lists they were given; later ones get a copy with the
+        // new list in it.
+        if (!grown)
+            grown = std::make_shared<words::CommonWordLists>(*lists_);
+        grown->Load(language, words::CommonWordFilePath(dataDir_, language), fs_);
+        tried_[static_cast<std::size_t>(language)] = true;
     }
-    load.lists = std::move(lists);
+    if (grown)
+        lists_ = std::move(grown);
+    if (!lists_->Available(chosen) && options.ignoreCommonWords) {
+        // Told without the reason: the console keeps the warning short.
+        load.warning =
+            words::CommonWordsUnavailable(chosen, words::CommonWordFilePath(dataDir_, chosen));
+        options.ignoreCommonWords = false;
+    }
+    load.lists = lists_;
     return load;
+}
+
+CommonWordsLoad LoadCommonWords(const Text& dataDir, CountOptions& options, FileSystem& fs) {
+    return CommonWordsCache(dataDir, fs).Load(options);
 }
 
 }  // namespace lumora::engine

@@ -1,8 +1,10 @@
-#include "json_report.h"
+#include "site/json_report.h"
 
 #include <nlohmann/json.hpp>
 
-namespace lumora::cli {
+#include "site/console_text.h"
+
+namespace lumora::site {
 
 Text JsonText(TextView text) {
     // Text that is not UTF-8 is the page's own single-byte bytes (a diff, a message naming a
@@ -40,6 +42,10 @@ const char* StatusName(PageStatus status) {
             return "skipped";
     }
     return "failed";
+}
+
+Text ErrorField(const Error& error) {
+    return error.Title() + ": " + PlainMessage(error);
 }
 
 namespace {
@@ -104,4 +110,4 @@ Text JsonLine(const PageReport& report) {
     return page.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-}  // namespace lumora::cli
+}  // namespace lumora::site

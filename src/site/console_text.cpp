@@ -1,8 +1,8 @@
-#include "console_text.h"
+#include "site/console_text.h"
 
 #include <vector>
 
-namespace lumora::cli {
+namespace lumora::site {
 
 namespace {
 
@@ -121,4 +121,4 @@ Text InsertText(const engine::InsertResult& result, const Text& path, bool forJs
     return ToConsoleText(engine::InsertedMessage(shown, ConsoleName(path)));
 }
 
-}  // namespace lumora::cli
+}  // namespace lumora::site

@@ -1,0 +1,445 @@
+// The Python module lumora._lumora: the engine's analyse, show and insert for pages given as
+// bytes, and the pieces a runner over many pages needs to write the tool's JSON lines. Only
+// the public headers of the core are used, as by the other fronts.
+#include <dlfcn.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <unordered_set>
+
+#include "engine/engine.h"
+#include "engine/insert.h"
+#include "site/console_text.h"
+#include "site/json_report.h"
+#include "site/page_set.h"
+#include "site/site_run.h"
+
+namespace py = pybind11;
+using namespace lumora;
+
+namespace {
+
+// A page given as bytes is named as the tool names standard input.
+constexpr const char* kPageName = "-";
+
+// The common-word lists of one data folder, read as passes need them.
+struct Resources {
+    std::shared_ptr<engine::CommonWordsCache> cache;
+};
+
+// The folder this module was loaded from.
+Text ModuleFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&ModuleFolder), &info) == 0 ||
+        info.dli_fname == nullptr)
+        return {};
+    std::error_code error;
+    const auto file = std::filesystem::canonical(info.dli_fname, error);
+    return error ? Text() : file.parent_path().string();
+}
+
+bool HoldsData(const Text& folder) {
+    std::error_code error;
+    return !folder.empty() && std::filesystem::is_regular_file(folder + "/lmr_text.dat", error);
+}
+
+// Beside the module; in the build tree, the data folder beside the programs; else the
+// installed data folder.
+Text DataDir() {
+    const Text folder = ModuleFolder();
+    if (HoldsData(folder))
+        return folder;
+    std::error_code error;
+    const bool inBuildTree = std::filesystem::equivalent(folder, LUMORA_BUILD_PACKAGE_DIR, error);
+    if (inBuildTree && HoldsData(LUMORA_BUILD_DATA_DIR))
+        return LUMORA_BUILD_DATA_DIR;
+    return engine::FindDataDir({}, engine::RealFileSystem());
+}
+
+const Resources& DefaultResources() {
+    // Made once, on first use; C++ makes the first use from several threads safe.
+    static const Resources resources{std::make_shared<engine::CommonWordsCache>(DataDir())};
+    return resources;
+}
+
+// lumora.PageError, made once when the module is loaded and kept for the process.
+PyObject* pageErrorType = nullptr;
+
+// The page's bytes, held by the caller's bytes object for the whole call.
+TextView ViewOf(const py::bytes& page) {
+    char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_AsStringAndSize(page.ptr(), &data, &size) != 0)
+        throw py::error_already_set();
+    return TextView(data, static_cast<std::size_t>(size));
+}
+
+[[noreturn]] void RaisePageError(const Error& error) {
+    const Text message = error.Title() + ": " + site::ConsoleMessage(error);
+    PyErr_SetString(pageErrorType, message.c_str());
+    throw py::error_already_set();
+}
+
+// Names and paths as the file system has them: bytes that are not UTF-8 pass through str
+// as surrogates, as os.fsdecode gives them.
+Text PathOf(const py::handle& text) {
+    py::object bytes = py::reinterpret_steal<py::object>(PyUnicode_EncodeFSDefault(text.ptr()));
+    if (!bytes)
+        throw py::error_already_set();
+    return Text(py::bytes(bytes));
+}
+
+py::str StrOfPath(const Text& path) {
+    PyObject* text = PyUnicode_DecodeFSDefaultAndSize(path.data(), path.size());
+    if (text == nullptr)
+        throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(text);
+}
+
+// The options and the resources of one call, from its keyword arguments.
+struct Call {
+    engine::Options options;
+    std::shared_ptr<engine::CommonWordsCache> cache;
+};
+
+Call CallOf(const char* function, const py::kwargs& kwargs) {
+    Call call;
+    std::vector<engine::NamedOption> named;
+    std::optional<Text> dataDir;
+    for (const auto& [key, value] : kwargs) {
+        const Text pyName = py::str(key);
+        if (pyName == "resources") {
+            if (!value.is_none() && !py::isinstance<Resources>(value))
+                throw py::type_error("resources must be a lumora.Resources");
+            if (!value.is_none())
+                call.cache = value.cast<const Resources&>().cache;
+            continue;
+        }
+        if (pyName == "data_dir") {
+            if (!value.is_none())
+                dataDir = PathOf(value);
+            continue;
+        }
+        Text name = pyName;
+        for (Char& c : name) c = c == '_' ? '-' : c;
+        if (!engine::IsOptionName(name) || pyName.find('-') != Text::npos)
+            throw py::type_error(Text(function) + "() got an unexpected keyword argument '" +
+                                 pyName + "'");
+        if (engine::IsFlagOption(name)) {
+            if (!py::isinstance<py::bool_>(value))
+                throw py::type_error(pyName + " must be True or False");
+            if (value.cast<bool>())
+                named.push_back({name, ""});
+        } else if (value.is_none()) {
+            named.push_back({name, ""});
+        } else if (py::isinstance<py::str>(value)) {
+            named.push_back({name, value.cast<Text>()});
+        } else if (py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value)) {
+            named.push_back({name, py::str(value).cast<Text>()});
+        } else {
+            throw py::type_error(pyName + " must be a str or an int");
+        }
+    }
+    if (auto problem = engine::OptionsOfNamed(named, call.options))
+        throw py::value_error(*problem);
+    if (dataDir)
+        call.cache = std::make_shared<engine::CommonWordsCache>(*dataDir);
+    if (!call.cache)
+        call.cache = DefaultResources().cache;
+    return call;
+}
+
+// The lists the call's options need; a list that cannot be read is warned of, as the tool
+// warns, and the pass keeps common words.
+engine::CommonWordsLoad LoadLists(Call& call) {
+    engine::CommonWordsLoad load;
+    {
+        py::gil_scoped_release release;
+        load = call.cache->Load(call.options.count);
+    }
+    if (load.warning) {
+        const Text message = load.warning->Title() + ": " + site::PlainMessage(*load.warning);
+        if (PyErr_WarnEx(PyExc_RuntimeWarning, message.c_str(), 1) != 0)
+            throw py::error_already_set();
+    }
+    return load;
+}
+
+py::object JsonLoads(const Text& line) {
+    return py::module_::import("json").attr("loads")(py::str(line));
+}
+
+// A line's fields for a page that has no path.
+py::dict WithoutPath(const Text& line) {
+    py::dict fields = JsonLoads(line);
+    PyDict_DelItemString(fields.ptr(), "path");
+    return fields;
+}
+
+std::shared_ptr<const std::unordered_set<Text>> WordSet(const py::object& words) {
+    if (words.is_none())
+        return nullptr;
+    auto set = std::make_shared<std::unordered_set<Text>>();
+    for (const py::handle word : words) set->insert(word.cast<Text>());
+    return set;
+}
+
+site::PageReport ListReport(const Text& path, const engine::Analysis& analysis,
+                            const engine::CountOptions& count) {
+    site::PageReport report;
+    report.path = path;
+    report.analysis = &analysis;
+    report.rules = engine::WordRulesCode(count.rules);
+    report.withWords = true;
+    report.siteCommon = analysis.siteCommonLeftOut;
+    return report;
+}
+
+// Running out of memory raises MemoryError (pybind11 turns std::bad_alloc into it), but in
+// the calls that write a line for a run, where the page fails alone as in the tool.
+
+py::dict Analyse(const py::bytes& page, const py::kwargs& kwargs) {
+    Call call = CallOf("analyse", kwargs);
+    const engine::CommonWordsLoad load = LoadLists(call);
+    const TextView bytes = ViewOf(page);
+    engine::AnalysisResult result;
+    {
+        py::gil_scoped_release release;
+        result = engine::Analyse(bytes, call.options, load.resources());
+    }
+    if (!result.ok()) {
+        result.error->path = kPageName;
+        RaisePageError(*result.error);
+    }
+    return WithoutPath(site::JsonLine(ListReport(kPageName, result.analysis, call.options.count)));
+}
+
+py::dict Show(const py::bytes& page, const std::optional<Text>& encoding) {
+    const TextView bytes = ViewOf(page);
+    engine::ShowResult shown;
+    {
+        py::gil_scoped_release release;
+        shown = engine::Show(bytes, encoding.value_or(""));
+    }
+    if (!shown.ok()) {
+        shown.error->path = kPageName;
+        RaisePageError(*shown.error);
+    }
+    engine::Analysis facts;
+    facts.page = std::move(shown.shown.page);
+    facts.existing = std::move(shown.shown.existing);
+    site::PageReport report;
+    report.path = kPageName;
+    report.analysis = &facts;
+    report.withTag = false;
+    return WithoutPath(site::JsonLine(report));
+}
+
+py::bytes Insert(const py::bytes& page, const py::kwargs& kwargs) {
+    Call call = CallOf("insert", kwargs);
+    const engine::CommonWordsLoad load = LoadLists(call);
+    const TextView bytes = ViewOf(page);
+    engine::AnalysisResult result;
+    engine::InsertPlan plan;
+    {
+        py::gil_scoped_release release;
+        result = engine::Analyse(bytes, call.options, load.resources());
+        if (result.ok()) {
+            engine::InsertOptions insert;
+            insert.backup = engine::BackupPlace::kNone;
+            insert.maxBytes = call.options.tag.maxBytes;
+            insert.encoding = call.options.count.encoding;
+            plan = engine::PlanInsertInto(bytes, result.analysis.tag.tag, insert, kPageName);
+        }
+    }
+    if (!result.ok()) {
+        result.error->path = kPageName;
+        RaisePageError(*result.error);
+    }
+    if (plan.refusal)
+        RaisePageError(*plan.refusal);
+    return py::bytes(plan.page);
+}
+
+py::str ListLine(const py::bytes& page, const py::handle& pathArgument,
+                 const py::object& siteCommonWords, const py::object& siteTitleWords,
+                 const py::kwargs& kwargs) {
+    Call call = CallOf("_list_line", kwargs);
+    const Text path = PathOf(pathArgument);
+    call.options.count.siteCommonWords = WordSet(siteCommonWords);
+    call.options.count.siteTitleWords = WordSet(siteTitleWords);
+    const engine::CommonWordsLoad load = LoadLists(call);
+    const TextView bytes = ViewOf(page);
+    Text line;
+    {
+        py::gil_scoped_release release;
+        site::PageReport failed;
+        failed.path = path;
+        failed.status = site::PageStatus::kFailed;
+        // As in a run of the tool, a page that does not fit in memory fails alone.
+        try {
+            engine::AnalysisResult result = engine::Analyse(bytes, call.options, load.resources());
+            if (result.ok()) {
+                line = site::JsonLine(ListReport(path, result.analysis, call.options.count));
+            } else {
+                result.error->path = path;
+                failed.error = site::ErrorField(*result.error);
+            }
+        } catch (const std::bad_alloc&) {
+            failed.error = site::ErrorField(Error{Error::Code::kOutOfMemory, path});
+        }
+        if (line.empty())
+            line = site::JsonLine(failed);
+    }
+    return py::str(line);
+}
+
+py::object PageWords(const py::bytes& page, const py::kwargs& kwargs) {
+    Call call = CallOf("_page_words", kwargs);
+    const engine::CommonWordsLoad load = LoadLists(call);
+    const TextView bytes = ViewOf(page);
+    engine::PageReadingResult result;
+    bool tooLarge = false;
+    {
+        py::gil_scoped_release release;
+        // A page that does not fit in memory says nothing of the site, as in the tool.
+        try {
+            result = engine::ReadPage(bytes, call.options.count, load.resources());
+        } catch (const std::bad_alloc&) {
+            tooLarge = true;
+        }
+    }
+    if (tooLarge || !result.ok())
+        return py::none();
+    const engine::PageReading& reading = result.reading;
+    py::list shown, inTitle;
+    for (std::size_t i = 0; i < reading.Forms().size(); ++i) {
+        const py::str form(Text(reading.Forms()[i]));
+        if (reading.Visible(i))
+            shown.append(form);
+        if (reading.InTitle(i))
+            inTitle.append(form);
+    }
+    return py::make_tuple(shown, inTitle);
+}
+
+// The walk of the tool's run: the pages in path order, and the arguments that gave none
+// with the message its JSON line gives. A page named directly that is missing is a page,
+// told when it is read, as the tool tells it.
+py::tuple CollectPages(const py::list& arguments, bool recursive, bool followSymlinks,
+                       const py::list& include, const py::list& exclude) {
+    std::vector<Text> paths;
+    for (const py::handle a : arguments) paths.push_back(PathOf(a));
+    site::PageSetOptions options;
+    options.recursive = recursive;
+    options.followSymlinks = followSymlinks;
+    for (const py::handle p : include) options.include.push_back(PathOf(p));
+    for (const py::handle p : exclude) options.exclude.push_back(PathOf(p));
+    site::PageSet set;
+    {
+        py::gil_scoped_release release;
+        set = site::CollectPages(paths, options, engine::RealFileSystem());
+    }
+    py::list pages, problems;
+    std::vector<Text> missing;
+    for (const Error& problem : set.problems) {
+        std::error_code error;
+        if (std::filesystem::symlink_status(problem.path, error).type() ==
+            std::filesystem::file_type::not_found) {
+            missing.push_back(problem.path);
+            continue;
+        }
+        problems.append(py::make_tuple(StrOfPath(problem.path), site::ErrorField(problem)));
+    }
+    std::vector<Text> all = set.pages;
+    all.insert(all.end(), missing.begin(), missing.end());
+    std::stable_sort(all.begin(), all.end());
+    for (const Text& page : all) pages.append(StrOfPath(page));
+    return py::make_tuple(pages, problems);
+}
+
+// A page file read as the tool reads it: its bytes, or the message of its failed line.
+py::tuple ReadPageFile(const py::handle& pathArgument) {
+    const Text path = PathOf(pathArgument);
+    Text bytes;
+    std::optional<Error> error;
+    {
+        py::gil_scoped_release release;
+        try {
+            error = engine::ReadPageFile(path, engine::RealFileSystem(), bytes);
+            if (!error)
+                error = engine::RefusePage(bytes);
+        } catch (const std::bad_alloc&) {
+            error = Error{Error::Code::kOutOfMemory, path};
+        }
+    }
+    if (error) {
+        error->path = path;
+        return py::make_tuple(py::none(), py::str(site::ErrorField(*error)));
+    }
+    return py::make_tuple(py::bytes(bytes), py::none());
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_lumora, m) {
+    m.doc() = "The Lumora engine: the words that describe an HTML page, and its keywords tag.";
+    pageErrorType = PyErr_NewExceptionWithDoc(
+        "lumora.PageError",
+        "The page cannot be read (empty, a NUL byte, an encoding that cannot read it) or "
+        "cannot take the tag. The message is the command-line tool's.",
+        PyExc_ValueError, nullptr);
+    if (pageErrorType == nullptr)
+        throw py::error_already_set();
+    m.attr("PageError") = py::handle(pageErrorType);
+
+    py::class_<Resources>(m, "Resources",
+                          "The common-word lists of one data folder, each read the first time "
+                          "a call needs it and kept; pass it as resources= to share them.")
+        .def(py::init([](const py::handle& dataDir) {
+                 return Resources{std::make_shared<engine::CommonWordsCache>(PathOf(dataDir))};
+             }),
+             py::arg("data_dir"),
+             "Resources(data_dir): the lists in data_dir (lmr_text.dat, cmwds_*.txt).")
+        .def_property_readonly(
+            "data_dir", [](const Resources& r) { return StrOfPath(r.cache->DataDir()); },
+            "The folder the lists are read from.")
+        .def("__repr__", [](const Resources& r) {
+            return "lumora.Resources(" + py::repr(StrOfPath(r.cache->DataDir())).cast<Text>() + ")";
+        });
+    m.def(
+        "_default_resources", [] { return DefaultResources(); },
+        "The resources used when none are given: the data folder beside the module, in the "
+        "build tree, or installed.");
+
+    m.def("analyse", &Analyse, py::arg("page"),
+          "analyse(page: bytes, **options) -> dict: the page's ranked words and keywords tag.");
+    m.def("show", &Show, py::arg("page"), py::arg("encoding") = py::none(),
+          "show(page: bytes, encoding=None) -> dict: how the page reads, and its own tags.");
+    m.def("insert", &Insert, py::arg("page"),
+          "insert(page: bytes, **options) -> bytes: the page with its keywords tag.");
+    m.def("_list_line", &ListLine, py::arg("page"), py::arg("path"), py::kw_only(),
+          py::arg("site_common_words") = py::none(), py::arg("site_title_words") = py::none(),
+          "The JSON line `lumora-cli list --json` writes for the page under this path.");
+    m.def("_page_words", &PageWords, py::arg("page"),
+          "The distinct lower-case words the page shows and those of its title, or None.");
+    m.def("_collect_pages", &CollectPages, py::arg("arguments"), py::arg("recursive") = false,
+          py::arg("follow_symlinks") = false, py::arg("include") = py::list(),
+          py::arg("exclude") = py::list(),
+          "The tool's walk: (sorted page paths, [(path, message) of arguments giving none]).");
+    m.def("_read_page", &ReadPageFile, py::arg("path"),
+          "A page file read as the tool reads it: (bytes, None) or (None, message).");
+    m.def(
+        "_is_page_name", [](const py::handle& name) { return site::IsPageName(PathOf(name)); },
+        py::arg("name"), "Whether the name ends in .htm, .html or .xhtml, in any case.");
+    m.def(
+        "_matches_pattern",
+        [](const py::handle& pattern, const py::handle& path) {
+            return site::MatchesPattern(PathOf(pattern), PathOf(path));
+        },
+        py::arg("pattern"), py::arg("path"),
+        "The tool's --include/--exclude test of a pattern against a name or a path.");
+}
