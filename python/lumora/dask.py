@@ -13,7 +13,6 @@ import collections
 import glob
 import json
 import os
-import stat
 import sys
 import time
 
@@ -39,7 +38,6 @@ _NUMBER_OPTIONS = {
 _MOST_PER_BATCH = 200
 # A worker that dies takes its tasks with it; the scheduler runs them again elsewhere.
 _RETRIES = 3
-_FIRST_BLOCK = 64 * 1024
 
 
 def _one_per_byte(error):
@@ -69,7 +67,7 @@ def _failed_line(path, message):
     return json.dumps(page, ensure_ascii=False, sort_keys=True, separators=(",", ":"))
 
 
-# The messages of the page command for a page it cannot read, with their titles.
+# The page command's messages for a page it cannot read, for pages read through fsspec.
 def _missing(path):
     return (f"File not found: The input file {path} could not be found. It may have been "
             "moved, renamed or deleted.")
@@ -97,42 +95,11 @@ def _name_refusal(path):
 
 def _read_local(path, where):
     """(bytes, None) or (None, message): the page read as the page command reads it, from
-    `where`, the path from this worker; messages name it by `path`, as given."""
-    try:
-        info = os.stat(where)
-    except FileNotFoundError:
-        info = None
-    except OSError as e:
-        return None, _unreadable(path, os.strerror(e.errno))
-    if info is not None and not stat.S_ISREG(info.st_mode):
-        return None, _not_regular(path)
-    refusal = _name_refusal(path)
-    if refusal:
-        return None, refusal
-    if info is None:
-        return None, _missing(path)
-    try:
-        # Non-blocking: a file that became a FIFO since it was looked at is refused, not waited on.
-        fd = os.open(where, os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY | os.O_CLOEXEC)
-    except OSError as e:
-        return None, _unreadable(path, os.strerror(e.errno))
-    with os.fdopen(fd, "rb", buffering=0) as f:
-        try:
-            if not stat.S_ISREG(os.fstat(fd).st_mode):
-                return None, _unreadable(path, "not a regular file")
-            first = f.read(_FIRST_BLOCK) or b""
-            # A NUL byte early on refuses the file as no page without reading the rest.
-            if b"\0" in first and not first.startswith((b"\xff\xfe", b"\xfe\xff")):
-                return first, None
-            chunks = [first]
-            while True:
-                chunk = f.read(1 << 20)
-                if not chunk:
-                    break
-                chunks.append(chunk)
-            return b"".join(chunks), None
-        except OSError as e:
-            return None, _unreadable(path, os.strerror(e.errno))
+    `where`, its path on this worker; the message names it by `path`, as given."""
+    page, message = lumora._read_page(where)
+    if message is not None and where != path:
+        message = message.replace(_shown(where), _shown(path))
+    return page, message
 
 
 def _is_url(path):
@@ -161,7 +128,8 @@ def _read(path, base):
     if _is_url(path):
         return _read_url(path)
     # Relative to the folder the run was started in, wherever the worker runs.
-    return _read_local(path, os.path.join(base, path))
+    where = path if os.path.isabs(path) or os.getcwd() == base else os.path.join(base, path)
+    return _read_local(path, where)
 
 
 def _status(line):
