@@ -13,6 +13,7 @@ import collections
 import glob
 import json
 import os
+import signal
 import sys
 import time
 
@@ -411,8 +412,15 @@ def _client(args):
 
     if args.scheduler:
         return Client(args.scheduler)
-    cluster = LocalCluster(n_workers=max(1, args.workers), threads_per_worker=1, processes=True,
-                           dashboard_address=None, silence_logs=logging.ERROR)
+    # Ctrl-C reaches every process of the terminal's group: the workers leave it to the
+    # runner, which stops the run and then the cluster, rather than die each with a traceback.
+    previous = signal.signal(signal.SIGINT, signal.SIG_IGN)
+    try:
+        cluster = LocalCluster(n_workers=max(1, args.workers), threads_per_worker=1,
+                               processes=True, dashboard_address=None,
+                               silence_logs=logging.ERROR)
+    finally:
+        signal.signal(signal.SIGINT, previous)
     return Client(cluster)
 
 
