@@ -46,8 +46,9 @@ bool HoldsData(const Text& folder) {
     return !folder.empty() && std::filesystem::is_regular_file(folder + "/lmr_text.dat", error);
 }
 
-// Beside the module; in the build tree, the data folder beside the programs; else the
-// installed data folder.
+// Beside the module; in the build tree, the data folder beside the programs; installed,
+// <prefix>/share/lumora beside <prefix>/lib/python3/dist-packages, wherever the prefix was
+// moved; else the data folder of the configured prefix.
 Text DataDir() {
     const Text folder = ModuleFolder();
     if (HoldsData(folder))
@@ -56,6 +57,9 @@ Text DataDir() {
     const bool inBuildTree = std::filesystem::equivalent(folder, LUMORA_BUILD_PACKAGE_DIR, error);
     if (inBuildTree && HoldsData(LUMORA_BUILD_DATA_DIR))
         return LUMORA_BUILD_DATA_DIR;
+    if (const Text installed = folder + "/../../../../share/lumora";
+        folder.ends_with("/lib/python3/dist-packages/lumora") && HoldsData(installed))
+        return std::filesystem::path(installed).lexically_normal().string();
     return engine::FindDataDir({}, engine::RealFileSystem());
 }
 
@@ -134,7 +138,9 @@ Call CallOf(const char* function, const py::kwargs& kwargs) {
             if (value.cast<bool>())
                 named.push_back({name, ""});
         } else if (value.is_none()) {
-            named.push_back({name, ""});
+            // None is an empty value (no limit, no words), but no language is the default.
+            if (name != "language")
+                named.push_back({name, ""});
         } else if (py::isinstance<py::str>(value)) {
             named.push_back({name, value.cast<Text>()});
         } else if (py::isinstance<py::int_>(value) && !py::isinstance<py::bool_>(value)) {

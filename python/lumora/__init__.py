@@ -23,7 +23,8 @@ Options are the command line's long names in snake case: ``rules``, ``language``
 ``min_frequency``, ``keep_short_words``, ``keep_common_words``, ``lower_case``,
 ``no_space_after_comma``, ``ignore``, ``begin_with``, ``max_keywords``, ``max_bytes``
 (``None`` for no limit), ``encoding``, ``data_dir``, and ``resources`` (a
-:class:`Resources`). Numbers are ints or decimal text; flags are True or False. A value the
+:class:`Resources`). Numbers are ints or decimal text; flags are True or False; ``None``
+is an empty value, except for ``language``, where it means the default. A value the
 tool refuses raises ValueError with the tool's message; an unknown name raises TypeError.
 
 A page that cannot be read (empty, a NUL byte, an encoding that cannot read it) or cannot
