@@ -6,8 +6,9 @@
 set -euo pipefail
 
 # What building and running the program (and its Python module) needs; `test` adds what
-# the tests, the benchmarks and the fuzz targets need (GoogleTest, Google Benchmark, clang for libFuzzer, patch, time
-# for the benchmarks' peak memory, and xmllint to check that XHTML pages stay XML).
+# the tests, the benchmarks and the fuzz targets need (GoogleTest, Google Benchmark, clang for
+# libFuzzer, patch, time for the benchmarks' peak memory, xmllint to check that XHTML pages
+# stay XML, and Dask's distributed scheduler with fsspec for the cluster runner's test).
 packages=(
   cmake ninja-build g++ pkg-config
   libcli11-dev libutf8proc-dev nlohmann-json3-dev
@@ -15,7 +16,8 @@ packages=(
   qt6-base-dev fonts-dejavu-core
 )
 if [ "${1:-test}" = "test" ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev patch time libxml2-utils)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev patch time libxml2-utils
+    python3-distributed python3-fsspec)
 fi
 # The README's screenshots: a virtual display, window geometry and a screen grab.
 if [ "${1:-}" = "screenshots" ]; then
