@@ -367,8 +367,9 @@ py::tuple CollectPages(const py::list& arguments, bool recursive, bool followSym
     return py::make_tuple(pages, problems);
 }
 
-// A page file read as the tool reads it: its bytes, or the message of its failed line.
-py::tuple ReadPageFile(const py::handle& pathArgument) {
+// A page file read as the tool reads it: its bytes, or the message of its failed line,
+// naming the page `shownAs` when given (a worker may read it by another path).
+py::tuple ReadPageFile(const py::handle& pathArgument, const py::object& shownAs) {
     const Text path = PathOf(pathArgument);
     Text bytes;
     std::optional<Error> error;
@@ -383,10 +384,40 @@ py::tuple ReadPageFile(const py::handle& pathArgument) {
         }
     }
     if (error) {
-        error->path = path;
-        return py::make_tuple(py::none(), py::str(site::ErrorField(*error)));
+        error->path = shownAs.is_none() ? path : PathOf(shownAs);
+        return py::make_tuple(py::none(), StrOfPath(site::ErrorField(*error)));
     }
     return py::make_tuple(py::bytes(bytes), py::none());
+}
+
+// The message of a page read from another store that failed as `kind` says, in the words
+// the tool uses for a local file; for "name", None when the name is a page's.
+py::object PageFailure(const py::handle& pathArgument, const std::string& kind,
+                       const std::string& detail) {
+    const Text path = PathOf(pathArgument);
+    std::optional<Error> error;
+    if (kind == "name")
+        error = engine::RefusePageName(path);
+    else if (kind == "missing")
+        error = Error{Error::Code::kFileMissing, path};
+    else if (kind == "not_regular")
+        error = Error{Error::Code::kNotRegularFile, path};
+    else if (kind == "unreadable")
+        error = Error{Error::Code::kFileUnreadable, path, 0, detail};
+    else
+        throw py::value_error("unknown kind of failure: " + kind);
+    if (!error)
+        return py::none();
+    return StrOfPath(site::ErrorField(*error));
+}
+
+// The JSON line of a page that failed before any pass, as the tool writes it.
+Text FailedLine(const py::handle& pathArgument, const py::handle& message) {
+    site::PageReport failed;
+    failed.path = PathOf(pathArgument);
+    failed.status = site::PageStatus::kFailed;
+    failed.error = PathOf(message);
+    return site::JsonLine(failed);
 }
 
 }  // namespace
@@ -436,8 +467,18 @@ PYBIND11_MODULE(_lumora, m) {
           py::arg("follow_symlinks") = false, py::arg("include") = py::list(),
           py::arg("exclude") = py::list(),
           "The tool's walk: (sorted page paths, [(path, message) of arguments giving none]).");
-    m.def("_read_page", &ReadPageFile, py::arg("path"),
-          "A page file read as the tool reads it: (bytes, None) or (None, message).");
+    m.def("_read_page", &ReadPageFile, py::arg("path"), py::arg("shown_as") = py::none(),
+          "A page file read as the tool reads it: (bytes, None) or (None, message), the "
+          "message naming the page shown_as when given.");
+    m.def("_page_failure", &PageFailure, py::arg("path"), py::arg("kind"), py::arg("detail") = "",
+          "The tool's message for a page of another store that is missing, not a regular "
+          "file, unreadable (detail: why), or of a name no page has (kind \"name\": None "
+          "when the name is a page's).");
+    m.def("_failed_line", &FailedLine, py::arg("path"), py::arg("message"),
+          "The JSON line of a page that failed with this message before any pass.");
+    m.def(
+        "_is_own_file", [](const py::handle& name) { return site::IsOwnFile(PathOf(name)); },
+        py::arg("name"), "Whether the name is a backup's or an insert's temporary file's.");
     m.def(
         "_is_page_name", [](const py::handle& name) { return site::IsPageName(PathOf(name)); },
         py::arg("name"), "Whether the name ends in .htm, .html or .xhtml, in any case.");

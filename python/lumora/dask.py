@@ -8,7 +8,6 @@ summary on standard error are those of `lumora-cli list --json` on the same page
 """
 
 import argparse
-import codecs
 import collections
 import glob
 import json
@@ -41,66 +40,19 @@ _MOST_PER_BATCH = 200
 _RETRIES = 3
 
 
-def _one_per_byte(error):
-    # As the program shows a name that is not UTF-8: one U+FFFD for every byte that is not.
-    return "\ufffd" * (error.end - error.start), error.end
-
-
-codecs.register_error("lumora-per-byte", _one_per_byte)
-
-
 def _path_bytes(path):
     return path.encode("utf-8", "surrogateescape")
 
 
-def _shown(text):
-    return _path_bytes(text).decode("utf-8", "lumora-per-byte")
-
-
 def _failed_line(path, message):
     """The JSON line of a page that failed before the engine saw it, as the CLI writes it."""
-    raw = _path_bytes(path)
-    page = {"error": _shown(message), "path": _shown(path), "status": "failed"}
-    try:
-        raw.decode("utf-8")
-    except UnicodeDecodeError:
-        page["path_bytes"] = list(raw)
-    return json.dumps(page, ensure_ascii=False, sort_keys=True, separators=(",", ":"))
-
-
-# The page command's messages for a page it cannot read, for pages read through fsspec.
-def _missing(path):
-    return (f"File not found: The input file {path} could not be found. It may have been "
-            "moved, renamed or deleted.")
-
-
-def _unreadable(path, detail):
-    return f"Error: The input file {path} could not be read: {detail}"
-
-
-def _not_regular(path):
-    return f"Error: {path} is not a regular file"
-
-
-def _name_refusal(path):
-    """Why the page command refuses this name, or None: it wants a page's extension."""
-    dot = path.rfind(".")
-    if dot < 0 or dot < path.rfind("/"):
-        return f"Invalid input: Invalid input file specification {path}"
-    extension = path[dot + 1:].lower()
-    if "htm" in extension or extension == "php":
-        return None
-    return (f"Unsupported file type: The input file {path} must be an HTML page: its extension "
-            'has to contain "htm" (for example .htm, .html or .shtml) or be "php".')
+    return lumora._failed_line(path, message)
 
 
 def _read_local(path, where):
     """(bytes, None) or (None, message): the page read as the page command reads it, from
     `where`, its path on this worker; the message names it by `path`, as given."""
-    page, message = lumora._read_page(where)
-    if message is not None and where != path:
-        message = message.replace(_shown(where), _shown(path))
-    return page, message
+    return lumora._read_page(where, path)
 
 
 def _is_url(path):
@@ -111,18 +63,18 @@ def _is_url(path):
 def _read_url(url):
     import fsspec
 
-    refusal = _name_refusal(url)
+    refusal = lumora._page_failure(url, "name")
     if refusal:
         return None, refusal
     try:
         with fsspec.open(url, "rb") as f:
             return f.read(), None
     except FileNotFoundError:
-        return None, _missing(url)
+        return None, lumora._page_failure(url, "missing")
     except IsADirectoryError:
-        return None, _not_regular(url)
+        return None, lumora._page_failure(url, "not_regular")
     except Exception as e:  # every scheme fails in its own way; the page fails alone
-        return None, _unreadable(url, str(e) or type(e).__name__)
+        return None, lumora._page_failure(url, "unreadable", str(e) or type(e).__name__)
 
 
 def _read(path, base):
@@ -252,20 +204,12 @@ def _remote_entries(url, recursive, include, exclude):
                 continue
             taken = (any(lumora._matches_pattern(p, path) for p in include) if include
                      else lumora._is_page_name(name))
-            if taken and not _own_file(name):
+            if taken and not lumora._is_own_file(name):
                 entries.append((path, None))
         folders.extend(subfolders)
     if not entries:  # most likely a wrong folder or a wrong pattern
         entries.append((url, f"Error: No page found in {url}"))
     return entries
-
-
-def _own_file(name):
-    # Backups (STEM.bak.EXT) and an insert's temporary files are never pages of a folder.
-    if name.startswith(".") and ".lumora-" in name and name.endswith(".tmp"):
-        return True
-    stem, dot, extension = name.rpartition(".")
-    return bool(dot) and stem.endswith(".bak") and lumora._is_page_name(name)
 
 
 def collect(arguments, recursive=False, follow_symlinks=False, include=(), exclude=()):

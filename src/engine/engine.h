@@ -218,6 +218,9 @@ class CommonWordsCache {
 // byte order mark, is refused as RefusePage refuses it after only that much is read; the
 // caller still applies RefusePage to the whole page. Every error names the file.
 std::optional<Error> ReadPageFile(const Text& path, FileSystem& fs, Text& bytes);
+// Why a file of this name is no page to read (no usable extension, or not an HTML page's),
+// as ReadPageFile refuses it; for readers of pages from other stores.
+std::optional<Error> RefusePageName(const Text& path);
 
 struct Analysis {
     PageFacts page;

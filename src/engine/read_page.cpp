@@ -20,6 +20,21 @@ Text FirstBlockOf(files::FileSystem& fs, const Text& path) {
 
 }  // namespace
 
+std::optional<Error> RefusePageName(const Text& path) {
+    using files::InputNameStatus;
+    // The name alone is judged: whether the file is there is the caller's to find out.
+    switch (files::CheckInputName(path)) {
+        case InputNameStatus::kInvalidName:
+            return Error{Error::Code::kInvalidName, path, 0, {}};
+        case InputNameStatus::kWrongExtension:
+            return Error{Error::Code::kWrongExtension, path, 0, {}};
+        case InputNameStatus::kOk:
+        case InputNameStatus::kFileMissing:
+            break;
+    }
+    return std::nullopt;
+}
+
 std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text& bytes) {
     bytes.clear();
     // Looked at before anything else and before it is opened: opening a FIFO for reading
@@ -30,17 +45,8 @@ std::optional<Error> ReadPageFile(const Text& path, files::FileSystem& fs, Text&
     if (info.kind == files::FileInfo::Kind::kDirectory ||
         info.kind == files::FileInfo::Kind::kLink || info.kind == files::FileInfo::Kind::kOther)
         return Error{Error::Code::kNotRegularFile, path, 0, {}};
-    using files::InputNameStatus;
-    // Whether the file is there was just seen: the name alone is judged.
-    switch (files::CheckInputName(path)) {
-        case InputNameStatus::kInvalidName:
-            return Error{Error::Code::kInvalidName, path, 0, {}};
-        case InputNameStatus::kWrongExtension:
-            return Error{Error::Code::kWrongExtension, path, 0, {}};
-        case InputNameStatus::kOk:
-        case InputNameStatus::kFileMissing:
-            break;
-    }
+    if (std::optional<Error> refusal = RefusePageName(path))
+        return refusal;
     if (info.kind == files::FileInfo::Kind::kMissing)
         return Error{Error::Code::kFileMissing, path, 0, {}};
     // An empty block is left to the whole reading: the file may be empty or unreadable.

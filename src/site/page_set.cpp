@@ -52,11 +52,6 @@ bool LooksLikeAPage(const Text& argument) {
     return !argument.ends_with('/') && IsPageName(NameOf(argument));
 }
 
-// A file the program itself leaves beside a page: never a page of its own.
-bool IsOwnFile(TextView name) {
-    return output::IsBackupName(name) || files::IsTempName(name);
-}
-
 using FileId = std::pair<dev_t, ino_t>;
 
 FileId IdOf(const FileInfo& info) {
@@ -253,6 +248,10 @@ PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& o
     for (const Text& argument : arguments) walker.Argument(argument);
     set.pages = walker.Pages();
     return set;
+}
+
+bool IsOwnFile(TextView name) {
+    return output::IsBackupName(name) || files::IsTempName(name);
 }
 
 }  // namespace lumora::site

@@ -49,6 +49,9 @@ bool WalkedAsFolder(const Text& argument, files::FileSystem& fs);
 
 // Whether a file name ends in ".htm", ".html" or ".xhtml", in any case.
 bool IsPageName(TextView name);
+// A file the program itself leaves beside a page (a backup, an insert's temporary file):
+// never a page of a folder.
+bool IsOwnFile(TextView name);
 
 // fnmatch-style pattern against a file name ("*.htm"), or, for a pattern holding "/",
 // against the path.

@@ -99,6 +99,14 @@ class ModuleTest(unittest.TestCase):
         self.assertEqual(problems, [])
         self.assertTrue(lumora._is_page_name("a.XHTML") and not lumora._is_page_name("a.txt"))
         self.assertTrue(lumora._matches_pattern("*.htm", "site/a.htm"))
+        # Pages of other stores fail in the tool's words, and in its failed lines.
+        gone, notes = self.dir.name + "/gone.htm", self.dir.name + "/notes.txt"
+        pathlib.Path(notes).write_text("notes")
+        for path, kind in ((gone, "missing"), (notes, "name")):
+            message = lumora._page_failure(path, kind)
+            self.assertEqual(lumora._read_page(path), (None, message))
+            tool = cli("list", "--json", path).stdout.decode().rstrip("\n")
+            self.assertEqual(lumora._failed_line(path, message), tool)
 
     def test_refusals_carry_the_tools_message(self):
         page = self.pages[self.site + "/bakery.htm"]
