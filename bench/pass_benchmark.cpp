@@ -25,13 +25,13 @@ const std::string& Page(const lumora::bench::PageShape& shape) {
 
 void RunPass(benchmark::State& state, const lumora::bench::PageShape& shape) {
     const std::string& page = Page(shape);
-    lumora::words::CommonWordLists lists;
-    for (int i = 0; i < lumora::words::kNumLanguages; ++i)
-        lists.Load(i, lumora::words::CommonWordFilePath(LUMORA_BIN_DIR, i));
+    lumora::engine::CountOptions count;
+    const lumora::engine::CommonWordsLoad lists =
+        lumora::engine::LoadCommonWords(LUMORA_BIN_DIR, count, lumora::engine::RealFileSystem());
     std::size_t words = 0;
     for (auto _ : state) {
         const lumora::engine::AnalysisResult result =
-            lumora::engine::Analyse(page, {}, lumora::engine::Resources{&lists});
+            lumora::engine::Analyse(page, {}, lists.resources());
         words = result.analysis.ranked.size();
         benchmark::DoNotOptimize(result.analysis.tag.boxText.data());
     }

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
     std::signal(SIGINT, OnInterrupt);
     lumora::cli::CliEnvironment environment;
-    environment.executableFolder = lumora::engine::ExecutableFolder();
+    environment.executableFolder =
+        lumora::engine::ExecutableFolder(lumora::engine::RealFileSystem());
     environment.progressOnTerminal = isatty(STDERR_FILENO) != 0;
     environment.interrupted = &interrupted;
     environment.readInput = [](lumora::Text& bytes) -> lumora::Text {

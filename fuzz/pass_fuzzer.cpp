@@ -9,14 +9,10 @@
 
 namespace {
 
-const lumora::words::CommonWordLists& Lists() {
-    static const lumora::words::CommonWordLists lists = [] {
-        lumora::words::CommonWordLists l;
-        for (int i = 0; i < lumora::words::kNumLanguages; ++i)
-            l.Load(i, lumora::words::CommonWordFilePath(LUMORA_BIN_DIR, i));
-        return l;
-    }();
-    return lists;
+// The shipped lists, each read the first time an input's options need it.
+lumora::engine::CommonWordsCache& Lists() {
+    static lumora::engine::CommonWordsCache cache(LUMORA_BIN_DIR, lumora::engine::RealFileSystem());
+    return cache;
 }
 
 }  // namespace
@@ -52,8 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.tag.maxBytes = 1 + (o[7] * 5) % 1000;
     options.tag.beginWith = (o[7] & 1) ? "first phrase, second" : "";
 
+    const lumora::engine::CommonWordsLoad lists = Lists().Load(count);
     const lumora::engine::AnalysisResult result =
-        lumora::engine::Analyse(page, options, lumora::engine::Resources{&Lists()});
+        lumora::engine::Analyse(page, options, lists.resources());
     if (result.ok()) {
         lumora::engine::TagOptions unlimited = options.tag;
         unlimited.maxKeywords.reset();

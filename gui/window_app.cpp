@@ -12,7 +12,8 @@ int RunWindow(app::PassRunner& runner, const std::function<void(MainWindow&)>& s
               const Text& page) {
     QtPlatform platform;
     app::Session session(platform,
-                         engine::FindDataDir(engine::ExecutableFolder(), engine::RealFileSystem()),
+                         engine::FindDataDir(engine::ExecutableFolder(engine::RealFileSystem()),
+                                             engine::RealFileSystem()),
                          &runner);
     platform.SetSession(&session);
     if (!session.LoadProgramTexts())

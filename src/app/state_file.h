@@ -31,8 +31,7 @@ Text FormatState(const Options& options);
 // crash or a full disk leaves the old file or the new one, never a part. An existing file
 // keeps its owner, group and mode; a new one is private to the user. Returns why it could
 // not, naming the file.
-std::optional<Error> SaveStateFile(const Text& path, const Options& options,
-                                   files::FileSystem& fs = files::RealFileSystem());
+std::optional<Error> SaveStateFile(const Text& path, const Options& options, files::FileSystem& fs);
 
 // The options of a state file's content, or nothing when the content is not in the state
 // file's format: twenty or twenty-one lines (blank lines after them aside) without control
@@ -50,6 +49,6 @@ struct LoadedState {
     std::optional<Options> options;
     std::optional<Error> error;
 };
-LoadedState LoadStateFile(const Text& path, files::FileSystem& fs = files::RealFileSystem());
+LoadedState LoadStateFile(const Text& path, files::FileSystem& fs);
 
 }  // namespace lumora::app

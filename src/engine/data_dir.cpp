@@ -1,17 +1,15 @@
 #include <filesystem>
-#include <system_error>
 
 #include "engine/engine.h"
 #include "files/file_checks.h"
 
 namespace lumora::engine {
 
-Text ExecutableFolder() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
+Text ExecutableFolder(FileSystem& fs) {
+    Text exe;
+    if (!fs.RealPath("/proc/self/exe", exe).empty())
         return {};
-    return exe.parent_path().string();
+    return std::filesystem::path(exe).parent_path().string();
 }
 
 Text FindDataDir(const Text& executableFolder, FileSystem& fs) {

@@ -179,7 +179,7 @@ using FileSystem = files::FileSystem;
 FileSystem& RealFileSystem();
 
 // The folder of the running executable, empty when it cannot be determined.
-Text ExecutableFolder();
+Text ExecutableFolder(FileSystem& fs);
 // The first folder holding lmr_text.dat of: `executableFolder`, its ../share/lumora; else the
 // data folder of the configured installation prefix.
 Text FindDataDir(const Text& executableFolder, FileSystem& fs);

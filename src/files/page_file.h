@@ -16,19 +16,18 @@ namespace lumora::files {
 // kNotRegularFile when something other than a regular file (a folder, a FIFO, a socket,
 // a device) stands at `path`; nothing otherwise, also when nothing is there. Looks without
 // opening, so a FIFO never blocks.
-std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs = RealFileSystem());
+std::optional<Error> NotRegularFileProblem(const Text& path, FileSystem& fs);
 
 // The whole page, read only once it is known to be a regular file; why not when it cannot
 // be read (missing, not a regular file, or the read failed).
-std::optional<Error> ReadPage(const Text& path, Text& bytes, FileSystem& fs = RealFileSystem());
+std::optional<Error> ReadPage(const Text& path, Text& bytes, FileSystem& fs);
 
 // The page's facts when it may be replaced; otherwise why not: missing, not a regular
 // file, read-only (no write bit, or no write access for this user; the superuser
 // included), or several hard links. A page with several names is refused rather than
 // written in place or split: writing in place could leave half a page behind, and a new
 // file under one name would silently part it from the others.
-std::optional<Error> CheckReplaceable(const Text& path, FileInfo& info,
-                                      FileSystem& fs = RealFileSystem());
+std::optional<Error> CheckReplaceable(const Text& path, FileInfo& info, FileSystem& fs);
 // The same for the file `name` in `folder`; the error names `shownName`.
 std::optional<Error> CheckReplaceable(FileSystem& fs, const Folder& folder, const Text& name,
                                       const Text& shownName, FileInfo& info);

@@ -38,8 +38,7 @@ class CommonWordLists {
 
     // Reads one file, whole whatever its length, into the list of `language` (0..6). The
     // French list lets digits continue a word.
-    LoadResult Load(int language, const Text& path,
-                    files::FileSystem& fs = files::RealFileSystem());
+    LoadResult Load(int language, const Text& path, files::FileSystem& fs);
 
     // Why the last Load of `language` gave no list, naming the file and, when a damaged
     // line is to blame, the line; nothing when the list loaded or no file was tried.

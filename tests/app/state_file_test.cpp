@@ -137,7 +137,7 @@ TEST(StateFile, SavingIsDurableAndWholeOrNothing) {
     after.inputFile = "/site/new.htm";
 
     // A new file is private; an existing one keeps its mode.
-    ASSERT_FALSE(SaveStateFile(path, before));
+    ASSERT_FALSE(SaveStateFile(path, before, files::RealFileSystem()));
     EXPECT_EQ(ModeOf(path), 0600u);
     ::chmod(path.c_str(), 0640);
     FaultyFileSystem watched(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnce, 0);
@@ -149,7 +149,7 @@ TEST(StateFile, SavingIsDurableAndWholeOrNothing) {
 
     for (int n = 1; n <= watched.calls; ++n) {
         SCOPED_TRACE(n);
-        ASSERT_FALSE(SaveStateFile(path, before));
+        ASSERT_FALSE(SaveStateFile(path, before, files::RealFileSystem()));
         FaultyFileSystem fs(files::RealFileSystem(), FaultyFileSystem::Mode::kFailOnce, n);
         const auto error = SaveStateFile(path, after, fs);
         const Text now = ReadFile(path);
@@ -284,7 +284,8 @@ TEST(SessionState, WhatIsNoStateFileGivesTheDefaultsAMessageAndStaysAsItWas) {
     session->CompleteStartup();
     session->SetListIndex(Control::kLanguage, 2);
     session->Quit();
-    EXPECT_EQ(LoadStateFile(path).options.value_or(Options{}).languageIndex, 2);
+    EXPECT_EQ(
+        LoadStateFile(path, files::RealFileSystem()).options.value_or(Options{}).languageIndex, 2);
 }
 
 }  // namespace

@@ -17,14 +17,19 @@ namespace {
 
 using lumora::testing::ReadFile;
 
+// Every shipped list, read through the engine as a front reads them.
 Resources Shipped() {
-    static const words::CommonWordLists lists = [] {
-        words::CommonWordLists l;
-        for (int i = 0; i < words::kNumLanguages; ++i)
-            l.Load(i, words::CommonWordFilePath(LUMORA_BIN_DIR, i));
-        return l;
+    static const CommonWordsLoad all = [] {
+        static CommonWordsCache cache(LUMORA_BIN_DIR, RealFileSystem());
+        CommonWordsLoad load;
+        for (int i = 0; i < kLanguageCount; ++i) {
+            CountOptions count;
+            count.language = static_cast<Language>(i);
+            load = cache.Load(count);
+        }
+        return load;
     }();
-    return Resources{&lists};
+    return all.resources();
 }
 
 // Everything a pass decides about the words, as one text to compare.

@@ -44,7 +44,7 @@ TEST(CommonWordsTest, ListFilesInUtf8OrTheEarlierSingleByteFormat) {
                           "de\u0301ja\u0300 c\u0153ur\r\n"};
     for (const Text& content : files) {
         CommonWordLists lists;
-        lists.Load(kFrench, dir.Write("cmwds_fr.txt", content));
+        lists.Load(kFrench, dir.Write("cmwds_fr.txt", content), files::RealFileSystem());
         EXPECT_EQ(lists.Words(kFrench), (Words{"c\u0153ur", "d\u00E9j\u00E0"})) << content;
         EXPECT_TRUE(lists.IsCommonWord("D\u00C9J\u00C0", kFrench));
     }
@@ -64,7 +64,8 @@ TEST(CommonWordsTest, LoadsEveryWordOfALongFileAndFindsOnlyThose) {
     ASSERT_GT(content.size(), 16384u * 2);
     TempDir dir;
     CommonWordLists lists;
-    const auto result = lists.Load(kEnglish, dir.Write("cmwds_en.txt", content));
+    const auto result =
+        lists.Load(kEnglish, dir.Write("cmwds_en.txt", content), files::RealFileSystem());
     EXPECT_EQ(result.fileType, 2);
     EXPECT_TRUE(result.available);
     std::sort(words.begin(), words.end());
@@ -104,7 +105,7 @@ TEST(CommonWordsTest, LoadResultsAndWhyAListIsMissing) {
         CommonWordLists lists;
         lists.SetFromLines(kEnglish, {"old"});
         const Text path = dir.Write(c.name, c.bytes);
-        const auto result = lists.Load(kEnglish, path);
+        const auto result = lists.Load(kEnglish, path, files::RealFileSystem());
         EXPECT_EQ(result.fileType, c.fileType);
         EXPECT_EQ(lists.Available(kEnglish), c.available);
         EXPECT_FALSE(lists.IsCommonWord("old", kEnglish));
@@ -114,7 +115,7 @@ TEST(CommonWordsTest, LoadResultsAndWhyAListIsMissing) {
     }
     // A missing list is told by the tool and the window.
     CommonWordLists lists;
-    EXPECT_EQ(lists.Load(kEnglish, dir.Path()).fileType, -3);
+    EXPECT_EQ(lists.Load(kEnglish, dir.Path(), files::RealFileSystem()).fileType, -3);
     EXPECT_EQ(lists.Problem(kEnglish)->Message(),
               kCannotRead + dir.Path() + "\r\n" + dir.Path() + " is not a regular file");
 }
@@ -138,7 +139,7 @@ TEST(CommonWordsTest, ShippedListsAreUsable) {
     for (int language = 0; language < kNumLanguages; ++language) {
         const Text path = CommonWordFilePath(LUMORA_SOURCE_DIR "/data", language);
         CommonWordLists lists;
-        EXPECT_EQ(lists.Load(language, path).fileType, 1) << path;
+        EXPECT_EQ(lists.Load(language, path, files::RealFileSystem()).fileType, 1) << path;
         const Text bytes = testing::ReadFile(path);
         EXPECT_TRUE(bytes.ends_with("\r\n")) << path;
         Words tokens;
