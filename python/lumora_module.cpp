@@ -6,8 +6,10 @@
 #include <pybind11/stl.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <new>
+#include <nlohmann/json.hpp>
 #include <unordered_set>
 
 #include "engine/engine.h"
@@ -151,8 +153,15 @@ Call CallOf(const char* function, const py::kwargs& kwargs) {
     }
     if (auto problem = engine::OptionsOfNamed(named, call.options))
         throw py::value_error(*problem);
-    if (dataDir)
-        call.cache = std::make_shared<engine::CommonWordsCache>(*dataDir);
+    if (dataDir) {
+        // Each folder's lists are read once per process, as the default ones are; the map
+        // is only touched with the GIL held.
+        static std::map<Text, std::shared_ptr<engine::CommonWordsCache>> caches;
+        std::shared_ptr<engine::CommonWordsCache>& cache = caches[*dataDir];
+        if (!cache)
+            cache = std::make_shared<engine::CommonWordsCache>(*dataDir);
+        call.cache = cache;
+    }
     if (!call.cache)
         call.cache = DefaultResources().cache;
     return call;
@@ -174,15 +183,68 @@ engine::CommonWordsLoad LoadLists(Call& call) {
     return load;
 }
 
-py::object JsonLoads(const Text& line) {
-    return py::module_::import("json").attr("loads")(py::str(line));
+// A value of the tool's JSON as Python's json module would read it from the line. Made
+// with the interpreter's own calls: a page's ranked words are hundreds of small dicts.
+PyObject* NewPythonOf(const nlohmann::json& value) {
+    using Type = nlohmann::json::value_t;
+    switch (value.type()) {
+        case Type::boolean:
+            return PyBool_FromLong(value.get<bool>() ? 1 : 0);
+        case Type::number_integer:
+            return PyLong_FromLongLong(value.get<std::int64_t>());
+        case Type::number_unsigned:
+            return PyLong_FromUnsignedLongLong(value.get<std::uint64_t>());
+        case Type::number_float:
+            return PyFloat_FromDouble(value.get<double>());
+        case Type::string: {
+            const std::string& text = value.get_ref<const std::string&>();
+            // As the line writes it: a byte that is not UTF-8 becomes U+FFFD.
+            return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
+                                        "replace");
+        }
+        case Type::array: {
+            PyObject* list = PyList_New(static_cast<Py_ssize_t>(value.size()));
+            Py_ssize_t i = 0;
+            for (const nlohmann::json& item : value) {
+                PyObject* element = list ? NewPythonOf(item) : nullptr;
+                if (element == nullptr) {
+                    Py_XDECREF(list);
+                    return nullptr;
+                }
+                PyList_SET_ITEM(list, i++, element);
+            }
+            return list;
+        }
+        case Type::object: {
+            PyObject* dict = PyDict_New();
+            for (const auto& [key, item] : value.get_ref<const nlohmann::json::object_t&>()) {
+                PyObject* element = dict ? NewPythonOf(item) : nullptr;
+                if (element == nullptr || PyDict_SetItemString(dict, key.c_str(), element) != 0) {
+                    Py_XDECREF(element);
+                    Py_XDECREF(dict);
+                    return nullptr;
+                }
+                Py_DECREF(element);
+            }
+            return dict;
+        }
+        default:
+            Py_RETURN_NONE;
+    }
+}
+
+py::object PythonOf(const nlohmann::json& value) {
+    PyObject* made = NewPythonOf(value);
+    if (made == nullptr)
+        throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(made);
 }
 
 // A line's fields for a page that has no path.
-py::dict WithoutPath(const Text& line) {
-    py::dict fields = JsonLoads(line);
-    PyDict_DelItemString(fields.ptr(), "path");
-    return fields;
+py::dict WithoutPath(const site::PageReport& report) {
+    nlohmann::json fields = site::JsonObject(report);
+    fields.erase("path");
+    return PythonOf(fields);
 }
 
 std::shared_ptr<const std::unordered_set<Text>> WordSet(const py::object& words) {
@@ -220,7 +282,7 @@ py::dict Analyse(const py::bytes& page, const py::kwargs& kwargs) {
         result.error->path = kPageName;
         RaisePageError(*result.error);
     }
-    return WithoutPath(site::JsonLine(ListReport(kPageName, result.analysis, call.options.count)));
+    return WithoutPath(ListReport(kPageName, result.analysis, call.options.count));
 }
 
 py::dict Show(const py::bytes& page, const std::optional<Text>& encoding) {
@@ -241,7 +303,7 @@ py::dict Show(const py::bytes& page, const std::optional<Text>& encoding) {
     report.path = kPageName;
     report.analysis = &facts;
     report.withTag = false;
-    return WithoutPath(site::JsonLine(report));
+    return WithoutPath(report);
 }
 
 py::bytes Insert(const py::bytes& page, const py::kwargs& kwargs) {

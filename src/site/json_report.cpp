@@ -58,7 +58,7 @@ nlohmann::json JsonTexts(const std::vector<Text>& texts) {
 
 }  // namespace
 
-Text JsonLine(const PageReport& report) {
+nlohmann::json JsonObject(const PageReport& report) {
     using nlohmann::json;
     json page;
     page["path"] = report.path;  // a name the system gave: invalid bytes are replaced below
@@ -71,8 +71,7 @@ Text JsonLine(const PageReport& report) {
     page["status"] = StatusName(report.status);
     if (report.status != PageStatus::kOk || report.analysis == nullptr) {
         page["error"] = JsonText(report.error);
-        // Invalid UTF-8 in a path is shown with replacement characters rather than failing.
-        return page.dump(-1, ' ', false, json::error_handler_t::replace);
+        return page;
     }
     const engine::Analysis& a = *report.analysis;
     page["encoding"] = a.page.encoding;
@@ -107,7 +106,12 @@ Text JsonLine(const PageReport& report) {
         page["words"] = std::move(words);
         page["site_common"] = JsonTexts(report.siteCommon);
     }
-    return page.dump(-1, ' ', false, json::error_handler_t::replace);
+    return page;
+}
+
+Text JsonLine(const PageReport& report) {
+    // Invalid UTF-8 in a path is shown with replacement characters rather than failing.
+    return JsonObject(report).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 }  // namespace lumora::site

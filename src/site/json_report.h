@@ -3,6 +3,7 @@
 // Python module write their lines here, so that both give the same line for a page.
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <vector>
 
@@ -37,6 +38,8 @@ Text ErrorField(const Error& error);
 
 // The object on one line, without the line end.
 Text JsonLine(const PageReport& report);
+// The same object, for a front that hands it on as its own values.
+nlohmann::json JsonObject(const PageReport& report);
 
 // The names used in the JSON and by --verbose.
 const char* LineEndsName(engine::LineEnds ends);
