@@ -536,6 +536,14 @@ PYBIND11_MODULE(_lumora, m) {
           "The tool's message for a page of another store that is missing, not a regular "
           "file, unreadable (detail: why), or of a name no page has (kind \"name\": None "
           "when the name is a page's).");
+    m.def(
+        "_decimal_problem",
+        [](const std::string& value, int lowest, int highest) -> py::object {
+            const std::optional<Text> problem = engine::DecimalProblem(value, lowest, highest, 1);
+            return problem ? py::object(py::str(*problem)) : py::object(py::none());
+        },
+        py::arg("value"), py::arg("lowest"), py::arg("highest"),
+        "Why value is no whole number from lowest to highest, in the tool's words, or None.");
     m.def("_failed_line", &FailedLine, py::arg("path"), py::arg("message"),
           "The JSON line of a page that failed with this message before any pass.");
     m.def(

@@ -39,6 +39,7 @@ runs without the GIL, so threads analyse pages at the same time.
 
 from ._lumora import (PageError, Resources, analyse, insert, show, _collect_pages,
                       _default_resources, _is_page_name, _list_line, _matches_pattern,
-                      _page_words, _read_page, _page_failure, _failed_line, _is_own_file)
+                      _page_words, _read_page, _page_failure, _failed_line, _is_own_file,
+                      _decimal_problem)
 
 __all__ = ["PageError", "Resources", "analyse", "insert", "show"]

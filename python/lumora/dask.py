@@ -281,8 +281,9 @@ def _options_of(args):
 def _percent(text):
     if text is None:
         return None
-    if not (text.isascii() and text.isdigit()) or not 1 <= int(text) <= 100:
-        raise ValueError(f"--site-common: {text} not in 1 .. 100")
+    problem = lumora._decimal_problem(text, 1, 100)
+    if problem:
+        raise ValueError(f"--site-common: {problem}")
     return float(int(text))
 
 

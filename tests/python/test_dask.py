@@ -80,7 +80,8 @@ class DaskRunnerTest(unittest.TestCase):
     def assertSameRun(self, args, out, err, code, expected=None):
         expected = expected or self.cli(args)
         self.assertEqual(out.decode().splitlines(), expected.stdout.decode().splitlines())
-        if code == 2:  # a usage error: told in each program's own words
+        if code == 2:  # a usage error, told first in the tool's words
+            self.assertEqual(err.splitlines()[:1], expected.stderr.splitlines()[:1])
             return self.assertEqual((out, code), (b"", expected.returncode))
         summary = [re.sub(rb"[0-9.]+ s$", b"T s", e.strip().splitlines()[-1])
                    for e in (err, expected.stderr)]
@@ -96,6 +97,7 @@ class DaskRunnerTest(unittest.TestCase):
             # Its own local cluster, with what the CLI tells of paths that give no page.
             (["--workers", "1"], ["site/part3", "missing.htm", "nothing", "site/folder.htm"]),
             (address, ["--max-keywords", "abc", "site"]),
+            (address, ["--site-common", "101", "site"]),
         ]
         for own, args in cases:
             with self.subTest(args=args):
