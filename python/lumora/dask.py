@@ -11,6 +11,7 @@ import argparse
 import collections
 import glob
 import json
+import logging
 import os
 import signal
 import sys
@@ -353,7 +354,6 @@ def _run(client, entries, options, percent, batch_size, out, counts):
 
 def _client(args):
     from distributed import Client, LocalCluster
-    import logging
 
     if args.scheduler:
         return Client(args.scheduler)
@@ -371,6 +371,9 @@ def _client(args):
 
 def main(argv=None):
     args = _parser().parse_args(argv)
+    # A connection the cluster dropped while the client closes leaves asyncio a future
+    # nobody waits for; its traceback would follow the summary on stderr and tell nothing.
+    logging.getLogger("asyncio").setLevel(logging.CRITICAL)
     started = time.monotonic()
     options = _options_of(args)
     try:

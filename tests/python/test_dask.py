@@ -83,6 +83,7 @@ class DaskRunnerTest(unittest.TestCase):
         if code == 2:  # a usage error, told first in the tool's words
             self.assertEqual(err.splitlines()[:1], expected.stderr.splitlines()[:1])
             return self.assertEqual((out, code), (b"", expected.returncode))
+        # The summary: the cluster's own log lines may come before it.
         summary = [re.sub(rb"[0-9.]+ s$", b"T s", e.strip().splitlines()[-1])
                    for e in (err, expected.stderr)]
         self.assertEqual(summary[0], summary[1], err.decode()[-2000:])
