@@ -269,10 +269,9 @@ site::PageReport ListReport(const Text& path, const engine::Analysis& analysis,
 // Running out of memory raises MemoryError (pybind11 turns std::bad_alloc into it), but in
 // the calls that write a line for a run, where the page fails alone as in the tool.
 
-py::dict Analyse(const py::bytes& page, const py::kwargs& kwargs) {
-    Call call = CallOf("analyse", kwargs);
+// The pass over the page, run without the GIL; a page the engine refuses raises PageError.
+engine::Analysis AnalysedOrRaised(TextView bytes, Call& call) {
     const engine::CommonWordsLoad load = LoadLists(call);
-    const TextView bytes = ViewOf(page);
     engine::AnalysisResult result;
     {
         py::gil_scoped_release release;
@@ -282,7 +281,13 @@ py::dict Analyse(const py::bytes& page, const py::kwargs& kwargs) {
         result.error->path = kPageName;
         RaisePageError(*result.error);
     }
-    return WithoutPath(ListReport(kPageName, result.analysis, call.options.count));
+    return std::move(result.analysis);
+}
+
+py::dict Analyse(const py::bytes& page, const py::kwargs& kwargs) {
+    Call call = CallOf("analyse", kwargs);
+    const engine::Analysis analysis = AnalysedOrRaised(ViewOf(page), call);
+    return WithoutPath(ListReport(kPageName, analysis, call.options.count));
 }
 
 py::dict Show(const py::bytes& page, const std::optional<Text>& encoding) {
@@ -308,24 +313,16 @@ py::dict Show(const py::bytes& page, const std::optional<Text>& encoding) {
 
 py::bytes Insert(const py::bytes& page, const py::kwargs& kwargs) {
     Call call = CallOf("insert", kwargs);
-    const engine::CommonWordsLoad load = LoadLists(call);
     const TextView bytes = ViewOf(page);
-    engine::AnalysisResult result;
+    const engine::Analysis analysis = AnalysedOrRaised(bytes, call);
+    engine::InsertOptions insert;
+    insert.backup = engine::BackupPlace::kNone;
+    insert.maxBytes = call.options.tag.maxBytes;
+    insert.encoding = call.options.count.encoding;
     engine::InsertPlan plan;
     {
         py::gil_scoped_release release;
-        result = engine::Analyse(bytes, call.options, load.resources());
-        if (result.ok()) {
-            engine::InsertOptions insert;
-            insert.backup = engine::BackupPlace::kNone;
-            insert.maxBytes = call.options.tag.maxBytes;
-            insert.encoding = call.options.count.encoding;
-            plan = engine::PlanInsertInto(bytes, result.analysis.tag.tag, insert, kPageName);
-        }
-    }
-    if (!result.ok()) {
-        result.error->path = kPageName;
-        RaisePageError(*result.error);
+        plan = engine::PlanInsertInto(bytes, analysis.tag.tag, insert, kPageName);
     }
     if (plan.refusal)
         RaisePageError(*plan.refusal);
@@ -412,20 +409,13 @@ py::tuple CollectPages(const py::list& arguments, bool recursive, bool followSym
         set = site::CollectPages(paths, options, engine::RealFileSystem());
     }
     py::list pages, problems;
-    std::vector<Text> missing;
-    for (const Error& problem : set.problems) {
-        std::error_code error;
-        if (std::filesystem::symlink_status(problem.path, error).type() ==
-            std::filesystem::file_type::not_found) {
-            missing.push_back(problem.path);
-            continue;
-        }
-        problems.append(py::make_tuple(StrOfPath(problem.path), site::ErrorField(problem)));
+    for (const site::PageEntry& entry : site::InRunOrder(set, engine::RealFileSystem())) {
+        if (entry.problem)
+            problems.append(
+                py::make_tuple(StrOfPath(entry.path), site::ErrorField(*entry.problem)));
+        else
+            pages.append(StrOfPath(entry.path));
     }
-    std::vector<Text> all = set.pages;
-    all.insert(all.end(), missing.begin(), missing.end());
-    std::stable_sort(all.begin(), all.end());
-    for (const Text& page : all) pages.append(StrOfPath(page));
     return py::make_tuple(pages, problems);
 }
 

@@ -250,6 +250,21 @@ PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& o
     return set;
 }
 
+std::vector<PageEntry> InRunOrder(const PageSet& set, files::FileSystem& fs) {
+    std::vector<PageEntry> entries;
+    entries.reserve(set.pages.size() + set.problems.size());
+    for (const Text& page : set.pages) entries.push_back({page, std::nullopt});
+    for (const Error& problem : set.problems) {
+        FileInfo info;
+        const bool missing =
+            fs.StatLink(problem.path, info).empty() && info.kind == FileInfo::Kind::kMissing;
+        entries.push_back({problem.path, missing ? std::nullopt : std::optional(problem)});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const PageEntry& a, const PageEntry& b) { return a.path < b.path; });
+    return entries;
+}
+
 bool IsOwnFile(TextView name) {
     return output::IsBackupName(name) || files::IsTempName(name);
 }

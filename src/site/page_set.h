@@ -3,6 +3,7 @@
 // prints does not depend on the order in which folders list their entries.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "error/error.h"
@@ -42,6 +43,14 @@ struct PageSet {
 PageSet CollectPages(const std::vector<Text>& arguments, const PageSetOptions& options,
                      files::FileSystem& fs);
 
+// The walk's pages and problems in one list in path order, as a run reports them: a
+// problem is the reason an argument gave no page, except for a page named directly that is
+// missing, which stays a page, to be told of when it is read as for one page.
+struct PageEntry {
+    Text path;
+    std::optional<Error> problem;
+};
+std::vector<PageEntry> InRunOrder(const PageSet& set, files::FileSystem& fs);
 // True when the PAGE argument is a folder to walk. A folder named like a page ("old.htm",
 // "old.HTML", see IsPageName) is taken as a page, and refused as one, since that is what
 // the user named; "old.htm/" walks it.

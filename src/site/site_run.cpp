@@ -187,21 +187,12 @@ std::vector<Entry> EntriesOf(const SiteRunRequest& run, engine::FileSystem& fs) 
             folders.push_back(argument);
     }
     std::vector<Entry> entries;
-    entries.reserve(set.pages.size() + set.problems.size());
-    for (const Text& page : set.pages)
-        entries.push_back({page, std::nullopt, RootOf(page, folders)});
-    for (const Error& problem : set.problems) {
-        // A named page that does not exist is told as for one page.
-        files::FileInfo info;
-        if (fs.StatLink(problem.path, info).empty() &&
-            info.kind == files::FileInfo::Kind::kMissing) {
-            entries.push_back({problem.path, std::nullopt, {}});
-            continue;
-        }
-        entries.push_back({problem.path, problem, {}});
+    for (PageEntry& entry : InRunOrder(set, fs)) {
+        // Only pages the walk found have a folder; a named page that is missing has none.
+        const bool found = std::binary_search(set.pages.begin(), set.pages.end(), entry.path);
+        Text root = found ? RootOf(entry.path, folders) : Text();
+        entries.push_back({std::move(entry.path), std::move(entry.problem), std::move(root)});
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return a.path < b.path; });
     RefuseSharedBackups(run, entries);
     return entries;
 }
